@@ -1,0 +1,24 @@
+#pragma once
+#include <cstdint>
+
+namespace voltina {
+
+// Non-negative 31-bit draws for the random oscillators. The seed is fixed on purpose: the draws repeat
+// from one run to the next, so a patch renders the same bytes every time.
+class RandomSource {
+public:
+    std::uint32_t next() {
+        // xorshift64*: cheap, uniform enough for pitch draws, and the top 31 bits are well mixed
+        state_ ^= state_ >> 12;
+        state_ ^= state_ << 25;
+        state_ ^= state_ >> 27;
+        return static_cast<std::uint32_t>((state_ * 0x2545F4914F6CDD1DULL) >> 33);
+    }
+    void reset() { state_ = kSeed; }
+
+private:
+    static constexpr std::uint64_t kSeed = 0x56f17a1e2d0c3b49ULL;
+    std::uint64_t state_ = kSeed;
+};
+
+}  // namespace voltina

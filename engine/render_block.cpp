@@ -1,0 +1,73 @@
+#include "engine/render_block.h"
+
+#include "engine/mixer.h"
+#include "engine/modules.h"
+#include "engine/oscillator.h"
+
+namespace voltina {
+
+namespace {
+
+bool moduleRuns(const EngineState& s, int output, int firstInput) {
+    return s.outputUsed[output] == 1 && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
+}
+
+}  // namespace
+
+void renderFrame(EngineState& s, RenderHost& host) {
+    // Fixed order: a module reads what is in outValue when its turn comes, so a source later in the
+    // order (or the module itself) is heard one frame late.
+    for (int i = 0; i < kOscillators; ++i) {
+        if (s.outputUsed[kOutOscA + i] == 1 || s.outputUsed[kOutOscB + i] == 1) stepOscillator(s, i);
+    }
+    if (s.midiOpen != 0 && s.midiNote != 0) stepMidiVoice(s);
+    for (int k = 0; k < kModulesPerGroup; ++k) {
+        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) stepAccumulator(s, k);
+        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) stepMultiplier(s, k);
+        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) stepSinusoider(s, k);
+    }
+    if (s.outputUsed[kOutWave] == 1 && s.waveSample) stepWave(s);
+
+    const StereoSum sum = mixFrame(s);
+    const auto leftByte = static_cast<std::uint8_t>(sumToByte(sum.left));
+    const auto rightByte = static_cast<std::uint8_t>(sumToByte(sum.right));
+    s.ring.store(s.writePos, leftByte);
+    s.ring.store(s.writePos + 1, rightByte);
+    s.writePos += 2;
+    if (s.recordOn == 1 && !s.recording.append(leftByte, rightByte)) {
+        // The memory cannot grow: recording stops, but what was recorded stays for saving.
+        s.recordOn = 0;
+        host.showMessage(kRecordingMemoryMessage);
+    }
+    if (s.writePos >= s.ring.ringBytes()) s.writePos = 0;
+}
+
+void renderBlock(EngineState& s, RenderHost& host) {
+    if (s.renderBusy == 1 || s.speakerOn == 0 || !host.deviceOpen()) return;
+    s.renderBusy = 1;
+
+    std::uint64_t position = 0;
+    if (!host.readPlayPosition(position)) {
+        host.killSoundTimer();
+        s.speakerOn = 0;
+        host.closeDevice();
+        host.showMessage(kPositionLostMessage);
+        s.renderBusy = 0;
+        return;
+    }
+    const int ringFrames = s.ring.ringFrames();
+    if (ringFrames <= 0) {
+        s.renderBusy = 0;
+        return;
+    }
+    const int framePos = static_cast<int>(position % static_cast<std::uint64_t>(ringFrames));
+    // the frames the device has played since the previous call: 0 <= n < ringFrames
+    int n = framePos - s.lastFramePos;
+    s.lastFramePos = framePos;
+    if (n < 0) n += ringFrames;
+    for (int f = 0; f < n; ++f) renderFrame(s, host);
+
+    s.renderBusy = 0;
+}
+
+}  // namespace voltina

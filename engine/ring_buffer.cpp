@@ -1,0 +1,21 @@
+#include "engine/ring_buffer.h"
+
+namespace voltina {
+
+void RingBuffer::allocate(std::size_t capacity) {
+    // value-initialised: every byte starts at 0, not at silence, as a fresh block does
+    bytes_.reset(new std::atomic<std::uint8_t>[capacity]());
+    for (std::size_t i = 0; i < capacity; ++i) bytes_[i].store(0, std::memory_order_relaxed);
+    capacity_ = capacity;
+}
+
+void RingBuffer::release() {
+    bytes_.reset();
+    capacity_ = 0;
+}
+
+void RingBuffer::fill(std::uint8_t value) {
+    for (int i = 0; i < ringBytes_; ++i) store(i, value);
+}
+
+}  // namespace voltina

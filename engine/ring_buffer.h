@@ -1,0 +1,45 @@
+#pragma once
+// The looping buffer the device plays: frames of two unsigned bytes, left then right, 128 = silence.
+//
+// Threads: the GUI thread writes bytes and reallocates (only while no device is open); the audio
+// callback reads bytes. Bytes are relaxed atomics so a concurrent read never tears and stays defined.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+namespace voltina {
+
+class RingBuffer {
+public:
+    // GUI thread, device closed: a zero-filled block of capacity bytes (4 x rateParam).
+    void allocate(std::size_t capacity);
+    void release();
+
+    bool allocated() const { return bytes_ != nullptr; }
+    std::size_t capacity() const { return capacity_; }
+
+    // The number of bytes the device plays; always even and at most capacity().
+    int ringBytes() const { return ringBytes_; }
+    int ringFrames() const { return ringBytes_ / 2; }
+    void setRingBytes(int ringBytes) { ringBytes_ = ringBytes; }
+
+    void store(int index, std::uint8_t value) { bytes_[index].store(value, std::memory_order_relaxed); }
+    std::uint8_t load(int index) const { return bytes_[index].load(std::memory_order_relaxed); }
+
+    // Writes `value` into every played byte (128 silences a device that is still playing).
+    void fill(std::uint8_t value);
+
+private:
+    std::unique_ptr<std::atomic<std::uint8_t>[]> bytes_;
+    std::size_t capacity_ = 0;
+    int ringBytes_ = 0;
+};
+
+// Ring lengths in bytes: the start-up value and the value after a rate change.
+constexpr int startupRingBytes(int rateParam) { return (rateParam / 4) * 2 + 1024; }
+constexpr int rateChangeRingBytes(int rateParam) { return (rateParam / 4) * 2 + 1000; }
+constexpr std::size_t ringCapacity(int rateParam) { return 4u * static_cast<std::size_t>(rateParam); }
+
+}  // namespace voltina

@@ -1,0 +1,58 @@
+#include "app/frame_window.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "dialogs/dialog_context.h"
+#include "panel/t_princ.h"
+#include "resources/menu_template.h"
+
+namespace voltina {
+
+FrameWindow::FrameWindow(TPrinc* panel) : QMainWindow(nullptr), panel_(panel) {
+    setObjectName(QStringLiteral("frame"));
+    setWindowTitle(QString::fromUtf8(kProgramTitle));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setCentralWidget(panel_);
+    buildMenu();
+    // Shrunk to the client: the menu bar over the panel, and no sizing border.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    move(0, 0);
+    connect(panel_, &TPrinc::closeRequested, this, [this](int) { close(); });
+}
+
+void FrameWindow::buildMenu() {
+    QMenuBar* bar = menuBar();
+    bar->setNativeMenuBar(false);
+    for (const MenuPopupTemplate& popup : mainMenuTemplate()) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(popup.title));
+        for (const MenuItemTemplate& item : popup.items) {
+            QAction* action = menu->addAction(QString::fromUtf8(item.text));
+            action->setData(item.id);
+            const int id = item.id;
+            connect(action, &QAction::triggered, this, [this, id] { panel_->onMenuCommand(id); });
+            actions_[id] = action;
+        }
+    }
+    panel_->setRateActions(menuAction(cmd::kRate11025), menuAction(cmd::kRate22050), menuAction(cmd::kRate44100));
+}
+
+QAction* FrameWindow::menuAction(int id) const {
+    const auto it = actions_.find(id);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+void FrameWindow::closeEvent(QCloseEvent* e) {
+    // A panel that has been told to finish is not asked again.
+    if (panel_->isFinished() || panel_->confirmClose()) {
+        e->accept();
+    } else {
+        e->ignore();
+    }
+}
+
+}  // namespace voltina

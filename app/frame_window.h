@@ -1,0 +1,32 @@
+#pragma once
+// The main window: the menu bar over the panel, fixed to their size, with no maximize button.
+
+#include <QMainWindow>
+#include <map>
+
+class QAction;
+
+namespace voltina {
+
+class TPrinc;
+
+class FrameWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    // Takes the panel as its client; the panel goes with the window.
+    explicit FrameWindow(TPrinc* panel);
+
+    TPrinc* panel() const { return panel_; }
+    QAction* menuAction(int id) const;
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void buildMenu();
+
+    TPrinc* panel_;
+    std::map<int, QAction*> actions_;
+};
+
+}  // namespace voltina

@@ -1,0 +1,13 @@
+# The program: the frame window, its menu and the panel, from entry to exit code.
+add_library(voltina_app STATIC
+    ${CMAKE_CURRENT_LIST_DIR}/t_app.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/frame_window.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/program.cpp
+)
+target_include_directories(voltina_app PUBLIC ${PROJECT_SOURCE_DIR})
+target_link_libraries(voltina_app PUBLIC voltina_panel voltina_dialogs voltina_resources Qt6::Widgets)
+
+add_executable(voltina ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(voltina PRIVATE voltina_app)
+set_target_properties(voltina PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
+install(TARGETS voltina RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

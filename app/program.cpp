@@ -1,0 +1,64 @@
+#include "app/program.h"
+
+#include <QMessageBox>
+#include <QScreen>
+
+#include "app/frame_window.h"
+#include "app/t_app.h"
+#include "dialogs/dialog_context.h"
+#include "panel/audio_port.h"
+#include "panel/panel_services.h"
+#include "panel/t_princ.h"
+
+namespace voltina {
+
+StartupPlatform systemPlatform() {
+    StartupPlatform p;
+    p.currentDrive = [] { return 2; };
+    p.fullScreenWidth = [] {
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        return screen ? screen->availableGeometry().width() : 1024;
+    };
+    return p;
+}
+
+bool refuseFloppyStart(const StartupPlatform& platform) {
+    if (!platform.currentDrive || platform.currentDrive() >= 2) return false;
+    const QString texts[] = {QStringLiteral("Voltina n'est exécutable qu'à partir d'un disque dur..."),
+                             QStringLiteral("Lançez 'INSTALL.EXE'")};
+    for (const QString& text : texts) {
+        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
+        box.exec();
+    }
+    return true;
+}
+
+ShowCommand chooseShowCommand(int fullScreenWidth) { return fullScreenWidth <= 640 ? kShowMaximized : kShowNormal; }
+
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services) {
+    auto* panel = new TPrinc(state, audio, std::move(services));
+    auto frame = std::make_unique<FrameWindow>(panel);
+    audio.setHooks(panel);
+    panel->setupPanel();
+    return frame;
+}
+
+int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state) {
+    if (refuseFloppyStart(platform)) return 1;
+    const ShowCommand show = chooseShowCommand(platform.fullScreenWidth ? platform.fullScreenWidth() : 1024);
+    setRenderGate([&audio] { audio.renderIfDue(); });
+    std::unique_ptr<FrameWindow> frame = createMainWindow(state, audio, PanelServices{});
+    if (show == kShowMaximized) {
+        frame->showMaximized();
+    } else {
+        frame->show();
+    }
+    const int status = app.exec();
+    audio.removeMouseHook();
+    setRenderGate(nullptr);
+    frame.reset();  // the panel goes with its window and releases what it holds
+    audio.setHooks(nullptr);
+    return status;
+}
+
+}  // namespace voltina

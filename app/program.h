@@ -1,0 +1,37 @@
+#pragma once
+// The program's life from entry to exit code.
+
+#include <functional>
+#include <memory>
+
+namespace voltina {
+
+class AudioPort;
+class FrameWindow;
+class TApp;
+struct EngineState;
+struct PanelServices;
+
+// What the entry asks of the machine; tests give their own answers.
+struct StartupPlatform {
+    // 0 = A:, 1 = B:, 2 = C: ... POSIX has no drive letters, so the machine's answer is always a hard disk.
+    std::function<int()> currentDrive;
+    // Width of the client area of a full-screen window.
+    std::function<int()> fullScreenWidth;
+};
+StartupPlatform systemPlatform();
+
+// Started from a floppy drive: shows the two messages (no owner, empty caption, OK) and answers true.
+bool refuseFloppyStart(const StartupPlatform& platform);
+
+enum ShowCommand { kShowNormal = 1, kShowMaximized = 3 };
+ShowCommand chooseShowCommand(int fullScreenWidth);
+
+// The main window's creation: the panel (its constructor builds the controls), the frame around it, then
+// the panel's set-up. `audio` must outlive the window.
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services);
+
+// The whole run after the application object exists; returns the exit code.
+int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state);
+
+}  // namespace voltina

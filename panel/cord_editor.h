@@ -1,0 +1,28 @@
+#pragma once
+// The patch bay's cord editing as the panel sees it. The panel hands it every jack click and every
+// mouse move (already converted to panel coordinates, 29 pixels lifted) while a cord end is held.
+// Cords are drawn by an overlay widget above all controls; the panel keeps that widget on top and the
+// size of the panel, and it repaints with the panel, so a panel repaint redraws every cord over the
+// controls it crosses without the panel drawing anything itself.
+// GUI thread only.
+
+class QWidget;
+
+namespace voltina {
+
+class CordEditor {
+public:
+    virtual ~CordEditor() = default;
+
+    // 0: nothing held; 1: the fixed end is an input; 2: the fixed end is an output.
+    virtual int plugState() const = 0;
+    virtual void onJackClick(int ctrlId) = 0;
+    // (x, y) in panel client coordinates; clear = 1 removes the rubber band.
+    virtual void moveBand(int x, int y, int clear) = 0;
+    // erase = 1 takes the cords off the panel, 0 draws them from the routing arrays.
+    virtual void drawCords(int erase) = 0;
+    // The transparent widget the cords are drawn on, or null.
+    virtual QWidget* overlay() = 0;
+};
+
+}  // namespace voltina

@@ -1,0 +1,42 @@
+#pragma once
+// Services the panel calls that other layers provide: MIDI input, the sample loader, the recording's
+// save, configuration files and the help window. Each is optional: the panel works without it, and
+// the program plugs in whichever the build has.
+// GUI thread only.
+
+#include <functional>
+#include <string>
+
+class QWidget;
+
+namespace voltina {
+
+class MidiInputPort {
+public:
+    virtual ~MidiInputPort() = default;
+    // 1 when an input device (or the program's own input port) is open, 0 when none can be found.
+    virtual int openMidiInput(QWidget* panel) = 0;
+    virtual void closeMidiInput() = 0;
+};
+
+class SampleLoaderPort {
+public:
+    virtual ~SampleLoaderPort() = default;
+    // Loads the named file into the sample player and sets the Wave button's caption (the sample's
+    // name, or "?-?" when it cannot be loaded).
+    virtual void selectWaveFile(const std::string& name) = 0;
+    virtual void freeWaveSample() = 0;
+    virtual void forgetWaveFileName() = 0;
+};
+
+struct PanelServices {
+    MidiInputPort* midi = nullptr;
+    SampleLoaderPort* samples = nullptr;
+    // Offered when the sound stops while recording: asks for a name and writes the WAV file.
+    std::function<void()> saveRecording;
+    std::function<void()> loadConfiguration;  // menu 900
+    std::function<void()> saveConfiguration;  // menu 901
+    std::function<void()> showHelp;           // menu 903
+};
+
+}  // namespace voltina

@@ -1,14 +1,22 @@
 #pragma once
-// CONTRACT between the audio layer and the panel (helpers fill in the details; names are fixed).
+// CONTRACT between the audio layer and the panel.
 // The audio layer: sine table and ring ownership, the wave-output device, the sample-rate change, and
 // the render scheduling (render gate, sound timer, mouse hook, message pump).
-// GUI thread only, unless a member says otherwise.
+// GUI thread only: every member of AudioSystem is called on the thread that owns the EngineState.
 
+#include <QObject>
+#include <QTimer>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 
+#include "audio/wave_device.h"
 #include "engine/engine_state.h"
+#include "engine/render_block.h"
 
+class QCoreApplication;
+class QEvent;
 class QWidget;
 
 namespace voltina {
@@ -20,15 +28,132 @@ public:
     virtual void showMessage(const std::string& text) = 0;      // the program's message box
     virtual bool askRateQuestion(const std::string& text) = 0;  // empty caption, Yes/No, no icon
     virtual void setSpeakerSwitchState(int state) = 0;          // UM_SETSTATE on control 189
-    virtual void saveRecording() = 0;                           // offered by closeAudio
+    // Offered by closeAudio when recordOn is 1 or a recording holds frames (recordOn can drop to 0 when the
+    // recording memory cannot grow, and what was recorded is still offered).
+    virtual void saveRecording() = 0;
     virtual void closeMidiInput() = 0;                          // a rate change closes MIDI input
     virtual void freeWaveSample() = 0;                          // a rate change unloads the sample
     virtual void updateRateChecks(int rateParam) = 0;           // menu items 904..906
     virtual void firstTick() = 0;  // start-up tick: refresh panel, rate checks, H.P on (through its command)
 };
 
-class AudioSystem;  // defined by the audio layer: initAudio, openAudio, closeAudio, changeRate,
-                    // renderIfDue, startSound, stopSound, pumpUntilPainted, installMouseHook,
-                    // removeMouseHook, startStartupTimer, audioReady, timerId, startupPending, ...
+// Menu commands of the sample rate.
+constexpr int kCommandRate11025 = 904;
+constexpr int kCommandRate22050 = 905;
+constexpr int kCommandRate44100 = 906;
+
+constexpr const char* kNoCardMessage = "Impossible to detect an audio card";
+constexpr const char* kFormatMessage = "The audio-card does not support the required format";
+constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun with auto-pan";
+constexpr const char* kInitMessage = "Impossible to initialize Voltina";
+constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
+constexpr const char* kMemoryErrorPrefix = "Memory Error ";
+constexpr const char* kRate22050Question = "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
+constexpr const char* kRate44100Question = "If your computer is not fasr enough fo 44100, Voltia may hang. Continue ?";
+
+class AudioSystem {
+public:
+    AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<WaveDevice> device);
+    ~AudioSystem();
+    AudioSystem(const AudioSystem&) = delete;
+    AudioSystem& operator=(const AudioSystem&) = delete;
+
+    // ---- Output device and sample rate ----
+    // Rebuilds the sine table and the ring for state.rateParam and checks the device. 1 on success.
+    int initAudio();
+    void openAudio();
+    void closeAudio();
+    // Stops the sound and rebuilds everything for `newRateParam` (11026, 22051 or 44101).
+    void changeRate(int newRateParam);
+    // Menu commands 904..906: the two higher rates ask first.
+    void rateCommand(int command);
+    void updateRateChecks();
+    void showMemoryError(const std::string& code);
+
+    int audioReady() const { return audioReady_; }
+    void setAudioReady(int ready) { audioReady_ = ready; }
+    bool deviceOpen() const { return deviceOpen_; }
+    const WaveFormat& waveFormat() const { return waveFormat_; }
+    const DeviceCaps& deviceCaps() const { return deviceCaps_; }
+    WaveDevice& device() { return *device_; }
+
+    // ---- Render scheduling ----
+    // The render gate: at most one render per 100 ms, only while the speaker is on.
+    void renderIfDue();
+    void startSound();
+    void stopSound();
+    // The timer procedure of both the start-up timer and the sound timer.
+    void TmProc();
+    // The mouse hook's procedure: every mouse event on the thread.
+    void Souris() { renderIfDue(); }
+    void installMouseHook();
+    void removeMouseHook();
+    bool mouseHookInstalled() const { return mouseHook_ != nullptr; }
+    // The panel's set-up: startupPending = 1 and the 300 ms start-up timer.
+    void startStartupTimer();
+    // Delivers pending events until `window` has been painted, nothing is pending or 3000 ms have passed,
+    // rendering between events. Never call it from inside a paint event.
+    void pumpUntilPainted(QWidget* window);
+
+    // The application's pre-dispatch and idle hooks. installApplicationHooks() puts both on the running
+    // application (an event filter for every event but timer events, and the event dispatcher's
+    // aboutToBlock); an application class that overrides notify() may call preDispatch() itself instead.
+    void installApplicationHooks(QCoreApplication& app);
+    void removeApplicationHooks();
+    void preDispatch(const QEvent* event);
+    void idle() { renderIfDue(); }
+
+    int timerId() const { return timer_.isActive() ? timer_.timerId() : 0; }
+    bool soundTimerActive() const { return timer_.isActive() && !startupPending_; }
+    int startupPending() const { return startupPending_; }
+    std::uint32_t lastRenderTick() const { return lastRenderTick_; }
+
+    // ---- Figures for --stats ----
+    // Laps the device replayed because no render came for a whole ring, and the frames they held.
+    std::uint64_t staleLaps() const { return staleLaps_; }
+    std::uint64_t staleFrames() const { return staleFrames_; }
+    std::uint64_t renders() const { return renders_; }
+    std::string statsText() const;
+
+    // ---- For tests and benchmarks ----
+    void setTickSource(std::function<std::uint32_t()> tick) { tick_ = std::move(tick); }
+    // Asked before each table or ring allocation with its size in bytes; false makes it fail.
+    void setAllocationCheck(std::function<bool(std::size_t)> check) { allocationCheck_ = std::move(check); }
+
+private:
+    class Host;           // the render loop's view of the device
+    class EventTrigger;   // event filter: mouse hook or pre-dispatch
+    int initFailure();
+    bool ringPlayable() const;
+    bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
+    bool readPlayPosition(std::uint64_t& frames);
+
+    EngineState& state_;
+    AudioHooks& hooks_;
+    std::unique_ptr<WaveDevice> device_;
+    std::unique_ptr<Host> host_;
+
+    int audioReady_ = 0;
+    bool deviceOpen_ = false;  // the old platform's device handle: set from open until a successful close
+    WaveFormat waveFormat_;
+    DeviceCaps deviceCaps_;
+
+    QTimer timer_;  // the start-up timer, then the sound timer
+    int startupPending_ = 0;
+    std::uint32_t lastRenderTick_ = 0;
+    std::function<std::uint32_t()> tick_;
+    std::function<bool(std::size_t)> allocationCheck_;
+
+    std::unique_ptr<EventTrigger> mouseHook_;
+    std::unique_ptr<EventTrigger> preDispatchHook_;
+    QCoreApplication* hookedApp_ = nullptr;
+    QMetaObject::Connection idleConnection_;
+    bool pumping_ = false;
+
+    std::uint64_t lastPosition_ = 0;
+    std::uint64_t staleLaps_ = 0;
+    std::uint64_t staleFrames_ = 0;
+    std::uint64_t renders_ = 0;
+};
 
 }  // namespace voltina

@@ -1,0 +1,153 @@
+// The output half of AudioSystem: tables and ring, the device check, opening and closing the device, and
+// the change of the sample rate.
+#include <new>
+
+#include "audio/audio_system.h"
+#include "engine/tables.h"
+
+namespace voltina {
+
+namespace {
+constexpr int kHpOffState = 0;
+}
+
+int AudioSystem::initFailure() {
+    hooks_.showMessage(kInitMessage);
+    audioReady_ = 0;
+    return 0;
+}
+
+int AudioSystem::initAudio() {
+    const int rateParam = state_.rateParam;
+
+    std::vector<float>().swap(state_.sineTable);
+    if (!allocationAllowed(4u * static_cast<std::size_t>(rateParam))) return initFailure();
+    try {
+        state_.sineTable = buildSineTable(rateParam);
+    } catch (const std::bad_alloc&) {
+        return initFailure();
+    }
+
+    state_.ring.release();
+    if (!allocationAllowed(ringCapacity(rateParam))) return initFailure();
+    try {
+        state_.ring.allocate(ringCapacity(rateParam));
+    } catch (const std::bad_alloc&) {
+        return initFailure();
+    }
+
+    const int count = device_->deviceCount();
+    if (count <= 0) {
+        hooks_.showMessage(kNoCardMessage);
+        return 0;
+    }
+    bool described = false;
+    bool suitable = false;
+    for (int i = 0; i < count && !suitable; ++i) {
+        DeviceCaps caps;
+        if (!device_->deviceCaps(i, caps)) continue;
+        described = true;
+        deviceCaps_ = caps;
+        suitable = caps.supportsRequiredFormat;
+    }
+    // A machine whose devices all fail to describe themselves still gets its chance at opening the default.
+    if (described && !suitable) {
+        hooks_.showMessage(kFormatMessage);
+        return 0;
+    }
+
+    if (deviceCaps_.channels == 1) {
+        waveFormat_.channels = 1;
+        state_.stereoOut = 0;
+        hooks_.showMessage(kMonoMessage);
+    } else {
+        waveFormat_.channels = 2;
+        state_.stereoOut = 1;
+    }
+    waveFormat_.formatTag = 1;
+    waveFormat_.samplesPerSec = rateParam - 1;
+    // The ring keeps two-byte frames on a single-channel device too (its left byte is played), so the
+    // block and byte rate stay those of the ring.
+    waveFormat_.avgBytesPerSec = 2 * rateParam - 2;
+    waveFormat_.blockAlign = 2;
+    waveFormat_.bitsPerSample = 8;
+    waveFormat_.cbSize = 0;
+    return 1;
+}
+
+bool AudioSystem::ringPlayable() const {
+    const RingBuffer& ring = state_.ring;
+    return ring.allocated() && ring.ringBytes() > 0 && ring.ringBytes() % 2 == 0 &&
+           static_cast<std::size_t>(ring.ringBytes()) <= ring.capacity();
+}
+
+void AudioSystem::openAudio() {
+    if (!device_->open(waveFormat_, state_.ring)) {
+        hooks_.showMessage(kOpenMessage);
+        deviceOpen_ = false;
+        return;
+    }
+    deviceOpen_ = true;
+    lastPosition_ = 0;
+    if (!ringPlayable()) {
+        device_->close();
+        deviceOpen_ = false;
+        showMemoryError("2");
+        return;
+    }
+    if (!device_->start()) {
+        device_->stop();
+        device_->close();
+        deviceOpen_ = false;
+        showMemoryError("3");
+        return;
+    }
+    if (state_.recordOn == 1 && !state_.recording.start()) state_.recordOn = 0;
+}
+
+void AudioSystem::showMemoryError(const std::string& code) { hooks_.showMessage(kMemoryErrorPrefix + code); }
+
+void AudioSystem::closeAudio() {
+    if (!deviceOpen_) return;
+    device_->stop();
+    if (device_->close()) deviceOpen_ = false;
+    // The engine drops recordOn when the recording memory cannot grow but keeps what it had: offer that too.
+    if (state_.recordOn == 1 || state_.recording.active()) hooks_.saveRecording();
+}
+
+void AudioSystem::changeRate(int newRateParam) {
+    const int previous = state_.rateParam;
+    if (state_.speakerOn == 1) {
+        state_.ring.fill(128);  // the device, still playing, goes silent at once
+        state_.speakerOn = 0;
+        hooks_.setSpeakerSwitchState(kHpOffState);
+    }
+    stopSound();
+    hooks_.closeMidiInput();
+    hooks_.freeWaveSample();
+    state_.rateParam = newRateParam;
+    state_.ring.setRingBytes(rateChangeRingBytes(newRateParam));
+    if (initAudio() == 0) {
+        state_.rateParam = previous;
+        state_.ring.setRingBytes(rateChangeRingBytes(previous));
+        initAudio();
+    }
+    updateRateChecks();
+}
+
+void AudioSystem::rateCommand(int command) {
+    switch (command) {
+        case kCommandRate11025: changeRate(11026); break;
+        case kCommandRate22050:
+            if (hooks_.askRateQuestion(kRate22050Question)) changeRate(22051);
+            break;
+        case kCommandRate44100:
+            if (hooks_.askRateQuestion(kRate44100Question)) changeRate(44101);
+            break;
+        default: break;
+    }
+}
+
+void AudioSystem::updateRateChecks() { hooks_.updateRateChecks(state_.rateParam); }
+
+}  // namespace voltina

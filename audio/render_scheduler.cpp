@@ -1,0 +1,222 @@
+// The scheduling half of AudioSystem: the render gate, the start and stop of the sound, the timer
+// procedure, the mouse hook, the application's pre-dispatch and idle hooks, and the message pump.
+#include <QAbstractEventDispatcher>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QThread>
+#include <QWidget>
+
+#include "audio/audio_system.h"
+#include "audio/tick_clock.h"
+
+namespace voltina {
+
+namespace {
+constexpr std::int32_t kRenderSpacingMs = 100;
+constexpr int kSoundTimerMs = 10;
+constexpr int kStartupTimerMs = 300;
+constexpr std::uint32_t kPumpLimitMs = 3000;
+
+bool isMouseEvent(QEvent::Type type) {
+    switch (type) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::NonClientAreaMouseMove:
+        case QEvent::Wheel: return true;
+        default: return false;
+    }
+}
+}  // namespace
+
+class AudioSystem::Host : public RenderHost {
+public:
+    explicit Host(AudioSystem& audio) : audio_(audio) {}
+    bool deviceOpen() const override { return audio_.deviceOpen_; }
+    bool readPlayPosition(std::uint64_t& frames) override { return audio_.readPlayPosition(frames); }
+    void killSoundTimer() override { audio_.timer_.stop(); }
+    void closeDevice() override { audio_.closeAudio(); }
+    void showMessage(const char* text) override { audio_.hooks_.showMessage(text); }
+
+private:
+    AudioSystem& audio_;
+};
+
+// An application-wide event filter that calls the render gate and never consumes the event.
+class AudioSystem::EventTrigger : public QObject {
+public:
+    enum Kind { MouseHook, PreDispatch };
+    EventTrigger(AudioSystem& audio, Kind kind) : audio_(audio), kind_(kind) {}
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (kind_ == MouseHook) {
+            if (isMouseEvent(event->type())) audio_.Souris();
+        } else {
+            audio_.preDispatch(event);
+        }
+        return false;
+    }
+
+private:
+    AudioSystem& audio_;
+    Kind kind_;
+};
+
+AudioSystem::AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<WaveDevice> device)
+    : state_(state), hooks_(hooks), device_(std::move(device)), host_(std::make_unique<Host>(*this)),
+      tick_(&tickCount) {
+    if (state_.ring.ringBytes() == 0) state_.ring.setRingBytes(startupRingBytes(state_.rateParam));
+    timer_.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&timer_, &QTimer::timeout, [this] { TmProc(); });
+}
+
+AudioSystem::~AudioSystem() {
+    removeApplicationHooks();
+    removeMouseHook();
+    timer_.stop();
+    if (deviceOpen_) {
+        device_->stop();
+        device_->close();
+    }
+}
+
+bool AudioSystem::readPlayPosition(std::uint64_t& frames) {
+    if (!device_->position(frames)) return false;
+    // A whole ring or more since the last read: the device has replayed at least one stale lap.
+    const std::uint64_t ringFrames = static_cast<std::uint64_t>(state_.ring.ringFrames());
+    if (ringFrames > 0 && frames >= lastPosition_) {
+        const std::uint64_t laps = (frames - lastPosition_) / ringFrames;
+        staleLaps_ += laps;
+        staleFrames_ += laps * ringFrames;
+    }
+    lastPosition_ = frames;
+    return true;
+}
+
+void AudioSystem::renderIfDue() {
+    if (state_.speakerOn == 0) return;
+    const std::uint32_t now = tick_();
+    // A device that has failed is handed to the render loop at once, whose failed position read stops the
+    // sound: within one sound-timer tick instead of up to 100 ms.
+    if (tickDistance(now, lastRenderTick_) < kRenderSpacingMs && !(deviceOpen_ && device_->failed())) return;
+    ++renders_;
+    renderBlock(state_, *host_);
+    lastRenderTick_ = now;
+}
+
+void AudioSystem::startSound() {
+    if (audioReady_ == 0) return;
+    openAudio();
+    lastRenderTick_ = tick_();
+    state_.writePos = 0;
+    state_.lastFramePos = 0;
+    timer_.start(kSoundTimerMs);
+}
+
+void AudioSystem::stopSound() {
+    if (audioReady_ == 1) {
+        timer_.stop();
+        closeAudio();
+    }
+    state_.speakerOn = 0;
+}
+
+void AudioSystem::startStartupTimer() {
+    startupPending_ = 1;
+    timer_.start(kStartupTimerMs);
+}
+
+void AudioSystem::TmProc() {
+    if (startupPending_ == 0) {
+        renderIfDue();
+        return;
+    }
+    startupPending_ = 0;
+    timer_.stop();
+    hooks_.firstTick();
+    installMouseHook();
+}
+
+void AudioSystem::installMouseHook() {
+    if (mouseHook_) removeMouseHook();
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) return;
+    mouseHook_ = std::make_unique<EventTrigger>(*this, EventTrigger::MouseHook);
+    app->installEventFilter(mouseHook_.get());
+}
+
+void AudioSystem::removeMouseHook() {
+    if (!mouseHook_) return;
+    if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(mouseHook_.get());
+    mouseHook_.reset();
+}
+
+void AudioSystem::preDispatch(const QEvent* event) {
+    // The sound timer's own events reach TmProc, which calls the gate.
+    if (event->type() != QEvent::Timer) renderIfDue();
+}
+
+void AudioSystem::installApplicationHooks(QCoreApplication& app) {
+    removeApplicationHooks();
+    hookedApp_ = &app;
+    preDispatchHook_ = std::make_unique<EventTrigger>(*this, EventTrigger::PreDispatch);
+    app.installEventFilter(preDispatchHook_.get());
+    // The idle hook renders each time the loop is about to wait. It does not keep the loop spinning: the
+    // 10 ms sound timer already wakes it as often as the sound needs.
+    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app.thread()))
+        idleConnection_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
+                                           [this] { idle(); });
+}
+
+void AudioSystem::removeApplicationHooks() {
+    if (idleConnection_) QObject::disconnect(idleConnection_);
+    idleConnection_ = {};
+    if (preDispatchHook_ && hookedApp_ && QCoreApplication::instance() == hookedApp_)
+        hookedApp_->removeEventFilter(preDispatchHook_.get());
+    preDispatchHook_.reset();
+    hookedApp_ = nullptr;
+}
+
+namespace {
+// Notes that a widget's paint event has been delivered.
+class PaintWatch : public QObject {
+public:
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) painted = true;
+        return false;
+    }
+};
+}  // namespace
+
+void AudioSystem::pumpUntilPainted(QWidget* window) {
+    // Re-entered from an event it dispatches, or asked from inside a paint: Qt forbids the nested loop.
+    if (pumping_ || (window && window->paintingActive())) return;
+    QAbstractEventDispatcher* dispatcher = QThread::currentThread()->eventDispatcher();
+    if (!dispatcher) return;
+    pumping_ = true;
+    PaintWatch watch;
+    if (window) window->installEventFilter(&watch);
+    const std::uint32_t start = tick_();
+    while (dispatcher->processEvents(QEventLoop::AllEvents)) {
+        if (watch.painted) break;
+        if (static_cast<std::uint32_t>(tick_() - start) > kPumpLimitMs) break;
+        renderIfDue();
+    }
+    if (window) window->removeEventFilter(&watch);
+    pumping_ = false;
+}
+
+std::string AudioSystem::statsText() const {
+    return "Stale laps: " + std::to_string(staleLaps_) + " (" + std::to_string(staleFrames_) +
+           " stale frames), renders: " + std::to_string(renders_);
+}
+
+}  // namespace voltina

@@ -1,0 +1,55 @@
+#pragma once
+// The sound card through RtAudio: PulseAudio (also PipeWire's Pulse server), ALSA or JACK.
+//
+// Threads: every public member on the GUI thread. RtAudio's audio thread runs only the callback, which
+// copies ring bytes and advances the play position; the library's errors reach a flag that the GUI thread
+// reads. Streams are closed on a short-lived thread of their own, because closing a stream on a server
+// that is frozen blocks until the server resumes.
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+#include "audio/wave_device.h"
+
+namespace voltina {
+
+enum class RtBackend { Pulse, Alsa, Jack };
+
+class RtAudioDevice : public WaveDevice {
+public:
+    explicit RtAudioDevice(RtBackend backend);
+    ~RtAudioDevice() override;
+    RtAudioDevice(const RtAudioDevice&) = delete;
+    RtAudioDevice& operator=(const RtAudioDevice&) = delete;
+
+    std::string name() const override;
+    int deviceCount() override;
+    bool deviceCaps(int index, DeviceCaps& caps) override;
+    bool open(const WaveFormat& format, const RingBuffer& ring) override;
+    bool start() override;
+    bool position(std::uint64_t& frames) override;
+    bool failed() const override;
+    void stop() override;
+    bool close() override;
+    bool isOpen() const override { return stream_ != nullptr; }
+
+    // The rate the device itself runs at (a JACK server's own rate); 0 while closed.
+    int deviceRate() const;
+
+    struct Stream;  // one open stream and everything its audio thread touches
+
+private:
+    struct Closer {
+        std::thread thread;
+        std::shared_ptr<std::atomic<bool>> done;
+    };
+    void reapClosers(bool waitForAll);
+
+    RtBackend backend_;
+    std::unique_ptr<Stream> stream_;
+    std::vector<Closer> closers_;
+};
+
+}  // namespace voltina

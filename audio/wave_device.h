@@ -1,0 +1,63 @@
+#pragma once
+// The wave-output device: the sound card plays the ring, lap after lap, from the moment it is started until
+// it is closed, and reports how many frames it has taken from the ring so far.
+//
+// Threads: every member is called on the GUI thread. A backend's own audio thread only reads ring bytes and
+// advances the play position; nothing else crosses.
+
+#include <cstdint>
+#include <string>
+
+namespace voltina {
+
+class RingBuffer;
+
+// The output format as the engine sees it: 8-bit unsigned frames of two bytes (left, right) in the ring,
+// whatever the device itself is fed. On a single-channel device the ring keeps its two-byte frames and the
+// device plays the left byte of each.
+struct WaveFormat {
+    int formatTag = 1;  // PCM
+    int channels = 2;
+    int samplesPerSec = 11025;
+    int avgBytesPerSec = 22050;
+    int blockAlign = 2;
+    int bitsPerSample = 8;
+    int cbSize = 0;
+};
+
+struct DeviceCaps {
+    std::string name;
+    int channels = 0;                     // 1 on a single-channel device
+    bool supportsRequiredFormat = false;  // can play 8-bit-equivalent frames at 11025 Hz
+};
+
+class WaveDevice {
+public:
+    virtual ~WaveDevice() = default;
+
+    // The backend's short name, as given to --audio.
+    virtual std::string name() const = 0;
+
+    // Number of output devices; 0 when there is no server or no card.
+    virtual int deviceCount() = 0;
+    // False when device `index` cannot describe itself.
+    virtual bool deviceCaps(int index, DeviceCaps& caps) = 0;
+
+    // Opens the default output for `format`, to play `ring` (its first ringBytes(), as they are now).
+    // The ring must stay allocated, and its length unchanged, until close().
+    virtual bool open(const WaveFormat& format, const RingBuffer& ring) = 0;
+    // Starts playing the ring from frame 0; the play position starts at 0.
+    virtual bool start() = 0;
+    // Frames taken from the ring since start(), counted across laps. False once the device has failed
+    // (a server that died, a stream the library gave up on): the caller closes it.
+    virtual bool position(std::uint64_t& frames) = 0;
+    // True as soon as the device knows it has failed: cheap enough to ask before every render.
+    virtual bool failed() const = 0;
+    // Stops playing at once; the ring is no longer read when this returns.
+    virtual void stop() = 0;
+    // Releases the device. False when it refuses, in which case it stays open.
+    virtual bool close() = 0;
+    virtual bool isOpen() const = 0;
+};
+
+}  // namespace voltina

@@ -1,0 +1,33 @@
+#pragma once
+// voltina-render's command line.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace voltina {
+
+struct RenderOptions {
+    std::string configPath;  // empty: the default patch
+    bool haveSeconds = false;
+    std::string seconds;  // decimal text, kept exact
+    bool haveFrames = false;
+    std::uint64_t frames = 0;
+    int rate = 0;  // 0: the configuration's (or 11025)
+    int channels = 2;
+    std::string midiPath;
+    std::string outputPath;
+    bool help = false;
+    bool version = false;
+};
+
+// False with a message in `error` when the command line is not one voltina-render understands.
+bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out, std::string& error);
+
+// S seconds at `rate` frames per second, rounded down, computed from the decimal text exactly
+// (0.3 s at 44100 is 13230 frames, which a double product would make 13229). False on bad text.
+bool secondsToFrames(const std::string& seconds, int rate, std::uint64_t& frames);
+
+const char* renderUsage();
+
+}  // namespace voltina

@@ -1,0 +1,63 @@
+#include <gtest/gtest.h>
+
+#include "app/render_options.h"
+
+using namespace voltina;
+
+TEST(SecondsToFrames, IsExactForDecimalSeconds) {
+    std::uint64_t frames = 0;
+    ASSERT_TRUE(secondsToFrames("0.3", 44100, frames));
+    EXPECT_EQ(frames, 13230u);  // 0.3 * 44100 in double is 13229.999...
+    ASSERT_TRUE(secondsToFrames("2.5", 11025, frames));
+    EXPECT_EQ(frames, 27562u);  // 27562.5 rounded down
+    ASSERT_TRUE(secondsToFrames("10", 22050, frames));
+    EXPECT_EQ(frames, 220500u);
+    ASSERT_TRUE(secondsToFrames(".5", 11025, frames));
+    EXPECT_EQ(frames, 5512u);
+}
+
+TEST(SecondsToFrames, RefusesWhatIsNotANumberOfSeconds) {
+    std::uint64_t frames = 0;
+    for (const char* bad : {"", ".", "-1", "1e3", "abc", "1.2.3", "1.", "99999999999999999999"}) {
+        if (std::string(bad) == "1.") continue;  // "1." is one second, checked below
+        EXPECT_FALSE(secondsToFrames(bad, 11025, frames)) << bad;
+    }
+    ASSERT_TRUE(secondsToFrames("1.", 11025, frames));
+    EXPECT_EQ(frames, 11025u);
+}
+
+TEST(RenderOptions, ReadsEveryOption) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_TRUE(parseRenderOptions({"patch", "--frames", "100", "--rate", "22050", "--channels", "1", "--midi",
+                                    "a.mid", "-o", "out.wav"},
+                                   o, error))
+        << error;
+    EXPECT_EQ(o.configPath, "patch");
+    EXPECT_EQ(o.frames, 100u);
+    EXPECT_EQ(o.rate, 22050);
+    EXPECT_EQ(o.channels, 1);
+    EXPECT_EQ(o.midiPath, "a.mid");
+    EXPECT_EQ(o.outputPath, "out.wav");
+}
+
+TEST(RenderOptions, RefusesIncompleteOrWrongCommandLines) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"-o", "x.wav"},                                   // no length
+        {"--seconds", "1", "--frames", "3", "-o", "x.wav"}, // both lengths
+        {"--seconds", "1"},                                 // no output
+        {"--seconds", "1", "-o", "x.wav", "--rate", "48000"},
+        {"--seconds", "1", "-o", "x.wav", "--channels", "3"},
+        {"--seconds", "one", "-o", "x.wav"},
+        {"--frames", "-5", "-o", "x.wav"},
+        {"--seconds", "1", "-o"},
+        {"a", "b", "--seconds", "1", "-o", "x.wav"},
+        {"--loud", "--seconds", "1", "-o", "x.wav"},
+    };
+    for (const auto& args : bad) {
+        RenderOptions o;
+        std::string error;
+        EXPECT_FALSE(parseRenderOptions(args, o, error));
+        EXPECT_FALSE(error.empty());
+    }
+}

@@ -1,0 +1,144 @@
+// The voltina-render program as a user runs it; outside tools judge the WAV files it writes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int status;
+    std::string output;
+};
+
+Result run(const std::string& command) {
+    Result r{-1, {}};
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return r;
+    std::array<char, 4096> buffer{};
+    std::size_t n;
+    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.output.append(buffer.data(), n);
+    r.status = pclose(pipe);
+    return r;
+}
+
+class RenderProgram : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() / ("voltina-render-test-" + std::to_string(getpid()));
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string render(const std::string& args) { return std::string(VOLTINA_RENDER_BINARY) + " " + args; }
+    std::string path(const std::string& name) { return (dir / name).string(); }
+    fs::path dir;
+};
+
+void writeFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string be32(std::uint32_t v) {
+    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+}
+
+}  // namespace
+
+TEST_F(RenderProgram, DefaultPatchGivesAWellFormedSoundingFile) {
+    const std::string out = path("default.wav");
+    ASSERT_EQ(run(render("--seconds 2 -o " + out)).status, 0);
+    EXPECT_EQ(fs::file_size(out), 44u + 2u * 22050u);
+
+    const Result info = run("sndfile-info " + out);
+    EXPECT_NE(info.output.find("Sample Rate : 11025"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Frames      : 22050"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Channels    : 2"), std::string::npos) << info.output;
+
+    const Result sox = run("sox --i " + out);
+    EXPECT_NE(sox.output.find("8-bit Unsigned Integer PCM"), std::string::npos) << sox.output;
+
+    const Result stat = run("sox " + out + " -n stat");
+    const auto at = stat.output.find("RMS     amplitude:");
+    ASSERT_NE(at, std::string::npos) << stat.output;
+    EXPECT_GT(std::stod(stat.output.substr(at + 18)), 0.02);
+}
+
+TEST_F(RenderProgram, SingleChannelRenderIsTrueMono) {
+    const std::string out = path("mono.wav");
+    ASSERT_EQ(run(render("--frames 1000 --channels 1 --rate 22050 -o " + out)).status, 0);
+    EXPECT_EQ(fs::file_size(out), 44u + 1000u);
+    const Result info = run("sndfile-info " + out);
+    EXPECT_NE(info.output.find("Channels    : 1"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Sample Rate : 22050"), std::string::npos) << info.output;
+    EXPECT_NE(info.output.find("Frames      : 1000"), std::string::npos) << info.output;
+}
+
+TEST_F(RenderProgram, ConfigurationAndMidiFilePlayTheNote) {
+    // MIDI output 429 on mixer input 301, at full level.
+    std::string config =
+        R"({"voltina": 1, "rate": 11025, "oscillators": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"type": "sine", "frequency": 100})";
+    config += R"(], "mixer": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"level": 128, "pan": 50})";
+    config += R"(], "cords": [[429, 301]]})";
+    writeFile(path("midi-patch"), config);
+
+    // One track, 96 ticks per quarter at the default tempo: note 69 from 0.5 s to 1.5 s.
+    std::string track;
+    track += std::string("\x60\x90\x45\x64", 4);         // 96 ticks: note-on 69
+    track += std::string("\x81\x40\x45\x00", 4);         // 192 ticks, running status, velocity 0
+    track += std::string("\x00\xFF\x2F\x00", 4);         // end of track
+    std::string smf = "MThd" + be32(6) + std::string("\x00\x00\x00\x01\x00\x60", 6) + "MTrk" +
+                      be32(static_cast<std::uint32_t>(track.size())) + track;
+    writeFile(path("tune.mid"), smf);
+
+    const std::string out = path("tune.wav");
+    const Result r = run(render(path("midi-patch") + " --midi " + path("tune.mid") + " --seconds 2 -o " + out));
+    ASSERT_EQ(r.status, 0) << r.output;
+
+    std::ifstream in(out, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(bytes.size(), 44u + 2u * 22050u);
+    auto silent = [&](int frame) {
+        return static_cast<unsigned char>(bytes[44 + 2 * frame]) == 128 &&
+               static_cast<unsigned char>(bytes[45 + 2 * frame]) == 128;
+    };
+    // 0.5 s is frame 5512.5: the note-on applies before frame 5513, which sounds sin 0; 5514 is loud.
+    EXPECT_TRUE(silent(5513));
+    EXPECT_FALSE(silent(5514));
+    // the note-off at 1.5 s applies before frame 16538 (16537.5 rounded up)
+    EXPECT_FALSE(silent(16530));
+    for (int f = 16538; f < 22050; ++f) ASSERT_TRUE(silent(f)) << f;
+}
+
+TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
+    const std::string out = path("never.wav");
+    writeFile(path("broken"), "{\"voltina\": 1, \"rate\": 12000");
+    writeFile(path("not-midi.mid"), "RIFF....WAVE");
+    writeFile(path("newer"), R"({"voltina": 7})");
+
+    const std::vector<std::string> commands = {
+        render(path("missing-config") + " --seconds 1 -o " + out),
+        render(path("broken") + " --seconds 1 -o " + out),
+        render(path("newer") + " --seconds 1 -o " + out),
+        render("--midi " + path("not-midi.mid") + " --seconds 1 -o " + out),
+        render("--seconds 1 -o " + path("no-such-folder/x.wav")),
+        render("--seconds 1"),
+    };
+    for (const std::string& command : commands) {
+        const Result r = run(command);
+        EXPECT_NE(r.status, 0) << command;
+        EXPECT_NE(r.output.find("voltina-render: "), std::string::npos) << command << "\n" << r.output;
+        EXPECT_FALSE(fs::exists(out)) << command;
+    }
+    EXPECT_FALSE(fs::exists(path("no-such-folder")));
+    const Result newer = run(commands[2]);
+    EXPECT_NE(newer.output.find("7"), std::string::npos) << newer.output;
+}

@@ -14,14 +14,20 @@ namespace voltina {
 namespace {
 
 constexpr const char* kTypeNames[] = {"sine", "square", "sawtooth", "random"};
-constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;  // 432
-constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;    // 332
-constexpr int kFirstPanoramikerJack = kFirstOutputJackId + kOutPanoramiker;  // 418
+constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;                   // 432
+constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;                     // 332
+constexpr int kFirstPanoramikerJack = kFirstOutputJackId + kOutPanoramiker;        // 418
 constexpr int kLastMixerJack = kFirstInputJackId + kInMixer + kMixerChannels - 1;  // 308
 
-std::string oscillatorLabel(int index) { return "oscillator " + std::to_string(index + 1); }
-std::string mixerLabel(int index) { return "mixer channel " + std::to_string(index + 1); }
-std::string cordLabel(std::size_t index) { return "cord " + std::to_string(index + 1); }
+std::string oscillatorLabel(int index) {
+    return "oscillator " + std::to_string(index + 1);
+}
+std::string mixerLabel(int index) {
+    return "mixer channel " + std::to_string(index + 1);
+}
+std::string cordLabel(std::size_t index) {
+    return "cord " + std::to_string(index + 1);
+}
 
 const std::string kFrequencyRule = "frequency must be above 0 and at most 5500";
 const std::string kLevelRule = "level must be a whole number from 0 to 128";
@@ -29,10 +35,18 @@ const std::string kPanRule = "pan must be a multiple of 5 from 0 to 100";
 const std::string kTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
 const std::string kRateRule = "rate must be 11025, 22050 or 44100";
 
-bool rateAllowed(int rate) { return rate == 11025 || rate == 22050 || rate == 44100; }
-bool frequencyAllowed(float f) { return f > 0.0f && f <= kMaxConfiguredFrequency; }  // false for NaN
-bool levelAllowed(int level) { return level >= 0 && level <= 128; }
-bool panAllowed(int pan) { return pan >= 0 && pan <= 100 && pan % 5 == 0; }
+bool rateAllowed(int rate) {
+    return rate == 11025 || rate == 22050 || rate == 44100;
+}
+bool frequencyAllowed(float f) {
+    return f > 0.0f && f <= kMaxConfiguredFrequency;
+}  // false for NaN
+bool levelAllowed(int level) {
+    return level >= 0 && level <= 128;
+}
+bool panAllowed(int pan) {
+    return pan >= 0 && pan <= 100 && pan % 5 == 0;
+}
 
 // The cord rules, checked against the cords before it in the list. Empty when the cord may be plugged.
 std::string checkCord(const Configuration& c, std::size_t index) {
@@ -74,23 +88,30 @@ bool wholeNumber(const JsonValue* v, long long low, long long high, long long& o
 
 std::string describeKind(const JsonValue& v) {
     switch (v.kind) {
-        case JsonValue::Kind::Null: return "null";
-        case JsonValue::Kind::Boolean: return "true or false";
-        case JsonValue::Kind::Number: return "a number";
-        case JsonValue::Kind::String: return "a text";
-        case JsonValue::Kind::Array: return "a list";
-        case JsonValue::Kind::Object: return "an object";
+        case JsonValue::Kind::Null:
+            return "null";
+        case JsonValue::Kind::Boolean:
+            return "true or false";
+        case JsonValue::Kind::Number:
+            return "a number";
+        case JsonValue::Kind::String:
+            return "a text";
+        case JsonValue::Kind::Array:
+            return "a list";
+        case JsonValue::Kind::Object:
+            return "an object";
     }
     return "a value";
 }
 
 class Reader {
-public:
+  public:
     explicit Reader(Configuration& c) : c_(c) {}
 
     // Fields are checked in file-format order: version, rate, oscillators, mixer, cords, wave.
     std::string read(const JsonValue& root) {
-        if (!root.isObject()) return "a configuration is a JSON object in braces, this text holds " + describeKind(root);
+        if (!root.isObject())
+            return "a configuration is a JSON object in braces, this text holds " + describeKind(root);
         std::string problem;
         if (!(problem = readVersion(root)).empty()) return problem;
         if (!(problem = readRate(root)).empty()) return problem;
@@ -100,10 +121,11 @@ public:
         return readWave(root);
     }
 
-private:
+  private:
     std::string readVersion(const JsonValue& root) {
         const JsonValue* v = root.find("voltina");
-        if (v == nullptr) return "this is not a Voltina configuration (the \"voltina\" format version is missing)";
+        if (v == nullptr)
+            return "this is not a Voltina configuration (the \"voltina\" format version is missing)";
         long long version = 0;
         if (!wholeNumber(v, 1, 1000000000, version)) {
             if (v->isNumber() && v->number > 1 && v->number == std::floor(v->number)) {
@@ -113,8 +135,8 @@ private:
             return "voltina: the format version must be a whole number, 1 or more";
         }
         if (version > kConfigurationVersion) {
-            return "voltina: format version " + std::to_string(version) + " is newer than this Voltina reads (" +
-                   std::to_string(kConfigurationVersion) + ")";
+            return "voltina: format version " + std::to_string(version) +
+                   " is newer than this Voltina reads (" + std::to_string(kConfigurationVersion) + ")";
         }
         c_.version = static_cast<int>(version);
         return {};
@@ -185,7 +207,8 @@ private:
             c_.mixLevel[static_cast<std::size_t>(i)] = static_cast<int>(value);
             const JsonValue* pan = m.find("pan");
             if (pan == nullptr) return label + "pan is missing";
-            if (!wholeNumber(pan, 0, 100, value) || !panAllowed(static_cast<int>(value))) return label + kPanRule;
+            if (!wholeNumber(pan, 0, 100, value) || !panAllowed(static_cast<int>(value)))
+                return label + kPanRule;
             c_.mixPan[static_cast<std::size_t>(i)] = static_cast<int>(value);
         }
         return {};
@@ -240,7 +263,9 @@ std::string formatFloat(float f) {
 
 }  // namespace
 
-const char* oscillatorTypeName(int type) { return type >= 0 && type < 4 ? kTypeNames[type] : kTypeNames[0]; }
+const char* oscillatorTypeName(int type) {
+    return type >= 0 && type < 4 ? kTypeNames[type] : kTypeNames[0];
+}
 
 std::string checkConfiguration(const Configuration& c) {
     if (c.version < 1 || c.version > kConfigurationVersion) {
@@ -273,7 +298,8 @@ bool parseConfiguration(const std::string& text, Configuration& out, std::string
     if (!parseJson(text, root, error)) return false;
     Configuration c;
     std::string problem = Reader(c).read(root);
-    if (problem.empty()) problem = checkConfiguration(c);  // the reader covers this; a second look costs nothing
+    if (problem.empty())
+        problem = checkConfiguration(c);  // the reader covers this; a second look costs nothing
     if (!problem.empty()) {
         error = problem;
         return false;
@@ -295,8 +321,8 @@ std::string serializeConfiguration(const Configuration& c) {
     t += "  ],\n  \"mixer\": [\n";
     for (int i = 0; i < kMixerChannels; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        t += "    {\"level\": " + std::to_string(c.mixLevel[k]) + ", \"pan\": " + std::to_string(c.mixPan[k]) + "}" +
-             (i + 1 < kMixerChannels ? ",\n" : "\n");
+        t += "    {\"level\": " + std::to_string(c.mixLevel[k]) +
+             ", \"pan\": " + std::to_string(c.mixPan[k]) + "}" + (i + 1 < kMixerChannels ? ",\n" : "\n");
     }
     t += "  ],\n";
     if (c.cords.empty()) {
@@ -329,7 +355,8 @@ Configuration captureConfiguration(const EngineState& s, int sampleRate, const s
         c.mixPan[static_cast<std::size_t>(i)] = s.mixPan[i];
     }
     for (int in = 0; in < kJacks; ++in) {
-        if (hasCord(s, in)) c.cords.emplace_back(kFirstOutputJackId + s.cordSource[in], kFirstInputJackId + in);
+        if (hasCord(s, in))
+            c.cords.emplace_back(kFirstOutputJackId + s.cordSource[in], kFirstInputJackId + in);
     }
     c.hasWave = !waveName.empty();
     c.wave = waveName;
@@ -351,7 +378,8 @@ bool applyConfiguration(const Configuration& c, EngineState& s, std::string& err
         s.mixPan[i] = c.mixPan[static_cast<std::size_t>(i)];
     }
     clearCords(s);
-    for (const auto& cord : c.cords) plugCord(s, cord.first - kFirstOutputJackId, cord.second - kFirstInputJackId);
+    for (const auto& cord : c.cords)
+        plugCord(s, cord.first - kFirstOutputJackId, cord.second - kFirstInputJackId);
     return true;
 }
 

@@ -37,7 +37,7 @@ std::size_t utf8SequenceLength(std::string_view text, std::size_t i) {
         cp = cp << 6 | (c & 0x3F);
     }
     if ((n == 3 && cp < 0x800) || (n == 4 && cp < 0x10000)) return 0;  // overlong
-    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;                         // surrogates are not characters
+    if (cp >= 0xD800 && cp <= 0xDFFF) return 0;                        // surrogates are not characters
     if (cp > 0x10FFFF) return 0;
     return n;
 }
@@ -61,7 +61,7 @@ void appendUtf8(std::string& out, std::uint32_t cp) {
 }
 
 class Parser {
-public:
+  public:
     explicit Parser(std::string_view text) : text_(text) {}
 
     bool parseDocument(JsonValue& out, std::string& error) {
@@ -75,7 +75,7 @@ public:
         return true;
     }
 
-private:
+  private:
     bool fail(const std::string& what, std::string& error) const {
         error = describePosition(text_, pos_) + ": " + what;
         return false;
@@ -133,7 +133,8 @@ private:
     }
 
     bool parseObject(JsonValue& v, int depth, std::string& error) {
-        if (depth > kMaxJsonDepth) return fail("nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels", error);
+        if (depth > kMaxJsonDepth)
+            return fail("nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels", error);
         v.kind = JsonValue::Kind::Object;
         ++pos_;
         skipSpace();
@@ -144,7 +145,8 @@ private:
         std::unordered_set<std::string> keys;
         for (;;) {
             skipSpace();
-            if (atEnd() || peek() != '"') return fail("expected a key in double quotes, found " + found(), error);
+            if (atEnd() || peek() != '"')
+                return fail("expected a key in double quotes, found " + found(), error);
             const std::size_t keyOffset = pos_;
             std::string key;
             if (!parseString(key, error)) return false;
@@ -174,7 +176,8 @@ private:
     }
 
     bool parseArray(JsonValue& v, int depth, std::string& error) {
-        if (depth > kMaxJsonDepth) return fail("nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels", error);
+        if (depth > kMaxJsonDepth)
+            return fail("nesting deeper than " + std::to_string(kMaxJsonDepth) + " levels", error);
         v.kind = JsonValue::Kind::Array;
         ++pos_;
         skipSpace();
@@ -231,7 +234,8 @@ private:
                 ++pos_;
                 return true;
             }
-            if (c < 0x20) return fail("a control character must be written as an escape inside a string", error);
+            if (c < 0x20)
+                return fail("a control character must be written as an escape inside a string", error);
             if (c == '\\') {
                 const std::size_t escapeStart = pos_;
                 ++pos_;
@@ -239,14 +243,30 @@ private:
                 const char e = peek();
                 ++pos_;
                 switch (e) {
-                    case '"': out += '"'; break;
-                    case '\\': out += '\\'; break;
-                    case '/': out += '/'; break;
-                    case 'b': out += '\b'; break;
-                    case 'f': out += '\f'; break;
-                    case 'n': out += '\n'; break;
-                    case 'r': out += '\r'; break;
-                    case 't': out += '\t'; break;
+                    case '"':
+                        out += '"';
+                        break;
+                    case '\\':
+                        out += '\\';
+                        break;
+                    case '/':
+                        out += '/';
+                        break;
+                    case 'b':
+                        out += '\b';
+                        break;
+                    case 'f':
+                        out += '\f';
+                        break;
+                    case 'n':
+                        out += '\n';
+                        break;
+                    case 'r':
+                        out += '\r';
+                        break;
+                    case 't':
+                        out += '\t';
+                        break;
                     case 'u': {
                         std::uint32_t cp = 0;
                         if (!parseHex4(cp, error)) return false;
@@ -362,11 +382,21 @@ std::string jsonQuote(std::string_view text) {
     for (const char ch : text) {
         const unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (c < 0x20) {
                     char hex[8];

@@ -23,7 +23,7 @@ struct JsonValue {
     std::string string;      // UTF-8, escapes resolved
     std::vector<JsonValue> items;
     std::vector<std::pair<std::string, JsonValue>> members;  // in file order
-    std::size_t offset = 0;  // byte offset in the text where the value starts
+    std::size_t offset = 0;                                  // byte offset in the text where the value starts
 
     bool isNull() const { return kind == Kind::Null; }
     bool isBoolean() const { return kind == Kind::Boolean; }

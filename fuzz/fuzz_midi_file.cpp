@@ -23,7 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const MidiFileEvent& e = file.events[i];
         const unsigned kind = e.message & 0xF0;
         if (kind != 0x80 && kind != 0x90) std::abort();
-        if ((e.message >> 8 & 0x80) != 0 || (e.message >> 16 & 0x80) != 0 || e.message >> 24 != 0) std::abort();
+        if ((e.message >> 8 & 0x80) != 0 || (e.message >> 16 & 0x80) != 0 || e.message >> 24 != 0)
+            std::abort();
         if (e.track < 0 || e.track >= file.trackCount) std::abort();
         if (i > 0) {
             const MidiFileEvent& prev = file.events[i - 1];

@@ -35,7 +35,9 @@ std::string temporaryName(const std::string& path, unsigned attempt) {
 
 }  // namespace
 
-AtomicFile::~AtomicFile() { abandon(); }
+AtomicFile::~AtomicFile() {
+    abandon();
+}
 
 bool AtomicFile::open(const std::string& path, std::string& error) {
     abandon();

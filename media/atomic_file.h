@@ -10,7 +10,7 @@
 namespace voltina {
 
 class AtomicFile {
-public:
+  public:
     AtomicFile() = default;
     AtomicFile(const AtomicFile&) = delete;
     AtomicFile& operator=(const AtomicFile&) = delete;
@@ -32,7 +32,7 @@ public:
 
     const std::string& temporaryPath() const { return tempPath_; }
 
-private:
+  private:
     bool fail(const std::string& what, int errorNumber, std::string& error);
 
     int fd_ = -1;

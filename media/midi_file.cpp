@@ -24,7 +24,9 @@ std::uint32_t be32(const std::uint8_t* p) {
     return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
 }
 
-std::uint16_t be16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] << 8 | p[1]); }
+std::uint16_t be16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] << 8 | p[1]);
+}
 
 bool hasTag(const std::uint8_t* p, const char* tag) {
     return p[0] == static_cast<std::uint8_t>(tag[0]) && p[1] == static_cast<std::uint8_t>(tag[1]) &&
@@ -41,14 +43,15 @@ struct RawEvent {
 // One track chunk's body. Every read is checked against the body's end, so a lying length or a
 // truncated event is an error, never a read past the chunk.
 class TrackReader {
-public:
+  public:
     TrackReader(const std::uint8_t* body, std::size_t length, std::size_t fileOffset, int track,
                 std::vector<RawEvent>& out)
         : body_(body), length_(length), fileOffset_(fileOffset), track_(track), out_(out) {}
 
     bool read(std::string& error) {
         std::uint64_t tick = 0;
-        unsigned running = 0;  // kept across meta and sysex events: a valid file never depends on either choice
+        unsigned running =
+            0;  // kept across meta and sysex events: a valid file never depends on either choice
         while (pos_ < length_) {
             std::uint32_t delta = 0;
             if (!readNumber(delta, "a delta time", error)) return false;
@@ -113,10 +116,10 @@ public:
         return true;  // a missing end-of-track event is tolerated: the chunk's end says the same
     }
 
-private:
+  private:
     std::string where() const {
-        return "MIDI file: track " + std::to_string(track_ + 1) + ", byte " + std::to_string(fileOffset_ + pos_) +
-               ": ";
+        return "MIDI file: track " + std::to_string(track_ + 1) + ", byte " +
+               std::to_string(fileOffset_ + pos_) + ": ";
     }
 
     bool endsInside(std::string& error) const {
@@ -159,8 +162,8 @@ bool readTimeDivision(std::uint16_t division, MidiFile& file, std::uint64_t& tic
     const int framesPerSecond = -static_cast<int>(static_cast<std::int8_t>(division >> 8));
     const unsigned ticksPerFrame = division & 0xFF;
     if (framesPerSecond != 24 && framesPerSecond != 25 && framesPerSecond != 29 && framesPerSecond != 30) {
-        error = "MIDI file: unknown SMPTE frame rate in the time division (" + std::to_string(framesPerSecond) +
-                " frames per second; 24, 25, 29 or 30 expected)";
+        error = "MIDI file: unknown SMPTE frame rate in the time division (" +
+                std::to_string(framesPerSecond) + " frames per second; 24, 25, 29 or 30 expected)";
         return false;
     }
     if (ticksPerFrame == 0) {
@@ -223,8 +226,8 @@ bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std
     int track = 0;
     while (track < file.trackCount) {
         if (size - pos < 8) {
-            error = "MIDI file: the header announces " + std::to_string(trackCount) + " tracks but the file holds " +
-                    std::to_string(track);
+            error = "MIDI file: the header announces " + std::to_string(trackCount) +
+                    " tracks but the file holds " + std::to_string(track);
             return false;
         }
         const std::uint32_t length = be32(data + pos + 4);

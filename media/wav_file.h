@@ -42,8 +42,9 @@ std::vector<std::uint8_t> waveDataFromFrames(const WaveFormat& format, const std
                                              std::size_t frameBytes);
 
 // Writes the header and `length` bytes of `data` to `path` (plus a zero pad byte when `length` is odd,
-// as RIFF asks); the RIFF size is patched from the file's length once everything else is written. The target appears whole or not at all: on failure no file
-// is left (an existing file of that name stays as it was) and `error` says why.
+// as RIFF asks); the RIFF size is patched from the file's length once everything else is written. The target
+// appears whole or not at all: on failure no file is left (an existing file of that name stays as it was) and
+// `error` says why.
 bool writeWaveFile(const std::string& path, const WaveFormat& format, const std::uint8_t* data,
                    std::size_t length, std::string& error);
 

@@ -19,15 +19,17 @@ namespace {
 
 using testing::TempFolder;
 
-bool sameFloat(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameFloat(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 
 void expectSame(const Configuration& a, const Configuration& b) {
     EXPECT_EQ(a.version, b.version);
     EXPECT_EQ(a.rate, b.rate);
     EXPECT_EQ(a.oscType, b.oscType);
     for (std::size_t i = 0; i < a.oscFreq.size(); ++i) {
-        EXPECT_TRUE(sameFloat(a.oscFreq[i], b.oscFreq[i])) << "oscillator " << i << ": " << a.oscFreq[i] << " vs "
-                                                           << b.oscFreq[i];
+        EXPECT_TRUE(sameFloat(a.oscFreq[i], b.oscFreq[i]))
+            << "oscillator " << i << ": " << a.oscFreq[i] << " vs " << b.oscFreq[i];
     }
     EXPECT_EQ(a.mixLevel, b.mixLevel);
     EXPECT_EQ(a.mixPan, b.mixPan);
@@ -85,7 +87,8 @@ std::string configText(std::map<std::string, std::string> overrides) {
 TEST(ConfigurationTest, TheDefaultPatchRoundTripsThroughText) {
     const Configuration c = defaultConfiguration();
     EXPECT_EQ(c.oscType[0], kSquare);
-    EXPECT_EQ(c.cords, (std::vector<std::pair<int, int>>{{418, 307}, {401, 321}, {402, 322}, {415, 327}, {403, 328}}));
+    EXPECT_EQ(c.cords,
+              (std::vector<std::pair<int, int>>{{418, 307}, {401, 321}, {402, 322}, {415, 327}, {403, 328}}));
     const std::string text = serializeConfiguration(c);
     EXPECT_NE(text.find(R"({"type": "square", "frequency": 256},)"), std::string::npos) << text;
     EXPECT_NE(text.find(R"({"type": "sine", "frequency": 1.52},)"), std::string::npos) << text;
@@ -117,7 +120,8 @@ TEST(ConfigurationTest, TheDocumentedFormReads) {
     std::string error;
     ASSERT_TRUE(parseConfiguration(text, c, error)) << error;
     EXPECT_EQ(c.rate, 22050);
-    EXPECT_EQ(c.oscType, (std::array<int, 8>{kSquare, kSawtooth, kRandom, kSine, kSine, kSine, kSine, kSine}));
+    EXPECT_EQ(c.oscType,
+              (std::array<int, 8>{kSquare, kSawtooth, kRandom, kSine, kSine, kSine, kSine, kSine}));
     EXPECT_TRUE(sameFloat(c.oscFreq[1], 1.52f));
     EXPECT_TRUE(sameFloat(c.oscFreq[2], 5500.0f));
     EXPECT_TRUE(sameFloat(c.oscFreq[3], 0.01f));
@@ -159,10 +163,10 @@ TEST(ConfigurationTest, ApplyingSetsThePanelAndReplacesEveryCord) {
     Configuration c;
     std::string error;
     ASSERT_TRUE(parseConfiguration(
-                    configText({{"oscillators", oscillatorsWith(5, R"({"type": "random", "frequency": 12.5})")},
-                                {"mixer", mixerWith(2, R"({"level": 3, "pan": 15})")},
-                                {"cords", "[[432, 332], [419, 301], [409, 310]]"}}),
-                    c, error))
+        configText({{"oscillators", oscillatorsWith(5, R"({"type": "random", "frequency": 12.5})")},
+                    {"mixer", mixerWith(2, R"({"level": 3, "pan": 15})")},
+                    {"cords", "[[432, 332], [419, 301], [409, 310]]"}}),
+        c, error))
         << error;
     ASSERT_TRUE(applyConfiguration(c, s, error)) << error;
     EXPECT_EQ(s.oscType[0], kSine);
@@ -192,7 +196,9 @@ struct BadCase {
 };
 
 std::vector<BadCase> badCases() {
-    const auto osc = [](int i, const std::string& e) { return configText({{"oscillators", oscillatorsWith(i, e)}}); };
+    const auto osc = [](int i, const std::string& e) {
+        return configText({{"oscillators", oscillatorsWith(i, e)}});
+    };
     const auto mix = [](int i, const std::string& e) { return configText({{"mixer", mixerWith(i, e)}}); };
     const auto cords = [](const std::string& c) { return configText({{"cords", c}}); };
     const std::string freqRule = "oscillator 3: frequency must be above 0 and at most 5500";
@@ -214,7 +220,8 @@ std::vector<BadCase> badCases() {
         {configText({{"rate", "11026"}}), "rate must be 11025, 22050 or 44100"},
         {configText({{"rate", "\"11025\""}}), "rate must be 11025, 22050 or 44100"},
         {configText({{"oscillators", ""}}), "oscillators is missing"},
-        {configText({{"oscillators", "[]"}}), "oscillators must be a list of exactly 8 entries, top to bottom"},
+        {configText({{"oscillators", "[]"}}),
+         "oscillators must be a list of exactly 8 entries, top to bottom"},
         {configText({{"oscillators", oscillatorsWith(-1, "") + "x"}}),
          "line 3, column 304: expected ',' or '}', found 'x'"},
         {osc(0, "7"), "oscillator 1: must be an object with \"type\" and \"frequency\""},
@@ -267,7 +274,8 @@ std::vector<BadCase> badCases() {
         {configText({{"wave", "\"a\\u0000b\""}}), "wave must be a file name in double quotes"},
         // The first problem in file order wins.
         {configText({{"rate", "1"}, {"oscillators", "[]"}}), "rate must be 11025, 22050 or 44100"},
-        {configText({{"oscillators", oscillatorsWith(1, R"({"type": "x", "frequency": 1})")}, {"mixer", "[]"}}),
+        {configText(
+             {{"oscillators", oscillatorsWith(1, R"({"type": "x", "frequency": 1})")}, {"mixer", "[]"}}),
          "oscillator 2: type must be \"sine\", \"square\", \"sawtooth\" or \"random\""},
     };
 }
@@ -375,7 +383,8 @@ TEST(ConfigurationFileTest, FailedWritesLeaveNoFile) {
 
     c.mixPan[0] = 3;
     EXPECT_FALSE(writeConfigurationFile(dir.file("PATCH"), c, error));
-    EXPECT_EQ(error, "Cannot save the configuration: mixer channel 1: pan must be a multiple of 5 from 0 to 100");
+    EXPECT_EQ(error,
+              "Cannot save the configuration: mixer channel 1: pan must be a multiple of 5 from 0 to 100");
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"FOLDER"});
 }
 

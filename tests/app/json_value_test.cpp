@@ -42,7 +42,10 @@ TEST(JsonValueTest, ReadsEveryKindOfValue) {
     EXPECT_TRUE(v.find("c")->isArray());
     EXPECT_EQ(v.find("d"), nullptr);
     EXPECT_EQ(a->find("x"), nullptr);  // not an object
-    EXPECT_EQ(parseOk("\xEF\xBB\xBF" "7").number, 7.0);  // a byte-order mark is skipped
+    EXPECT_EQ(parseOk("\xEF\xBB\xBF"
+                      "7")
+                  .number,
+              7.0);  // a byte-order mark is skipped
 }
 
 TEST(JsonValueTest, NumbersFollowTheGrammarExactly) {
@@ -52,8 +55,8 @@ TEST(JsonValueTest, NumbersFollowTheGrammarExactly) {
     EXPECT_EQ(parseOk("1e-2").number, 0.01);
     EXPECT_EQ(parseOk("5500.000").number, 5500.0);
     EXPECT_EQ(parseOk("0.1").number, 0.1);  // correctly rounded, whatever the locale
-    for (const char* bad : {"01", "-", "+1", ".5", "1.", "1e", "1e+", "0x10", "NaN", "Infinity", "-Infinity", "1.5.2",
-                            "- 1", "1,5"}) {
+    for (const char* bad : {"01", "-", "+1", ".5", "1.", "1e", "1e+", "0x10", "NaN", "Infinity", "-Infinity",
+                            "1.5.2", "- 1", "1,5"}) {
         const std::string error = parseError(bad);
         EXPECT_EQ(error.rfind("line 1, column ", 0), 0u) << bad << ": " << error;
     }
@@ -70,14 +73,17 @@ TEST(JsonValueTest, StringsResolveEscapesAndMustBeUtf8) {
 
     EXPECT_EQ(parseError(R"("\x")"), "line 1, column 2: unknown escape in a string");
     EXPECT_EQ(parseError(R"("\u12")"), "line 1, column 6: expected four hexadecimal digits after \\u");
-    EXPECT_EQ(parseError(R"("\udfb9")"), "line 1, column 2: a low surrogate \\u escape without a high one before it");
-    EXPECT_EQ(parseError(R"("\ud83c")"), "line 1, column 2: a high surrogate \\u escape without a low one after it");
+    EXPECT_EQ(parseError(R"("\udfb9")"),
+              "line 1, column 2: a low surrogate \\u escape without a high one before it");
+    EXPECT_EQ(parseError(R"("\ud83c")"),
+              "line 1, column 2: a high surrogate \\u escape without a low one after it");
     EXPECT_EQ(parseError(R"("\ud83c\u0041")"),
               "line 1, column 2: a high surrogate \\u escape without a low one after it");
-    EXPECT_EQ(parseError("\"a\tb\""), "line 1, column 3: a control character must be written as an escape inside a string");
+    EXPECT_EQ(parseError("\"a\tb\""),
+              "line 1, column 3: a control character must be written as an escape inside a string");
     EXPECT_EQ(parseError("\"abc"), "line 1, column 5: the text ends inside a string");
-    for (const char* bad : {"\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xFF\"",
-                            "\"\x80\""}) {
+    for (const char* bad :
+         {"\"\xC3\"", "\"\xC0\xAF\"", "\"\xED\xA0\x80\"", "\"\xF4\x90\x80\x80\"", "\"\xFF\"", "\"\x80\""}) {
         EXPECT_EQ(parseError(bad), "line 1, column 2: the string is not valid UTF-8") << bad;
     }
 }
@@ -85,7 +91,8 @@ TEST(JsonValueTest, StringsResolveEscapesAndMustBeUtf8) {
 TEST(JsonValueTest, StructureFaultsAreFoundWhereTheyAre) {
     EXPECT_EQ(parseError(""), "line 1, column 1: the text is empty");
     EXPECT_EQ(parseError("  \n "), "line 2, column 2: the text is empty");
-    EXPECT_EQ(parseError("{\"a\": 1,\n \"b\": 2,}"), "line 2, column 9: expected a key in double quotes, found '}'");
+    EXPECT_EQ(parseError("{\"a\": 1,\n \"b\": 2,}"),
+              "line 2, column 9: expected a key in double quotes, found '}'");
     EXPECT_EQ(parseError("[1, 2,]"), "line 1, column 7: expected a value, found ']'");
     EXPECT_EQ(parseError("[1 2]"), "line 1, column 4: expected ',' or ']', found '2'");
     EXPECT_EQ(parseError("{\"a\" 1}"), "line 1, column 6: expected ':' after the key, found '1'");

@@ -48,7 +48,7 @@ TEST(MidiFileTest, FormatZeroAtTheDefaultTempo) {
     EXPECT_EQ(f.trackCount, 1);
     ASSERT_EQ(f.events.size(), 3u);
     EXPECT_EQ(messages(f), (std::vector<std::uint32_t>{packMidi(0x90, 60, 100), packMidi(0x80, 60, 64),
-                                                        packMidi(0x91, 64, 127)}));
+                                                       packMidi(0x91, 64, 127)}));
     EXPECT_EQ(f.events[1].tick, 96u);
     EXPECT_DOUBLE_EQ(eventSeconds(f, f.events[1]), 0.5);
     EXPECT_DOUBLE_EQ(eventSeconds(f, f.events[2]), 0.75);
@@ -74,8 +74,8 @@ TEST(MidiFileTest, RunningStatusCarriesAcrossMessagesOfEveryLength) {
                                        .event(5, {62, 1})  // running status kept across the meta event
                                        .end()}));
     EXPECT_EQ(messages(f), (std::vector<std::uint32_t>{packMidi(0x90, 60, 100), packMidi(0x90, 62, 101),
-                                                        packMidi(0x90, 60, 0), packMidi(0x8F, 62, 0),
-                                                        packMidi(0x8F, 62, 1)}));
+                                                       packMidi(0x90, 60, 0), packMidi(0x8F, 62, 0),
+                                                       packMidi(0x8F, 62, 1)}));
     EXPECT_EQ(f.events.back().tick, 25u);
 }
 
@@ -118,10 +118,10 @@ TEST(MidiFileTest, TempoChangesMidFileTimeTheLaterEvents) {
 
 TEST(MidiFileTest, TempoEventsOfAnyTrackAndTheSameTickApplyFromTheirTick) {
     // A tempo change at the same tick as a note does not move that note, only what follows.
-    const MidiFile f = readOk(smf(1, 100,
-                                  {TrackBuilder().event(100, {0x90, 60, 1}).end(),
-                                   TrackBuilder().tempo(100, 2000000).end(),
-                                   TrackBuilder().event(100, {0x90, 61, 1}).event(100, {0x90, 62, 1}).end()}));
+    const MidiFile f =
+        readOk(smf(1, 100,
+                   {TrackBuilder().event(100, {0x90, 60, 1}).end(), TrackBuilder().tempo(100, 2000000).end(),
+                    TrackBuilder().event(100, {0x90, 61, 1}).event(100, {0x90, 62, 1}).end()}));
     ASSERT_EQ(f.events.size(), 3u);
     EXPECT_DOUBLE_EQ(eventSeconds(f, f.events[0]), 0.5);
     EXPECT_DOUBLE_EQ(eventSeconds(f, f.events[1]), 0.5);
@@ -165,9 +165,9 @@ TEST(MidiFileTest, FramePositionsAreExactOnFrameBoundaries) {
 TEST(MidiFileTest, SmpteDivisionCountsRealTime) {
     // 25 frames per second, 40 ticks per frame: one tick per millisecond. Tempo does not apply.
     const std::uint16_t smpte25 = static_cast<std::uint16_t>((0x100 - 25) << 8 | 40);
-    const MidiFile f = readOk(smf(0, smpte25,
-                                  {TrackBuilder().tempo(0, 123456).event(1, {0x90, 60, 1}).event(999, {0x80, 60, 0})
-                                       .end()}));
+    const MidiFile f = readOk(
+        smf(0, smpte25,
+            {TrackBuilder().tempo(0, 123456).event(1, {0x90, 60, 1}).event(999, {0x80, 60, 0}).end()}));
     EXPECT_EQ(frames(f, 11025), (std::vector<std::uint64_t>{12, 11025}));
 
     // 29 means drop-frame time code, 30000/1001 frames per second.
@@ -223,12 +223,15 @@ TEST(MidiFileTest, MalformedFilesAreRefusedWithAClearMessage) {
         {withHeader(0, 1, 96, {{0x81}}), "track 1 ends inside an event"},
         {withHeader(0, 1, 96, {{0x00, 0xFF, 0x01, 0x10, 'a'}}), "track 1 ends inside an event"},
         {withHeader(0, 1, 96, {{0x00, 0xF0, 0x05, 1, 2}}), "track 1 ends inside an event"},
-        {withHeader(0, 1, 96, {{0x00, 0x3C, 0x40}}), "track 1, byte 23: a data byte (0x3C) has no status byte"},
+        {withHeader(0, 1, 96, {{0x00, 0x3C, 0x40}}),
+         "track 1, byte 23: a data byte (0x3C) has no status byte"},
         {withHeader(0, 1, 96, {{0xFF, 0xFF, 0xFF, 0xFF, 0x7F}}), "a delta time is longer than 4 bytes"},
         {withHeader(0, 1, 96, {{0x00, 0xFF, 0x01, 0x80, 0x80, 0x80, 0x80, 0x01}}),
          "a meta event's length is longer than 4 bytes"},
-        {withHeader(0, 1, 96, {{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}}), "a tempo event has 2 bytes instead of 3"},
-        {withHeader(0, 1, 96, {{0x00, 0xF2, 0x01, 0x02}}), "the system message 0xF2 cannot appear in a MIDI file"},
+        {withHeader(0, 1, 96, {{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}}),
+         "a tempo event has 2 bytes instead of 3"},
+        {withHeader(0, 1, 96, {{0x00, 0xF2, 0x01, 0x02}}),
+         "the system message 0xF2 cannot appear in a MIDI file"},
         {withHeader(0, 1, 96, {{0x00, 0x90, 0x3C, 0x90}}), "expected a data byte, found 0x90"},
     };
     for (const BadFile& c : cases) {
@@ -245,14 +248,14 @@ TEST(MidiFileTest, MalformedFilesAreRefusedWithAClearMessage) {
 }
 
 TEST(MidiFileTest, EveryTruncationIsRefusedAndNoCorruptionCrashes) {
-    const Bytes whole = smf(1, 96,
-                            {TrackBuilder().tempo(0, 400000).meta(0, 0x03, "name").end(),
-                             TrackBuilder()
-                                 .event(0, {0x90, 60, 100})
-                                 .event(200, {62, 90})
-                                 .sysex(0, 0xF0, {1, 2, 0xF7})
-                                 .event(20000, {0x80, 60, 0})
-                                 .end()});
+    const Bytes whole =
+        smf(1, 96,
+            {TrackBuilder().tempo(0, 400000).meta(0, 0x03, "name").end(), TrackBuilder()
+                                                                              .event(0, {0x90, 60, 100})
+                                                                              .event(200, {62, 90})
+                                                                              .sysex(0, 0xF0, {1, 2, 0xF7})
+                                                                              .event(20000, {0x80, 60, 0})
+                                                                              .end()});
     ASSERT_EQ(readOk(whole).events.size(), 3u);
     for (std::size_t n = 0; n < whole.size(); ++n) {
         // An exact-size copy, so a read past the end is caught by the address sanitizer.

@@ -28,7 +28,7 @@ inline void appendBig(Bytes& out, std::uint32_t value, int bytes) {
 // One track's events; each call adds a delta time and the event's bytes as given (so running status
 // is written simply by leaving the status byte out).
 class TrackBuilder {
-public:
+  public:
     TrackBuilder& event(std::uint32_t delta, std::initializer_list<std::uint8_t> bytes) {
         appendNumber(body_, delta);
         body_.insert(body_.end(), bytes);
@@ -62,7 +62,7 @@ public:
     }
     const Bytes& body() const { return body_; }
 
-private:
+  private:
     Bytes body_;
 };
 

@@ -12,7 +12,7 @@
 namespace voltina::testing {
 
 class TempFolder {
-public:
+  public:
     TempFolder() {
         const char* base = std::getenv("TMPDIR");
         std::string pattern = std::string(base && *base ? base : "/tmp") + "/voltina-test-XXXXXX";
@@ -40,7 +40,7 @@ public:
         return names;
     }
 
-private:
+  private:
     std::string path_;
 };
 

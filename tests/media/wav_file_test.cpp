@@ -105,7 +105,8 @@ TEST(WaveFileTest, StereoFileIsTheHeaderThenTheFrames) {
     ASSERT_TRUE(dir.ok());
     const std::vector<std::uint8_t> frames = testFrames(300);
     std::string error;
-    ASSERT_TRUE(saveWaveFile(dir.file("A.WAV"), recordingFormat(11026, 1), frames.data(), frames.size(), error))
+    ASSERT_TRUE(
+        saveWaveFile(dir.file("A.WAV"), recordingFormat(11026, 1), frames.data(), frames.size(), error))
         << error;
     const std::vector<unsigned char> file = testing::readAll(dir.file("A.WAV"));
     ASSERT_EQ(file.size(), 44u + 600u);
@@ -119,7 +120,8 @@ TEST(WaveFileTest, MonoFileKeepsTheLeftByteOfEachFrame) {
     ASSERT_TRUE(dir.ok());
     const std::vector<std::uint8_t> frames = testFrames(301);
     std::string error;
-    ASSERT_TRUE(saveWaveFile(dir.file("M.WAV"), recordingFormat(11026, 0), frames.data(), frames.size(), error))
+    ASSERT_TRUE(
+        saveWaveFile(dir.file("M.WAV"), recordingFormat(11026, 0), frames.data(), frames.size(), error))
         << error;
     const std::vector<unsigned char> file = testing::readAll(dir.file("M.WAV"));
     ASSERT_EQ(file.size(), 44u + 301u + 1u);  // an odd data chunk is followed by a pad byte
@@ -155,10 +157,11 @@ TEST(WaveFileTest, OutsideReadersAcceptWhatWeWrite) {
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
     // (sndfile-info itself reports a short read on files of one or two data bytes, whoever wrote them.)
-    const JudgeCase cases[] = {{11026, 1, 1000}, {22051, 0, 999}, {44101, 1, 2}, {11026, 0, 3}, {44101, 0, 4410}};
+    const JudgeCase cases[] = {
+        {11026, 1, 1000}, {22051, 0, 999}, {44101, 1, 2}, {11026, 0, 3}, {44101, 0, 4410}};
     for (const JudgeCase& c : cases) {
-        SCOPED_TRACE("rateParam " + std::to_string(c.rateParam) + ", stereoOut " + std::to_string(c.stereoOut) +
-                     ", " + std::to_string(c.frames) + " frames");
+        SCOPED_TRACE("rateParam " + std::to_string(c.rateParam) + ", stereoOut " +
+                     std::to_string(c.stereoOut) + ", " + std::to_string(c.frames) + " frames");
         const std::string path = dir.file("J.WAV");
         const std::vector<std::uint8_t> frames = testFrames(c.frames);
         const WaveFormat format = recordingFormat(c.rateParam, c.stereoOut);
@@ -178,8 +181,10 @@ TEST(WaveFileTest, OutsideReadersAcceptWhatWeWrite) {
             std::size_t end = info.find('\n', start);
             if (end == std::string::npos) end = info.size();
             const std::string line = info.substr(start, end - start);
-            const bool remark = line.find("***") != std::string::npos || line.find("rror") != std::string::npos;
-            if (remark && line.find("should be an even number of bytes") == std::string::npos) complaints += line;
+            const bool remark =
+                line.find("***") != std::string::npos || line.find("rror") != std::string::npos;
+            if (remark && line.find("should be an even number of bytes") == std::string::npos)
+                complaints += line;
             start = end + 1;
         }
         EXPECT_EQ(complaints, "") << info;
@@ -201,7 +206,8 @@ TEST(WaveFileTest, SavingOverAnExistingFileReplacesIt) {
     testing::writeAll(dir.file("S.WAV"), std::string(5000, 'x'));
     const std::vector<std::uint8_t> frames = testFrames(10);
     std::string error;
-    ASSERT_TRUE(saveWaveFile(dir.file("S.WAV"), recordingFormat(11026, 1), frames.data(), frames.size(), error));
+    ASSERT_TRUE(
+        saveWaveFile(dir.file("S.WAV"), recordingFormat(11026, 1), frames.data(), frames.size(), error));
     EXPECT_EQ(testing::readAll(dir.file("S.WAV")).size(), 64u);
     EXPECT_EQ(dir.entries(), std::vector<std::string>{"S.WAV"});
 }

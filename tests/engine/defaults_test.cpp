@@ -1,11 +1,12 @@
 // Start-up values, the default patch, the note table and the frequency captions.
 
+#include "engine/defaults.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <set>
 
-#include "engine/defaults.h"
 #include "engine/frequency_text.h"
 
 namespace voltina {
@@ -66,7 +67,8 @@ TEST(Defaults, DefaultPatchCords) {
     clearCords(s);
     setEngineDefaults(s);
     const std::set<int> usedOutputs = {0, 1, 2, 14, 17};
-    for (int o = 0; o < kJacks; ++o) EXPECT_EQ(s.outputUsed[o], usedOutputs.count(o) ? 1 : 0) << "output " << o;
+    for (int o = 0; o < kJacks; ++o)
+        EXPECT_EQ(s.outputUsed[o], usedOutputs.count(o) ? 1 : 0) << "output " << o;
     // input index -> output index
     const std::pair<int, int> cords[] = {{20, 0}, {21, 1}, {26, 14}, {27, 2}, {6, 17}};
     std::set<int> inputs;

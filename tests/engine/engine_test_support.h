@@ -16,7 +16,7 @@ namespace voltina::test {
 // A device whose play position the test sets. It logs every failure-path call together with the value
 // speakerOn had at that moment, so the order of the path can be checked.
 class FakeHost : public RenderHost {
-public:
+  public:
     explicit FakeHost(const EngineState* state = nullptr) : state_(state) {}
 
     bool deviceOpen() const override { return open; }
@@ -44,7 +44,7 @@ public:
     std::vector<int> speakerOnAtCall;
     std::vector<std::string> messages;
 
-private:
+  private:
     void log(const char* what) {
         calls.emplace_back(what);
         speakerOnAtCall.push_back(state_ != nullptr ? state_->speakerOn : -1);
@@ -76,8 +76,12 @@ inline int constantSource(EngineState& s, int osc, float value) {
 }
 
 // Bytes of ring frame f.
-inline std::uint8_t leftAt(const EngineState& s, int frame) { return s.ring.load(2 * frame); }
-inline std::uint8_t rightAt(const EngineState& s, int frame) { return s.ring.load(2 * frame + 1); }
+inline std::uint8_t leftAt(const EngineState& s, int frame) {
+    return s.ring.load(2 * frame);
+}
+inline std::uint8_t rightAt(const EngineState& s, int frame) {
+    return s.ring.load(2 * frame + 1);
+}
 
 // Renders exactly one frame through the render loop (the device advances by one frame).
 inline void renderOneFrame(EngineState& s, FakeHost& host) {

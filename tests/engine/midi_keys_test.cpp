@@ -1,17 +1,18 @@
 // Decoding short MIDI messages into the one sounding key: last-note priority, fall-back to the lowest
 // held key on release.
 
+#include "engine/midi_keys.h"
+
 #include <gtest/gtest.h>
 
 #include "engine/defaults.h"
-#include "engine/midi_keys.h"
 #include "engine_test_support.h"
 
 namespace voltina {
 namespace {
 
 class MidiKeysTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { test::prepareState(s); }
     void noteOn(int note, int velocity = 100, int channel = 0) {
         onMidiMessage(s, packMidi(0x90 | channel, note, velocity));

@@ -1,10 +1,11 @@
 // The mixer with the panoramikers, the clipping and the bytes of a frame.
 
+#include "engine/mixer.h"
+
 #include <gtest/gtest.h>
 
 #include <utility>
 
-#include "engine/mixer.h"
 #include "engine_test_support.h"
 
 namespace voltina {
@@ -15,7 +16,7 @@ using test::FakeHost;
 using test::prepareState;
 
 class MixerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prepareState(s);
         for (int ch = 0; ch < kMixerChannels; ++ch) {
@@ -161,6 +162,15 @@ TEST_F(MixerTest, PanoramikerWithoutBothInputsNeitherSoundsNorCounts) {
 
     s.cordPresent[kInPanoramiker] = 1;  // present, but no real source
     s.cordSource[kInPanoramiker] = 32;
+    EXPECT_EQ(frameBytes(), Bytes(191, 191));
+}
+
+// A channel whose cord is marked present but names no real output is skipped rather than read past
+// the 32 outputs.
+TEST_F(MixerTest, ChannelWithoutARealSourceNeitherSoundsNorCounts) {
+    constantChannel(0, 0, 127.0f, 128, 50);
+    s.cordPresent[kInMixer + 4] = 1;
+    s.cordSource[kInMixer + 4] = kNoCord;
     EXPECT_EQ(frameBytes(), Bytes(191, 191));
 }
 

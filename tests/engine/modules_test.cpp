@@ -1,11 +1,12 @@
 // The accumulator, multiplier, sinusoider, Wave player and MIDI voice steps.
 
+#include "engine/modules.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <vector>
 
-#include "engine/modules.h"
 #include "engine/oscillator.h"
 #include "engine_test_support.h"
 
@@ -16,7 +17,7 @@ using test::constantSource;
 using test::prepareState;
 
 class ModuleTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prepareState(s);
         // oscillators 6 and 7 serve as the two operands of whichever module is under test
@@ -64,16 +65,16 @@ TEST_F(ModuleTest, AccumulatorRisesByOnePerFrameAndWraps) {
 }
 
 TEST_F(ModuleTest, AccumulatorWrapsDownwardToo) {
-    EXPECT_EQ(accumulate(-126.0f, -6.0f, -6.0f), 129.0f);  // -127 comes back as 129
+    EXPECT_EQ(accumulate(-126.0f, -6.0f, -6.0f), 129.0f);      // -127 comes back as 129
     EXPECT_EQ(accumulate(-120.0f, -127.0f, -127.0f), 115.0f);  // -141.17 cut to -141, then + 256
 }
 
 TEST_F(ModuleTest, AccumulatorCutsTowardZero) {
-    EXPECT_EQ(accumulate(5.0f, -3.0f, -3.0f), 4.0f);   // 4.5 -> 4
-    EXPECT_EQ(accumulate(5.0f, 3.0f, 3.0f), 5.0f);     // 5.5 -> 5: a small step never leaves zero behind
-    EXPECT_EQ(accumulate(-5.0f, 3.0f, 3.0f), -4.0f);   // -4.5 -> -4
-    EXPECT_EQ(accumulate(-5.0f, -3.0f, -3.0f), -5.0f); // -5.5 -> -5
-    EXPECT_EQ(accumulate(0.0f, 5.9f, 5.9f), 0.0f);     // 0.983 -> 0
+    EXPECT_EQ(accumulate(5.0f, -3.0f, -3.0f), 4.0f);    // 4.5 -> 4
+    EXPECT_EQ(accumulate(5.0f, 3.0f, 3.0f), 5.0f);      // 5.5 -> 5: a small step never leaves zero behind
+    EXPECT_EQ(accumulate(-5.0f, 3.0f, 3.0f), -4.0f);    // -4.5 -> -4
+    EXPECT_EQ(accumulate(-5.0f, -3.0f, -3.0f), -5.0f);  // -5.5 -> -5
+    EXPECT_EQ(accumulate(0.0f, 5.9f, 5.9f), 0.0f);      // 0.983 -> 0
 }
 
 TEST_F(ModuleTest, AccumulatorLargeStepWrapsOnce) {
@@ -120,8 +121,9 @@ TEST_F(ModuleTest, SinusoiderMapsTheAngleInputOntoOneTurn) {
 
 TEST_F(ModuleTest, SinusoiderClampsItsIndex) {
     EXPECT_EQ(sinusoid(100.0f, 128.0f), static_cast<float>(100.0 * s.sinusoiderTable[255]));
-    EXPECT_EQ(sinusoid(100.0f, 129.0f), static_cast<float>(100.0 * s.sinusoiderTable[255]));  // accumulator top
-    EXPECT_EQ(sinusoid(100.0f, -128.0f), 0.0f);  // Wave bottom
+    EXPECT_EQ(sinusoid(100.0f, 129.0f),
+              static_cast<float>(100.0 * s.sinusoiderTable[255]));  // accumulator top
+    EXPECT_EQ(sinusoid(100.0f, -128.0f), 0.0f);                     // Wave bottom
 }
 
 TEST_F(ModuleTest, WavePlaysBytesMinus128AndLoops) {
@@ -160,7 +162,7 @@ TEST_F(ModuleTest, EmptySampleReadsNothing) {
 }
 
 class MidiVoiceTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prepareState(s);
         s.midiOpen = 1;
@@ -212,8 +214,9 @@ TEST_F(MidiVoiceTest, SawtoothAloneAdvancesTheRampItself) {
     EXPECT_EQ(s.outValue[kOutMidiSaw], s.midiAcc);
     EXPECT_EQ(s.outValue[kOutMidiSquare], 0.0f);  // no square without its cord
     stepMidiVoice(s);
-    EXPECT_EQ(s.midiAcc, static_cast<float>(static_cast<double>(static_cast<float>(static_cast<double>(risen) - 254)) +
-                                            s.midiStep));
+    EXPECT_EQ(s.midiAcc,
+              static_cast<float>(static_cast<double>(static_cast<float>(static_cast<double>(risen) - 254)) +
+                                 s.midiStep));
 }
 
 TEST_F(MidiVoiceTest, UnpatchedOutputsAreNotComputed) {

@@ -1,11 +1,12 @@
 // The oscillators: deriving their cached values, restarting them, and the step of each wave type.
 
+#include "engine/oscillator.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "engine/modules.h"
-#include "engine/oscillator.h"
 #include "engine_test_support.h"
 
 namespace voltina {
@@ -13,10 +14,12 @@ namespace {
 
 using test::prepareState;
 
-float rampStep(float freq, int rateParam) { return static_cast<float>(254.0 * freq / rateParam); }
+float rampStep(float freq, int rateParam) {
+    return static_cast<float>(254.0 * freq / rateParam);
+}
 
 class OscillatorTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { prepareState(s); }
     // Sets oscillator 0 up as the panel would: a type, a frequency, derived and restarted.
     void setOscillator(int type, float freq) {
@@ -57,7 +60,8 @@ TEST_F(OscillatorTest, RampStepIsWorkedOutInDouble) {
 }
 
 TEST_F(OscillatorTest, DeriveSetsTheRandomHoldFromTheFrequencySounding) {
-    const std::pair<float, int> cases[] = {{0.0f, 556}, {2000.0f, 356}, {5499.0f, 6}, {5490.0f, 7}, {5549.0f, 1}};
+    const std::pair<float, int> cases[] = {
+        {0.0f, 556}, {2000.0f, 356}, {5499.0f, 6}, {5490.0f, 7}, {5549.0f, 1}};
     for (const auto& [acc, hold] : cases) {
         s.oscAcc[4] = acc;
         deriveOscillator(s, 4, kRandom);
@@ -94,11 +98,11 @@ TEST_F(OscillatorTest, SyncResetRestartsOnlyWhatItShould) {
         EXPECT_EQ(s.oscAcc[i], 0.0f);
         EXPECT_EQ(s.oscSlow[i], 1) << i;
     }
-    EXPECT_EQ(s.oscPhase[0], 0.0f);                       // sine
-    EXPECT_EQ(s.oscPhase[1], rampStep(100.0f, 11026));   // square: derived anew
-    EXPECT_EQ(s.oscPhase[2], rampStep(100.0f, 11026));   // sawtooth
-    EXPECT_EQ(s.oscCounter[1], 1);                       // the square's toggle state survives
-    EXPECT_EQ(s.oscCounter[3], 556);                     // random: hold of a draw of 0
+    EXPECT_EQ(s.oscPhase[0], 0.0f);                     // sine
+    EXPECT_EQ(s.oscPhase[1], rampStep(100.0f, 11026));  // square: derived anew
+    EXPECT_EQ(s.oscPhase[2], rampStep(100.0f, 11026));  // sawtooth
+    EXPECT_EQ(s.oscCounter[1], 1);                      // the square's toggle state survives
+    EXPECT_EQ(s.oscCounter[3], 556);                    // random: hold of a draw of 0
     for (int o = 8; o < 20; ++o) EXPECT_EQ(s.outValue[o], 9.0f) << o;
     EXPECT_EQ(s.outValue[28], 0.0f);
     EXPECT_EQ(s.outValue[29], 0.0f);

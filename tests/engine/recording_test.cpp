@@ -15,7 +15,7 @@ using test::prepareState;
 
 // A host whose message box, like the real one, lets the render gate run while it is open.
 class ReenteringHost : public FakeHost {
-public:
+  public:
     explicit ReenteringHost(EngineState& state) : FakeHost(&state), state_(state) {}
     void showMessage(const char* text) override {
         FakeHost::showMessage(text);
@@ -28,12 +28,12 @@ public:
     int busyDuringMessage = -1;
     bool nestedCallRendered = false;
 
-private:
+  private:
     EngineState& state_;
 };
 
 class RecordingTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prepareState(s);
         // a sawtooth panned left of centre, so the two bytes of a frame differ

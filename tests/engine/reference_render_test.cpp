@@ -19,7 +19,9 @@ namespace {
 using test::FakeHost;
 using test::prepareState;
 
-float F(double x) { return static_cast<float>(x); }
+float F(double x) {
+    return static_cast<float>(x);
+}
 
 // One frame of the whole engine, restated on its own arrays.
 struct Reference {
@@ -241,11 +243,11 @@ void everyModulePatch(EngineState& s) {
         s.mixPan[i] = 5 * (3 * i + 2);
     }
     const int cords[][2] = {
-        {17, 0},  {18, 1},  {19, 2},  {8, 3},   {11, 4},  {30, 5},  {31, 6},  {27, 7},   // mixer
-        {0, 8},   {23, 9},  {24, 10}, {12, 11}, {13, 12}, {9, 13},                        // accumulators
-        {1, 14},  {28, 15}, {2, 16},  {29, 17}, {10, 18}, {14, 19},                       // multipliers
-        {3, 20},  {4, 21},  {5, 22},  {6, 23},  {7, 24},  {15, 25},                       // sinusoiders
-        {16, 26}, {20, 27}, {21, 28}, {22, 29}, {25, 30}, {26, 31},                       // panoramikers
+        {17, 0},  {18, 1},  {19, 2},  {8, 3},   {11, 4},  {30, 5},  {31, 6}, {27, 7},  // mixer
+        {0, 8},   {23, 9},  {24, 10}, {12, 11}, {13, 12}, {9, 13},                     // accumulators
+        {1, 14},  {28, 15}, {2, 16},  {29, 17}, {10, 18}, {14, 19},                    // multipliers
+        {3, 20},  {4, 21},  {5, 22},  {6, 23},  {7, 24},  {15, 25},                    // sinusoiders
+        {16, 26}, {20, 27}, {21, 28}, {22, 29}, {25, 30}, {26, 31},                    // panoramikers
     };
     for (const auto& c : cords) plugCord(s, c[0], c[1]);
     auto sample = std::make_unique<SampleRecord>();
@@ -273,7 +275,8 @@ void compareWithReference(EngineState& s, int frames, int noteChangeAt = -1) {
         std::uint8_t left = 0;
         std::uint8_t right = 0;
         ref.frame(left, right);
-        for (int o = 0; o < kJacks; ++o) ASSERT_EQ(s.outValue[o], ref.out[o]) << "frame " << f << " output " << o;
+        for (int o = 0; o < kJacks; ++o)
+            ASSERT_EQ(s.outValue[o], ref.out[o]) << "frame " << f << " output " << o;
         const StereoSum sum = mixFrame(s);  // the sums of the frame just rendered, from its outputs
         ASSERT_EQ(sum.left, ref.sumLeft) << "frame " << f;
         ASSERT_EQ(sum.right, ref.sumRight) << "frame " << f;

@@ -18,7 +18,7 @@ using test::prepareState;
 using test::renderOneFrame;
 
 class RenderBlockTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         prepareState(s);
         for (int ch = 0; ch < kMixerChannels; ++ch) {

@@ -1,12 +1,13 @@
 // The sine tables and the ring's sizes.
 
+#include "engine/tables.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 
 #include "engine/ring_buffer.h"
-#include "engine/tables.h"
 
 namespace voltina {
 namespace {
@@ -25,7 +26,8 @@ std::vector<float> sineByRepeatedAddition(int rateParam) {
 
 std::vector<float> sineByClosedFormula(int rateParam) {
     std::vector<float> table;
-    for (int i = 0; i < rateParam; ++i) table.push_back(static_cast<float>(127 * std::sin(i * 6.28232 / rateParam)));
+    for (int i = 0; i < rateParam; ++i)
+        table.push_back(static_cast<float>(127 * std::sin(i * 6.28232 / rateParam)));
     return table;
 }
 
@@ -71,7 +73,7 @@ TEST(SinusoiderTable, Entries) {
         angle += 0.0245403125;
     }
     EXPECT_EQ(table[0], 0.0f);
-    EXPECT_NEAR(table[64], 1.0f, 1e-6f);   // angle input -63
+    EXPECT_NEAR(table[64], 1.0f, 1e-6f);     // angle input -63
     EXPECT_NEAR(table[127], 0.025f, 1e-3f);  // angle input 0
     EXPECT_NEAR(table[191], -1.0f, 1e-3f);   // angle input 64
 }

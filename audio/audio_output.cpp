@@ -12,6 +12,9 @@ constexpr int kHpOffState = 0;
 }
 
 int AudioSystem::initFailure() {
+    // Without a ring block there is nothing to play: a zero length keeps the H.P switch's silence fill and
+    // the render loop off memory that is not there.
+    if (!state_.ring.allocated()) state_.ring.setRingBytes(0);
     hooks_.showMessage(kInitMessage);
     audioReady_ = 0;
     return 0;

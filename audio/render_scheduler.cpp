@@ -3,6 +3,7 @@
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
+#include <QPointer>
 #include <QThread>
 #include <QWidget>
 
@@ -203,6 +204,8 @@ void AudioSystem::pumpUntilPainted(QWidget* window) {
     if (!dispatcher) return;
     pumping_ = true;
     PaintWatch watch;
+    // An event dispatched here may delete the window.
+    QPointer<QWidget> watched(window);
     if (window) window->installEventFilter(&watch);
     const std::uint32_t start = tick_();
     while (dispatcher->processEvents(QEventLoop::AllEvents)) {
@@ -210,7 +213,7 @@ void AudioSystem::pumpUntilPainted(QWidget* window) {
         if (static_cast<std::uint32_t>(tick_() - start) > kPumpLimitMs) break;
         renderIfDue();
     }
-    if (window) window->removeEventFilter(&watch);
+    if (watched) watched->removeEventFilter(&watch);
     pumping_ = false;
 }
 

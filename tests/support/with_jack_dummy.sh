@@ -35,11 +35,21 @@ trap 'exit 130' INT TERM
 
 export JACK_DEFAULT_SERVER="voltina_test_$$_$(basename "$dir" | tr -cd 'A-Za-z0-9')"
 export JACK_NO_AUDIO_RESERVATION=1
-jackd --no-realtime -d dummy -r "$rate" -p "$period" </dev/null >"$dir/jackd.log" 2>&1 &
-pid=$!
-disown "$pid" 2>/dev/null
-
-if ! jack_wait -w -t 20 >/dev/null 2>&1; then
+# Servers of other test runs on the machine can fill JACK's table of servers for a moment: try again.
+started=no
+for attempt in 1 2 3 4 5; do
+    jackd --no-realtime -d dummy -r "$rate" -p "$period" </dev/null >"$dir/jackd.log" 2>&1 &
+    pid=$!
+    disown "$pid" 2>/dev/null
+    if jack_wait -w -t 20 >/dev/null 2>&1 && kill -0 "$pid" 2>/dev/null; then
+        started=yes
+        break
+    fi
+    kill -KILL "$pid" 2>/dev/null
+    pid=""
+    sleep $((attempt * 2))
+done
+if [ "$started" != yes ]; then
     echo "with_jack_dummy.sh: the JACK server did not start; its log:" >&2
     cat "$dir/jackd.log" >&2
     exit 1

@@ -1,0 +1,147 @@
+// Choosing the backend, and the devices that need no sound server: null, offline, and RtAudio's backends
+// on a machine where no server answers.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "audio/backend_choice.h"
+#include "audio/null_device.h"
+#include "audio/offline_device.h"
+#include "audio/rtaudio_device.h"
+#include "engine/ring_buffer.h"
+
+namespace voltina {
+namespace {
+
+AudioOptions parse(std::initializer_list<const char*> args, const char* env = nullptr) {
+    std::vector<const char*> argv = {"voltina"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return parseAudioOptions(static_cast<int>(argv.size()), argv.data(), env);
+}
+
+TEST(AudioOptions, CommandLineEnvironmentAndDefault) {
+    EXPECT_EQ(parse({}).backend, AudioBackend::Automatic);
+    EXPECT_EQ(parse({"--audio", "jack"}).backend, AudioBackend::Jack);
+    EXPECT_EQ(parse({"--audio=null"}).backend, AudioBackend::Null);
+    EXPECT_EQ(parse({}, "alsa").backend, AudioBackend::Alsa);
+    // The command line wins over the environment.
+    EXPECT_EQ(parse({"--audio", "pulse"}, "jack").backend, AudioBackend::Pulse);
+    // Other arguments are none of its business.
+    const AudioOptions other = parse({"-geometry", "10x10", "--stats", "--audio", "alsa"});
+    EXPECT_EQ(other.backend, AudioBackend::Alsa);
+    EXPECT_TRUE(other.printStats);
+    EXPECT_TRUE(other.error.empty());
+}
+
+TEST(AudioOptions, BadValuesAreReportedAndIgnored) {
+    const AudioOptions bad = parse({"--audio", "oss"});
+    EXPECT_EQ(bad.backend, AudioBackend::Automatic);
+    EXPECT_NE(bad.error.find("oss"), std::string::npos);
+    const AudioOptions missing = parse({"--audio"});
+    EXPECT_EQ(missing.backend, AudioBackend::Automatic);
+    EXPECT_FALSE(missing.error.empty());
+    const AudioOptions badEnv = parse({}, "coreaudio");
+    EXPECT_EQ(badEnv.backend, AudioBackend::Automatic);
+    EXPECT_NE(badEnv.error.find("VOLTINA_AUDIO"), std::string::npos);
+    // A good command line leaves a bad environment unmentioned.
+    EXPECT_TRUE(parse({"--audio", "null"}, "coreaudio").error.empty());
+}
+
+TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
+    NullDevice device;
+    RingBuffer ring;
+    ring.allocate(64);
+    ring.setRingBytes(64);
+    WaveFormat format;
+    format.samplesPerSec = 44100;
+    std::uint64_t frames = 0;
+    EXPECT_FALSE(device.position(frames));
+    ASSERT_TRUE(device.open(format, ring));
+    ASSERT_TRUE(device.start());
+    const auto begin = std::chrono::steady_clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_TRUE(device.position(frames));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+    EXPECT_GE(frames, 0.9 * 0.2 * 44100);
+    EXPECT_LE(frames, seconds * 44100 + 1);
+    device.stop();
+    std::uint64_t stopped = 0;
+    ASSERT_TRUE(device.position(stopped));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::uint64_t later = 0;
+    ASSERT_TRUE(device.position(later));
+    EXPECT_EQ(later, stopped);
+    EXPECT_TRUE(device.close());
+    EXPECT_FALSE(device.position(frames));
+}
+
+TEST(OfflineDevice, PositionIsWhatTheOwnerSays) {
+    OfflineDevice device;
+    RingBuffer ring;
+    WaveFormat format;
+    format.samplesPerSec = 22050;
+    ASSERT_TRUE(device.open(format, ring));
+    EXPECT_EQ(device.format().samplesPerSec, 22050);
+    device.advance(1000);
+    device.advance(23);
+    std::uint64_t frames = 0;
+    ASSERT_TRUE(device.position(frames));
+    EXPECT_EQ(frames, 1023u);
+    ASSERT_TRUE(device.close());
+    ASSERT_TRUE(device.open(format, ring));
+    ASSERT_TRUE(device.position(frames));
+    EXPECT_EQ(frames, 0u);  // every open counts from zero
+}
+
+// Points the sound libraries at servers that do not exist.
+class NoServer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        setenv("PULSE_SERVER", "unix:/nonexistent/voltina-no-pulse", 1);
+        setenv("JACK_DEFAULT_SERVER", "voltina-no-such-server", 1);
+        setenv("JACK_NO_START_SERVER", "1", 1);
+    }
+};
+
+TEST_F(NoServer, PulseReportsNoDeviceAndRefusesToOpen) {
+    RtAudioDevice device(RtBackend::Pulse);
+    EXPECT_EQ(device.deviceCount(), 0);
+    RingBuffer ring;
+    ring.allocate(64);
+    ring.setRingBytes(64);
+    EXPECT_FALSE(device.open(WaveFormat{}, ring));
+    EXPECT_FALSE(device.isOpen());
+    std::uint64_t frames;
+    EXPECT_FALSE(device.position(frames));
+    EXPECT_TRUE(device.close());
+}
+
+TEST_F(NoServer, AutomaticChoiceFallsBackOnAlsa) {
+    EXPECT_EQ(createWaveDevice(AudioBackend::Automatic)->name(), "alsa");
+    EXPECT_EQ(createWaveDevice(AudioBackend::Null)->name(), "null");
+    EXPECT_EQ(createWaveDevice(AudioBackend::Jack)->name(), "jack");
+}
+
+TEST_F(NoServer, JackAndAlsaStayQuietWithoutServerOrCard) {
+    ::testing::internal::CaptureStderr();
+    ::testing::internal::CaptureStdout();
+    RtAudioDevice jack(RtBackend::Jack);
+    EXPECT_EQ(jack.deviceCount(), 0);
+    RingBuffer ring;
+    ring.allocate(64);
+    ring.setRingBytes(64);
+    EXPECT_FALSE(jack.open(WaveFormat{}, ring));
+    RtAudioDevice alsa(RtBackend::Alsa);
+    const int alsaDevices = alsa.deviceCount();
+    DeviceCaps caps;
+    for (int i = 0; i < alsaDevices; ++i) alsa.deviceCaps(i, caps);
+    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(err, "");
+}
+
+}  // namespace
+}  // namespace voltina

@@ -1,0 +1,141 @@
+// Voltina on a JACK server at 44100 Hz with its ring at 11025 Hz: a client connected to Voltina's output
+// ports hears the default patch, whose 256 Hz square sounds an octave down, at 128 Hz.
+// Run through tests/support/with_jack_dummy.sh --rate 44100.
+#include <gtest/gtest.h>
+#include <jack/jack.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "audio/rtaudio_device.h"
+#include "engine/defaults.h"
+#include "engine/oscillator.h"
+#include "engine/tables.h"
+#include "scenario_support.h"
+
+namespace voltina {
+namespace {
+
+// A JACK client with two input ports that keeps the first seconds it hears.
+class Ear {
+public:
+    explicit Ear(std::size_t capacity) : left_(capacity), right_(capacity) {}
+    ~Ear() {
+        if (client_) jack_client_close(client_);
+    }
+    bool open() {
+        client_ = jack_client_open("voltina_ear", JackNoStartServer, nullptr);
+        if (!client_) return false;
+        in_[0] = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        in_[1] = jack_port_register(client_, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+        jack_set_process_callback(client_, &Ear::process, this);
+        return in_[0] && in_[1] && jack_activate(client_) == 0;
+    }
+    // Connects every output port of the client whose name starts with `prefix`; returns how many.
+    int connectFrom(const char* prefix) {
+        const std::string pattern = std::string("^") + prefix;
+        const char** ports = jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        int connected = 0;
+        for (int i = 0; ports && ports[i] && i < 2; ++i)
+            connected += jack_connect(client_, ports[i], jack_port_name(in_[i])) == 0;
+        if (ports) jack_free(ports);
+        return connected;
+    }
+    void listen() { listening_.store(true); }
+    std::size_t heard() const { return written_.load(std::memory_order_acquire); }
+    float sample(std::size_t i) const { return left_[i] + right_[i]; }
+    int rate() const { return static_cast<int>(jack_get_sample_rate(client_)); }
+
+private:
+    static int process(jack_nframes_t frames, void* self) {
+        auto* ear = static_cast<Ear*>(self);
+        if (!ear->listening_.load()) return 0;
+        const auto* l = static_cast<const float*>(jack_port_get_buffer(ear->in_[0], frames));
+        const auto* r = static_cast<const float*>(jack_port_get_buffer(ear->in_[1], frames));
+        std::size_t at = ear->written_.load(std::memory_order_relaxed);
+        for (jack_nframes_t i = 0; i < frames && at < ear->left_.size(); ++i, ++at) {
+            ear->left_[at] = l[i];
+            ear->right_[at] = r[i];
+        }
+        ear->written_.store(at, std::memory_order_release);
+        return 0;
+    }
+    jack_client_t* client_ = nullptr;
+    jack_port_t* in_[2] = {};
+    std::vector<float> left_, right_;
+    std::atomic<bool> listening_{false};
+    std::atomic<std::size_t> written_{0};
+};
+
+double goertzel(const Ear& ear, std::size_t from, std::size_t count, double frequency, int rate) {
+    const double w = 2 * M_PI * frequency / rate;
+    const double coeff = 2 * std::cos(w);
+    double s1 = 0, s2 = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double s0 = ear.sample(from + i) + coeff * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return std::sqrt(s1 * s1 + s2 * s2 - coeff * s1 * s2);
+}
+
+TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
+    ASSERT_NE(std::getenv("VOLTINA_TEST_JACK_PID"), nullptr) << "run through with_jack_dummy.sh";
+    EngineState state;
+    ScenarioHooks hooks(state);
+    AudioSystem audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Jack));
+    fillSinusoiderTable(state.sinusoiderTable);
+    setEngineDefaults(state);
+    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
+    audio.setAudioReady(audio.initAudio());
+    ASSERT_EQ(audio.audioReady(), 1) << (hooks.messages.empty() ? "" : hooks.messages[0]);
+    EXPECT_EQ(audio.waveFormat().samplesPerSec, 11025);
+
+    Ear ear(44100 * 3);
+    ASSERT_TRUE(ear.open());
+    ASSERT_EQ(ear.rate(), 44100);
+    state.ring.fill(128);
+    state.speakerOn = 1;
+    syncReset(state);
+    audio.startSound();
+    ASSERT_TRUE(audio.deviceOpen()) << (hooks.messages.empty() ? "" : hooks.messages[0]);
+    ASSERT_EQ(ear.connectFrom("Voltina"), 2);
+    // The first lap is the silence the ring was filled with: listen once the patch is playing.
+    runEventLoop(800);
+    ear.listen();
+    QElapsedTimer t;
+    t.start();
+    while (ear.heard() < 44100 * 3 && t.elapsed() < 20000) runEventLoop(20);
+    audio.stopSound();
+    ASSERT_GE(ear.heard(), 44100u * 3);
+    EXPECT_TRUE(hooks.messages.empty());
+
+    // The patch's slow oscillators modulate the square, so its components come in clusters a few hertz
+    // apart: nothing strong below the first cluster, whose weighted centre is the fundamental.
+    const std::size_t from = 44100 / 2, count = 2 * 44100;
+    double strongest = 0, strongestBelow = 0, strongestInBand = 0, weight = 0, weightedFrequency = 0;
+    for (double f = 40; f <= 1000; f += 0.5) {
+        const double m = goertzel(ear, from, count, f, 44100);
+        strongest = std::max(strongest, m);
+        if (f < 110) strongestBelow = std::max(strongestBelow, m);
+        if (f >= 113 && f <= 143) {
+            strongestInBand = std::max(strongestInBand, m);
+            weight += m * m;
+            weightedFrequency += f * m * m;
+        }
+    }
+    ASSERT_GT(weight, 0.0);
+    const double fundamental = weightedFrequency / weight;
+    std::printf("fundamental cluster centred on %.2f Hz\n", fundamental);
+    EXPECT_NEAR(fundamental, 128.0, 1.5);
+    EXPECT_GT(strongestInBand, 0.5 * strongest);
+    EXPECT_LT(strongestBelow, 0.2 * strongest);
+}
+
+}  // namespace
+}  // namespace voltina

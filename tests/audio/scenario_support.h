@@ -1,0 +1,71 @@
+#pragma once
+// Helpers of the scenario tests: the captured sink monitor, the frame-by-frame comparison with what the
+// engine recorded, and hooks that keep what the audio layer asks for.
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "audio/audio_system.h"
+
+namespace voltina {
+
+// parecord --raw on the test sink's monitor, at the sink's rate: s16le stereo.
+class MonitorCapture {
+public:
+    ~MonitorCapture();
+    bool start(const std::string& path, int rate);
+    // Stops the capture and returns its interleaved samples.
+    std::vector<std::int16_t> stop();
+
+private:
+    pid_t pid_ = -1;
+    std::string path_;
+};
+
+struct CaptureComparison {
+    bool found = false;           // the start of the recording was found in the capture
+    std::string problem;          // empty when every compared frame matched
+    std::size_t startFrame = 0;   // capture frame holding recorded frame 0
+    std::size_t silentBefore = 0; // silent capture frames just before it
+    std::size_t compared = 0;     // recorded frames matched, in order
+    int underrunRuns = 0;         // runs of zeros the server inserted
+    std::size_t underrunFrames = 0;
+};
+
+// Walks the capture and the recording side by side. A run of zero frames in the capture that the
+// recording does not have is the server filling an underrun, counted apart; any other difference is a
+// frame dropped, repeated or changed, and ends the walk with `problem` set.
+CaptureComparison compareCapture(const std::vector<std::int16_t>& capture,
+                                 const std::vector<std::uint8_t>& recorded);
+
+class ScenarioHooks : public AudioHooks {
+public:
+    explicit ScenarioHooks(EngineState& state) : state_(state) {}
+    std::vector<std::string> messages;
+    std::vector<std::uint8_t> saved;
+    int saves = 0;
+
+    void showMessage(const std::string& text) override { messages.push_back(text); }
+    bool askRateQuestion(const std::string&) override { return true; }
+    void setSpeakerSwitchState(int) override {}
+    void saveRecording() override {
+        ++saves;
+        saved = state_.recording.bytes();
+        state_.recording.clear();
+    }
+    void closeMidiInput() override {}
+    void freeWaveSample() override {}
+    void updateRateChecks(int) override {}
+    void firstTick() override {}
+
+private:
+    EngineState& state_;
+};
+
+// Runs Qt's event loop for `ms` milliseconds.
+void runEventLoop(int ms);
+
+}  // namespace voltina

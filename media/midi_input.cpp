@@ -60,7 +60,8 @@ void onRtMidiError(RtMidiError::Type type, const std::string& /*text*/, void* us
 }
 
 bool reachable(MidiSystem system, const MidiInputOptions& options) {
-    return system == MidiSystem::AlsaSequencer ? alsaSequencerPresent(options.alsaDevice) : jackServerRunning();
+    return system == MidiSystem::AlsaSequencer ? alsaSequencerPresent(options.alsaDevice)
+                                               : jackServerRunning();
 }
 
 std::vector<MidiSystem> systemsToTry(MidiSystem choice) {
@@ -79,7 +80,9 @@ std::string missingChoiceNotice(const std::string& choice) {
 
 MidiInput::MidiInput() = default;
 
-MidiInput::~MidiInput() { close(); }
+MidiInput::~MidiInput() {
+    close();
+}
 
 std::uint64_t MidiInput::droppedMessages() const {
     return feed_ ? feed_->dropped.load(std::memory_order_relaxed) : 0;

@@ -37,7 +37,7 @@ struct MidiInputOptions {
 using MidiConsumer = std::function<void(std::uint32_t packed)>;
 
 class MidiInput {
-public:
+  public:
     MidiInput();
     ~MidiInput();
     MidiInput(const MidiInput&) = delete;
@@ -66,7 +66,7 @@ public:
 
     struct Feed;  // what RtMidi's callbacks share with this object; defined with them
 
-private:
+  private:
     bool openOn(MidiSystem system, const MidiInputOptions& options, Feed& feed);
 
     std::unique_ptr<Feed> feed_;  // outlives input_: RtMidi's callbacks point into it

@@ -10,7 +10,9 @@ std::size_t channelMessageLength(unsigned char status) {
     return kind == 0xC0u || kind == 0xD0u ? 2 : 3;
 }
 
-bool isDataByte(unsigned char b) { return (b & 0x80u) == 0; }
+bool isDataByte(unsigned char b) {
+    return (b & 0x80u) == 0;
+}
 
 }  // namespace
 

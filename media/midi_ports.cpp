@@ -17,7 +17,9 @@ bool contains(const std::string& text, const std::string& part) {
     return lowerCase(text).find(lowerCase(part)) != std::string::npos;
 }
 
-std::string clientPart(const std::string& portName) { return portName.substr(0, portName.find(':')); }
+std::string clientPart(const std::string& portName) {
+    return portName.substr(0, portName.find(':'));
+}
 
 bool isOwnPort(const std::string& portName, const std::string& ownClient) {
     // JACK renames a second client "Voltina" to "Voltina-01", so a prefix match catches every instance.

@@ -11,7 +11,9 @@ namespace {
 void dropJackMessage(const char*) {}
 }  // namespace
 
-bool alsaSequencerPresent(const std::string& device) { return ::access(device.c_str(), R_OK | W_OK) == 0; }
+bool alsaSequencerPresent(const std::string& device) {
+    return ::access(device.c_str(), R_OK | W_OK) == 0;
+}
 
 void quietJackLibrary() {
     static std::once_flag once;

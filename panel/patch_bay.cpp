@@ -1,0 +1,246 @@
+#include "panel/patch_bay.h"
+
+#include <algorithm>
+
+namespace voltina {
+
+namespace {
+
+constexpr int kFirstInput = kFirstInputJackId;    // 301
+constexpr int kFirstOutput = kFirstOutputJackId;  // 401
+
+bool isInputJack(int id) { return id >= kFirstInput && id < kFirstInput + kJacks; }
+bool isOutputJack(int id) { return id >= kFirstOutput && id < kFirstOutput + kJacks; }
+
+PixelBox lineBox(PanelPoint a, PanelPoint b) {
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
+}
+
+PixelBox unite(const PixelBox& a, const PixelBox& b) {
+    if (a.empty()) return b;
+    if (b.empty()) return a;
+    return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+            std::max(a.bottom, b.bottom)};
+}
+
+}  // namespace
+
+PatchBay::PatchBay(EngineState& state, PatchBayView& view) : state_(state), view_(view) {}
+
+PanelPoint PatchBay::jackPoint(int jackId) const {
+    const PanelPoint corner = view_.jackCorner(jackId);
+    return {corner.x + kJackPointDx, corner.y};
+}
+
+PanelPoint PatchBay::outputAnchor(int output) const {
+    PanelPoint p = jackPoint(kFirstOutput + output);
+    if (isSidewaysOutput(output)) {
+        p.x += kSidewaysBandDx;
+        p.y += kSidewaysBandDy;
+    }
+    return p;
+}
+
+void PatchBay::setBand(PanelPoint anchor, PanelPoint end) {
+    // The band is only recorded here; the next mouse move shows it.
+    bandAnchor_ = anchor;
+    bandEnd_ = end;
+}
+
+bool PatchBay::plugAllowed(int input, int output) {
+    if (isPanoramikerOutput(output) && input >= kInAccumulator) {
+        view_.showMessage(kAutoPanMessage);
+        return false;
+    }
+    return true;
+}
+
+void PatchBay::onJackClick(int ctrlId) {
+    if (!isInputJack(ctrlId) && !isOutputJack(ctrlId)) return;
+    moveBand(0, 0, 1);
+    if (isInputJack(ctrlId)) {
+        onInputClick(ctrlId - kFirstInput);
+    } else {
+        onOutputClick(ctrlId - kFirstOutput);
+    }
+    view_.setPlugCursor(plugState_ != 0);
+}
+
+void PatchBay::onInputClick(int i) {
+    const int jack = kFirstInput + i;
+    const int lit = view_.toggleLamp(jack);
+    if (lit == 1) {
+        switch (plugState_) {
+            case 0:
+                setBand(jackPoint(jack), jackPoint(jack));
+                pickedInput_ = i;
+                plugState_ = 1;
+                break;
+            case 1:
+                undoToggle(jack);
+                view_.showMessage(kInputIntoInputMessage);
+                break;
+            default:
+                if (plugAllowed(i, pickedOutput_)) {
+                    plugState_ = 0;
+                    drawCords(1);
+                    state_.cordSource[i] = pickedOutput_;
+                    state_.outputUsed[pickedOutput_] = 1;
+                    state_.cordPresent[i] = 1;
+                    drawCords(0);
+                } else {
+                    undoToggle(jack);
+                }
+                break;
+        }
+        return;
+    }
+    switch (plugState_) {
+        case 1:
+            if (i == pickedInput_) {
+                state_.cordPresent[i] = 0;
+                plugState_ = 0;
+            } else {
+                undoToggle(jack);
+            }
+            break;
+        case 2:
+            undoToggle(jack);
+            break;
+        default: {
+            // Taken out at the input: the output keeps its plug and the user holds the loose end.
+            drawCords(1);
+            state_.cordPresent[i] = 0;
+            const int o = state_.cordSource[i];
+            if (o >= 0 && o < kJacks) {
+                pickedOutput_ = o;
+                state_.outputUsed[o] = 0;
+                setBand(outputAnchor(o), jackPoint(jack));
+                drawCords(0);
+                plugState_ = 2;
+            } else {
+                drawCords(0);
+                plugState_ = 0;
+            }
+            break;
+        }
+    }
+}
+
+void PatchBay::chooseSampleIfNoneLoaded() {
+    if (state_.waveSample) return;
+    view_.selectSample();
+    view_.pumpUntilPanelPainted();
+}
+
+void PatchBay::onOutputClick(int o) {
+    const int jack = kFirstOutput + o;
+    const int lit = view_.toggleLamp(jack);
+    if (lit == 1) {
+        switch (plugState_) {
+            case 0: {
+                const PanelPoint point = jackPoint(jack);
+                setBand(point, point);
+                if (o == kOutWave) chooseSampleIfNoneLoaded();
+                pickedOutput_ = o;
+                if (isSidewaysOutput(o)) bandAnchor_ = outputAnchor(o);
+                plugState_ = 2;
+                break;
+            }
+            case 2:
+                undoToggle(jack);
+                view_.showMessage(kOutputIntoOutputMessage);
+                break;
+            default: {
+                // The sample list runs its own event loop: keep the input this click plugs, whatever a
+                // nested click does to the editing state meanwhile.
+                const int input = pickedInput_;
+                if (plugAllowed(input, o)) {
+                    plugState_ = 0;
+                    drawCords(1);
+                    if (o == kOutWave) chooseSampleIfNoneLoaded();
+                    state_.cordSource[input] = o;
+                    state_.outputUsed[o] = 1;
+                    state_.cordPresent[input] = 1;
+                    drawCords(0);
+                } else {
+                    undoToggle(jack);
+                }
+                break;
+            }
+        }
+        return;
+    }
+    switch (plugState_) {
+        case 2:
+            if (o == pickedOutput_) {
+                state_.outputUsed[o] = 0;
+                plugState_ = 0;
+            } else {
+                undoToggle(jack);
+            }
+            break;
+        case 1:
+            undoToggle(jack);
+            break;
+        default: {
+            // Taken out at the output: the input keeps its plug and the user holds the loose end.
+            drawCords(1);
+            state_.outputUsed[o] = 0;
+            state_.outValue[o] = 0.0f;
+            int found = -1;
+            for (int i = 0; i < kJacks && found < 0; ++i) {
+                if (state_.cordPresent[i] == 1 && state_.cordSource[i] == o) found = i;
+            }
+            if (found < 0) {
+                // A lit output that feeds no input: only its lamp was left on. It is dark and free now.
+                drawCords(0);
+                break;
+            }
+            pickedInput_ = found;
+            state_.cordPresent[found] = 0;
+            setBand(jackPoint(kFirstInput + found), jackPoint(jack));
+            drawCords(0);
+            plugState_ = 1;
+            break;
+        }
+    }
+}
+
+void PatchBay::moveBand(int x, int y, int clear) {
+    PixelBox area;
+    if (bandShown()) area = lineBox(bandAnchor_, bandEnd_);
+    if (clear) {
+        bandEnd_.x = kNoBand;
+    } else {
+        bandEnd_ = {x, y};
+        area = unite(area, lineBox(bandAnchor_, bandEnd_));
+    }
+    if (!area.empty()) view_.bandChanged(area);
+}
+
+std::vector<CordPath> PatchBay::cordPaths() {
+    std::vector<CordPath> paths;
+    CordColour colour = CordColour::Green;
+    for (int i = 0; i < kJacks; ++i) {
+        if (!hasCord(state_, i)) {
+            state_.cordPresent[i] = 0;
+            state_.cordSource[i] = kNoCord;
+            continue;
+        }
+        const int o = state_.cordSource[i];
+        paths.push_back({i, o, colour, cordRoute(o, jackPoint(kFirstOutput + o), jackPoint(kFirstInput + i))});
+        colour = colour == CordColour::Green ? CordColour::Red : CordColour::Green;
+    }
+    return paths;
+}
+
+void PatchBay::drawCords(int erase) {
+    // Every pass normalises the arrays; the overlay computes the routes again when it paints.
+    cordPaths();
+    cordsErased_ = erase != 0;
+    bandEnd_.x = kNoBand;
+    view_.cordsChanged();
+}
+
+}  // namespace voltina

@@ -1,0 +1,109 @@
+#pragma once
+// The patch bay's editing: which end of a cord the user holds, the plugging rule, and the routing arrays
+// of the engine state that the render loop reads. It draws nothing and knows no widget: the panel is
+// reached through PatchBayView (an adapter over TPrinc in the program, a fake in tests), and the cord
+// overlay paints whatever this holds.
+// GUI thread only.
+
+#include <string>
+#include <vector>
+
+#include "engine/engine_state.h"
+#include "panel/cord_routes.h"
+
+namespace voltina {
+
+constexpr const char* kInputIntoInputMessage = "Impossible to plug an input into an input";
+constexpr const char* kOutputIntoOutputMessage = "Impossible to plug an output into an output";
+constexpr const char* kAutoPanMessage = "The auto-pan outputs must be plugged in the mixer";
+
+// bandEnd.x of a rubber band that is not on the screen.
+constexpr int kNoBand = -1000;
+
+// Pixels of the panel that must be painted again, right and bottom included.
+struct PixelBox {
+    int left = 0, top = 0, right = -1, bottom = -1;
+    bool empty() const { return right < left || bottom < top; }
+};
+
+// What the patch bay asks of the panel.
+class PatchBayView {
+public:
+    virtual ~PatchBayView() = default;
+    // The set-state message with wParam 2: toggles the jack's lamp, repaints it, returns the new state.
+    virtual int toggleLamp(int jackId) = 0;
+    // Top-left corner of the jack's control in panel client coordinates.
+    virtual PanelPoint jackCorner(int jackId) const = 0;
+    // The program's modal information box.
+    virtual void showMessage(const std::string& text) = 0;
+    // The plug cursor while a cord end is held, the arrow otherwise.
+    virtual void setPlugCursor(bool plug) = 0;
+    // The Wave button's sample choice (may load a sample, or not).
+    virtual void selectSample() = 0;
+    // Lets pending events run until the panel has repainted.
+    virtual void pumpUntilPanelPainted() = 0;
+    // The cords must be painted again (all of them, or none while erased).
+    virtual void cordsChanged() = 0;
+    // The rubber band moved; `area` covers where it was and where it is.
+    virtual void bandChanged(const PixelBox& area) = 0;
+};
+
+enum class CordColour { Green, Red };
+
+// One cord as a drawing pass draws it.
+struct CordPath {
+    int input = 0;
+    int output = 0;
+    CordColour colour = CordColour::Green;
+    std::vector<PanelPoint> polyline;
+};
+
+class PatchBay {
+public:
+    PatchBay(EngineState& state, PatchBayView& view);
+
+    // 0: nothing held; 1: the fixed end is the input pickedInput; 2: the fixed end is the output pickedOutput.
+    int plugState() const { return plugState_; }
+    int pickedInput() const { return pickedInput_; }
+    int pickedOutput() const { return pickedOutput_; }
+    PanelPoint bandAnchor() const { return bandAnchor_; }
+    PanelPoint bandEnd() const { return bandEnd_; }
+    bool bandShown() const { return bandEnd_.x != kNoBand; }
+    // Between drawCords(1) and drawCords(0) the cords are off the panel.
+    bool cordsErased() const { return cordsErased_; }
+
+    // A click reported by jack control 301..332 or 401..432; other ids are ignored.
+    void onJackClick(int ctrlId);
+    // Moves the band's loose end to (x, y), or takes the band off when clear is 1.
+    void moveBand(int x, int y, int clear);
+    // The plugging rule; shows its message when it refuses.
+    bool plugAllowed(int input, int output);
+    // erase = 1 takes the cords off the panel, 0 puts them back. Either way the inputs without a cord are
+    // normalised and the band is forgotten.
+    void drawCords(int erase);
+
+    // The cords a drawing pass draws, in input order with alternating colours, after normalising the
+    // inputs without a cord (cordPresent 0, cordSource 32). The overlay calls it on every paint.
+    std::vector<CordPath> cordPaths();
+    // A jack's jack point: 14 pixels right of its control's top-left corner.
+    PanelPoint jackPoint(int jackId) const;
+
+private:
+    void onInputClick(int input);
+    void onOutputClick(int output);
+    void undoToggle(int jackId) { view_.toggleLamp(jackId); }
+    void setBand(PanelPoint anchor, PanelPoint end);
+    void chooseSampleIfNoneLoaded();
+    PanelPoint outputAnchor(int output) const;
+
+    EngineState& state_;
+    PatchBayView& view_;
+    int plugState_ = 0;
+    int pickedInput_ = 0;
+    int pickedOutput_ = 0;
+    PanelPoint bandAnchor_{0, 0};
+    PanelPoint bandEnd_{0, 0};
+    bool cordsErased_ = false;
+};
+
+}  // namespace voltina

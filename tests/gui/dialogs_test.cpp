@@ -1,0 +1,236 @@
+// The entry dialog and the file list dialog.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include "dialogs/t_liste.h"
+#include "dialogs/t_quesnom.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace voltina::test {
+namespace {
+
+TEST(EntryDialogLayout, SizesToCaptionAndLength) {
+    EntryLayout l = entryDialogLayout(9, 7);  // "Frequency"
+    EXPECT_EQ(l.width, 150);
+    EXPECT_EQ(l.edit, QRect(33, 6, 75, 23));
+    EXPECT_EQ(l.frame, QRect(4, 4, 132, 27));
+    EXPECT_EQ(l.ok, QRect(4, 36, 64, 40));
+    EXPECT_EQ(l.cancel, QRect(72, 36, 64, 40));
+    l = entryDialogLayout(12, 8);  // "Save to Wave"
+    EXPECT_EQ(l.width, 150);
+    EXPECT_EQ(l.edit, QRect(29, 6, 83, 23));
+    EXPECT_EQ(entryDialogLayout(80, 8).width, 640);
+    EXPECT_EQ(entryDialogLayout(200, 8).width, 640);
+    EXPECT_EQ(entryDialogLayout(20, 8).width, 200);
+    EXPECT_EQ(entryDialogLayout(0, 60).width, 528);  // the length wins over a short caption
+}
+
+TEST(LeadingNumber, ReadsTheDecimalNumberThatStartsTheText) {
+    EXPECT_EQ(leadingNumber("1.5x"), 1.5);
+    EXPECT_EQ(leadingNumber("abc"), 0.0);
+    EXPECT_EQ(leadingNumber(""), 0.0);
+    EXPECT_EQ(leadingNumber("  42"), 42.0);
+    EXPECT_EQ(leadingNumber("-3"), -3.0);
+    EXPECT_EQ(leadingNumber(".5"), 0.5);
+    EXPECT_EQ(leadingNumber("7."), 7.0);
+    EXPECT_EQ(leadingNumber("1e3"), 1000.0);
+    EXPECT_EQ(leadingNumber("2e"), 2.0);
+    EXPECT_EQ(leadingNumber("3,5"), 3.0);
+    EXPECT_EQ(leadingNumber("inf"), 0.0);
+    EXPECT_EQ(leadingNumber("nan"), 0.0);
+    EXPECT_EQ(leadingNumber("0x10"), 0.0);
+    EXPECT_EQ(leadingNumber("-"), 0.0);
+}
+
+TEST(EntryDialog, PlacesItsControlsAndLimitsTheText) {
+    std::string text = "256.00";
+    TQuesnom dialog(nullptr, "Frequency", &text, 7);
+    EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Frequency"));
+    EXPECT_EQ(dialog.editField()->geometry(), QRect(33, 6, 75, 23));
+    EXPECT_EQ(dialog.okButton()->geometry(), QRect(4, 36, 64, 40));
+    EXPECT_EQ(dialog.cancelButton()->geometry(), QRect(72, 36, 64, 40));
+    EXPECT_EQ(dialog.frame()->geometry(), QRect(4, 4, 132, 27));
+    EXPECT_EQ(dialog.width(), 150 - 2 * kDialogBorder);
+    EXPECT_EQ(dialog.pos(), QPoint(320 - 75, 220));
+    EXPECT_EQ(dialog.editField()->text(), QStringLiteral("256.00"));
+    EXPECT_EQ(dialog.editField()->maxLength(), 7);
+}
+
+TEST(EntryDialog, NameDialogOkAndCancel) {
+    ModalDriver driver;
+    std::string name;
+    driver.then(ModalDriver::typeThenClick(QStringLiteral("ABCDEFGHIJK"), QStringLiteral("ok")));
+    EXPECT_EQ(runNameDialog(name, "Save to Wave", 8, nullptr), 1);
+    EXPECT_EQ(name, "ABCDEFGH");  // at most 8 characters
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].title, "Save to Wave");
+
+    std::string untouched;
+    driver.then(ModalDriver::typeThenClick(QStringLiteral("TAKE"), QStringLiteral("cancel")));
+    EXPECT_EQ(runNameDialog(untouched, "Save to Wave", 8, nullptr), 0);
+    EXPECT_EQ(untouched, "");
+}
+
+TEST(EntryDialog, FrequencyDialogShowsTheValueAndReadsTheTypedNumber) {
+    ModalDriver driver;
+    QString shown;
+    driver.then([&](QWidget* w) {
+        shown = w->findChild<QLineEdit*>()->text();
+        ModalDriver::typeThenClick(QStringLiteral("1.5x"), QStringLiteral("ok"))(w);
+    });
+    float value = 256.0f;
+    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 1);
+    EXPECT_EQ(shown, QStringLiteral("256.00"));
+    EXPECT_EQ(value, 1.5f);
+
+    driver.then(ModalDriver::typeThenClick(QStringLiteral("abc"), QStringLiteral("ok")));
+    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 1);
+    EXPECT_EQ(value, 0.0f);
+
+    value = 440.0f;
+    driver.then(ModalDriver::typeThenClick(QStringLiteral("99"), QStringLiteral("cancel")));
+    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 0);
+    EXPECT_EQ(value, 440.0f);
+    EXPECT_TRUE(driver.idle());
+}
+
+class ListDialogTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        saved = QDir::currentPath();
+        ASSERT_TRUE(QDir::setCurrent(dir.path()));
+    }
+    void TearDown() override { QDir::setCurrent(saved); }
+    void touch(const QString& name) {
+        QFile f(dir.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    int run(TListe& list, ModalDriver::Action action) {
+        ModalDriver driver;
+        driver.then(std::move(action));
+        const int result = list.exec();
+        EXPECT_TRUE(driver.idle());
+        return result;
+    }
+    static QStringList items(TListe& list) {
+        QStringList out;
+        for (int i = 0; i < list.list()->count(); ++i) out << list.list()->item(i)->text();
+        return out;
+    }
+    QTemporaryDir dir;
+    QString saved;
+};
+
+TEST_F(ListDialogTest, WaveModeListsWavFilesInAnyCase) {
+    touch("kick.wav");
+    touch("SNARE.WAV");
+    touch("Hat.Wav");
+    touch("notes.txt");
+    touch("wav");
+    touch("PATCH1");
+    QDir(dir.path()).mkdir("folder.wav");
+    TListe list(nullptr, 1);
+    EXPECT_EQ(list.windowTitle(), QStringLiteral("Chargement Wave"));
+    EXPECT_EQ(items(list), QStringList({"Hat.Wav", "kick.wav", "SNARE.WAV"}));
+    EXPECT_FALSE(list.noWaveButton()->isHidden());
+}
+
+TEST_F(ListDialogTest, ConfigurationModeListsNamesWithoutADotInTheStartDirectory) {
+    touch("PATCH1");
+    touch("bass");
+    touch("song.cfg");
+    touch("kick.wav");
+    QDir(dir.path()).mkdir("FOLDER");
+    startDirectory = dir.path().toStdString();
+    QDir::setCurrent(QDir::tempPath());
+    TListe list(nullptr, 0);
+    EXPECT_EQ(list.windowTitle(), QStringLiteral("Chargement Configuration"));
+    EXPECT_EQ(items(list), QStringList({"bass", "PATCH1"}));
+    EXPECT_TRUE(list.noWaveButton()->isHidden());
+    EXPECT_EQ(QDir::current().canonicalPath(), QDir(dir.path()).canonicalPath());  // and it stays there
+}
+
+TEST_F(ListDialogTest, OkGivesTheSelectedNameWhole) {
+    const QString longName = QStringLiteral("a_rather_long_sample_name_from_linux_01.wav");  // 43 characters
+    touch(longName);
+    touch("b.wav");
+    TListe list(nullptr, 1);
+    textBuffer = "stale";
+    const int result = run(list, [&](QWidget*) {
+        list.list()->setCurrentRow(0);
+        list.okButton()->click();
+    });
+    EXPECT_EQ(result, kResultOk);
+    EXPECT_EQ(textBuffer, longName.toStdString());
+}
+
+TEST_F(ListDialogTest, OkWithNothingSelectedGivesAnEmptyName) {
+    touch("b.wav");
+    TListe list(nullptr, 1);
+    textBuffer = "stale";
+    EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("ok"))), kResultOk);
+    EXPECT_EQ(textBuffer, "");
+}
+
+TEST_F(ListDialogTest, DoubleClickChoosesWithoutOk) {
+    touch("a.wav");
+    touch("b.wav");
+    TListe list(nullptr, 1);
+    const int result = run(list, [&](QWidget*) {
+        QListWidget* w = list.list();
+        const QRect r = w->visualItemRect(w->item(1));
+        QTest::mouseClick(w->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        QTest::mouseDClick(w->viewport(), Qt::LeftButton, Qt::NoModifier, r.center());
+        // Should the double click not end the dialog, end it so the test fails instead of hanging.
+        QTimer::singleShot(500, &list, [&list] { list.done(kResultCancel); });
+    });
+    EXPECT_EQ(result, kResultOk);
+    EXPECT_EQ(textBuffer, "b.wav");
+}
+
+TEST_F(ListDialogTest, CancelAndClosingLeaveTheBufferAlone) {
+    touch("a.wav");
+    textBuffer = "kept";
+    {
+        TListe list(nullptr, 1);
+        EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("cancel"))), kResultCancel);
+    }
+    {
+        TListe list(nullptr, 1);
+        EXPECT_EQ(run(list, [](QWidget* w) { w->close(); }), kResultCancel);
+    }
+    EXPECT_EQ(textBuffer, "kept");
+}
+
+TEST_F(ListDialogTest, NoWaveEndsWithThreeEvenWithAnEmptyList) {
+    textBuffer = "kept";
+    TListe list(nullptr, 1);
+    EXPECT_EQ(list.list()->count(), 0);
+    EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("noWave"))), kResultNoWave);
+    EXPECT_EQ(textBuffer, "kept");
+}
+
+TEST_F(ListDialogTest, DialogsPassTheRenderGateForTheirEvents) {
+    int calls = 0;
+    setRenderGate([&] { ++calls; });
+    {
+        TListe list(nullptr, 1);
+        run(list, ModalDriver::clickObject(QStringLiteral("cancel")));
+    }
+    setRenderGate(nullptr);
+    EXPECT_GT(calls, 3);
+}
+
+}  // namespace
+}  // namespace voltina::test

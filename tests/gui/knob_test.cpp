@@ -1,0 +1,219 @@
+// Knobs held down: the values each tick gives, the acceleration, fine mode, the pan tip. The ticks come
+// from a real 100 ms timer and Qt drops late ones, so every check is against the sequence a knob must
+// follow and the time it was held, with a margin for a loaded machine.
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <cmath>
+#include <vector>
+
+#include "engine/frequency_text.h"
+#include "panel/t_gros_bouton.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace voltina::test {
+namespace {
+
+class KnobTest : public ::testing::Test, public PanelFixture {
+protected:
+    // Holds `button` on knob `id` for `ms`, recording every new value `read` gives, then releases.
+    template <typename Read>
+    std::vector<double> hold(int id, Qt::MouseButton button, int ms, Read read, qint64* heldMs = nullptr,
+                             QPoint at = QPoint(10, 10)) {
+        TGrosBouton* k = panel->knob(id);
+        std::vector<double> seen;
+        double last = read();
+        QElapsedTimer t;
+        QTest::mousePress(k, button, Qt::NoModifier, at);
+        t.start();
+        while (t.elapsed() < ms) {
+            QApplication::processEvents(QEventLoop::AllEvents, 2);
+            const double v = read();
+            if (v != last) {
+                seen.push_back(v);
+                last = v;
+            }
+        }
+        if (heldMs) *heldMs = t.elapsed();
+        QTest::mouseRelease(k, button, Qt::NoModifier, at);
+        return seen;
+    }
+
+    // A knob cannot tick faster than its period; a loaded machine may drop up to half the ticks.
+    static void expectTickCount(std::size_t ticks, qint64 heldMs) {
+        EXPECT_LE(static_cast<qint64>(ticks), heldMs / TGrosBouton::kTickMs);
+        EXPECT_GE(static_cast<qint64>(ticks), heldMs / TGrosBouton::kTickMs / 2);
+    }
+};
+
+// The values a right-held oscillator knob goes through from `start`, tick by tick.
+std::vector<double> upFrom(float start, int ticks) {
+    std::vector<double> out;
+    float f = start;
+    for (int n = 1; n <= ticks; ++n) {
+        f += n <= 16 ? 1.0f : (n <= 32 ? 50.0f : 200.0f);
+        if (f > 5500.0f) f = 5500.0f;
+        out.push_back(f);
+    }
+    return out;
+}
+
+TEST_F(KnobTest, HeldUpFromHundredAcceleratesToFiftyThenTwoHundred) {
+    state.oscFreq[0] = 100.0f;
+    qint64 held = 0;
+    const auto seen = hold(101, Qt::RightButton, 3550, [&] { return double(state.oscFreq[0]); }, &held);
+    const auto expected = upFrom(100.0f, static_cast<int>(seen.size()));
+    EXPECT_EQ(seen, expected);
+    expectTickCount(seen.size(), held);
+    ASSERT_GE(seen.size(), 17u);
+    EXPECT_EQ(seen[15], 116.0);
+    EXPECT_EQ(seen[16], 166.0);
+    if (seen.size() >= 33) {
+        EXPECT_EQ(seen[32], 1116.0);
+    }
+    EXPECT_EQ(panel->button(109)->text(), QString::fromStdString(formatFrequency(state.oscFreq[0])));
+    EXPECT_EQ(panel->knob(101)->step(), 0.0f);
+    EXPECT_FALSE(panel->knob(101)->held());
+}
+
+TEST_F(KnobTest, StopsAtFiftyFiveHundred) {
+    state.oscFreq[4] = 5000.0f;
+    const auto seen = hold(105, Qt::RightButton, 3200, [&] { return double(state.oscFreq[4]); });
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen, upFrom(5000.0f, static_cast<int>(seen.size())));
+    if (seen.size() >= 26) {
+        EXPECT_EQ(state.oscFreq[4], 5500.0f);  // 16 ticks of 1, then 9 of 50, then capped
+    }
+    EXPECT_LE(state.oscFreq[4], 5500.0f);
+}
+
+TEST_F(KnobTest, FineModeAtTenHertzAndBelow) {
+    state.oscFreq[1] = 12.0f;
+    qint64 held = 0;
+    const auto seen = hold(102, Qt::LeftButton, 1950, [&] { return double(state.oscFreq[1]); }, &held);
+    // 11, 10, then hundredths down to tick 16, then the -50 step drives it to the floor of 0.01.
+    std::vector<double> expected;
+    float f = 12.0f, step = -1.0f;
+    int fine = 0;
+    for (int n = 1; n <= static_cast<int>(seen.size()); ++n) {
+        f += step;
+        if (f > 10.0f) {
+            fine = 0;
+        } else if (!fine) {
+            step = -0.01f;
+            fine = 1;
+        }
+        if (double(f) < 0.01) f = 0.01f;
+        expected.push_back(f);
+        if (n == 16) step = -50.0f;
+    }
+    EXPECT_EQ(seen, expected);
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen[0], 11.0);
+    EXPECT_EQ(seen[1], 10.0);
+    EXPECT_NEAR(seen[2], 9.99, 1e-4);
+    expectTickCount(seen.size(), held);
+}
+
+TEST_F(KnobTest, AKnobAtTenStartsInHundredths) {
+    state.oscFreq[2] = 10.0f;
+    const auto seen = hold(103, Qt::RightButton, 450, [&] { return double(state.oscFreq[2]); });
+    ASSERT_FALSE(seen.empty());
+    EXPECT_NEAR(seen[0], 10.01, 1e-4);
+}
+
+TEST_F(KnobTest, NonSineOscillatorsFollowTheKnob) {
+    state.oscType[3] = kSquare;
+    state.oscFreq[3] = 200.0f;
+    state.oscPhase[3] = -1.0f;
+    hold(104, Qt::RightButton, 250, [&] { return double(state.oscFreq[3]); });
+    EXPECT_GT(state.oscFreq[3], 200.0f);
+    EXPECT_NE(state.oscPhase[3], -1.0f);  // the square's per-frame step was derived again
+}
+
+TEST_F(KnobTest, MixerLevelAcceleratesByTenAndStaysInRange) {
+    state.mixLevel[2] = 80;
+    qint64 held = 0;
+    const auto seen = hold(151, Qt::RightButton, 2250, [&] { return double(state.mixLevel[2]); }, &held);
+    std::vector<double> expected;
+    int v = 80;
+    for (int n = 1; n <= 20; ++n) {
+        v = std::min(128, v + (n <= 16 ? 1 : 10));
+        expected.push_back(v);
+    }
+    // Once at 128 the value no longer changes, so at most 20 distinct values can be seen.
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    expected.resize(std::min(expected.size(), seen.size()));
+    EXPECT_EQ(seen, expected);
+    EXPECT_LE(state.mixLevel[2], 128);
+
+    state.mixLevel[5] = 0;
+    const auto down = hold(154, Qt::LeftButton, 350, [&] { return double(state.mixLevel[5]); });
+    EXPECT_TRUE(down.empty());
+    EXPECT_EQ(state.mixLevel[5], 0);
+}
+
+TEST_F(KnobTest, ShortClickChangesNothing) {
+    state.oscFreq[6] = 300.0f;
+    QTest::mousePress(panel->knob(107), Qt::RightButton, Qt::NoModifier, QPoint(5, 5));
+    QTest::mouseRelease(panel->knob(107), Qt::RightButton, Qt::NoModifier, QPoint(5, 5), 30);
+    spin(250);
+    EXPECT_EQ(state.oscFreq[6], 300.0f);
+}
+
+TEST_F(KnobTest, DoubleClickNeitherTurnsNorClicks) {
+    state.oscFreq[6] = 300.0f;
+    int clicks = 0;
+    QObject::connect(panel->knob(107), &QPushButton::clicked, [&] { ++clicks; });
+    QTest::mouseDClick(panel->knob(107), Qt::LeftButton, Qt::NoModifier, QPoint(5, 5));
+    spin(250);
+    EXPECT_EQ(state.oscFreq[6], 300.0f);
+    EXPECT_FALSE(panel->knob(107)->held());
+    EXPECT_EQ(clicks, 0);
+}
+
+TEST_F(KnobTest, PanTipShowsTheValueWhereTheButtonWentDown) {
+    QLabel* tip = panel->valueTip();
+    TGrosBouton* pan = panel->knob(160);  // channel 3
+    state.mixPan[3] = 50;
+    const QPoint at(12, 5);
+    const QPoint inPanel = pan->mapTo(panel.get(), at);
+    QTest::mousePress(pan, Qt::RightButton, Qt::NoModifier, at);
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->pos(), inPanel - QPoint(20, 30));
+    EXPECT_EQ(tip->size(), QSize(33, 18));  // moved, not resized
+    QElapsedTimer t;
+    t.start();
+    while (state.mixPan[3] == 50 && t.elapsed() < 1000) QApplication::processEvents(QEventLoop::AllEvents, 2);
+    EXPECT_EQ(state.mixPan[3], 55);
+    EXPECT_EQ(tip->text(), QStringLiteral("1"));
+    QTest::mouseRelease(pan, Qt::RightButton, Qt::NoModifier, at);
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_EQ(state.mixPan[3] % 5, 0);
+
+    // The ends of the range: -10 at 0, 10 at 100, and no further.
+    state.mixPan[3] = 5;
+    hold(160, Qt::LeftButton, 450, [&] { return double(state.mixPan[3]); });
+    EXPECT_EQ(state.mixPan[3], 0);
+    EXPECT_EQ(tip->text(), QStringLiteral("-10"));
+    state.mixPan[3] = 95;
+    hold(160, Qt::RightButton, 450, [&] { return double(state.mixPan[3]); });
+    EXPECT_EQ(state.mixPan[3], 100);
+    EXPECT_EQ(tip->text(), QStringLiteral("10"));
+}
+
+TEST_F(KnobTest, PointerFollowsTheValueClockwiseFromTheTop) {
+    state.oscFreq[0] = 0.0f;
+    EXPECT_EQ(panel->knob(101)->pointerEnd(), QPoint(18, 7));
+    state.oscFreq[0] = 1375.0f;  // a quarter of the way: pointing right
+    EXPECT_EQ(panel->knob(101)->pointerEnd(), QPoint(30, 18));  // a full turn is 6.28232, just short of 2 pi
+    state.mixLevel[0] = 64;  // half way round: pointing down
+    EXPECT_EQ(panel->knob(149)->pointerEnd(), QPoint(18, 30));
+}
+
+}  // namespace
+}  // namespace voltina::test

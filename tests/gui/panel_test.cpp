@@ -1,0 +1,208 @@
+// The panel: controls at their places, the command table, the lamps of a refresh, the set-state message.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+
+#include "engine/defaults.h"
+#include "engine/frequency_text.h"
+#include "panel/bitmap_table.h"
+#include "panel/t_gros_bouton.h"
+#include "panel/t_perso.h"
+#include "resources/panel_template.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace voltina::test {
+namespace {
+
+class PanelTest : public ::testing::Test, public PanelFixture {};
+
+TEST(DialogUnits, ConvertWithTheSevenByThirteenBaseUnits) {
+    EXPECT_EQ(dluToPixelsX(365), 639);
+    EXPECT_EQ(dluToPixelsY(272), 442);
+    EXPECT_EQ(dluToPixelsY(16), 26);  // the step between an oscillator's two jacks, the cord lane's 26
+    EXPECT_EQ(dluToPixelsX(10), 18);  // 17.5 rounds up
+    EXPECT_EQ(dluToPixelsY(12), 20);  // 19.5 rounds up
+    EXPECT_EQ(dluToPixelsY(22), 36);  // 35.75
+    EXPECT_EQ(dluToPixelsY(15), 24);  // 24.375
+}
+
+TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
+    EXPECT_EQ(panel->size(), QSize(639, 442));
+    int knobs = 0, pictures = 0;
+    for (const ControlTemplate& t : panelTemplate()) {
+        QWidget* w = panel->control(t.id);
+        ASSERT_NE(w, nullptr) << t.id;
+        const PixelRect r = t.place.toPixels();
+        EXPECT_EQ(w->geometry(), QRect(r.x, r.y, r.width, r.height)) << t.id;
+        EXPECT_EQ(w->isEnabled(), t.enabled) << t.id;
+        knobs += panel->knob(t.id) != nullptr;
+        pictures += panel->picture(t.id) != nullptr;
+    }
+    EXPECT_EQ(panelTemplate().size(), 8u * 8 + 8 * 3 + 3 * 13 + 3 * 8 + 5 + 7 + 1);
+    EXPECT_EQ(knobs, 24);
+    EXPECT_EQ(pictures, 32 + 32 + 32 + 24 + 2);
+    // Spot checks in pixels.
+    EXPECT_EQ(panel->control(108)->geometry(), QRect(16, 384, 37, 39));      // oscillator 7's knob
+    EXPECT_EQ(panel->control(428)->geometry(), QRect(89, 410, 28, 26));      // its second output
+    EXPECT_EQ(panel->control(189)->geometry(), QRect(411, 184, 40, 36));     // H.P, the size of its picture
+    EXPECT_EQ(panel->control(200)->geometry(), QRect(247, 410, 180, 24));    // record switch
+    EXPECT_EQ(panel->control(164)->geometry(), QRect(583, 423, 37, 11));     // pan 7
+    EXPECT_EQ(panel->button(194)->text(), QString::fromUtf8("SINUSOÏDERS"));
+    EXPECT_FALSE(panel->control(197)->isVisible());
+    EXPECT_EQ(panel->control(199)->focusPolicy(), Qt::NoFocus);
+    for (int id = 165; id <= 188; ++id) EXPECT_FALSE(panel->control(id)->isEnabled()) << id;
+}
+
+TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {
+    panel->onCommand(136, panel->control(136), 0);
+    EXPECT_EQ(state.oscType[3], 2);
+    EXPECT_EQ(panel->picture(120)->state(), 0);
+    EXPECT_EQ(panel->picture(128)->state(), 0);
+    EXPECT_EQ(panel->picture(136)->state(), 1);
+    EXPECT_EQ(panel->picture(144)->state(), 0);
+    // A real click goes the same way.
+    panel->picture(144)->click();
+    EXPECT_EQ(state.oscType[3], 3);
+    EXPECT_EQ(panel->picture(136)->state(), 0);
+    EXPECT_EQ(panel->picture(144)->state(), 1);
+    EXPECT_EQ(state.oscType[2], 0);  // the neighbours are untouched
+    EXPECT_EQ(state.oscType[4], 0);
+}
+
+TEST_F(PanelTest, CommandsNeedAControlAndAClickCode) {
+    panel->onCommand(136, nullptr, 0);
+    panel->onCommand(136, panel->control(136), 1);
+    EXPECT_EQ(state.oscType[3], 0);
+    EXPECT_EQ(panel->picture(136)->state(), 0);
+}
+
+TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
+    audio.initAudio();
+    for (int i = 0; i < state.ring.ringBytes(); ++i) state.ring.store(i, static_cast<std::uint8_t>(i * 7));
+    QWidget* record = panel->control(200);
+    ASSERT_TRUE(record->isEnabled());
+
+    panel->onCommand(189, panel->control(189), 0);
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_FALSE(record->isEnabled());
+    EXPECT_EQ(panel->picture(189)->state(), 1);
+    EXPECT_EQ(audio.count("startSound"), 1);
+    for (int i = 0; i < state.ring.ringBytes(); ++i) ASSERT_EQ(state.ring.load(i), 128) << i;
+
+    for (int i = 0; i < state.ring.ringBytes(); ++i) state.ring.store(i, 3);
+    panel->picture(189)->click();
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_TRUE(record->isEnabled());
+    EXPECT_EQ(panel->picture(189)->state(), 0);
+    EXPECT_EQ(audio.count("stopSound"), 1);
+    for (int i = 0; i < state.ring.ringBytes(); ++i) ASSERT_EQ(state.ring.load(i), 128) << i;
+}
+
+TEST_F(PanelTest, SpeakerOnRestartsTheOscillators) {
+    state.oscPhase[2] = 77.0f;
+    state.wavePos = 999;
+    panel->onCommand(189, panel->control(189), 0);
+    EXPECT_EQ(state.oscPhase[2], 0.0f);
+    EXPECT_EQ(state.wavePos, 0u);
+}
+
+TEST_F(PanelTest, SyncRestartsTheOscillators) {
+    state.oscPhase[5] = 12.0f;
+    state.outValue[kOutOscB + 1] = 50.0f;
+    panel->button(198)->click();
+    EXPECT_EQ(state.oscPhase[5], 0.0f);
+    EXPECT_EQ(state.outValue[kOutOscB + 1], 0.0f);
+}
+
+TEST_F(PanelTest, RecordSwitchFlipsAndShowsRecordOn) {
+    panel->picture(200)->click();
+    EXPECT_EQ(state.recordOn, 1);
+    EXPECT_EQ(panel->picture(200)->state(), 1);
+    EXPECT_EQ(panel->picture(200)->paintedBitmap(), 3016);
+    panel->picture(200)->click();
+    EXPECT_EQ(state.recordOn, 0);
+    EXPECT_EQ(panel->picture(200)->state(), 0);
+    // H.P shows the record switch as it stands when it switches.
+    state.recordOn = 1;
+    panel->onCommand(189, panel->control(189), 0);
+    EXPECT_EQ(panel->picture(200)->state(), 1);
+}
+
+TEST_F(PanelTest, RefreshLightsJacksFromTheRoutingArrays) {
+    setEngineDefaults(state);
+    // A stale input whose source is out of range stays dark; lamps that were lit go dark.
+    state.cordPresent[12] = 1;
+    state.cordSource[12] = 40;
+    panel->sendSetState(330, 1);
+    panel->sendSetState(431, 1);
+    panel->refreshPanel();
+    for (int i = 0; i < kJacks; ++i) {
+        const bool lit = state.cordPresent[i] == 1 && state.cordSource[i] >= 0 && state.cordSource[i] < 32;
+        EXPECT_EQ(panel->picture(301 + i)->state(), lit ? 1 : 0) << "input " << i;
+        EXPECT_EQ(panel->picture(401 + i)->state(), state.outputUsed[i]) << "output " << i;
+    }
+    EXPECT_EQ(panel->picture(321)->state(), 1);
+    EXPECT_EQ(panel->picture(307)->state(), 1);
+    EXPECT_EQ(panel->picture(313)->state(), 0);
+    EXPECT_EQ(panel->picture(418)->state(), 1);
+    EXPECT_EQ(panel->picture(431)->state(), 0);
+    EXPECT_EQ(panel->picture(401)->paintedBitmap(), 1001);  // a lit oscillator output: the sideways plug
+    EXPECT_EQ(panel->picture(418)->paintedBitmap(), 3008);
+    // Types and frequencies come along.
+    EXPECT_EQ(panel->picture(125)->state(), 1);  // oscillator 0 is square
+    EXPECT_EQ(panel->picture(117)->state(), 0);
+    EXPECT_EQ(panel->picture(118)->state(), 1);
+    EXPECT_EQ(panel->button(109)->text(), QStringLiteral("256.00"));
+    EXPECT_EQ(panel->button(110)->text(), QString::fromStdString(formatFrequency(1.52f)));
+}
+
+TEST_F(PanelTest, SetStateSetsTogglesAndRepaintsAtOnce) {
+    TPerso* jack = panel->picture(305);
+    EXPECT_EQ(panel->sendSetState(305, 2), 1);
+    EXPECT_EQ(jack->paintedBitmap(), 3007);  // painted before any event was processed
+    EXPECT_EQ(panel->sendSetState(305, 2), 0);
+    EXPECT_EQ(jack->paintedBitmap(), 1007);
+    EXPECT_EQ(panel->sendSetState(305, 1), 1);
+    EXPECT_EQ(panel->sendSetState(305, 1), 1);
+    EXPECT_EQ(panel->sendSetState(305, 0), 0);
+    EXPECT_EQ(panel->sendSetState(305, 0), 0);
+    EXPECT_EQ(panel->sendSetState(401, 1), 1);
+    EXPECT_EQ(panel->picture(401)->paintedBitmap(), 1001);
+    EXPECT_EQ(panel->sendSetState(409, 1), 1);
+    EXPECT_EQ(panel->picture(409)->paintedBitmap(), 3008);
+    EXPECT_EQ(panel->sendSetState(999, 1), -1);
+}
+
+TEST(BitmapTable, ClassesByControlId) {
+    const std::pair<int, int> cases[] = {{117, 0}, {124, 0}, {125, 1}, {140, 2}, {148, 3}, {301, 4}, {332, 4},
+                                         {401, 5}, {432, 5}, {177, 6}, {188, 6}, {165, 7}, {168, 8}, {173, 9},
+                                         {176, 10}, {189, 11}, {200, 12}, {198, 0}, {999, 0}};
+    for (auto [id, cls] : cases) EXPECT_EQ(bitmapClassForId(id), cls) << id;
+    EXPECT_EQ(bitmapIdFor(408, 1), 1001);
+    EXPECT_EQ(bitmapIdFor(421, 1), 1001);
+    EXPECT_EQ(bitmapIdFor(428, 1), 1001);
+    EXPECT_EQ(bitmapIdFor(409, 1), 3008);
+    EXPECT_EQ(bitmapIdFor(429, 1), 3008);
+    EXPECT_EQ(bitmapIdFor(408, 0), 1008);
+    EXPECT_EQ(bitmapIdFor(170, 1), kNoPicture);  // signs are never lit
+    EXPECT_EQ(bitmapIdFor(189, 1), 3015);
+}
+
+TEST_F(PanelTest, JacksShowThePlugCursorAndOtherControlsDoNot) {
+    EXPECT_EQ(panel->picture(301)->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_EQ(panel->picture(432)->cursor().hotSpot(), QPoint(15, 29));
+    EXPECT_NE(panel->picture(189)->cursor().shape(), Qt::BitmapCursor);
+    EXPECT_NE(panel->picture(117)->cursor().shape(), Qt::BitmapCursor);
+}
+
+TEST_F(PanelTest, PaintsPassTheRenderGate) {
+    const long before = audio.gateCalls;
+    panel->picture(301)->repaint();
+    panel->knob(101)->repaint();
+    EXPECT_GE(audio.gateCalls, before + 2);
+}
+
+}  // namespace
+}  // namespace voltina::test

@@ -1,0 +1,271 @@
+// The program as a whole: the frame window and its menu, the panel's set-up and first tick, the
+// frequency entry and the sample choice through the panel, the close question, the floppy refusal.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include "app/frame_window.h"
+#include "app/program.h"
+#include "dialogs/dialog_context.h"
+#include "panel/panel_services.h"
+#include "panel/t_perso.h"
+#include "resources/menu_template.h"
+#include "tests/gui/gui_test_support.h"
+
+namespace voltina::test {
+namespace {
+
+class FakeMidi : public MidiInputPort {
+public:
+    int openMidiInput(QWidget*) override { return result; }
+    void closeMidiInput() override { ++closes; }
+    int result = 1;
+    int closes = 0;
+};
+
+class ProgramTest : public ::testing::Test {
+protected:
+    std::unique_ptr<FrameWindow> make(PanelServices services = {}) {
+        return createMainWindow(state, audio, std::move(services));
+    }
+    EngineState state;
+    FakeAudio audio{state};
+};
+
+TEST_F(ProgramTest, FrameWindowHasTheTitleTheMenuAndAFixedSize) {
+    auto frame = make();
+    frame->show();
+    spin(30);
+    EXPECT_EQ(frame->windowTitle(), QStringLiteral("Voltina 3.10"));
+    EXPECT_FALSE(frame->windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(frame->windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(frame->minimumSize(), frame->maximumSize());
+    EXPECT_EQ(frame->panel()->size(), QSize(639, 442));
+    EXPECT_EQ(frame->centralWidget(), frame->panel());
+    EXPECT_EQ(frame->size().height(), 442 + frame->menuBar()->height());
+
+    QStringList popups;
+    for (QAction* a : frame->menuBar()->actions()) popups << a->text();
+    EXPECT_EQ(popups, QStringList({"System", "Help"}));
+    const std::pair<int, const char*> items[] = {{900, "Load a configuration"}, {901, "Save a configuration"},
+                                                 {904, "11025 samples"},        {905, "22050 samples"},
+                                                 {906, "44100 samples"},        {902, "Quit Voltina"},
+                                                 {903, "About Voltina"}};
+    for (auto [id, text] : items) {
+        ASSERT_NE(frame->menuAction(id), nullptr) << id;
+        EXPECT_EQ(frame->menuAction(id)->text(), QString::fromUtf8(text));
+    }
+    QMenu* system = frame->menuBar()->actions()[0]->menu();
+    ASSERT_NE(system, nullptr);
+    EXPECT_EQ(system->actions().size(), 6);
+    for (QAction* a : system->actions()) EXPECT_FALSE(a->isSeparator());
+}
+
+TEST_F(ProgramTest, SetUpRunsInItsOrderAndShowsTheMidiMessageAfterTheAudioOne) {
+    FakeMidi midi;
+    midi.result = 0;
+    audio.initMessage = "Impossible to detect an audio card";
+    audio.initResult = 0;
+    PanelServices services;
+    services.midi = &midi;
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then(ModalDriver::clickButtonText("OK"));
+    QTemporaryDir here;
+    const QString saved = QDir::currentPath();
+    QDir::setCurrent(here.path());
+    auto frame = make(services);
+    QDir::setCurrent(saved);
+
+    ASSERT_EQ(driver.seen().size(), 2u);
+    EXPECT_EQ(driver.seen()[0].text, "Impossible to detect an audio card");
+    EXPECT_EQ(driver.seen()[1].text, "Impossible to find MIDI input");
+    EXPECT_EQ(driver.seen()[1].title, "Voltina 3.10");
+    EXPECT_EQ(driver.seen()[1].icon, QMessageBox::Information);
+    EXPECT_FALSE(audio.audioReady());
+    EXPECT_EQ(audio.calls, (std::vector<std::string>{"initAudio", "startupTimer"}));
+    EXPECT_EQ(startDirectory, QDir(here.path()).absolutePath().toStdString());
+    // Defaults and the default patch.
+    EXPECT_EQ(state.oscFreq[0], 256.0f);
+    EXPECT_EQ(state.oscFreq[7], 170.0f);
+    EXPECT_EQ(state.mixLevel[3], 80);
+    EXPECT_EQ(state.mixPan[3], 50);
+    EXPECT_EQ(state.oscType[0], kSquare);
+    EXPECT_EQ(state.cordSource[6], 17);
+    EXPECT_NE(state.sinusoiderTable[64], 0.0f);
+    EXPECT_EQ(frame->panel()->focusWidget(), frame->panel()->control(189));
+}
+
+TEST_F(ProgramTest, NoMidiMessageWhenTheInputOpensOrThereIsNoMidiLayer) {
+    FakeMidi midi;
+    PanelServices services;
+    services.midi = &midi;
+    ModalDriver driver;
+    auto frame = make(services);
+    auto other = createMainWindow(state, audio, PanelServices{});
+    spin(50);
+    EXPECT_TRUE(driver.seen().empty());
+    EXPECT_TRUE(audio.audioReady());
+}
+
+TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
+    auto frame = make();
+    frame->show();
+    TPrinc* panel = frame->panel();
+    EXPECT_EQ(panel->picture(321)->state(), 0);
+    panel->firstTick();
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_EQ(panel->picture(189)->state(), 1);
+    EXPECT_EQ(panel->picture(321)->state(), 1);  // 401 -> 321 of the default patch
+    EXPECT_EQ(audio.count("startSound"), 1);
+    EXPECT_TRUE(frame->menuAction(904)->isChecked());
+    EXPECT_FALSE(frame->menuAction(905)->isChecked());
+    EXPECT_FALSE(panel->control(200)->isEnabled());
+    panel->updateRateChecks(44101);
+    EXPECT_FALSE(frame->menuAction(904)->isChecked());
+    EXPECT_TRUE(frame->menuAction(906)->isChecked());
+}
+
+TEST_F(ProgramTest, MenuCommandsReachTheirHandlers) {
+    int loads = 0, saves = 0, helps = 0;
+    PanelServices services;
+    services.loadConfiguration = [&] { ++loads; };
+    services.saveConfiguration = [&] { ++saves; };
+    services.showHelp = [&] { ++helps; };
+    auto frame = make(services);
+    frame->menuAction(900)->trigger();
+    frame->menuAction(901)->trigger();
+    frame->menuAction(903)->trigger();
+    frame->menuAction(905)->trigger();
+    EXPECT_EQ(loads, 1);
+    EXPECT_EQ(saves, 1);
+    EXPECT_EQ(helps, 1);
+    EXPECT_EQ(audio.count("rate905"), 1);
+}
+
+TEST_F(ProgramTest, CancelAtFinishedKeepsTheSoundOn) {
+    auto frame = make();
+    frame->show();
+    frame->panel()->firstTick();
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("Cancel"));
+    EXPECT_FALSE(frame->close());
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].text, "Finished ?");
+    EXPECT_EQ(driver.seen()[0].title, "Voltina 3.10");
+    EXPECT_EQ(driver.seen()[0].icon, QMessageBox::Question);
+    EXPECT_TRUE(frame->isVisible());
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_EQ(audio.count("stopSound"), 0);
+}
+
+TEST_F(ProgramTest, QuitAsksOnceStopsTheSoundAndClosesTheWindow) {
+    auto frame = make();
+    frame->show();
+    frame->panel()->firstTick();
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    frame->menuAction(902)->trigger();
+    spin(50);
+    EXPECT_EQ(driver.seen().size(), 1u);
+    EXPECT_FALSE(frame->isVisible());
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_EQ(audio.count("stopSound"), 1);
+    EXPECT_TRUE(frame->panel()->isFinished());
+}
+
+TEST_F(ProgramTest, ReleasingThePanelStopsTheSoundAndFreesTheTables) {
+    FakeMidi midi;
+    PanelServices services;
+    services.midi = &midi;
+    auto frame = make(services);
+    ASSERT_TRUE(state.ring.allocated());
+    state.waveSample = std::make_unique<SampleRecord>();
+    frame.reset();
+    EXPECT_EQ(audio.count("stopSound"), 1);
+    EXPECT_EQ(midi.closes, 1);
+    EXPECT_FALSE(state.ring.allocated());
+    EXPECT_TRUE(state.sineTable.empty());
+    EXPECT_EQ(state.waveSample, nullptr);
+    EXPECT_EQ(thePanel, nullptr);
+}
+
+TEST_F(ProgramTest, TypedFrequenciesAreCheckedAndTheFocusGoesToTheSpeaker) {
+    auto frame = make();
+    frame->show();
+    TPrinc* panel = frame->panel();
+    ModalDriver driver;
+    driver.then(ModalDriver::typeThenClick("6000", "ok"));
+    panel->button(112)->click();  // oscillator 3
+    EXPECT_EQ(state.oscFreq[3], 5000.0f);
+    EXPECT_EQ(panel->button(112)->text(), QStringLiteral("5000.00"));
+    EXPECT_EQ(panel->focusWidget(), panel->control(189));
+
+    for (const char* bad : {"0", "abc", "-20"}) {
+        panel->control(101)->setFocus();
+        driver.then(ModalDriver::typeThenClick(bad, "ok"));
+        panel->button(112)->click();
+        EXPECT_EQ(state.oscFreq[3], 5000.0f) << bad;
+        EXPECT_EQ(panel->focusWidget(), panel->control(189)) << bad;
+    }
+    driver.then(ModalDriver::typeThenClick("10", "ok"));
+    panel->button(112)->click();
+    EXPECT_EQ(state.oscFreq[3], 10.0f);
+    EXPECT_TRUE(driver.idle());
+}
+
+TEST_F(ProgramTest, NoWaveEmptiesTheWaveButton) {
+    auto frame = make();
+    TPrinc* panel = frame->panel();
+    panel->button(199)->setText("KICK");
+    state.waveSample = std::make_unique<SampleRecord>();
+    ModalDriver driver;
+    driver.then(ModalDriver::clickObject("noWave"));
+    panel->button(199)->click();
+    EXPECT_EQ(panel->button(199)->text(), QString());
+    EXPECT_EQ(state.waveSample, nullptr);
+
+    // Cancel changes nothing.
+    panel->button(199)->setText("KICK");
+    state.waveSample = std::make_unique<SampleRecord>();
+    driver.then(ModalDriver::clickObject("cancel"));
+    panel->button(199)->click();
+    EXPECT_EQ(panel->button(199)->text(), QStringLiteral("KICK"));
+    EXPECT_NE(state.waveSample, nullptr);
+}
+
+TEST(ProgramEntry, RefusesAFloppyDriveWithTwoMessages) {
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then(ModalDriver::clickButtonText("OK"));
+    StartupPlatform floppy;
+    floppy.currentDrive = [] { return 1; };  // B:
+    EXPECT_TRUE(refuseFloppyStart(floppy));
+    ASSERT_EQ(driver.seen().size(), 2u);
+    EXPECT_EQ(driver.seen()[0].text, "Voltina n'est exécutable qu'à partir d'un disque dur...");
+    EXPECT_EQ(driver.seen()[1].text, "Lançez 'INSTALL.EXE'");
+    EXPECT_EQ(driver.seen()[0].title, "");
+    EXPECT_EQ(driver.seen()[1].icon, QMessageBox::NoIcon);
+
+    StartupPlatform disk;
+    disk.currentDrive = [] { return 2; };
+    EXPECT_FALSE(refuseFloppyStart(disk));
+    EXPECT_FALSE(refuseFloppyStart(systemPlatform()));
+}
+
+TEST(ProgramEntry, ShowCommandFollowsTheScreenWidth) {
+    EXPECT_EQ(chooseShowCommand(640), kShowMaximized);
+    EXPECT_EQ(chooseShowCommand(320), kShowMaximized);
+    EXPECT_EQ(chooseShowCommand(641), kShowNormal);
+    EXPECT_EQ(chooseShowCommand(1920), kShowNormal);
+}
+
+}  // namespace
+}  // namespace voltina::test

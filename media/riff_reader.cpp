@@ -1,0 +1,113 @@
+#include "media/riff_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace voltina {
+
+namespace {
+
+std::uint32_t le32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// How many of `n` bytes from `offset` lie within `size` bytes.
+std::size_t clampCount(std::uint64_t offset, std::size_t n, std::uint64_t size) {
+    if (offset >= size) return 0;
+    const std::uint64_t left = size - offset;
+    return left < n ? static_cast<std::size_t>(left) : n;
+}
+
+}  // namespace
+
+std::size_t MemoryBytes::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+    const std::size_t count = clampCount(offset, n, size_);
+    if (count > 0) std::memcpy(out, data_ + offset, count);
+    return count;
+}
+
+bool FileBytes::open(const std::string& path) {
+    close();
+    // Non-blocking, so that opening a named pipe cannot hang the program before it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0) {
+        ::close(fd);
+        return false;
+    }
+    fd_ = fd;
+    size_ = static_cast<std::uint64_t>(st.st_size);
+    return true;
+}
+
+void FileBytes::close() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    size_ = 0;
+}
+
+std::size_t FileBytes::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+    if (fd_ < 0) return 0;
+    const std::size_t count = clampCount(offset, n, size_);
+    std::size_t have = 0;
+    while (have < count) {
+        const ssize_t got = ::pread(fd_, out + have, count - have, static_cast<off_t>(offset + have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    return have;
+}
+
+bool RiffReader::readHeader(std::uint64_t at, std::size_t bytes, std::uint8_t* header) {
+    return source_.readAt(at, header, bytes) == bytes;
+}
+
+bool RiffReader::descendRiff(std::uint32_t formType, RiffChunk& out) {
+    std::uint64_t at = position_;
+    // Every step moves at least 8 bytes on, and a header must be present to be looked at: the search ends
+    // at the last byte whatever the sizes say.
+    for (;;) {
+        std::uint8_t header[12];
+        if (!readHeader(at, 8, header)) return false;
+        const std::uint32_t id = le32(header);
+        const std::uint32_t size = le32(header + 4);
+        if (id == fourCC("RIFF") && readHeader(at + 8, 4, header + 8) && le32(header + 8) == formType) {
+            out = RiffChunk{id, size, formType, at + 8};
+            position_ = at + 12;
+            return true;
+        }
+        at = RiffChunk{id, size, 0, at + 8}.next();
+    }
+}
+
+bool RiffReader::descendChunk(std::uint32_t id, const RiffChunk& parent, RiffChunk& out) {
+    const std::uint64_t parentEnd = parent.dataOffset + parent.size;
+    std::uint64_t at = position_;
+    while (at < parentEnd) {
+        std::uint8_t header[8];
+        if (!readHeader(at, 8, header)) return false;
+        const RiffChunk chunk{le32(header), le32(header + 4), 0, at + 8};
+        if (chunk.id == id) {
+            out = chunk;
+            position_ = chunk.dataOffset;
+            return true;
+        }
+        at = chunk.next();
+    }
+    return false;
+}
+
+std::size_t RiffReader::read(std::uint8_t* out, std::size_t n) {
+    const std::size_t got = source_.readAt(position_, out, n);
+    position_ += got;
+    return got;
+}
+
+}  // namespace voltina

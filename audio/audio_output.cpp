@@ -108,7 +108,9 @@ void AudioSystem::openAudio() {
     if (state_.recordOn == 1 && !state_.recording.start()) state_.recordOn = 0;
 }
 
-void AudioSystem::showMemoryError(const std::string& code) { hooks_.showMessage(kMemoryErrorPrefix + code); }
+void AudioSystem::showMemoryError(const std::string& code) {
+    hooks_.showMessage(kMemoryErrorPrefix + code);
+}
 
 void AudioSystem::closeAudio() {
     if (!deviceOpen_) return;
@@ -140,17 +142,22 @@ void AudioSystem::changeRate(int newRateParam) {
 
 void AudioSystem::rateCommand(int command) {
     switch (command) {
-        case kCommandRate11025: changeRate(11026); break;
+        case kCommandRate11025:
+            changeRate(11026);
+            break;
         case kCommandRate22050:
             if (hooks_.askRateQuestion(kRate22050Question)) changeRate(22051);
             break;
         case kCommandRate44100:
             if (hooks_.askRateQuestion(kRate44100Question)) changeRate(44101);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
-void AudioSystem::updateRateChecks() { hooks_.updateRateChecks(state_.rateParam); }
+void AudioSystem::updateRateChecks() {
+    hooks_.updateRateChecks(state_.rateParam);
+}
 
 }  // namespace voltina

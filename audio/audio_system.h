@@ -23,7 +23,7 @@ namespace voltina {
 
 // What the audio layer asks of the program around it. The panel implements it; tests fake it.
 class AudioHooks {
-public:
+  public:
     virtual ~AudioHooks() = default;
     virtual void showMessage(const std::string& text) = 0;      // the program's message box
     virtual bool askRateQuestion(const std::string& text) = 0;  // empty caption, Yes/No, no icon
@@ -31,9 +31,9 @@ public:
     // Offered by closeAudio when recordOn is 1 or a recording holds frames (recordOn can drop to 0 when the
     // recording memory cannot grow, and what was recorded is still offered).
     virtual void saveRecording() = 0;
-    virtual void closeMidiInput() = 0;                          // a rate change closes MIDI input
-    virtual void freeWaveSample() = 0;                          // a rate change unloads the sample
-    virtual void updateRateChecks(int rateParam) = 0;           // menu items 904..906
+    virtual void closeMidiInput() = 0;                 // a rate change closes MIDI input
+    virtual void freeWaveSample() = 0;                 // a rate change unloads the sample
+    virtual void updateRateChecks(int rateParam) = 0;  // menu items 904..906
     virtual void firstTick() = 0;  // start-up tick: refresh panel, rate checks, H.P on (through its command)
 };
 
@@ -48,11 +48,13 @@ constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun w
 constexpr const char* kInitMessage = "Impossible to initialize Voltina";
 constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
 constexpr const char* kMemoryErrorPrefix = "Memory Error ";
-constexpr const char* kRate22050Question = "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
-constexpr const char* kRate44100Question = "If your computer is not fasr enough fo 44100, Voltia may hang. Continue ?";
+constexpr const char* kRate22050Question =
+    "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
+constexpr const char* kRate44100Question =
+    "If your computer is not fasr enough fo 44100, Voltia may hang. Continue ?";
 
 class AudioSystem {
-public:
+  public:
     AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<WaveDevice> device);
     ~AudioSystem();
     AudioSystem(const AudioSystem&) = delete;
@@ -120,9 +122,9 @@ public:
     // Asked before each table or ring allocation with its size in bytes; false makes it fail.
     void setAllocationCheck(std::function<bool(std::size_t)> check) { allocationCheck_ = std::move(check); }
 
-private:
-    class Host;           // the render loop's view of the device
-    class EventTrigger;   // event filter: mouse hook or pre-dispatch
+  private:
+    class Host;          // the render loop's view of the device
+    class EventTrigger;  // event filter: mouse hook or pre-dispatch
     int initFailure();
     bool ringPlayable() const;
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }

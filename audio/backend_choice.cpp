@@ -72,11 +72,16 @@ AudioOptions parseAudioOptions(int argc, const char* const* argv, const char* en
 
 std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend) {
     switch (backend) {
-        case AudioBackend::Null: return std::make_unique<NullDevice>();
-        case AudioBackend::Pulse: return std::make_unique<RtAudioDevice>(RtBackend::Pulse);
-        case AudioBackend::Alsa: return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
-        case AudioBackend::Jack: return std::make_unique<RtAudioDevice>(RtBackend::Jack);
-        case AudioBackend::Automatic: break;
+        case AudioBackend::Null:
+            return std::make_unique<NullDevice>();
+        case AudioBackend::Pulse:
+            return std::make_unique<RtAudioDevice>(RtBackend::Pulse);
+        case AudioBackend::Alsa:
+            return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
+        case AudioBackend::Jack:
+            return std::make_unique<RtAudioDevice>(RtBackend::Jack);
+        case AudioBackend::Automatic:
+            break;
     }
     if (probePulseServer().sinks > 0) return std::make_unique<RtAudioDevice>(RtBackend::Pulse);
     return std::make_unique<RtAudioDevice>(RtBackend::Alsa);

@@ -9,7 +9,7 @@
 namespace voltina {
 
 class NullDevice : public WaveDevice {
-public:
+  public:
     std::string name() const override { return "null"; }
     int deviceCount() override { return 1; }
     bool deviceCaps(int index, DeviceCaps& caps) override;
@@ -21,7 +21,7 @@ public:
     bool close() override;
     bool isOpen() const override { return open_; }
 
-private:
+  private:
     using Clock = std::chrono::steady_clock;
     bool open_ = false;
     bool playing_ = false;

@@ -17,7 +17,9 @@ bool OfflineDevice::open(const WaveFormat& format, const RingBuffer&) {
     return true;
 }
 
-bool OfflineDevice::start() { return open_; }
+bool OfflineDevice::start() {
+    return open_;
+}
 
 bool OfflineDevice::position(std::uint64_t& frames) {
     if (!open_) return false;

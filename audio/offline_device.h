@@ -7,7 +7,7 @@
 namespace voltina {
 
 class OfflineDevice : public WaveDevice {
-public:
+  public:
     std::string name() const override { return "offline"; }
     int deviceCount() override { return 1; }
     bool deviceCaps(int index, DeviceCaps& caps) override;
@@ -23,7 +23,7 @@ public:
     void advance(std::uint64_t frames) { position_ += frames; }
     const WaveFormat& format() const { return format_; }
 
-private:
+  private:
     bool open_ = false;
     std::uint64_t position_ = 0;
     WaveFormat format_;

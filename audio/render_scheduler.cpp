@@ -28,14 +28,16 @@ bool isMouseEvent(QEvent::Type type) {
         case QEvent::NonClientAreaMouseButtonRelease:
         case QEvent::NonClientAreaMouseButtonDblClick:
         case QEvent::NonClientAreaMouseMove:
-        case QEvent::Wheel: return true;
-        default: return false;
+        case QEvent::Wheel:
+            return true;
+        default:
+            return false;
     }
 }
 }  // namespace
 
 class AudioSystem::Host : public RenderHost {
-public:
+  public:
     explicit Host(AudioSystem& audio) : audio_(audio) {}
     bool deviceOpen() const override { return audio_.deviceOpen_; }
     bool readPlayPosition(std::uint64_t& frames) override { return audio_.readPlayPosition(frames); }
@@ -43,17 +45,17 @@ public:
     void closeDevice() override { audio_.closeAudio(); }
     void showMessage(const char* text) override { audio_.hooks_.showMessage(text); }
 
-private:
+  private:
     AudioSystem& audio_;
 };
 
 // An application-wide event filter that calls the render gate and never consumes the event.
 class AudioSystem::EventTrigger : public QObject {
-public:
+  public:
     enum Kind { MouseHook, PreDispatch };
     EventTrigger(AudioSystem& audio, Kind kind) : audio_(audio), kind_(kind) {}
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (kind_ == MouseHook) {
             if (isMouseEvent(event->type())) audio_.Souris();
@@ -63,13 +65,16 @@ protected:
         return false;
     }
 
-private:
+  private:
     AudioSystem& audio_;
     Kind kind_;
 };
 
 AudioSystem::AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<WaveDevice> device)
-    : state_(state), hooks_(hooks), device_(std::move(device)), host_(std::make_unique<Host>(*this)),
+    : state_(state),
+      hooks_(hooks),
+      device_(std::move(device)),
+      host_(std::make_unique<Host>(*this)),
       tick_(&tickCount) {
     if (state_.ring.ringBytes() == 0) state_.ring.setRingBytes(startupRingBytes(state_.rateParam));
     timer_.setTimerType(Qt::PreciseTimer);
@@ -170,8 +175,8 @@ void AudioSystem::installApplicationHooks(QCoreApplication& app) {
     // The idle hook renders each time the loop is about to wait. It does not keep the loop spinning: the
     // 10 ms sound timer already wakes it as often as the sound needs.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app.thread()))
-        idleConnection_ = QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock,
-                                           [this] { idle(); });
+        idleConnection_ =
+            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { idle(); });
 }
 
 void AudioSystem::removeApplicationHooks() {
@@ -186,10 +191,10 @@ void AudioSystem::removeApplicationHooks() {
 namespace {
 // Notes that a widget's paint event has been delivered.
 class PaintWatch : public QObject {
-public:
+  public:
     bool painted = false;
 
-protected:
+  protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) painted = true;
         return false;

@@ -33,9 +33,8 @@ void RingPlayer::renderS16(std::int16_t* out, unsigned frames) {
     const std::uint64_t start = position_.load(std::memory_order_relaxed);
     std::uint64_t end;
     if (channels_ == 1) {
-        end = walkRing(ring_, ringFrames_, start, frames, [&out](int left, int) {
-            *out++ = static_cast<std::int16_t>((left - 128) * 256);
-        });
+        end = walkRing(ring_, ringFrames_, start, frames,
+                       [&out](int left, int) { *out++ = static_cast<std::int16_t>((left - 128) * 256); });
     } else {
         end = walkRing(ring_, ringFrames_, start, frames, [&out](int left, int right) {
             *out++ = static_cast<std::int16_t>((left - 128) * 256);

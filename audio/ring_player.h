@@ -13,7 +13,7 @@
 namespace voltina {
 
 class RingPlayer {
-public:
+  public:
     // channels 2 plays both bytes of a frame; channels 1 plays the left byte only.
     void attach(const RingBuffer* ring, int channels);
     void resetPosition() { position_.store(0, std::memory_order_release); }
@@ -28,7 +28,7 @@ public:
 
     std::uint64_t position() const { return position_.load(std::memory_order_acquire); }
 
-private:
+  private:
     const RingBuffer* ring_ = nullptr;
     int ringFrames_ = 0;
     int channels_ = 2;

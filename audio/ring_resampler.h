@@ -12,7 +12,7 @@
 namespace voltina {
 
 class RingResampler {
-public:
+  public:
     // Returns null when libsamplerate refuses the conversion.
     static std::unique_ptr<RingResampler> create(RingPlayer& player, int ringRate, int deviceRate);
     ~RingResampler();
@@ -22,7 +22,7 @@ public:
     // Fills `frames` interleaved device frames (the player's channel count).
     void read(float* out, unsigned frames);
 
-private:
+  private:
     RingResampler(RingPlayer& player, double ratio);
     static long pull(void* self, float** data);
 

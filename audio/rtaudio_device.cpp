@@ -47,8 +47,8 @@ void onRtError(RtAudioError::Type type, const std::string& text) {
     // Warnings are mostly harmless (an ALSA underrun is recovered by RtAudio), except a failed write that is
     // not an underrun: that is a server or card that went away, and RtAudio only warns about it.
     const bool lost = type != RtAudioError::WARNING && type != RtAudioError::DEBUG_WARNING;
-    const bool writeFailed = text.find("write error") != std::string::npos &&
-                             text.find("underrun") == std::string::npos;
+    const bool writeFailed =
+        text.find("write error") != std::string::npos && text.find("underrun") == std::string::npos;
     if (lost || writeFailed) s->failed.store(true, std::memory_order_release);
 }
 
@@ -93,9 +93,12 @@ void quietLibraries() {
 
 RtAudio::Api toApi(RtBackend backend) {
     switch (backend) {
-        case RtBackend::Alsa: return RtAudio::LINUX_ALSA;
-        case RtBackend::Jack: return RtAudio::UNIX_JACK;
-        case RtBackend::Pulse: break;
+        case RtBackend::Alsa:
+            return RtAudio::LINUX_ALSA;
+        case RtBackend::Jack:
+            return RtAudio::UNIX_JACK;
+        case RtBackend::Pulse:
+            break;
     }
     return RtAudio::LINUX_PULSE;
 }
@@ -127,7 +130,9 @@ constexpr unsigned kDeviceBuffers = 3;
 
 }  // namespace
 
-RtAudioDevice::RtAudioDevice(RtBackend backend) : backend_(backend) { quietLibraries(); }
+RtAudioDevice::RtAudioDevice(RtBackend backend) : backend_(backend) {
+    quietLibraries();
+}
 
 RtAudioDevice::~RtAudioDevice() {
     close();
@@ -136,9 +141,12 @@ RtAudioDevice::~RtAudioDevice() {
 
 std::string RtAudioDevice::name() const {
     switch (backend_) {
-        case RtBackend::Alsa: return "alsa";
-        case RtBackend::Jack: return "jack";
-        case RtBackend::Pulse: break;
+        case RtBackend::Alsa:
+            return "alsa";
+        case RtBackend::Jack:
+            return "jack";
+        case RtBackend::Pulse:
+            break;
     }
     return "pulse";
 }
@@ -201,7 +209,7 @@ bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
             // A JACK server runs at one rate: play at it and resample from the ring's.
             const RtAudio::DeviceInfo info = s->rt->getDeviceInfo(out.deviceId);
             if (!info.probed || info.outputChannels == 0) return false;
-            rate = static_cast<int>(info.preferredSampleRate ? info.preferredSampleRate
+            rate = static_cast<int>(info.preferredSampleRate   ? info.preferredSampleRate
                                     : info.sampleRates.empty() ? 0
                                                                : info.sampleRates.front());
             if (rate <= 0) return false;
@@ -249,9 +257,13 @@ bool RtAudioDevice::position(std::uint64_t& frames) {
     return true;
 }
 
-bool RtAudioDevice::failed() const { return stream_ && stream_->failed.load(std::memory_order_acquire); }
+bool RtAudioDevice::failed() const {
+    return stream_ && stream_->failed.load(std::memory_order_acquire);
+}
 
-int RtAudioDevice::deviceRate() const { return stream_ ? stream_->deviceRate : 0; }
+int RtAudioDevice::deviceRate() const {
+    return stream_ ? stream_->deviceRate : 0;
+}
 
 void RtAudioDevice::stop() {
     if (!stream_) return;

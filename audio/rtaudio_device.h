@@ -18,7 +18,7 @@ namespace voltina {
 enum class RtBackend { Pulse, Alsa, Jack };
 
 class RtAudioDevice : public WaveDevice {
-public:
+  public:
     explicit RtAudioDevice(RtBackend backend);
     ~RtAudioDevice() override;
     RtAudioDevice(const RtAudioDevice&) = delete;
@@ -40,7 +40,7 @@ public:
 
     struct Stream;  // one open stream and everything its audio thread touches
 
-private:
+  private:
     struct Closer {
         std::thread thread;
         std::shared_ptr<std::atomic<bool>> done;

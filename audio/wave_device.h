@@ -32,7 +32,7 @@ struct DeviceCaps {
 };
 
 class WaveDevice {
-public:
+  public:
     virtual ~WaveDevice() = default;
 
     // The backend's short name, as given to --audio.

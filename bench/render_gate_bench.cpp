@@ -1,7 +1,6 @@
 // The render gate is called for nearly every event the GUI thread handles: with nothing to do it must cost
 // no more than a flag test and a clock read.
 #include <benchmark/benchmark.h>
-
 #include <unistd.h>
 
 #include <QCoreApplication>
@@ -25,7 +24,7 @@
 namespace {
 
 class QuietHooks : public voltina::AudioHooks {
-public:
+  public:
     bool silent = true;  // no message was shown
     void showMessage(const std::string&) override { silent = false; }
     bool askRateQuestion(const std::string&) override { return false; }
@@ -100,12 +99,14 @@ void BM_SchedulerCpuShareAt44100(benchmark::State& bench) {
     for (auto _ : bench) {
         voltina::EngineState state;
         QuietHooks hooks;
-        voltina::AudioSystem audio(state, hooks, std::make_unique<voltina::RtAudioDevice>(voltina::RtBackend::Pulse));
+        voltina::AudioSystem audio(state, hooks,
+                                   std::make_unique<voltina::RtAudioDevice>(voltina::RtBackend::Pulse));
         state.rateParam = 44101;
         state.ring.setRingBytes(voltina::rateChangeRingBytes(state.rateParam));
         voltina::fillSinusoiderTable(state.sinusoiderTable);
         voltina::setEngineDefaults(state);
-        for (int osc = 0; osc < voltina::kOscillators; ++osc) voltina::deriveOscillator(state, osc, state.oscType[osc]);
+        for (int osc = 0; osc < voltina::kOscillators; ++osc)
+            voltina::deriveOscillator(state, osc, state.oscType[osc]);
         audio.setAudioReady(audio.initAudio());
         audio.installApplicationHooks(*QCoreApplication::instance());
         state.ring.fill(128);

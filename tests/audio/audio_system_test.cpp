@@ -1,10 +1,11 @@
 // The output half of AudioSystem: initialisation, opening and closing, the recording hand-off, and the
 // change of the sample rate.
+#include "audio/audio_system.h"
+
 #include <gtest/gtest.h>
 
 #include <memory>
 
-#include "audio/audio_system.h"
 #include "engine/tables.h"
 #include "fake_device.h"
 
@@ -12,7 +13,7 @@ namespace voltina {
 namespace {
 
 class AudioOutput : public ::testing::Test {
-protected:
+  protected:
     AudioOutput() : audio(state, hooks, std::make_unique<FakeDevice>(script, log)) {}
 
     // What the H.P switch does before it asks for the sound.
@@ -71,7 +72,8 @@ TEST_F(AudioOutput, DeviceCheckFailures) {
 
 TEST_F(AudioOutput, TheScanStopsAtTheFirstSuitableDevice) {
     script.count = 3;
-    script.caps = {DeviceCaps{"unsuitable", 1, false}, DeviceCaps{"good", 2, true}, DeviceCaps{"mono", 1, true}};
+    script.caps = {DeviceCaps{"unsuitable", 1, false}, DeviceCaps{"good", 2, true},
+                   DeviceCaps{"mono", 1, true}};
     EXPECT_EQ(audio.initAudio(), 1);
     EXPECT_EQ(audio.deviceCaps().name, "good");
     EXPECT_EQ(audio.waveFormat().channels, 2);
@@ -179,7 +181,7 @@ TEST_F(AudioOutput, DeviceThatRefusesToCloseKeepsItsHandle) {
 }
 
 class RateChange : public AudioOutput {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_EQ(audio.initAudio(), 1);
         audio.setAudioReady(1);

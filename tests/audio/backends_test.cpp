@@ -97,7 +97,7 @@ TEST(OfflineDevice, PositionIsWhatTheOwnerSays) {
 
 // Points the sound libraries at servers that do not exist.
 class NoServer : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         setenv("PULSE_SERVER", "unix:/nonexistent/voltina-no-pulse", 1);
         setenv("JACK_DEFAULT_SERVER", "voltina-no-such-server", 1);

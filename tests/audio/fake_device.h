@@ -33,7 +33,7 @@ struct FakeDeviceLog {
 };
 
 class FakeDevice : public WaveDevice {
-public:
+  public:
     FakeDevice(FakeDeviceScript& script, FakeDeviceLog& log) : script_(script), log_(log) {}
     std::string name() const override { return "fake"; }
     int deviceCount() override { return script_.count; }
@@ -72,14 +72,14 @@ public:
     }
     bool isOpen() const override { return open_; }
 
-private:
+  private:
     FakeDeviceScript& script_;
     FakeDeviceLog& log_;
     bool open_ = false;
 };
 
 class RecordingHooks : public AudioHooks {
-public:
+  public:
     std::vector<std::string> messages;
     std::vector<std::string> questions;
     bool answer = true;

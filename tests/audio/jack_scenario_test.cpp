@@ -23,7 +23,7 @@ namespace {
 
 // A JACK client with two input ports that keeps the first seconds it hears.
 class Ear {
-public:
+  public:
     explicit Ear(std::size_t capacity) : left_(capacity), right_(capacity) {}
     ~Ear() {
         if (client_) jack_client_close(client_);
@@ -39,7 +39,8 @@ public:
     // Connects every output port of the client whose name starts with `prefix`; returns how many.
     int connectFrom(const char* prefix) {
         const std::string pattern = std::string("^") + prefix;
-        const char** ports = jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
+        const char** ports =
+            jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
         int connected = 0;
         for (int i = 0; ports && ports[i] && i < 2; ++i)
             connected += jack_connect(client_, ports[i], jack_port_name(in_[i])) == 0;
@@ -51,7 +52,7 @@ public:
     float sample(std::size_t i) const { return left_[i] + right_[i]; }
     int rate() const { return static_cast<int>(jack_get_sample_rate(client_)); }
 
-private:
+  private:
     static int process(jack_nframes_t frames, void* self) {
         auto* ear = static_cast<Ear*>(self);
         if (!ear->listening_.load()) return 0;

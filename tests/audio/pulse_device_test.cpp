@@ -16,7 +16,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 class PulseDevice : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!std::getenv("VOLTINA_TEST_PULSE_PID")) GTEST_SKIP() << "needs with_pulse_null_sink.sh";
         ring.allocate(4 * 44101);

@@ -29,8 +29,9 @@ int sinkRate() {
 
 // The program's start-up, less the window: tables, defaults and the default patch at the sink's rate.
 class PulsePlayer {
-public:
-    explicit PulsePlayer(int rate) : hooks(state), audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Pulse)) {
+  public:
+    explicit PulsePlayer(int rate)
+        : hooks(state), audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Pulse)) {
         state.rateParam = rate + 1;
         state.ring.setRingBytes(rateChangeRingBytes(state.rateParam));
         fillSinusoiderTable(state.sinusoiderTable);
@@ -60,7 +61,8 @@ void playAndCompare(bool guiStalls) {
     const int rate = sinkRate();
     ASSERT_TRUE(rate == 11025 || rate == 22050 || rate == 44100) << "run through with_pulse_null_sink.sh";
     PulsePlayer player(rate);
-    ASSERT_EQ(player.audio.audioReady(), 1) << (player.hooks.messages.empty() ? "" : player.hooks.messages[0]);
+    ASSERT_EQ(player.audio.audioReady(), 1)
+        << (player.hooks.messages.empty() ? "" : player.hooks.messages[0]);
 
     MonitorCapture capture;
     ASSERT_TRUE(capture.start(capturePath(guiStalls ? "stalls" : "plain"), rate));
@@ -68,7 +70,8 @@ void playAndCompare(bool guiStalls) {
 
     // A user dragging things about: the GUI thread is busy for 50 ms every 120 ms.
     QTimer stall;
-    QObject::connect(&stall, &QTimer::timeout, [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
+    QObject::connect(&stall, &QTimer::timeout,
+                     [] { std::this_thread::sleep_for(std::chrono::milliseconds(50)); });
     if (guiStalls) stall.start(120);
 
     player.switchOn(true);
@@ -86,15 +89,17 @@ void playAndCompare(bool guiStalls) {
     ASSERT_GE(recorded.size() / 2, static_cast<std::size_t>(rate) * 10);
 
     std::size_t sounding = 0;
-    for (std::size_t i = 0; i + 1 < recorded.size(); i += 2) sounding += recorded[i] != 128 || recorded[i + 1] != 128;
+    for (std::size_t i = 0; i + 1 < recorded.size(); i += 2)
+        sounding += recorded[i] != 128 || recorded[i + 1] != 128;
     ASSERT_GT(sounding, recorded.size() / 2 / 10) << "the default patch should sound";
 
     const CaptureComparison cmp = compareCapture(captured, recorded);
-    std::printf("rate %d%s: %zu frames recorded, %zu captured, %zu compared, underrun runs %d (%zu frames), "
-                "%zu silent frames before the first, stale laps %llu\n",
-                rate, guiStalls ? " with GUI stalls" : "", recorded.size() / 2, captured.size() / 2,
-                cmp.compared, cmp.underrunRuns, cmp.underrunFrames, cmp.silentBefore,
-                static_cast<unsigned long long>(player.audio.staleLaps()));
+    std::printf(
+        "rate %d%s: %zu frames recorded, %zu captured, %zu compared, underrun runs %d (%zu frames), "
+        "%zu silent frames before the first, stale laps %llu\n",
+        rate, guiStalls ? " with GUI stalls" : "", recorded.size() / 2, captured.size() / 2, cmp.compared,
+        cmp.underrunRuns, cmp.underrunFrames, cmp.silentBefore,
+        static_cast<unsigned long long>(player.audio.staleLaps()));
     ::testing::Test::RecordProperty("underrunRuns", cmp.underrunRuns);
     ASSERT_TRUE(cmp.found) << cmp.problem;
     EXPECT_EQ(cmp.problem, "");
@@ -108,9 +113,13 @@ void playAndCompare(bool guiStalls) {
     EXPECT_LE(cmp.underrunRuns, 5);
 }
 
-TEST(PulseCapture, EveryFrameArrivesInOrder) { playAndCompare(false); }
+TEST(PulseCapture, EveryFrameArrivesInOrder) {
+    playAndCompare(false);
+}
 
-TEST(PulseCapture, EveryFrameArrivesInOrderThroughGuiStalls) { playAndCompare(true); }
+TEST(PulseCapture, EveryFrameArrivesInOrderThroughGuiStalls) {
+    playAndCompare(true);
+}
 
 TEST(PulseServerKilled, TheProgramSurvivesAndSaysSo) {
     const char* pid = std::getenv("VOLTINA_TEST_PULSE_PID");

@@ -1,4 +1,6 @@
 // The audio thread's copy out of the ring, and the resampler that plays the ring at another rate.
+#include "audio/ring_player.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -6,7 +8,6 @@
 #include <thread>
 #include <vector>
 
-#include "audio/ring_player.h"
 #include "audio/ring_resampler.h"
 
 namespace voltina {
@@ -124,7 +125,8 @@ TEST(RingResampler, KeepsThePitch) {
     const int ringFrames = 11025;
     RingBuffer ring = makeRing(2 * ringFrames, 2 * ringFrames);
     for (int f = 0; f < ringFrames; ++f) {
-        const auto b = static_cast<std::uint8_t>(128 + std::lround(100 * std::sin(2 * M_PI * 128 * f / 11025.0)));
+        const auto b =
+            static_cast<std::uint8_t>(128 + std::lround(100 * std::sin(2 * M_PI * 128 * f / 11025.0)));
         ring.store(2 * f, b);
         ring.store(2 * f + 1, b);
     }

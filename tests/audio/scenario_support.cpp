@@ -26,7 +26,8 @@ bool MonitorCapture::start(const std::string& path, int rate) {
     path_ = path;
     const std::string device = std::string("--device=") + sink + ".monitor";
     const std::string rateArg = "--rate=" + std::to_string(rate);
-    std::vector<std::string> args = {"parecord", "--raw", device, rateArg, "--channels=2", "--format=s16le", path};
+    std::vector<std::string> args = {"parecord",     "--raw",          device, rateArg,
+                                     "--channels=2", "--format=s16le", path};
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

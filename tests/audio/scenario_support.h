@@ -14,24 +14,24 @@ namespace voltina {
 
 // parecord --raw on the test sink's monitor, at the sink's rate: s16le stereo.
 class MonitorCapture {
-public:
+  public:
     ~MonitorCapture();
     bool start(const std::string& path, int rate);
     // Stops the capture and returns its interleaved samples.
     std::vector<std::int16_t> stop();
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string path_;
 };
 
 struct CaptureComparison {
-    bool found = false;           // the start of the recording was found in the capture
-    std::string problem;          // empty when every compared frame matched
-    std::size_t startFrame = 0;   // capture frame holding recorded frame 0
-    std::size_t silentBefore = 0; // silent capture frames just before it
-    std::size_t compared = 0;     // recorded frames matched, in order
-    int underrunRuns = 0;         // runs of zeros the server inserted
+    bool found = false;            // the start of the recording was found in the capture
+    std::string problem;           // empty when every compared frame matched
+    std::size_t startFrame = 0;    // capture frame holding recorded frame 0
+    std::size_t silentBefore = 0;  // silent capture frames just before it
+    std::size_t compared = 0;      // recorded frames matched, in order
+    int underrunRuns = 0;          // runs of zeros the server inserted
     std::size_t underrunFrames = 0;
 };
 
@@ -42,7 +42,7 @@ CaptureComparison compareCapture(const std::vector<std::int16_t>& capture,
                                  const std::vector<std::uint8_t>& recorded);
 
 class ScenarioHooks : public AudioHooks {
-public:
+  public:
     explicit ScenarioHooks(EngineState& state) : state_(state) {}
     std::vector<std::string> messages;
     std::vector<std::uint8_t> saved;
@@ -61,7 +61,7 @@ public:
     void updateRateChecks(int) override {}
     void firstTick() override {}
 
-private:
+  private:
     EngineState& state_;
 };
 

@@ -1,7 +1,7 @@
 // The judge of the capture tests must itself tell a dropped or repeated frame from an underrun.
-#include <gtest/gtest.h>
-
 #include "scenario_support.h"
+
+#include <gtest/gtest.h>
 
 namespace voltina {
 namespace {

@@ -17,7 +17,7 @@ namespace voltina {
 namespace {
 
 class Scheduling : public ::testing::Test {
-protected:
+  protected:
     Scheduling() : audio(state, hooks, std::make_unique<FakeDevice>(script, log)) {
         audio.setTickSource([this] { return now; });
     }
@@ -153,7 +153,7 @@ void spin(int ms, Done done) {
 }
 
 class RealTime : public ::testing::Test {
-protected:
+  protected:
     RealTime() : audio(state, hooks, std::make_unique<FakeDevice>(script, log)) {}
     void SetUp() override {
         ASSERT_EQ(audio.initAudio(), 1);
@@ -241,10 +241,10 @@ TEST_F(RealTime, MouseHookAndPreDispatchCallTheGate) {
 }
 
 class PaintCounter : public QWidget {
-public:
+  public:
     int paints = 0;
 
-protected:
+  protected:
     void paintEvent(QPaintEvent*) override { ++paints; }
 };
 

@@ -3,9 +3,10 @@ add_library(voltina_app STATIC
     ${CMAKE_CURRENT_LIST_DIR}/t_app.cpp
     ${CMAKE_CURRENT_LIST_DIR}/frame_window.cpp
     ${CMAKE_CURRENT_LIST_DIR}/program.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/audio_system_port.cpp
 )
 target_include_directories(voltina_app PUBLIC ${PROJECT_SOURCE_DIR})
-target_link_libraries(voltina_app PUBLIC voltina_panel voltina_dialogs voltina_resources Qt6::Widgets)
+target_link_libraries(voltina_app PUBLIC voltina_panel voltina_dialogs voltina_resources voltina_audio Qt6::Widgets)
 
 add_executable(voltina ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
 target_link_libraries(voltina PRIVATE voltina_app)

@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# A new user's first minute, on a private X server and a private PulseAudio null sink: the program
+# starts, its window "Voltina 3.10" appears, the default patch sounds by itself shortly after, the H.P
+# switch is lit; "System" -> "Quit Voltina" asks "Finished ?"; Cancel keeps the sound going; OK ends
+# the program with exit code 0. Screenshots are kept in the artifact folder.
+#
+#   panel_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
+# Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
+set -uo pipefail
+
+bin=$1
+art=$2
+mkdir -p "$art"
+rm -f "$art"/*.png "$art"/capture.wav "$art"/voltina.log
+RAW=(-t raw -r 11025 -e signed-integer -b 16 -c 2)
+work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-scenario.XXXXXX")
+xpid="" vpid="" cpid=""
+cleanup() {
+    for p in $vpid $cpid $xpid; do
+        if kill -0 "$p" 2>/dev/null; then kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; fi
+    done
+    [ -s "$work/capture.raw" ] && sox "${RAW[@]}" "$work/capture.raw" "$art/capture.wav" 2>/dev/null
+    rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
+
+: "${VOLTINA_TEST_PULSE_SINK:?run this through with_pulse_null_sink.sh}"
+
+# A display of our own: Xvfb picks a free number and writes it to fd 3.
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xpid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+[ -s "$work/display" ] || fail "Xvfb did not start"
+export DISPLAY=":$(head -n1 "$work/display")"
+unset VOLTINA_AUDIO
+
+# Capture the sink from before the program starts; the capture's start time dates every sample.
+# Raw frames, so a copy taken while it runs is complete up to its last byte.
+parec -d "$VOLTINA_TEST_PULSE_SINK.monitor" --rate=11025 --channels=2 --format=s16le >"$work/capture.raw" &
+cpid=$!
+capture_start=$(now)
+sleep 0.5
+
+"$bin" >"$art/voltina.log" 2>&1 &
+vpid=$!
+win=$(timeout 20 xdotool search --sync --name '^Voltina 3\.10$' | head -n1)
+[ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
+shown=$(now)
+echo "window $win shown after $(calc "$shown - $capture_start") s of capture"
+sleep 2.5
+
+import -window "$win" "$art/panel.png" || fail "no screenshot"
+# H.P lit: its loudspeaker's amber waves are on screen where the switch sits (411, 184 in the panel,
+# under a menu bar of at most 40 pixels).
+amber=$(/usr/bin/convert "$art/panel.png" -crop 40x76+411+184 +repage -fuzz 12% -fill black +opaque '#ffb400' \
+    -fill white -opaque '#ffb400' -format '%[fx:round(mean*w*h)]' info:)
+echo "amber pixels at H.P: $amber"
+[ "$amber" -ge 20 ] || fail "the H.P switch is not lit"
+
+# The capture so far: when did the sound begin, relative to the window showing?
+sec_of_first_sound() {  # file -> seconds into it of the first sample above 1/16 of full scale, or empty
+    sox "${RAW[@]}" "$1" -t dat - 2>/dev/null | awk '!/^;/ { v=$2; if (v < 0) v = -v; if (v > 0.0625) { print $1; exit } }'
+}
+cp "$work/capture.raw" "$work/so_far.raw"
+onset=$(sec_of_first_sound "$work/so_far.raw")
+[ -n "$onset" ] || fail "nothing was heard"
+delay=$(calc "$capture_start + $onset - $shown")
+echo "sound began $delay s after the window showed"
+# The panel is set up just before the window shows; the first tick comes 300 ms later, the first
+# render 100 ms after it, and the device reaches it one ring length (about 0.3 s) on.
+awk -v d="$delay" 'BEGIN { exit !(d > -0.3 && d < 2.0) }' || fail "the sound began $delay s after the window"
+
+open_quit() {
+    xdotool mousemove --window "$win" 25 10 click 1
+    sleep 0.5
+    local menu
+    menu=$(xdotool search --onlyvisible --class voltina | while read -r w; do
+        [ "$w" != "$win" ] && echo "$w"; done | tail -n1)
+    [ -n "$menu" ] || fail "the System menu did not open"
+    import -window root "$art/menu.png"
+    xdotool key Up Return
+}
+find_box() {
+    for _ in $(seq 50); do
+        box=$(xdotool search --onlyvisible --name '^Voltina 3\.10$' | grep -v "^$win\$" | head -n1)
+        [ -n "$box" ] && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
+open_quit
+find_box || fail "no 'Finished ?' question"
+sleep 0.3
+import -window "$box" "$art/finished.png"
+xdotool windowfocus --sync "$box" key Escape
+sleep 1.0
+kill -0 "$vpid" 2>/dev/null || fail "the program ended on Cancel"
+cp "$work/capture.raw" "$work/after_cancel.raw"
+len=$(calc "$(stat -c %s "$work/after_cancel.raw") / 44100")
+start=$(calc "$len - 0.5")
+rms=$(sox "${RAW[@]}" "$work/after_cancel.raw" -n trim "$start" 0.5 stat 2>&1 | awk '/RMS +amplitude/ { print $3 }')
+echo "RMS of the last half second after Cancel: $rms"
+awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "the sound stopped after Cancel"
+
+open_quit
+find_box || fail "no 'Finished ?' question the second time"
+sleep 0.3
+xdotool windowfocus --sync "$box" key Return
+for _ in $(seq 100); do kill -0 "$vpid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$vpid" 2>/dev/null && fail "the program is still running after OK"
+wait "$vpid"
+status=$?
+vpid=""
+echo "exit code $status"
+[ "$status" -eq 0 ] || fail "exit code $status"
+echo "PASS"

@@ -21,7 +21,7 @@ bool parseUnsigned(const std::string& text, std::uint64_t& value) {
 
 const char* renderUsage() {
     return "Usage: voltina-render [CONFIG] (--seconds S | --frames N) [--rate 11025|22050|44100]\n"
-           "                      [--channels 1|2] [--midi FILE.mid] -o OUT.wav\n"
+           "                      [--channels 1|2] [--midi FILE.mid] [--wave FILE.wav] -o OUT.wav\n"
            "\n"
            "Renders Voltina's patch without a sound card and writes what a recording of it would hold.\n"
            "\n"
@@ -31,6 +31,8 @@ const char* renderUsage() {
            "  --rate R        the sample rate, overriding the configuration's\n"
            "  --channels C    2 (default) or 1, as on a single-channel sound card\n"
            "  --midi FILE     play a Standard MIDI File through the MIDI voice\n"
+           "  --wave FILE     the Wave player's sample (mono, 8 bits, at the rate rendered),\n"
+           "                  instead of the one the configuration names\n"
            "  -o, --output F  the WAV file to write\n"
            "  --help          show this text\n"
            "  --version       show the version\n";
@@ -97,6 +99,12 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
             o.channels = v == "1" ? 1 : 2;
         } else if (a == "--midi") {
             if (!value(o.midiPath)) return false;
+        } else if (a == "--wave") {
+            if (!value(o.wavePath)) return false;
+            if (o.wavePath.empty()) {
+                error = "--wave needs a file name";
+                return false;
+            }
         } else if (a == "-o" || a == "--output") {
             if (!value(o.outputPath)) return false;
         } else if (!a.empty() && a[0] == '-') {

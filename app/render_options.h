@@ -16,6 +16,8 @@ struct RenderOptions {
     int rate = 0;  // 0: the configuration's (or 11025)
     int channels = 2;
     std::string midiPath;
+    std::string wavePath;  // the Wave player's sample, relative to the current directory; overrides the
+                           // configuration's
     std::string outputPath;
     bool help = false;
     bool version = false;

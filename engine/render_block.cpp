@@ -56,7 +56,7 @@ void renderBlock(EngineState& s, RenderHost& host) {
         return;
     }
     const int ringFrames = s.ring.ringFrames();
-    if (ringFrames <= 0) {
+    if (!s.ring.playable()) {
         s.renderBusy = 0;
         return;
     }

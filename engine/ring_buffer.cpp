@@ -1,5 +1,7 @@
 #include "engine/ring_buffer.h"
 
+#include <algorithm>
+
 namespace voltina {
 
 void RingBuffer::allocate(std::size_t capacity) {
@@ -15,7 +17,9 @@ void RingBuffer::release() {
 }
 
 void RingBuffer::fill(std::uint8_t value) {
-    for (int i = 0; i < ringBytes_; ++i) store(i, value);
+    // A ring whose block could not be had has nothing to silence.
+    const std::size_t n = std::min(static_cast<std::size_t>(ringBytes_ > 0 ? ringBytes_ : 0), capacity_);
+    for (std::size_t i = 0; i < n; ++i) bytes_[i].store(value, std::memory_order_relaxed);
 }
 
 }  // namespace voltina

@@ -24,11 +24,16 @@ public:
     int ringBytes() const { return ringBytes_; }
     int ringFrames() const { return ringBytes_ / 2; }
     void setRingBytes(int ringBytes) { ringBytes_ = ringBytes; }
+    // True when the played length fits the block, so frames can be written into it.
+    bool playable() const {
+        return bytes_ != nullptr && ringBytes_ >= 2 && static_cast<std::size_t>(ringBytes_) <= capacity_;
+    }
 
     void store(int index, std::uint8_t value) { bytes_[index].store(value, std::memory_order_relaxed); }
     std::uint8_t load(int index) const { return bytes_[index].load(std::memory_order_relaxed); }
 
-    // Writes `value` into every played byte (128 silences a device that is still playing).
+    // Writes `value` into every played byte (128 silences a device that is still playing); nothing when
+    // no block is allocated.
     void fill(std::uint8_t value);
 
 private:

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/defaults.h"
 #include "engine/oscillator.h"
 #include "engine_test_support.h"
 
@@ -319,6 +320,36 @@ TEST_F(RenderBlockTest, WaveRunsOnlyWhileUsedAndLoaded) {
     renderOneFrame(s, host);
     EXPECT_EQ(s.outValue[kOutWave], -28.0f);
     EXPECT_EQ(s.wavePos, 1u);
+}
+
+}  // namespace
+}  // namespace voltina
+
+namespace voltina {
+namespace {
+
+// After the ring's block could not be had, the speaker switch still silences "the ring" and the render
+// loop still runs: neither may write through the missing block.
+TEST(RenderWithoutRing, SilencingAndRenderingDoNothing) {
+    EngineState s;
+    setEngineDefaults(s);
+    s.ring.setRingBytes(startupRingBytes(s.rateParam));
+    s.ring.fill(128);
+    s.speakerOn = 1;
+    test::FakeHost host;
+    host.position = 100;
+    renderBlock(s, host);
+    EXPECT_EQ(s.writePos, 0);
+    EXPECT_EQ(s.renderBusy, 0);
+
+    // a played length beyond the block is refused the same way
+    s.ring.allocate(16);
+    s.ring.setRingBytes(32);
+    s.ring.fill(128);
+    EXPECT_EQ(s.ring.load(15), 128);
+    host.position = 200;
+    renderBlock(s, host);
+    EXPECT_EQ(s.writePos, 0);
 }
 
 }  // namespace

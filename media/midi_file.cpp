@@ -15,9 +15,8 @@ constexpr std::uint32_t kDefaultTempo = 500000;  // microseconds per quarter not
 constexpr std::uint64_t kMax64 = ~std::uint64_t{0};
 
 std::string hexByte(unsigned b) {
-    char text[8];
-    std::snprintf(text, sizeof text, "0x%02X", b & 0xFFu);
-    return text;
+    static const char digits[] = "0123456789ABCDEF";
+    return std::string("0x") + digits[(b >> 4) & 0xF] + digits[b & 0xF];
 }
 
 std::uint32_t be32(const std::uint8_t* p) {

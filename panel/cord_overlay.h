@@ -16,13 +16,13 @@ const QColor kRedCord(255, 0, 0);
 
 class CordOverlay : public QWidget {
     Q_OBJECT
-public:
+  public:
     CordOverlay(PatchBay& bay, QWidget* panel);
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     PatchBay& bay_;
 };
 

@@ -1,6 +1,9 @@
 #include "panel/panel_cord_editor.h"
 
+#include <QEvent>
 #include <QGuiApplication>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 
 #include "panel/audio_port.h"
@@ -13,11 +16,42 @@ namespace voltina {
 
 namespace {
 
+// Disabled controls (the operator signs, the section captions, the record switch while the sound is
+// on) and static texts let the mouse through to the panel, so the band keeps following the mouse over
+// them. Qt delivers their moves to them and stops there; this hands those moves on.
+class MoveForwarder : public QObject {
+  public:
+    MoveForwarder(QWidget& panel, CordEditor& editor) : panel_(panel), editor_(editor) {}
+
+    void watch(QWidget* control) {
+        control->installEventFilter(this);
+        // Without tracking Qt would not show their button-less moves to this filter.
+        if (!control->isEnabled() || qobject_cast<QLabel*>(control)) control->setMouseTracking(true);
+    }
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        if (e->type() != QEvent::MouseMove || editor_.plugState() == 0) return false;
+        auto* control = static_cast<QWidget*>(watched);
+        if (control->isEnabled() && !qobject_cast<QLabel*>(control)) return false;
+        const QPoint p = control->mapTo(&panel_, static_cast<QMouseEvent*>(e)->position().toPoint());
+        editor_.moveBand(p.x(), p.y() - 29, 0);
+        return false;
+    }
+
+  private:
+    QWidget& panel_;
+    CordEditor& editor_;
+};
+
 class PanelCordEditor : public CordEditor, private PatchBayView {
-public:
+  public:
     explicit PanelCordEditor(TPrinc& panel)
         : panel_(panel), bay_(panel.state(), *this), overlay_(new CordOverlay(bay_, &panel)) {
         overlay_->setGeometry(panel.rect());
+        for (QWidget* control : panel.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (control != overlay_) forwarder_.watch(control);
+        }
     }
     ~PanelCordEditor() override {
         // The overlay paints from the patch bay, which goes with this editor.
@@ -33,7 +67,7 @@ public:
     void drawCords(int erase) override { bay_.drawCords(erase); }
     QWidget* overlay() override { return overlay_.data(); }
 
-private:
+  private:
     // ---- PatchBayView
     int toggleLamp(int jackId) override { return panel_.sendSetState(jackId, 2); }
     PanelPoint jackCorner(int jackId) const override {
@@ -56,17 +90,22 @@ private:
         if (overlay_) overlay_->update();
     }
     void bandChanged(const PixelBox& area) override {
-        if (overlay_) overlay_->update(QRect(area.left, area.top, area.right - area.left + 1, area.bottom - area.top + 1));
+        if (overlay_)
+            overlay_->update(
+                QRect(area.left, area.top, area.right - area.left + 1, area.bottom - area.top + 1));
     }
 
     TPrinc& panel_;
     PatchBay bay_;
     QPointer<CordOverlay> overlay_;
+    MoveForwarder forwarder_{panel_, *this};
 };
 
 }  // namespace
 
-std::unique_ptr<CordEditor> makePanelCordEditor(TPrinc& panel) { return std::make_unique<PanelCordEditor>(panel); }
+std::unique_ptr<CordEditor> makePanelCordEditor(TPrinc& panel) {
+    return std::make_unique<PanelCordEditor>(panel);
+}
 
 PatchBay* patchBayOf(CordEditor* editor) {
     auto* ours = dynamic_cast<PanelCordEditor*>(editor);

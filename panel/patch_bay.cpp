@@ -9,8 +9,12 @@ namespace {
 constexpr int kFirstInput = kFirstInputJackId;    // 301
 constexpr int kFirstOutput = kFirstOutputJackId;  // 401
 
-bool isInputJack(int id) { return id >= kFirstInput && id < kFirstInput + kJacks; }
-bool isOutputJack(int id) { return id >= kFirstOutput && id < kFirstOutput + kJacks; }
+bool isInputJack(int id) {
+    return id >= kFirstInput && id < kFirstInput + kJacks;
+}
+bool isOutputJack(int id) {
+    return id >= kFirstOutput && id < kFirstOutput + kJacks;
+}
 
 PixelBox lineBox(PanelPoint a, PanelPoint b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
@@ -229,7 +233,8 @@ std::vector<CordPath> PatchBay::cordPaths() {
             continue;
         }
         const int o = state_.cordSource[i];
-        paths.push_back({i, o, colour, cordRoute(o, jackPoint(kFirstOutput + o), jackPoint(kFirstInput + i))});
+        paths.push_back(
+            {i, o, colour, cordRoute(o, jackPoint(kFirstOutput + o), jackPoint(kFirstInput + i))});
         colour = colour == CordColour::Green ? CordColour::Red : CordColour::Green;
     }
     return paths;

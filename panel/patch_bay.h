@@ -28,7 +28,7 @@ struct PixelBox {
 
 // What the patch bay asks of the panel.
 class PatchBayView {
-public:
+  public:
     virtual ~PatchBayView() = default;
     // The set-state message with wParam 2: toggles the jack's lamp, repaints it, returns the new state.
     virtual int toggleLamp(int jackId) = 0;
@@ -59,10 +59,11 @@ struct CordPath {
 };
 
 class PatchBay {
-public:
+  public:
     PatchBay(EngineState& state, PatchBayView& view);
 
-    // 0: nothing held; 1: the fixed end is the input pickedInput; 2: the fixed end is the output pickedOutput.
+    // 0: nothing held; 1: the fixed end is the input pickedInput; 2: the fixed end is the output
+    // pickedOutput.
     int plugState() const { return plugState_; }
     int pickedInput() const { return pickedInput_; }
     int pickedOutput() const { return pickedOutput_; }
@@ -88,7 +89,7 @@ public:
     // A jack's jack point: 14 pixels right of its control's top-left corner.
     PanelPoint jackPoint(int jackId) const;
 
-private:
+  private:
     void onInputClick(int input);
     void onOutputClick(int output);
     void undoToggle(int jackId) { view_.toggleLamp(jackId); }
@@ -102,7 +103,7 @@ private:
     int pickedInput_ = 0;
     int pickedOutput_ = 0;
     PanelPoint bandAnchor_{0, 0};
-    PanelPoint bandEnd_{0, 0};
+    PanelPoint bandEnd_{kNoBand, 0};  // no band on the screen yet
     bool cordsErased_ = false;
 };
 

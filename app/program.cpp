@@ -7,6 +7,7 @@
 #include "app/t_app.h"
 #include "dialogs/dialog_context.h"
 #include "panel/audio_port.h"
+#include "panel/panel_cord_editor.h"
 #include "panel/panel_services.h"
 #include "panel/t_princ.h"
 
@@ -37,6 +38,7 @@ ShowCommand chooseShowCommand(int fullScreenWidth) { return fullScreenWidth <= 6
 
 std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services) {
     auto* panel = new TPrinc(state, audio, std::move(services));
+    panel->setCordEditor(makePanelCordEditor(*panel));
     auto frame = std::make_unique<FrameWindow>(panel);
     audio.setHooks(panel);
     panel->setupPanel();

@@ -21,7 +21,8 @@ public:
     virtual void moveBand(int x, int y, int clear) = 0;
     // erase = 1 takes the cords off the panel, 0 draws them from the routing arrays.
     virtual void drawCords(int erase) = 0;
-    // The transparent widget the cords are drawn on, or null.
+    // The transparent widget the cords are drawn on, or null. The panel makes it its child; the editor
+    // may own it, since the panel lets go of the editor before it deletes its children.
     virtual QWidget* overlay() = 0;
 };
 

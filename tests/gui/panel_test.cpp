@@ -4,10 +4,13 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QTest>
+#include <array>
 
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
 #include "panel/bitmap_table.h"
+#include "panel/cord_editor.h"
 #include "panel/t_gros_bouton.h"
 #include "panel/t_perso.h"
 #include "resources/panel_template.h"
@@ -202,6 +205,72 @@ TEST_F(PanelTest, PaintsPassTheRenderGate) {
     panel->picture(301)->repaint();
     panel->knob(101)->repaint();
     EXPECT_GE(audio.gateCalls, before + 2);
+}
+
+}  // namespace
+}  // namespace voltina::test
+
+namespace voltina::test {
+namespace {
+
+// Stands in for the cord editor: records what the panel hands it.
+class RecordingCordEditor : public CordEditor {
+public:
+    int plugState() const override { return held; }
+    void onJackClick(int id) override { clicks.push_back(id); }
+    void moveBand(int x, int y, int clear) override { bands.push_back({x, y, clear}); }
+    void drawCords(int erase) override { draws.push_back(erase); }
+    QWidget* overlay() override { return &surface; }
+    int held = 0;
+    std::vector<int> clicks;
+    std::vector<std::array<int, 3>> bands;
+    std::vector<int> draws;
+    QWidget surface;
+};
+
+class CordSeamTest : public ::testing::Test, public PanelFixture {
+protected:
+    void SetUp() override {
+        auto editor = std::make_unique<RecordingCordEditor>();
+        cords = editor.get();
+        panel->setCordEditor(std::move(editor));
+    }
+    RecordingCordEditor* cords = nullptr;
+};
+
+TEST_F(CordSeamTest, JackClicksGoToTheCordEditor) {
+    panel->picture(301)->click();
+    panel->picture(432)->click();
+    panel->picture(189)->click();  // not a jack
+    EXPECT_EQ(cords->clicks, (std::vector<int>{301, 432}));
+    // H.P and a refresh redraw the cords.
+    EXPECT_EQ(cords->draws, (std::vector<int>{0}));
+    panel->refreshPanel();
+    EXPECT_EQ(cords->draws, (std::vector<int>{0, 0}));
+}
+
+TEST_F(CordSeamTest, MouseMovesFollowTheHeldCordOnly) {
+    TPerso* jack = panel->picture(415);
+    QTest::mouseMove(jack, QPoint(5, 6));
+    QTest::mouseMove(panel.get(), QPoint(300, 200));
+    EXPECT_TRUE(cords->bands.empty());
+
+    cords->held = 2;
+    QTest::mouseMove(jack, QPoint(5, 6));
+    const QPoint p = jack->mapTo(panel.get(), QPoint(5, 6));
+    ASSERT_FALSE(cords->bands.empty());
+    EXPECT_EQ(cords->bands.back(), (std::array<int, 3>{p.x(), p.y() - 29, 0}));
+    QTest::mouseMove(panel.get(), QPoint(300, 200));
+    EXPECT_EQ(cords->bands.back(), (std::array<int, 3>{300, 171, 0}));
+}
+
+TEST_F(CordSeamTest, TheOverlayCoversThePanelAboveEveryControl) {
+    QWidget* overlay = cords->overlay();
+    EXPECT_EQ(overlay->parentWidget(), panel.get());
+    EXPECT_EQ(overlay->geometry(), panel->rect());
+    EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
+    EXPECT_EQ(panel->children().last(), overlay);
+    EXPECT_EQ(panel->childAt(QPoint(30, 40)), panel->control(101));  // clicks still reach the knob
 }
 
 }  // namespace

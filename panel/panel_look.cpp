@@ -10,9 +10,9 @@
 namespace voltina {
 namespace {
 
-// The same colours as the artwork, so the pictures sit on the panel without seams.
-const QColor kPanel(0xc6, 0xcb, 0xd1);
-const QColor kSection(0xb9, 0xbf, 0xc6);
+// Sections have the artwork's own background, so the pictures sit in them without seams.
+const QColor kPanel(0xb2, 0xb8, 0xc0);
+const QColor kSection(0xc6, 0xcb, 0xd1);
 const QColor kSectionEdge(0x8e, 0x96, 0xa0);
 
 QRectF dluSection(int x0, int y0, int x1, int y1) {
@@ -65,7 +65,7 @@ void paintPanelFace(QPainter& painter, const QRect& area) {
     const QRectF sections[] = {
         dluSection(4, 0, 70, 269),    dluSection(97, 0, 178, 100),  dluSection(206, 0, 287, 100),
         dluSection(309, 0, 362, 269), dluSection(97, 151, 178, 250), dluSection(206, 151, 287, 250),
-        dluSection(179, 151, 205, 250), dluSection(120, 103, 264, 139),
+        dluSection(179, 151, 205, 250), dluSection(120, 103, 264, 141),
     };
     for (const QRectF& r : sections) painter.drawRoundedRect(r, 4, 4);
     // A thin rule between oscillator rows helps the eye find which knob goes with which jacks.

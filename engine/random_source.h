@@ -3,7 +3,7 @@
 
 namespace voltina {
 
-// Non-negative 31-bit draws for the random oscillators. The seed is fixed on purpose: the draws repeat
+// Non-negative 31-bit draws for the random oscillators. The start state is fixed on purpose: the draws repeat
 // from one run to the next, so a patch renders the same bytes every time.
 class RandomSource {
 public:
@@ -14,11 +14,11 @@ public:
         state_ ^= state_ >> 27;
         return static_cast<std::uint32_t>((state_ * 0x2545F4914F6CDD1DULL) >> 33);
     }
-    void reset() { state_ = kSeed; }
+    void reset() { state_ = kStartState; }
 
 private:
-    static constexpr std::uint64_t kSeed = 0x56f17a1e2d0c3b49ULL;
-    std::uint64_t state_ = kSeed;
+    static constexpr std::uint64_t kStartState = 0x56f17a1e2d0c3b49ULL;
+    std::uint64_t state_ = kStartState;
 };
 
 }  // namespace voltina

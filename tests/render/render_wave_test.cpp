@@ -70,9 +70,9 @@ std::string wavePatch(int rate, const std::string& waveEntry) {
 
 // A sample whose bytes are all different from their neighbours and never 0 (which the mixer's clamp
 // would turn into 1).
-std::string pattern(std::size_t n, int seed) {
+std::string pattern(std::size_t n, int offset) {
     std::string s;
-    for (std::size_t i = 0; i < n; ++i) s += char(1 + (i * 53 + seed) % 255);
+    for (std::size_t i = 0; i < n; ++i) s += char(1 + (i * 53 + offset) % 255);
     return s;
 }
 

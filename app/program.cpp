@@ -36,20 +36,25 @@ bool refuseFloppyStart(const StartupPlatform& platform) {
 
 ShowCommand chooseShowCommand(int fullScreenWidth) { return fullScreenWidth <= 640 ? kShowMaximized : kShowNormal; }
 
-std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services) {
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services,
+                                              StartupPatch startup) {
     auto* panel = new TPrinc(state, audio, std::move(services));
     panel->setCordEditor(makePanelCordEditor(*panel));
     auto frame = std::make_unique<FrameWindow>(panel);
     audio.setHooks(panel);
+    panel->setStartupPatch(std::move(startup));
     panel->setupPanel();
     return frame;
 }
 
-int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state) {
+int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state,
+               ProgramWiring wiring) {
     if (refuseFloppyStart(platform)) return 1;
     const ShowCommand show = chooseShowCommand(platform.fullScreenWidth ? platform.fullScreenWidth() : 1024);
     setRenderGate([&audio] { audio.renderIfDue(); });
-    std::unique_ptr<FrameWindow> frame = createMainWindow(state, audio, PanelServices{});
+    std::unique_ptr<FrameWindow> frame =
+        createMainWindow(state, audio, std::move(wiring.services), std::move(wiring.startup));
+    if (wiring.afterSetup) wiring.afterSetup();
     if (show == kShowMaximized) {
         frame->showMaximized();
     } else {

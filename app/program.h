@@ -4,13 +4,15 @@
 #include <functional>
 #include <memory>
 
+#include "panel/panel_services.h"
+#include "panel/t_princ.h"
+
 namespace voltina {
 
 class AudioPort;
 class FrameWindow;
 class TApp;
 struct EngineState;
-struct PanelServices;
 
 // What the entry asks of the machine; tests give their own answers.
 struct StartupPlatform {
@@ -28,10 +30,20 @@ enum ShowCommand { kShowNormal = 1, kShowMaximized = 3 };
 ShowCommand chooseShowCommand(int fullScreenWidth);
 
 // The main window's creation: the panel (its constructor builds the controls), the frame around it, then
-// the panel's set-up. `audio` must outlive the window.
-std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services);
+// the panel's set-up. `audio` and whatever `services` point to must outlive the window.
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services,
+                                              StartupPatch startup = {});
+
+// What the program plugs into its panel (see ProgramParts).
+struct ProgramWiring {
+    PanelServices services;
+    StartupPatch startup;
+    // After the panel's set-up, before the window shows.
+    std::function<void()> afterSetup;
+};
 
 // The whole run after the application object exists; returns the exit code.
-int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state);
+int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state,
+               ProgramWiring wiring = {});
 
 }  // namespace voltina

@@ -14,6 +14,7 @@
 #include "dialogs/t_quesnom.h"
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
+#include "engine/midi_keys.h"
 #include "engine/oscillator.h"
 #include "engine/tables.h"
 #include "panel/audio_port.h"
@@ -197,6 +198,8 @@ void TPrinc::selectSample() {
     }
 }
 
+void TPrinc::onMidiData(std::uint32_t packed) { onMidiMessage(state_, packed); }
+
 // ---------------------------------------------------------------- display
 
 void TPrinc::showOscType(int osc) {
@@ -280,6 +283,7 @@ void TPrinc::setRateActions(QAction* rate11025, QAction* rate22050, QAction* rat
 void TPrinc::setupPanel() {
     // The old platform's system-wide warning beep setting has no Linux counterpart; our beep is on.
     startDirectory = QDir::currentPath().toStdString();
+    if (startup_.beforeAudio) startup_.beforeAudio();
     audio_.setAudioReady(audio_.initAudio() == 1);
     fillSinusoiderTable(state_.sinusoiderTable);
     setOscillatorAndMixerDefaults(state_);
@@ -288,6 +292,7 @@ void TPrinc::setupPanel() {
         showMessage("Impossible to find MIDI input");
     }
     setDefaultPatch(state_);
+    if (startup_.afterDefaultPatch) startup_.afterDefaultPatch();
     audio_.startStartupTimer();
     if (QWidget* hp = control(ctl::kSpeaker)) hp->setFocus();
 }

@@ -5,6 +5,8 @@
 
 #include <QWidget>
 #include <array>
+#include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -24,6 +26,14 @@ class AudioPort;
 class CordEditor;
 class TGrosBouton;
 class TPerso;
+
+// A configuration to start with instead of the default patch. Set-up calls `beforeAudio` before it builds
+// the audio tables (so the configuration's rate is the one they are built for, with no rate change and no
+// second card check) and `afterDefaultPatch` once the default patch is in place; either may be empty.
+struct StartupPatch {
+    std::function<void()> beforeAudio;
+    std::function<void()> afterDefaultPatch;
+};
 
 class TPrinc : public QWidget, public AudioHooks {
     Q_OBJECT
@@ -48,8 +58,13 @@ public:
     void showOscFreq(int osc);
     void refreshPanel();
     void selectSample();
+    // A short MIDI message (status | note << 8 | velocity << 16) delivered on the GUI thread by the MIDI
+    // input; it plays the MIDI voice.
+    void onMidiData(std::uint32_t packed);
 
     // ---- life of the program
+    // Before setupPanel.
+    void setStartupPatch(StartupPatch patch) { startup_ = std::move(patch); }
     void setupPanel();
     bool confirmClose();
     // Quit: asks once; when confirmed the panel is finished and closeRequested is emitted.
@@ -96,6 +111,7 @@ private:
     EngineState& state_;
     AudioPort& audio_;
     PanelServices services_;
+    StartupPatch startup_;
     PanelBitmaps bitmaps_;
     std::map<int, QWidget*> controls_;
     std::unique_ptr<CordEditor> cords_;

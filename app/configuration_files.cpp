@@ -1,0 +1,143 @@
+#include "app/configuration_files.h"
+
+#include <QPushButton>
+#include <QString>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/sample_port.h"
+#include "audio/audio_system.h"
+#include "dialogs/dialog_context.h"
+#include "dialogs/t_liste.h"
+#include "dialogs/t_quesnom.h"
+#include "panel/t_princ.h"
+#include "resources/panel_template.h"
+
+namespace voltina {
+
+namespace {
+
+void tell(const std::string& text) {
+    if (thePanel) thePanel->showMessage(text);
+}
+
+// A configuration names its sample relative to its own folder, so the two can travel together.
+std::string besideConfiguration(const std::string& configPath, const std::string& wave) {
+    const std::filesystem::path path(wave);
+    if (path.is_absolute()) return wave;
+    return (std::filesystem::path(configPath).parent_path() / path).string();
+}
+
+std::string inStartDirectory(const std::string& name) {
+    return (std::filesystem::path(startDirectory) / name).string();
+}
+
+}  // namespace
+
+std::string configurationFileName(const std::string& typed) {
+    std::string name;
+    const QString text = QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size()));
+    for (const char32_t c : text.toUcs4()) {
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                          c == '-';
+        name += kept ? static_cast<char>(c) : '_';
+    }
+    return name;
+}
+
+std::string sampleNameFor(const std::string& samplePath, const std::string& folder) {
+    namespace fs = std::filesystem;
+    const fs::path sample = fs::path(samplePath).lexically_normal();
+    const fs::path relative = sample.lexically_relative(fs::path(folder).lexically_normal());
+    if (!relative.empty() && *relative.begin() != "..") return relative.string();
+    return sample.string();
+}
+
+ConfigurationFiles::ConfigurationFiles(EngineState& state, std::function<void(int)> changeRate,
+                                       ProgramSamples* samples)
+    : state_(state), changeRate_(std::move(changeRate)), samples_(samples) {}
+
+void ConfigurationFiles::loadCommand() {
+    TListe list(dialogOwner(), 0);
+    if (list.exec() != kResultOk || textBuffer.empty()) return;
+    loadFile(inStartDirectory(textBuffer));
+}
+
+void ConfigurationFiles::saveCommand() {
+    std::string typed;
+    if (runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, dialogOwner()) != 1) return;
+    const std::string name = configurationFileName(typed);
+    if (name.empty()) return;
+    saveFile(inStartDirectory(name));
+}
+
+bool ConfigurationFiles::read(const std::string& path, Configuration& c) {
+    std::string error;
+    if (readConfigurationFile(path, c, error)) return true;
+    tell("Cannot load this configuration, nothing was changed.\n\n" + error);
+    return false;
+}
+
+bool ConfigurationFiles::loadFile(const std::string& path) {
+    Configuration c;
+    if (!read(path, c)) return false;
+    const int rateParam = c.rate + 1;
+    if (rateParam != state_.rateParam) {
+        const char* question = rateParam == 22051 ? kRate22050Question
+                               : rateParam == 44101 ? kRate44100Question
+                                                    : nullptr;
+        if (question && !(thePanel && thePanel->askRateQuestion(question))) return false;
+        if (changeRate_) changeRate_(rateParam);
+    }
+    apply(c, path);
+    return true;
+}
+
+void ConfigurationFiles::apply(const Configuration& c, const std::string& path) {
+    std::string error;
+    if (!applyConfiguration(c, state_, error)) {  // read() has checked it; this cannot refuse
+        tell("Cannot load this configuration, nothing was changed.\n\n" + path + ": " + error);
+        return;
+    }
+    if (samples_) {
+        if (c.hasWave) {
+            samples_->selectWaveFile(besideConfiguration(path, c.wave));
+        } else {
+            samples_->freeWaveSample();
+            samples_->forgetWaveFileName();
+            if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr) wave->setText(QString());
+        }
+    }
+    if (thePanel) thePanel->refreshPanel();
+}
+
+bool ConfigurationFiles::saveFile(const std::string& path) {
+    const std::string sample = samples_ ? samples_->loadedPath() : std::string();
+    const std::string folder = std::filesystem::path(path).parent_path().string();
+    const Configuration c =
+        captureConfiguration(state_, state_.rateParam - 1, sample.empty() ? sample : sampleNameFor(sample, folder));
+    std::string error;
+    if (writeConfigurationFile(path, c, error)) return true;
+    tell("Cannot save the configuration.\n\n" + error);
+    return false;
+}
+
+StartupPatch ConfigurationFiles::startupPatch(const std::string& path) {
+    auto pending = std::make_shared<std::optional<Configuration>>();
+    StartupPatch patch;
+    patch.beforeAudio = [this, path, pending] {
+        Configuration c;
+        if (!read(path, c)) return;
+        // Nothing plays yet: the audio is built for this rate straight away.
+        state_.rateParam = c.rate + 1;
+        *pending = c;
+    };
+    patch.afterDefaultPatch = [this, path, pending] {
+        if (*pending) apply(**pending, path);
+        pending->reset();
+    };
+    return patch;
+}
+
+}  // namespace voltina

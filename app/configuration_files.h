@@ -1,0 +1,62 @@
+#pragma once
+// The menu's "Load a configuration" (900) and "Save a configuration" (901), and the configuration named on
+// the command line. A file that cannot be read or is not a valid configuration changes nothing and the
+// program's message box says why; a good one brings the whole panel in line with it: rate, oscillators,
+// mixer, cords and sample.
+// GUI thread only.
+
+#include <functional>
+#include <string>
+
+#include "app/configuration.h"
+#include "engine/engine_state.h"
+
+namespace voltina {
+
+class ProgramSamples;
+struct StartupPatch;
+
+constexpr const char* kSaveConfigurationCaption = "Save a configuration";
+constexpr int kConfigurationNameLength = 30;
+
+// The file name a typed name is saved under, in startDirectory: letters, digits, "_" and "-" stay, every
+// other character (a dot, a slash, a letter outside ASCII) becomes one "_", so the file has no extension
+// and no folder.
+std::string configurationFileName(const std::string& typed);
+
+// How a sample's file is named in a configuration saved into `folder`: relative to it when the file lies
+// inside it, absolute otherwise.
+std::string sampleNameFor(const std::string& samplePath, const std::string& folder);
+
+class ConfigurationFiles {
+public:
+    // `changeRate` rebuilds the audio for a rateParam (11026, 22051 or 44101), as the menu's rate commands
+    // do. `samples` may be null: configurations then leave the sample alone. The panel is reached through
+    // thePanel.
+    ConfigurationFiles(EngineState& state, std::function<void(int rateParam)> changeRate, ProgramSamples* samples);
+
+    // Menu 900: a file of startDirectory chosen with the list dialog, then loadFile.
+    void loadCommand();
+    // Menu 901: a name asked with the entry dialog, then saveFile into startDirectory.
+    void saveCommand();
+
+    // True when the file was loaded. A rise to 22050 or 44100 asks the rate menu's question first; No
+    // leaves everything as it was.
+    bool loadFile(const std::string& path);
+    // True when written; the file appears whole or not at all.
+    bool saveFile(const std::string& path);
+
+    // The command line's configuration, loaded in place of the default patch: read before the audio is
+    // built (its rate is built straight away), applied after the default patch.
+    StartupPatch startupPatch(const std::string& path);
+
+private:
+    bool read(const std::string& path, Configuration& c);
+    void apply(const Configuration& c, const std::string& path);
+
+    EngineState& state_;
+    std::function<void(int)> changeRate_;
+    ProgramSamples* samples_;
+};
+
+}  // namespace voltina

@@ -1,0 +1,33 @@
+#include "app/program_parts.h"
+
+#include "app/recording_save.h"
+#include "dialogs/dialog_context.h"
+#include "dialogs/t_tourne.h"
+#include "panel/t_princ.h"
+
+namespace voltina {
+
+ProgramParts::ProgramParts(EngineState& state, AudioPort& audio, std::function<void(int)> changeRate,
+                           MidiInputOptions midiOptions)
+    : midi(state, std::move(midiOptions)),
+      samples(state, audio),
+      configurations(state, std::move(changeRate), &samples),
+      state_(state) {}
+
+ProgramWiring ProgramParts::wiring(const std::string& configPath) {
+    ProgramWiring w;
+    w.services.midi = &midi;
+    w.services.samples = &samples;
+    w.services.saveRecording = [this] {
+        saveRecording(state_, dialogOwner(), [](const std::string& text) {
+            if (thePanel) thePanel->showMessage(text);
+        });
+    };
+    w.services.loadConfiguration = [this] { configurations.loadCommand(); };
+    w.services.saveConfiguration = [this] { configurations.saveCommand(); };
+    w.services.showHelp = [] { runHelpWindow(dialogOwner()); };
+    if (!configPath.empty()) w.startup = configurations.startupPatch(configPath);
+    return w;
+}
+
+}  // namespace voltina

@@ -1,0 +1,36 @@
+#pragma once
+// The program's own services behind the panel: the MIDI keyboard, the Wave player's sample, the
+// recording's save, the configuration menu, the help window, and the configuration given on the command
+// line.
+// GUI thread only. Made after the application object and before the main window, and outlives it.
+
+#include <functional>
+#include <string>
+
+#include "app/configuration_files.h"
+#include "app/midi_port.h"
+#include "app/program.h"
+#include "app/sample_port.h"
+
+namespace voltina {
+
+class AudioPort;
+
+class ProgramParts {
+public:
+    // `changeRate` rebuilds the audio for a rateParam, as the rate menu does.
+    ProgramParts(EngineState& state, AudioPort& audio, std::function<void(int rateParam)> changeRate,
+                 MidiInputOptions midiOptions);
+
+    // The panel's services; with a `configPath`, the panel starts with that configuration.
+    ProgramWiring wiring(const std::string& configPath = {});
+
+    ProgramMidi midi;
+    ProgramSamples samples;
+    ConfigurationFiles configurations;
+
+private:
+    EngineState& state_;
+};
+
+}  // namespace voltina

@@ -1,0 +1,232 @@
+// Saving the recording when the sound stops: the name dialog, the file written into the current
+// directory, and a recording that survives a file that cannot be written.
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+
+#include "app/audio_system_port.h"
+#include "app/frame_window.h"
+#include "app/offline_render.h"
+#include "app/program.h"
+#include "app/program_parts.h"
+#include "app/recording_save.h"
+#include "engine/defaults.h"
+#include "tests/gui/gui_test_support.h"
+#include "tests/gui/program_files_support.h"
+
+namespace voltina::test {
+namespace {
+
+void recordFrames(EngineState& s, int frames) {
+    ASSERT_TRUE(s.recording.start());
+    for (int i = 0; i < frames; ++i) {
+        ASSERT_TRUE(s.recording.append(static_cast<std::uint8_t>(i & 0xFF), static_cast<std::uint8_t>(255 - (i & 0xFF))));
+    }
+}
+
+// The panel of the program over a fake audio port, with the program's own services but no MIDI.
+class RecordingSaveTest : public ::testing::Test {
+protected:
+    RecordingSaveTest() {
+        ProgramWiring w = parts.wiring();
+        w.services.midi = nullptr;
+        frame = createMainWindow(state, audio, w.services);
+        panel = frame->panel();
+        state.rateParam = 11026;
+        state.stereoOut = 1;
+    }
+    InTemporaryDirectory here;
+    EngineState state;
+    FakeAudio audio{state};
+    ProgramParts parts{state, audio, [](int) {}, MidiInputOptions{}};
+    std::unique_ptr<FrameWindow> frame;
+    TPrinc* panel = nullptr;
+    ModalDriver driver;
+};
+
+TEST(RecordingFileName, UpperCaseLettersDigitsAndUnderscores) {
+    EXPECT_EQ(recordingFileName("ab-1"), "AB_1.WAV");
+    EXPECT_EQ(recordingFileName("my song"), "MY_SONG.WAV");
+    EXPECT_EQ(recordingFileName("Zz09"), "ZZ09.WAV");
+    EXPECT_EQ(recordingFileName("../x"), "___X.WAV");  // never leaves the current directory
+    // One underscore per character, whatever its UTF-8 length.
+    EXPECT_EQ(recordingFileName("\xC3\xA9\xC3\xA0\xC3\xBC"), "___.WAV");
+    EXPECT_EQ(recordingFileName("\xE2\x82\xAC" "1"), "_1.WAV");
+}
+
+TEST_F(RecordingSaveTest, ARunWithoutFramesGivesAnEmptyDataChunk) {
+    state.recordOn = 1;
+    recordFrames(state, 0);
+    driver.then(ModalDriver::typeThenClick("empty", "ok"));
+    panel->saveRecording();
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].title, "Save to Wave");
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("EMPTY.WAV"), bytes));
+    ASSERT_EQ(bytes.size(), 44u);
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "RIFF");
+    EXPECT_EQ(le32(bytes, 4), 36u);
+    EXPECT_EQ(le32(bytes, 40), 0u);
+    std::string info;
+    EXPECT_EQ(runTool("sndfile-info", {QString::fromStdString(here.file("EMPTY.WAV"))}, &info), 0) << info;
+    // (sndfile-info also reports a short read when it looks for the peak of no samples; sox's own empty
+    // files get the same remark.)
+    EXPECT_NE(info.find("Frames      : 0\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("Channels    : 2\n"), std::string::npos) << info;
+    EXPECT_EQ(runTool("sox", {"--i", "-r", QString::fromStdString(here.file("EMPTY.WAV"))}, &info), 0);
+    EXPECT_EQ(info, "11025\n");
+    // Saved or not, the recording is released and the switch stays on for the next run.
+    EXPECT_FALSE(state.recording.active());
+    EXPECT_EQ(state.recordOn, 1);
+}
+
+TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplaced) {
+    ASSERT_TRUE(writeWhole(here.file("AB_1.WAV"), "an older file of that name"));
+    state.recordOn = 1;
+    state.rateParam = 22051;
+    recordFrames(state, 300);
+    driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
+    panel->saveRecording();
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("AB_1.WAV"), bytes));
+    ASSERT_EQ(bytes.size(), 44u + 600u);
+    EXPECT_EQ(le32(bytes, 4), 36u + 600u);
+    EXPECT_EQ(le16(bytes, 22), 2u);  // channels
+    EXPECT_EQ(le32(bytes, 24), 22050u);
+    EXPECT_EQ(le32(bytes, 28), 44100u);
+    EXPECT_EQ(le32(bytes, 40), 600u);
+    EXPECT_EQ(bytes[44], 0);
+    EXPECT_EQ(bytes[45], 255);
+    EXPECT_EQ(bytes[44 + 2 * 299], 299 & 0xFF);
+    std::string samples;
+    EXPECT_EQ(runTool("sox", {"--i", "-s", QString::fromStdString(here.file("AB_1.WAV"))}, &samples), 0);
+    EXPECT_EQ(samples, "300\n");
+    std::string info;
+    EXPECT_EQ(runTool("sndfile-info", {QString::fromStdString(here.file("AB_1.WAV"))}, &info), 0);
+    EXPECT_EQ(info.find("Error"), std::string::npos) << info;
+    EXPECT_NE(info.find("Frames      : 300\n"), std::string::npos) << info;
+    EXPECT_EQ(QDir(QString::fromStdString(here.path())).entryList(QDir::Files).size(), 1);  // no stray files
+}
+
+TEST_F(RecordingSaveTest, CancelAndAnEmptyNameDiscardTheRecording) {
+    state.recordOn = 1;
+    recordFrames(state, 10);
+    driver.then(ModalDriver::typeThenClick("take", "cancel"));
+    panel->saveRecording();
+    EXPECT_FALSE(state.recording.active());
+    EXPECT_TRUE(state.recording.bytes().empty());
+    EXPECT_EQ(state.recordOn, 1);
+
+    recordFrames(state, 10);
+    driver.then(ModalDriver::typeThenClick("", "ok"));
+    panel->saveRecording();
+    EXPECT_EQ(driver.seen().size(), 2u);
+    EXPECT_FALSE(state.recording.active());
+    EXPECT_TRUE(QDir(QString::fromStdString(here.path())).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+}
+
+TEST_F(RecordingSaveTest, AFileThatCannotBeWrittenAsksAgainAndKeepsTheRecording) {
+    // A folder stands where the file would go (the tests run as root, so permissions would not stop
+    // the write).
+    ASSERT_TRUE(QDir(QString::fromStdString(here.path())).mkdir("AB_1.WAV"));
+    state.recordOn = 1;
+    recordFrames(state, 50);
+    driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then(ModalDriver::typeThenClick("ab_2", "ok"));
+    panel->saveRecording();
+
+    ASSERT_EQ(driver.seen().size(), 3u);
+    EXPECT_EQ(driver.seen()[0].title, "Save to Wave");
+    EXPECT_EQ(driver.seen()[1].title, "Voltina 3.10");
+    EXPECT_EQ(driver.seen()[1].text, "Impossible to open AB_1.WAV");
+    EXPECT_EQ(driver.seen()[2].title, "Save to Wave");
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("AB_2.WAV"), bytes));
+    EXPECT_EQ(bytes.size(), 44u + 100u);
+    EXPECT_EQ(bytes[44 + 2 * 49 + 1], 255 - 49);
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(here.file("AB_1.WAV"))).isDir());
+    EXPECT_FALSE(state.recording.active());
+
+    // Failing again and then cancelling does give the recording up, and only then.
+    recordFrames(state, 5);
+    driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then(ModalDriver::typeThenClick("", "cancel"));
+    panel->saveRecording();
+    EXPECT_EQ(driver.seen().size(), 6u);
+    EXPECT_TRUE(driver.idle());
+    EXPECT_FALSE(state.recording.active());
+}
+
+TEST_F(RecordingSaveTest, ARecordingCutShortByMemoryIsStillOffered) {
+    // The memory ran out during the run: recordOn went to 0, the frames kept are offered.
+    recordFrames(state, 20);
+    state.recordOn = 0;
+    driver.then(ModalDriver::typeThenClick("short", "ok"));
+    panel->saveRecording();
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("SHORT.WAV"), bytes));
+    EXPECT_EQ(bytes.size(), 44u + 40u);
+    EXPECT_EQ(state.recordOn, 0);
+
+    // No recording and the switch off: nothing is asked.
+    panel->saveRecording();
+    EXPECT_EQ(driver.seen().size(), 1u);
+}
+
+TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
+    InTemporaryDirectory here;
+    EngineState state;
+    AudioSystemPort audio(state, AudioBackend::Null);
+    ProgramParts parts(state, audio, [&audio](int r) { audio.system().changeRate(r); }, MidiInputOptions{});
+    ProgramWiring w = parts.wiring();
+    w.services.midi = nullptr;
+    state.recordOn = 1;
+    auto frame = createMainWindow(state, audio, w.services);
+    frame->show();
+    QElapsedTimer t;
+    t.start();
+    while (state.speakerOn == 0 && t.elapsed() < 3000) spin(10);
+    ASSERT_EQ(state.speakerOn, 1) << "the first tick did not switch the sound on";
+    spin(700);
+
+    ModalDriver driver;
+    driver.then(ModalDriver::typeThenClick("run", "ok"));
+    TPrinc* panel = frame->panel();
+    panel->onCommand(189, panel->control(189), 0);  // H.P off: the sound stops, the recording is offered
+    ASSERT_EQ(driver.seen().size(), 1u);
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("RUN.WAV"), bytes));
+    ASSERT_GT(bytes.size(), 44u + 2u * 1000u) << "hardly anything was rendered";
+    const std::uint64_t frames = (bytes.size() - 44) / 2;
+    EXPECT_EQ(bytes.size(), 44 + 2 * frames);
+    EXPECT_EQ(le32(bytes, 40), 2 * frames);
+
+    // The same patch rendered without a device, from the same start, gives the same bytes.
+    auto fresh = std::make_unique<EngineState>();
+    setEngineDefaults(*fresh);
+    prepareAudioTables(*fresh, 11026, 1);
+    startSoundOffline(*fresh);
+    const std::vector<std::uint8_t> expected = renderOffline(*fresh, frames, {});
+    ASSERT_EQ(expected.size(), bytes.size() - 44);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 44));
+    EXPECT_EQ(state.recordOn, 1);
+    EXPECT_FALSE(state.recording.active());
+    std::string samples;
+    EXPECT_EQ(runTool("sox", {"--i", "-s", QString::fromStdString(here.file("RUN.WAV"))}, &samples), 0);
+    EXPECT_EQ(samples, std::to_string(frames) + "\n");
+
+    frame.reset();
+    audio.removeMouseHook();
+    audio.setHooks(nullptr);
+}
+
+}  // namespace
+}  // namespace voltina::test

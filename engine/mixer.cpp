@@ -1,5 +1,7 @@
 #include "engine/mixer.h"
 
+#include "engine/mixer_terms.h"
+
 namespace voltina {
 
 // Stored versus temporary: term is stored as a float before it is weighted; each contribution is worked
@@ -18,38 +20,31 @@ StereoSum mixFrame(const EngineState& s) {
             // an auto-pan without both of its inputs neither sounds nor counts
             if (!hasCord(s, signalIn) || !hasCord(s, panIn)) continue;
             count += 1;
-            const float term =
-                static_cast<float>(s.mixLevel[ch] * static_cast<double>(s.outValue[s.cordSource[signalIn]]) * 0.0078125);
-            // e runs 0 (all left) .. 127 (centre) .. 254 (all right); not clamped
-            const int e = static_cast<int>(static_cast<double>(s.outValue[s.cordSource[panIn]]) + 127);
-            right = static_cast<float>(right + e * static_cast<double>(term) * pan / (254 * 100));
-            left = static_cast<float>(left + (254 - e) * static_cast<double>(term) * (100 - pan) / (254 * 100));
+            const float term = frames::channelTerm(s.mixLevel[ch], s.outValue[s.cordSource[signalIn]]);
+            const int e = frames::autoPanPosition(s.outValue[s.cordSource[panIn]]);
+            right = frames::addAutoPanned(right, e, term, pan);
+            left = frames::addAutoPanned(left, 254 - e, term, 100 - pan);
         } else {
             if (source < 0 || source >= kJacks) continue;  // a cord marked present without a real source
             count += 1;
-            const float term =
-                static_cast<float>(s.mixLevel[ch] * static_cast<double>(s.outValue[source]) * 0.0078125);
+            const float term = frames::channelTerm(s.mixLevel[ch], s.outValue[source]);
             if (s.stereoOut == 1) {
-                right = static_cast<float>(right + pan * term * 0.01);
-                left = static_cast<float>(left + (100 - pan) * term * 0.01);
+                right = frames::addWeighted(right, pan, term);
+                left = frames::addWeighted(left, 100 - pan, term);
             } else {
-                right = static_cast<float>(right + static_cast<double>(term));
-                left = static_cast<float>(left + static_cast<double>(term));
+                right = frames::addMono(right, term);
+                left = frames::addMono(left, term);
             }
         }
     }
     StereoSum sum;
     if (count > 0) {
-        sum.left = static_cast<float>(static_cast<double>(left) / count);
-        sum.right = static_cast<float>(static_cast<double>(right) / count);
+        sum.left = frames::average(left, count);
+        sum.right = frames::average(right, count);
     }
     return sum;
 }
 
-int sumToByte(float value) {
-    if (value < -127) value = -127;
-    if (value > 127) value = 127;
-    return static_cast<int>(static_cast<double>(value) + 128);
-}
+int sumToByte(float value) { return frames::byteOfSum(value); }
 
 }  // namespace voltina

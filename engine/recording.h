@@ -20,6 +20,8 @@ public:
         return true;
     }
     void clear();
+    // Frames that can be appended before the block has to grow (and growing could fail).
+    std::size_t framesBeforeGrowth() const { return (bytes_.capacity() - bytes_.size()) / 2; }
 
     bool active() const { return active_; }
     void setActive(bool active) { active_ = active; }

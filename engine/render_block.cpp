@@ -1,8 +1,8 @@
 #include "engine/render_block.h"
 
+#include "engine/frame_batch.h"
 #include "engine/mixer.h"
-#include "engine/modules.h"
-#include "engine/oscillator.h"
+#include "engine/module_frames.h"
 
 namespace voltina {
 
@@ -18,15 +18,15 @@ void renderFrame(EngineState& s, RenderHost& host) {
     // Fixed order: a module reads what is in outValue when its turn comes, so a source later in the
     // order (or the module itself) is heard one frame late.
     for (int i = 0; i < kOscillators; ++i) {
-        if (s.outputUsed[kOutOscA + i] == 1 || s.outputUsed[kOutOscB + i] == 1) stepOscillator(s, i);
+        if (s.outputUsed[kOutOscA + i] == 1 || s.outputUsed[kOutOscB + i] == 1) frames::oscillator(s, i);
     }
-    if (s.midiOpen != 0 && s.midiNote != 0) stepMidiVoice(s);
+    if (s.midiOpen != 0 && s.midiNote != 0) frames::midiVoice(s);
     for (int k = 0; k < kModulesPerGroup; ++k) {
-        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) stepAccumulator(s, k);
-        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) stepMultiplier(s, k);
-        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) stepSinusoider(s, k);
+        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) frames::accumulator(s, k);
+        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) frames::multiplier(s, k);
+        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) frames::sinusoider(s, k);
     }
-    if (s.outputUsed[kOutWave] == 1 && s.waveSample) stepWave(s);
+    if (s.outputUsed[kOutWave] == 1 && s.waveSample) frames::wave(s);
 
     const StereoSum sum = mixFrame(s);
     const auto leftByte = static_cast<std::uint8_t>(sumToByte(sum.left));
@@ -65,7 +65,7 @@ void renderBlock(EngineState& s, RenderHost& host) {
     int n = framePos - s.lastFramePos;
     s.lastFramePos = framePos;
     if (n < 0) n += ringFrames;
-    for (int f = 0; f < n; ++f) renderFrame(s, host);
+    renderFrames(s, host, n);
 
     s.renderBusy = 0;
 }

@@ -6,11 +6,25 @@ namespace voltina {
 // sineTable[trunc(phase)]. In normal use a phase lies in 0..rateParam after its single wrap, because
 // every increment is below rateParam; the bound check only guards a record that was edited by hand
 // (a test, a rate change with a phase left over) from reading outside the table.
-inline float sineAt(const EngineState& s, float phase) {
-    int index = static_cast<int>(phase);
-    const int size = static_cast<int>(s.sineTable.size());
-    if (index < 0 || index >= size) index = index < 0 ? 0 : size - 1;
-    return size > 0 ? s.sineTable[static_cast<std::size_t>(index)] : 0.0f;
-}
+class SineView {
+public:
+    explicit SineView(const EngineState& s)
+        : entries_(s.sineTable.empty() ? &kSilence : s.sineTable.data()),
+          last_(s.sineTable.empty() ? 0 : static_cast<int>(s.sineTable.size()) - 1) {}
+
+    float at(float phase) const {
+        int index = static_cast<int>(phase);
+        index = index < 0 ? 0 : index;
+        index = index > last_ ? last_ : index;
+        return entries_[index];
+    }
+
+private:
+    static constexpr float kSilence = 0.0f;  // what a missing table sounds
+    const float* entries_;
+    int last_;
+};
+
+inline float sineAt(const EngineState& s, float phase) { return SineView(s).at(phase); }
 
 }  // namespace voltina

@@ -1,5 +1,5 @@
 #pragma once
-// CONTRACT between the audio layer and the panel.
+// What the panel sees of the audio layer, and what the audio layer asks of the panel.
 // The audio layer: sine table and ring ownership, the wave-output device, the sample-rate change, and
 // the render scheduling (render gate, sound timer, mouse hook, message pump).
 // GUI thread only: every member of AudioSystem is called on the thread that owns the EngineState.

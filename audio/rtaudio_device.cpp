@@ -11,6 +11,7 @@
 #include "audio/pulse_probe.h"
 #include "audio/ring_player.h"
 #include "audio/ring_resampler.h"
+#include "audio/rtaudio_jack_client.h"
 #include "engine/ring_buffer.h"
 
 namespace voltina {
@@ -21,7 +22,11 @@ struct RtAudioDevice::Stream {
     std::unique_ptr<RingResampler> resampler;
     bool floatSamples = false;
     int deviceRate = 0;
-    // Set by the error callback (any RtAudio thread) when the stream is lost; read by the GUI thread.
+    // Whether the callback may ask RtAudio to abort a failed stream. Not on JACK, where RtAudio would stop
+    // the stream on a thread of its own, racing the closing one; a lost JACK server calls no callback anyway.
+    bool abortWhenFailed = true;
+    // Set by the error callback (any RtAudio thread) or by libjack's shutdown handler when the stream is
+    // lost; read by the GUI thread.
     std::atomic<bool> failed{false};
     // The Dekker pair that lets stop() know the callback no longer reads the ring: the GUI thread raises
     // `closing`, then waits while `inCallback` is up. Both sequentially consistent on purpose.
@@ -66,7 +71,7 @@ int audioCallback(void* out, void*, unsigned frames, double, RtAudioStreamStatus
         writeSilence(s, out, frames);
         s->inCallback.store(false);
         // Abort only once the error callback exists to take RtAudio's complaints; see open().
-        return failed ? 2 : 0;
+        return failed && s->abortWhenFailed ? 2 : 0;
     }
     if (s->resampler) {
         s->resampler->read(static_cast<float*>(out), frames);
@@ -127,6 +132,23 @@ unsigned bufferFramesFor(int rate) {
     return frames;
 }
 constexpr unsigned kDeviceBuffers = 3;
+// The stream's name on the server (JACK's client name).
+const char* const kStreamName = "Voltina";
+
+// JACK clients of ours still being closed, process-wide. Asked for a new client after a server went away,
+// libjack deletes the clients that server left behind on its own, and closing one of those afterwards
+// crashes: so no JACK client is opened here while one of ours is still being closed.
+std::atomic<int> jackClosesPending{0};
+
+// False when a close is still under way after a second (a server frozen by a signal blocks it).
+bool jackClosesSettled() {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    while (jackClosesPending.load(std::memory_order_acquire) > 0) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
 
 }  // namespace
 
@@ -153,6 +175,7 @@ std::string RtAudioDevice::name() const {
 
 int RtAudioDevice::deviceCount() {
     if (backend_ == RtBackend::Pulse) return probePulseServer().sinks > 0 ? 1 : 0;
+    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return 0;
     auto rt = makeRtAudio(backend_);
     if (!rt) return 0;
     try {
@@ -172,6 +195,7 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
         caps.supportsRequiredFormat = true;
         return true;
     }
+    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return false;
     auto rt = makeRtAudio(backend_);
     if (!rt) return false;
     try {
@@ -193,6 +217,7 @@ bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
     if (format.samplesPerSec <= 0 || ring.ringFrames() <= 0) return false;
     // RtAudio crashes opening a stream on a Pulse server that has no sink: ask first.
     if (backend_ == RtBackend::Pulse && probePulseServer().sinks == 0) return false;
+    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return false;
 
     auto s = std::make_unique<Stream>();
     s->rt = makeRtAudio(backend_);
@@ -214,6 +239,7 @@ bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
                                                                : info.sampleRates.front());
             if (rate <= 0) return false;
             s->floatSamples = true;
+            s->abortWhenFailed = false;
         }
         s->deviceRate = rate;
         s->player.attach(&ring, channels);
@@ -223,7 +249,7 @@ bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
         }
         RtAudio::StreamOptions options;
         options.numberOfBuffers = kDeviceBuffers;
-        options.streamName = "Voltina";
+        options.streamName = kStreamName;
         if (backend_ == RtBackend::Alsa) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
         unsigned bufferFrames = bufferFramesFor(rate);
         // The error callback matters twice: RtAudio then reports a lost server instead of printing it, and
@@ -232,6 +258,11 @@ bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
                           static_cast<unsigned>(rate), &bufferFrames, &audioCallback, s.get(), &options,
                           &onRtError);
         if (!s->rt->isStreamOpen() || s->failed.load(std::memory_order_acquire)) return false;
+        // Left to RtAudio, a JACK server that dies would have the stream printed about and closed under us.
+        // The stream is still inactive here, so the shutdown handler can still be replaced; when it cannot,
+        // returning closes the stream (RtAudio's destructor) before anything plays.
+        if (backend_ == RtBackend::Jack && !takeOverJackShutdown(*s->rt, kStreamName, s->failed))
+            return false;
     } catch (...) {
         return false;
     }
@@ -277,28 +308,29 @@ bool RtAudioDevice::close() {
     stop();
     // From here on RtAudio's thread no longer reads the ring: the stream itself can go at its own pace.
     Stream* s = stream_.release();
+    std::atomic<int>* pending = backend_ == RtBackend::Jack ? &jackClosesPending : nullptr;
+    if (pending) pending->fetch_add(1, std::memory_order_acq_rel);
+    auto closeAndDelete = [s, pending] {
+        {
+            CurrentStream current(s);
+            try {
+                if (s->rt->isStreamOpen()) s->rt->closeStream();
+            } catch (...) {
+            }
+        }
+        delete s;
+        if (pending) pending->fetch_sub(1, std::memory_order_acq_rel);
+    };
     auto done = std::make_shared<std::atomic<bool>>(false);
     try {
-        closers_.push_back(Closer{std::thread([s, done] {
-                                      {
-                                          CurrentStream current(s);
-                                          try {
-                                              if (s->rt->isStreamOpen()) s->rt->closeStream();
-                                          } catch (...) {
-                                          }
-                                      }
-                                      delete s;
+        closers_.push_back(Closer{std::thread([closeAndDelete, done] {
+                                      closeAndDelete();
                                       done->store(true, std::memory_order_release);
                                   }),
                                   done});
     } catch (...) {
         // No thread to be had: close here and accept the wait.
-        CurrentStream current(s);
-        try {
-            if (s->rt->isStreamOpen()) s->rt->closeStream();
-        } catch (...) {
-        }
-        delete s;
+        closeAndDelete();
     }
     return true;
 }

@@ -2,9 +2,10 @@
 // The sound card through RtAudio: PulseAudio (also PipeWire's Pulse server), ALSA or JACK.
 //
 // Threads: every public member on the GUI thread. RtAudio's audio thread runs only the callback, which
-// copies ring bytes and advances the play position; the library's errors reach a flag that the GUI thread
-// reads. Streams are closed on a short-lived thread of their own, because closing a stream on a server
-// that is frozen blocks until the server resumes.
+// copies ring bytes and advances the play position; the library's errors, and libjack's word that a JACK
+// server shut the client down, reach a flag that the GUI thread reads. Streams are closed on a short-lived
+// thread of their own, because closing a stream on a server that is frozen blocks until the server resumes;
+// a JACK client is not opened while one is still being closed.
 
 #include <atomic>
 #include <memory>

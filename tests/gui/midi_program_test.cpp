@@ -1,0 +1,171 @@
+// The program's MIDI keyboard from end to end: opened by the panel's set-up, its messages played by the
+// panel's onMidiData on the GUI thread, closed by a rate change and at the end; and the start-up message
+// when no MIDI system can be reached. A private JACK server (dummy driver) stands for the desktop's.
+
+#include <gtest/gtest.h>
+#include <rtmidi/RtMidi.h>
+
+#include <QElapsedTimer>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <unistd.h>
+
+#include "app/audio_system_port.h"
+#include "app/frame_window.h"
+#include "app/program.h"
+#include "app/program_parts.h"
+#include "engine/midi_keys.h"
+#include "tests/gui/gui_test_support.h"
+#include "tests/midi/jack_server.h"
+
+namespace voltina::test {
+namespace {
+
+// A server name of this build's own, so that other build folders' test programs never meet it.
+std::string serverName() {
+    std::error_code error;
+    const std::string program = std::filesystem::canonical("/proc/self/exe", error).string();
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%08zx", std::hash<std::string>{}(program) & 0xFFFFFFFFu);
+    return std::string("voltina-program-") + hex;
+}
+
+bool waitFor(const std::function<bool()>& done, int ms = 3000) {
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > ms) return false;
+        spin(5);
+    }
+    return true;
+}
+
+// The whole program over the null audio device, with the MIDI options a test chooses.
+struct Program {
+    explicit Program(MidiInputOptions options)
+        : parts(state, audio, [this](int r) { audio.system().changeRate(r); }, std::move(options)) {
+        frame = createMainWindow(state, audio, parts.wiring().services);
+    }
+    ~Program() {
+        frame.reset();
+        audio.removeMouseHook();
+        audio.setHooks(nullptr);
+    }
+    EngineState state;
+    AudioSystemPort audio{state, AudioBackend::Null};
+    ProgramParts parts;
+    std::unique_ptr<FrameWindow> frame;
+};
+
+TEST(MidiProgram, WithoutAnyMidiSystemTheMessageComesOnceAndTheProgramRunsOn) {
+    qputenv("JACK_DEFAULT_SERVER", QByteArray("voltina-nobody-") + QByteArray::number(::getpid()));
+    MidiInputOptions options;
+    options.alsaDevice = "/nonexistent/snd/seq";
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    Program p(options);
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].text, "Impossible to find MIDI input");
+    EXPECT_EQ(driver.seen()[0].title, "Voltina 3.10");
+    EXPECT_EQ(p.state.midiOpen, 0);
+    p.frame->show();
+    EXPECT_TRUE(waitFor([&] { return p.state.speakerOn == 1; })) << "the sound did not start";
+    EXPECT_EQ(driver.seen().size(), 1u);
+}
+
+TEST(MidiProgram, MessagesFromTheInputThreadPlayOnTheGuiThreadInTheirOrder) {
+    qputenv("JACK_DEFAULT_SERVER", QByteArray("voltina-nobody-") + QByteArray::number(::getpid()));
+    MidiInputOptions options;
+    options.alsaDevice = "/nonexistent/snd/seq";
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    Program p(options);
+    // What the input hands its thread's messages to.
+    MidiConsumer consumer = p.parts.midi.delivery().consumer();
+    std::thread keyboard([&consumer] {
+        consumer(packMidi(0x90, 60, 100));
+        consumer(packMidi(0x99, 64, 100));  // channel 10 plays too
+        consumer(packMidi(0xB0, 7, 100));   // a controller changes nothing
+        consumer(packMidi(0x80, 64, 0));
+    });
+    keyboard.join();
+    EXPECT_TRUE(waitFor([&] { return p.state.noteDown[52] == 0 && p.state.midiNote == 49; }));
+    EXPECT_EQ(p.state.midiNote, 49);  // 64 released: 60, still held, sounds again
+    EXPECT_EQ(p.state.midiFreq, 261.0f);
+    EXPECT_EQ(p.state.noteDown[48], 1);
+}
+
+class MidiOnJackProgram : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        server = new JackServer(serverName());
+        if (server->running()) server->select();
+    }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+    void SetUp() override { ASSERT_TRUE(server->running()) << "jackd did not start:\n" << server->log(); }
+    static JackServer* server;
+};
+JackServer* MidiOnJackProgram::server = nullptr;
+
+TEST_F(MidiOnJackProgram, AKeyboardPlaysThroughThePanelUntilTheRateChanges) {
+    RtMidiOut keys(RtMidi::UNIX_JACK, "keys");
+    keys.openVirtualPort("out");
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));  // only if a message comes, which it must not
+    MidiInputOptions options;
+    options.alsaDevice = "/nonexistent/snd/seq";
+    options.portChoice = "keys";
+    Program p(options);
+    EXPECT_TRUE(driver.seen().empty()) << driver.seen()[0].text;
+    ASSERT_EQ(p.state.midiOpen, 1);
+    EXPECT_EQ(p.parts.midi.input().portName(), "keys:out");
+    EXPECT_TRUE(p.parts.midi.input().notice().empty());
+
+    auto play = [&](std::vector<unsigned char> bytes, const std::function<bool()>& done) {
+        // A dummy-driver cycle that overruns on a loaded machine drops its events: send again.
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            keys.sendMessage(&bytes);
+            if (waitFor(done, 500)) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(play({0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
+    EXPECT_EQ(p.state.midiFreq, 440.0f);
+    EXPECT_TRUE(play({0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
+
+    // A rate change closes the input for the rest of the run.
+    p.audio.system().changeRate(22051);
+    EXPECT_EQ(p.state.midiOpen, 0);
+    EXPECT_FALSE(p.parts.midi.input().isOpen());
+    std::vector<unsigned char> on{0x90, 72, 100};
+    keys.sendMessage(&on);
+    spin(300);
+    EXPECT_EQ(p.state.midiNote, 0);
+    EXPECT_EQ(server->run("jack_lsp").find("Voltina"), std::string::npos);
+}
+
+TEST_F(MidiOnJackProgram, AMissingPortChoiceListensOnVoltinasOwnPortWithANotice) {
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));  // only if a message comes, which it must not
+    MidiInputOptions options;
+    options.alsaDevice = "/nonexistent/snd/seq";
+    options.portChoice = "no such keyboard";
+    Program p(options);
+    EXPECT_TRUE(driver.seen().empty());
+    EXPECT_EQ(p.state.midiOpen, 1);
+    EXPECT_TRUE(p.parts.midi.input().listensOnOwnPort());
+    EXPECT_NE(p.parts.midi.input().notice().find("no such keyboard"), std::string::npos);
+    EXPECT_NE(server->run("jack_lsp").find("Voltina:Voltina"), std::string::npos);
+    // The port goes with the program.
+    p.frame.reset();
+    EXPECT_EQ(p.state.midiOpen, 0);
+    EXPECT_EQ(server->run("jack_lsp").find("Voltina"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace voltina::test

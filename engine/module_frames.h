@@ -1,8 +1,8 @@
 #pragma once
 // One frame of each module, inline so the render loop can run them without a call per module.
 //
-// Engine sources only: these bodies must be compiled with the engine's floating-point options (no fused
-// multiply-add), so no other target may include this header and instantiate them with its own.
+// The floating-point steps must be compiled with the engine's options (no fused multiply-add): outside
+// the engine's sources, use only the integer helpers (tests check wrapAccumulator on its own).
 
 #include "engine/engine_state.h"
 #include "engine/sine_lookup.h"

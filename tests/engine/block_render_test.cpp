@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/midi_keys.h"
+#include "engine/module_frames.h"
 #include "engine/oscillator.h"
 #include "engine_test_support.h"
 
@@ -132,10 +133,14 @@ void editPatch(EngineState& s, std::uint32_t seed) {
             s.outputUsed[pick(kJacks)] = 1;
             break;
         }
-        case 13:
-            s.oscPhase[pick(kOscillators)] = pick(2) == 0 ? -3.0e6f : 7.5e8f;
+        case 13: {
+            // far outside the table; only where oscPhase is a phase (for a square or sawtooth it is the
+            // step, and no setting makes a step that large)
+            const int osc = pick(kOscillators);
+            if (s.oscType[osc] == kSine || s.oscType[osc] == kRandom) s.oscPhase[osc] = pick(2) == 0 ? -3.0e6f : 7.5e8f;
             s.midiPhase = pick(2) == 0 ? -10.0f : 2.0e5f;
             break;
+        }
         default: {
             const int rates[] = {8001, 11026, 22051, 44101};
             s.rateParam = rates[pick(4)];  // the table follows the rate, the phases stay
@@ -251,6 +256,24 @@ TEST(BlockRender, EqualsFrameByFrameOnOddRingLengths) {
             if (::testing::Test::HasFatalFailure()) return;
         }
     }
+}
+
+}  // namespace
+}  // namespace voltina
+
+namespace voltina {
+namespace {
+
+// The accumulator's wrap by whole turns, against the turns taken one at a time.
+TEST(AccumulatorWrap, EqualsTurningOneTurnAtATime) {
+    auto turned = [](int v) {
+        while (v >= 127) v -= 256;
+        while (v <= -127) v += 256;
+        return v;
+    };
+    for (int v = -70000; v <= 70000; ++v) ASSERT_EQ(frames::wrapAccumulator(v), turned(v)) << v;
+    for (int v : {2147483647, 2147483647 - 130, -2147483647 - 1, -2147483647 + 126})
+        EXPECT_EQ(frames::wrapAccumulator(v), turned(v)) << v;
 }
 
 }  // namespace

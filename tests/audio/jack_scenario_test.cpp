@@ -1,8 +1,10 @@
 // Voltina on a JACK server at 44100 Hz with its ring at 11025 Hz: a client connected to Voltina's output
 // ports hears the default patch, whose 256 Hz square sounds an octave down, at 128 Hz.
-// Run through tests/support/with_jack_dummy.sh --rate 44100.
+// Then the server dies under the playing program. Run through tests/support/with_jack_dummy.sh --rate 44100;
+// JackServerKilled.* kills the server and runs alone.
 #include <gtest/gtest.h>
 #include <jack/jack.h>
+#include <signal.h>
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -16,6 +18,7 @@
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
 #include "engine/tables.h"
+#include "jack_death.h"
 #include "scenario_support.h"
 
 namespace voltina {
@@ -136,6 +139,65 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     EXPECT_NEAR(fundamental, 128.0, 1.5);
     EXPECT_GT(strongestInBand, 0.5 * strongest);
     EXPECT_LT(strongestBelow, 0.2 * strongest);
+}
+
+// The program's side of a JACK server that crashes mid-stream: one message, the sound off, the recording
+// offered, nothing from the libraries on the terminal, and switching on again says the driver cannot open.
+TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {
+    ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
+    EngineState state;
+    ScenarioHooks hooks(state);
+    AudioSystem audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Jack));
+    fillSinusoiderTable(state.sinusoiderTable);
+    setEngineDefaults(state);
+    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
+    audio.setAudioReady(audio.initAudio());
+    ASSERT_EQ(audio.audioReady(), 1) << (hooks.messages.empty() ? "" : hooks.messages[0]);
+    audio.installApplicationHooks(*QCoreApplication::instance());
+    auto switchOn = [&](bool record) {
+        state.recordOn = record ? 1 : 0;
+        state.ring.fill(128);
+        state.speakerOn = 1;
+        syncReset(state);
+        audio.startSound();
+    };
+    switchOn(true);
+    ASSERT_TRUE(audio.deviceOpen());
+    runEventLoop(1000);
+    ASSERT_TRUE(hooks.messages.empty()) << hooks.messages[0];
+    ASSERT_GT(audio.renders(), 0u);
+
+    qint64 noticedMs = 0;
+    std::string printed;
+    {
+        test::StderrCapture stderrCapture;
+        ASSERT_TRUE(stderrCapture.capturing());
+        QElapsedTimer sinceKill;
+        sinceKill.start();
+        ASSERT_TRUE(test::endJackServer(SIGKILL));
+        while (hooks.messages.empty() && sinceKill.elapsed() < 5000) runEventLoop(5);
+        noticedMs = sinceKill.elapsed();
+        runEventLoop(300);
+        EXPECT_EQ(hooks.messages, std::vector<std::string>{kPositionLostMessage});
+        EXPECT_EQ(state.speakerOn, 0);
+        EXPECT_FALSE(audio.deviceOpen());
+        EXPECT_EQ(audio.timerId(), 0);
+        EXPECT_EQ(hooks.saves, 1);
+        EXPECT_GT(hooks.saved.size(), 0u);
+
+        switchOn(false);
+        EXPECT_FALSE(audio.deviceOpen());
+        EXPECT_EQ(hooks.messages.back(), kOpenMessage);
+        runEventLoop(300);
+        audio.stopSound();
+        EXPECT_EQ(hooks.messages.size(), 2u);
+        printed = stderrCapture.text();
+    }
+    test::reclaimJackServer();
+    EXPECT_EQ(printed, "");
+    // The kill itself takes up to a few tens of milliseconds to be seen by the client.
+    EXPECT_LT(noticedMs, 500);
+    std::printf("the killed server was reported after %lld ms\n", static_cast<long long>(noticedMs));
 }
 
 }  // namespace

@@ -113,6 +113,27 @@ TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplaced) {
     EXPECT_EQ(QDir(QString::fromStdString(here.path())).entryList(QDir::Files).size(), 1);  // no stray files
 }
 
+TEST_F(RecordingSaveTest, ASingleChannelDeviceGivesATrueMonoFile) {
+    state.recordOn = 1;
+    state.stereoOut = 0;
+    state.rateParam = 44101;
+    recordFrames(state, 7);
+    driver.then(ModalDriver::typeThenClick("mono", "ok"));
+    panel->saveRecording();
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("MONO.WAV"), bytes));
+    ASSERT_EQ(bytes.size(), 44u + 8u);  // seven left bytes and a pad byte
+    EXPECT_EQ(le16(bytes, 22), 1u);
+    EXPECT_EQ(le32(bytes, 24), 44100u);
+    EXPECT_EQ(le32(bytes, 28), 44100u);
+    EXPECT_EQ(le16(bytes, 32), 1u);
+    EXPECT_EQ(le32(bytes, 40), 7u);
+    for (int i = 0; i < 7; ++i) EXPECT_EQ(bytes[44 + i], i) << i;  // the left byte of each frame
+    std::string samples;
+    EXPECT_EQ(runTool("sox", {"--i", "-s", QString::fromStdString(here.file("MONO.WAV"))}, &samples), 0);
+    EXPECT_EQ(samples, "7\n");
+}
+
 TEST_F(RecordingSaveTest, CancelAndAnEmptyNameDiscardTheRecording) {
     state.recordOn = 1;
     recordFrames(state, 10);

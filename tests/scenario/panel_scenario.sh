@@ -7,6 +7,9 @@
 #   panel_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
 set -uo pipefail
+. "$(dirname "$0")/../support/main_window.sh"
+# No MIDI system here, whatever else runs on this machine: the start-up says so once, as on any such desktop.
+export JACK_DEFAULT_SERVER="voltina-scenario-nobody-$$"
 
 bin=$1
 art=$2
@@ -48,7 +51,7 @@ sleep 0.5
 
 "$bin" >"$art/voltina.log" 2>&1 &
 vpid=$!
-win=$(timeout 20 xdotool search --sync --name '^Voltina 3\.10$' | head -n1)
+win=$(main_window 20)
 [ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
 shown=$(now)
 echo "window $win shown after $(calc "$shown - $capture_start") s of capture"

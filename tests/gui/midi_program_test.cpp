@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <cstdio>
 #include <filesystem>
+#include <algorithm>
 #include <functional>
 #include <thread>
 #include <unistd.h>
@@ -18,6 +19,7 @@
 #include "app/program_parts.h"
 #include "engine/midi_keys.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/gui/program_files_support.h"
 #include "tests/midi/jack_server.h"
 
 namespace voltina::test {
@@ -44,9 +46,10 @@ bool waitFor(const std::function<bool()>& done, int ms = 3000) {
 
 // The whole program over the null audio device, with the MIDI options a test chooses.
 struct Program {
-    explicit Program(MidiInputOptions options)
+    explicit Program(MidiInputOptions options, const std::string& configPath = {})
         : parts(state, audio, [this](int r) { audio.system().changeRate(r); }, std::move(options)) {
-        frame = createMainWindow(state, audio, parts.wiring().services);
+        ProgramWiring w = parts.wiring(configPath);
+        frame = createMainWindow(state, audio, w.services, w.startup);
     }
     ~Program() {
         frame.reset();
@@ -147,6 +150,72 @@ TEST_F(MidiOnJackProgram, AKeyboardPlaysThroughThePanelUntilTheRateChanges) {
     spin(300);
     EXPECT_EQ(p.state.midiNote, 0);
     EXPECT_EQ(server->run("jack_lsp").find("Voltina"), std::string::npos);
+}
+
+// Frequency from the rising crossings of the middle line, at 11025 frames per second.
+double frequencyOf(const std::vector<std::uint8_t>& left) {
+    std::vector<std::size_t> rising;
+    for (std::size_t i = 1; i < left.size(); ++i) {
+        if (left[i - 1] <= 128 && left[i] > 128) rising.push_back(i);
+    }
+    if (rising.size() < 2) return 0.0;
+    return 11025.0 * static_cast<double>(rising.size() - 1) / static_cast<double>(rising.back() - rising.front());
+}
+
+TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
+    InTemporaryDirectory here;
+    // The MIDI voice's sine (429) into mixer channel 1; nothing else sounds.
+    std::string mixer;
+    for (int k = 0; k < 8; ++k) mixer += std::string(k ? ", " : "") + "{\"level\": 128, \"pan\": 50}";
+    std::string oscillators;
+    for (int k = 0; k < 8; ++k) oscillators += std::string(k ? ", " : "") + "{\"type\": \"sine\", \"frequency\": 100}";
+    ASSERT_TRUE(writeWhole(here.file("midi"), "{\"voltina\": 1, \"rate\": 11025, \"oscillators\": [" + oscillators +
+                                                  "], \"mixer\": [" + mixer + "], \"cords\": [[429, 301]]}"));
+    RtMidiOut keys(RtMidi::UNIX_JACK, "keys");
+    keys.openVirtualPort("out");
+    ModalDriver driver;
+    MidiInputOptions options;
+    options.alsaDevice = "/nonexistent/snd/seq";
+    options.portChoice = "keys";
+    Program p(options, here.file("midi"));
+    ASSERT_TRUE(driver.seen().empty()) << driver.seen()[0].text;
+    ASSERT_EQ(p.state.midiOpen, 1);
+    p.state.recordOn = 1;
+    p.frame->show();
+    ASSERT_TRUE(waitFor([&] { return p.state.speakerOn == 1; }));
+    spin(400);
+    auto play = [&](std::vector<unsigned char> bytes, const std::function<bool()>& done) {
+        for (int attempt = 0; attempt < 10; ++attempt) {
+            keys.sendMessage(&bytes);
+            if (waitFor(done, 500)) return true;
+        }
+        return false;
+    };
+    ASSERT_TRUE(play({0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
+    spin(800);
+    ASSERT_TRUE(play({0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
+    spin(400);
+    driver.then(ModalDriver::typeThenClick("midi", "ok"));
+    TPrinc* panel = p.frame->panel();
+    panel->onCommand(189, panel->control(189), 0);  // H.P off: the run's recording is saved
+
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(here.file("MIDI.WAV"), bytes));
+    std::vector<std::uint8_t> left;
+    for (std::size_t i = 44; i + 1 < bytes.size(); i += 2) left.push_back(bytes[i]);
+    const auto first = std::find_if(left.begin(), left.end(), [](std::uint8_t b) { return b != 128; });
+    const auto last = std::find_if(left.rbegin(), left.rend(), [](std::uint8_t b) { return b != 128; });
+    ASSERT_NE(first, left.end()) << "the note was not heard";
+    const std::size_t start = static_cast<std::size_t>(first - left.begin());
+    const std::size_t end = left.size() - static_cast<std::size_t>(last - left.rbegin());
+    EXPECT_GT(start, 11025u * 3 / 10) << "silence before the note";
+    EXPECT_GT(left.size() - end, 11025u * 3 / 10) << "silence after the note";
+    EXPECT_GT(end - start, 11025u / 2);
+    const std::vector<std::uint8_t> tone(first, left.begin() + static_cast<std::ptrdiff_t>(end));
+    EXPECT_NEAR(frequencyOf(tone), 440.0, 3.0);
+    const auto [low, high] = std::minmax_element(tone.begin(), tone.end());
+    EXPECT_LT(*low, 100);
+    EXPECT_GT(*high, 156);
 }
 
 TEST_F(MidiOnJackProgram, AMissingPortChoiceListensOnVoltinasOwnPortWithANotice) {

@@ -75,7 +75,7 @@ class AudioSystem {
     int audioReady() const { return audioReady_; }
     void setAudioReady(int ready) { audioReady_ = ready; }
     bool deviceOpen() const { return deviceOpen_; }
-    const WaveFormat& waveFormat() const { return waveFormat_; }
+    const DeviceFormat& waveFormat() const { return waveFormat_; }
     const DeviceCaps& deviceCaps() const { return deviceCaps_; }
     WaveDevice& device() { return *device_; }
 
@@ -137,7 +137,7 @@ class AudioSystem {
 
     int audioReady_ = 0;
     bool deviceOpen_ = false;  // the old platform's device handle: set from open until a successful close
-    WaveFormat waveFormat_;
+    DeviceFormat waveFormat_;
     DeviceCaps deviceCaps_;
 
     QTimer timer_;  // the start-up timer, then the sound timer

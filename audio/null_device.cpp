@@ -10,7 +10,7 @@ bool NullDevice::deviceCaps(int index, DeviceCaps& caps) {
     return true;
 }
 
-bool NullDevice::open(const WaveFormat& format, const RingBuffer&) {
+bool NullDevice::open(const DeviceFormat& format, const RingBuffer&) {
     if (format.samplesPerSec <= 0) return false;
     rate_ = format.samplesPerSec;
     open_ = true;

@@ -13,7 +13,7 @@ class NullDevice : public WaveDevice {
     std::string name() const override { return "null"; }
     int deviceCount() override { return 1; }
     bool deviceCaps(int index, DeviceCaps& caps) override;
-    bool open(const WaveFormat& format, const RingBuffer& ring) override;
+    bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;
     bool position(std::uint64_t& frames) override;
     bool failed() const override { return false; }

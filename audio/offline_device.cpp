@@ -10,7 +10,7 @@ bool OfflineDevice::deviceCaps(int index, DeviceCaps& caps) {
     return true;
 }
 
-bool OfflineDevice::open(const WaveFormat& format, const RingBuffer&) {
+bool OfflineDevice::open(const DeviceFormat& format, const RingBuffer&) {
     format_ = format;
     open_ = true;
     position_ = 0;

@@ -11,7 +11,7 @@ class OfflineDevice : public WaveDevice {
     std::string name() const override { return "offline"; }
     int deviceCount() override { return 1; }
     bool deviceCaps(int index, DeviceCaps& caps) override;
-    bool open(const WaveFormat& format, const RingBuffer& ring) override;
+    bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;
     bool position(std::uint64_t& frames) override;
     bool failed() const override { return false; }
@@ -21,12 +21,12 @@ class OfflineDevice : public WaveDevice {
 
     // The owner's clock: `frames` more frames have been played.
     void advance(std::uint64_t frames) { position_ += frames; }
-    const WaveFormat& format() const { return format_; }
+    const DeviceFormat& format() const { return format_; }
 
   private:
     bool open_ = false;
     std::uint64_t position_ = 0;
-    WaveFormat format_;
+    DeviceFormat format_;
 };
 
 }  // namespace voltina

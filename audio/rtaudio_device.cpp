@@ -211,7 +211,7 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
     }
 }
 
-bool RtAudioDevice::open(const WaveFormat& format, const RingBuffer& ring) {
+bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (stream_) return false;
     reapClosers(false);
     if (format.samplesPerSec <= 0 || ring.ringFrames() <= 0) return false;

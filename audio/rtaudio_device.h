@@ -28,7 +28,7 @@ class RtAudioDevice : public WaveDevice {
     std::string name() const override;
     int deviceCount() override;
     bool deviceCaps(int index, DeviceCaps& caps) override;
-    bool open(const WaveFormat& format, const RingBuffer& ring) override;
+    bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;
     bool position(std::uint64_t& frames) override;
     bool failed() const override;

@@ -15,7 +15,7 @@ class RingBuffer;
 // The output format as the engine sees it: 8-bit unsigned frames of two bytes (left, right) in the ring,
 // whatever the device itself is fed. On a single-channel device the ring keeps its two-byte frames and the
 // device plays the left byte of each.
-struct WaveFormat {
+struct DeviceFormat {
     int formatTag = 1;  // PCM
     int channels = 2;
     int samplesPerSec = 11025;
@@ -45,7 +45,7 @@ class WaveDevice {
 
     // Opens the default output for `format`, to play `ring` (its first ringBytes(), as they are now).
     // The ring must stay allocated, and its length unchanged, until close().
-    virtual bool open(const WaveFormat& format, const RingBuffer& ring) = 0;
+    virtual bool open(const DeviceFormat& format, const RingBuffer& ring) = 0;
     // Starts playing the ring from frame 0; the play position starts at 0.
     virtual bool start() = 0;
     // Frames taken from the ring since start(), counted across laps. False once the device has failed

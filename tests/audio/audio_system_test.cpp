@@ -37,7 +37,7 @@ TEST_F(AudioOutput, StartUpInitialisationBuildsTablesRingAndFormat) {
     EXPECT_EQ(state.ring.capacity(), 4u * 11026u);
     EXPECT_EQ(state.ring.ringBytes(), 6536);
     EXPECT_EQ(state.ring.load(0), 0);  // a fresh ring is zeros, not silence
-    const WaveFormat& f = audio.waveFormat();
+    const DeviceFormat& f = audio.waveFormat();
     EXPECT_EQ(f.formatTag, 1);
     EXPECT_EQ(f.channels, 2);
     EXPECT_EQ(f.samplesPerSec, 11025);

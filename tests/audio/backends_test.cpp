@@ -54,7 +54,7 @@ TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
     RingBuffer ring;
     ring.allocate(64);
     ring.setRingBytes(64);
-    WaveFormat format;
+    DeviceFormat format;
     format.samplesPerSec = 44100;
     std::uint64_t frames = 0;
     EXPECT_FALSE(device.position(frames));
@@ -80,7 +80,7 @@ TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
 TEST(OfflineDevice, PositionIsWhatTheOwnerSays) {
     OfflineDevice device;
     RingBuffer ring;
-    WaveFormat format;
+    DeviceFormat format;
     format.samplesPerSec = 22050;
     ASSERT_TRUE(device.open(format, ring));
     EXPECT_EQ(device.format().samplesPerSec, 22050);
@@ -111,7 +111,7 @@ TEST_F(NoServer, PulseReportsNoDeviceAndRefusesToOpen) {
     RingBuffer ring;
     ring.allocate(64);
     ring.setRingBytes(64);
-    EXPECT_FALSE(device.open(WaveFormat{}, ring));
+    EXPECT_FALSE(device.open(DeviceFormat{}, ring));
     EXPECT_FALSE(device.isOpen());
     std::uint64_t frames;
     EXPECT_FALSE(device.position(frames));
@@ -132,7 +132,7 @@ TEST_F(NoServer, JackAndAlsaStayQuietWithoutServerOrCard) {
     RingBuffer ring;
     ring.allocate(64);
     ring.setRingBytes(64);
-    EXPECT_FALSE(jack.open(WaveFormat{}, ring));
+    EXPECT_FALSE(jack.open(DeviceFormat{}, ring));
     RtAudioDevice alsa(RtBackend::Alsa);
     const int alsaDevices = alsa.deviceCount();
     DeviceCaps caps;

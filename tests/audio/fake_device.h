@@ -28,7 +28,7 @@ struct FakeDeviceLog {
     int stops = 0;
     int closes = 0;
     int positionReads = 0;
-    WaveFormat lastFormat;
+    DeviceFormat lastFormat;
     int lastRingBytes = 0;
 };
 
@@ -43,7 +43,7 @@ class FakeDevice : public WaveDevice {
         caps = script_.caps[index];
         return true;
     }
-    bool open(const WaveFormat& format, const RingBuffer& ring) override {
+    bool open(const DeviceFormat& format, const RingBuffer& ring) override {
         ++log_.opens;
         log_.lastFormat = format;
         log_.lastRingBytes = ring.ringBytes();

@@ -26,7 +26,7 @@ class JackDevice : public ::testing::Test {
     }
     // Opens and starts the device and waits until the server really pulls frames through it.
     void play() {
-        ASSERT_TRUE(device.open(WaveFormat{}, ring));
+        ASSERT_TRUE(device.open(DeviceFormat{}, ring));
         ASSERT_TRUE(device.start());
         const auto deadline = Clock::now() + std::chrono::seconds(5);
         std::uint64_t frames = 0;
@@ -56,7 +56,7 @@ class JackDevice : public ::testing::Test {
         device.stop();
         EXPECT_TRUE(device.close());
         EXPECT_FALSE(device.isOpen());
-        EXPECT_FALSE(device.open(WaveFormat{}, ring));
+        EXPECT_FALSE(device.open(DeviceFormat{}, ring));
         EXPECT_FALSE(device.isOpen());
         EXPECT_EQ(device.deviceCount(), 0);
     }

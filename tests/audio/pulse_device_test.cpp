@@ -21,8 +21,8 @@ class PulseDevice : public ::testing::Test {
         if (!std::getenv("VOLTINA_TEST_PULSE_PID")) GTEST_SKIP() << "needs with_pulse_null_sink.sh";
         ring.allocate(4 * 44101);
     }
-    WaveFormat formatFor(int rate) {
-        WaveFormat f;
+    DeviceFormat formatFor(int rate) {
+        DeviceFormat f;
         f.samplesPerSec = rate;
         f.avgBytesPerSec = 2 * rate;
         return f;
@@ -70,7 +70,7 @@ TEST_F(PulseDevice, PositionAdvancesAtTheRateOfEachFormat) {
 TEST_F(PulseDevice, SingleChannelStream) {
     RtAudioDevice device(RtBackend::Pulse);
     ring.setRingBytes(6512);
-    WaveFormat mono = formatFor(11025);
+    DeviceFormat mono = formatFor(11025);
     mono.channels = 1;
     ASSERT_TRUE(device.open(mono, ring));
     ASSERT_TRUE(device.start());
@@ -121,7 +121,7 @@ TEST(PulseWithoutSink, ReportsNoDeviceAndDoesNotOpen) {
     RingBuffer ring;
     ring.allocate(6536);
     ring.setRingBytes(6512);
-    EXPECT_FALSE(device.open(WaveFormat{}, ring));
+    EXPECT_FALSE(device.open(DeviceFormat{}, ring));
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "dialogs/dialog_context.h"
 #include "dialogs/t_liste.h"
 #include "dialogs/t_quesnom.h"
+#include "panel/cord_editor.h"
 #include "panel/t_princ.h"
 #include "resources/panel_template.h"
 
@@ -96,6 +97,8 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
 
 void ConfigurationFiles::apply(const Configuration& c, const std::string& path) {
     std::string error;
+    // A cord end held from the old patch would be plugged into the new one by the next click.
+    if (thePanel && thePanel->cordEditor()) thePanel->cordEditor()->dropHeldCord();
     if (!applyConfiguration(c, state_, error)) {  // read() has checked it; this cannot refuse
         tell("Cannot load this configuration, nothing was changed.\n\n" + path + ": " + error);
         return;

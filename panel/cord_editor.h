@@ -21,6 +21,8 @@ public:
     virtual void moveBand(int x, int y, int clear) = 0;
     // erase = 1 takes the cords off the panel, 0 draws them from the routing arrays.
     virtual void drawCords(int erase) = 0;
+    // Lets go of a held cord end without making a cord (a whole new patch is about to be loaded).
+    virtual void dropHeldCord() {}
     // The transparent widget the cords are drawn on, or null. The panel makes it its child; the editor
     // may own it, since the panel lets go of the editor before it deletes its children.
     virtual QWidget* overlay() = 0;

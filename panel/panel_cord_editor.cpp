@@ -65,6 +65,7 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
     void onJackClick(int ctrlId) override { bay_.onJackClick(ctrlId); }
     void moveBand(int x, int y, int clear) override { bay_.moveBand(x, y, clear); }
     void drawCords(int erase) override { bay_.drawCords(erase); }
+    void dropHeldCord() override { bay_.dropHeldCord(); }
     QWidget* overlay() override { return overlay_.data(); }
 
   private:

@@ -248,4 +248,10 @@ void PatchBay::drawCords(int erase) {
     view_.cordsChanged();
 }
 
+void PatchBay::dropHeldCord() {
+    moveBand(0, 0, 1);
+    plugState_ = 0;
+    view_.setPlugCursor(false);
+}
+
 }  // namespace voltina

@@ -82,6 +82,9 @@ class PatchBay {
     // erase = 1 takes the cords off the panel, 0 puts them back. Either way the inputs without a cord are
     // normalised and the band is forgotten.
     void drawCords(int erase);
+    // Lets go of a held cord end: no band, nothing held, the arrow cursor. The lamps are the panel's to
+    // bring in line with the routing arrays afterwards.
+    void dropHeldCord();
 
     // The cords a drawing pass draws, in input order with alternating colours, after normalising the
     // inputs without a cord (cordPresent 0, cordSource 32). The overlay calls it on every paint.

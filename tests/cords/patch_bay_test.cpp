@@ -581,3 +581,33 @@ TEST_F(PatchBayTest, BandFollowsAndRepaintsWhereItWasAndWhereItIs) {
 
 }  // namespace
 }  // namespace voltina::test
+
+namespace voltina {
+namespace {
+
+// A new patch loaded while a cord end is held: the end is let go, so the next click starts afresh
+// instead of plugging the old pick into the new patch.
+TEST(PatchBayLoad, DroppingTheHeldEndLetsTheNextClickStartAfresh) {
+    EngineState state;
+    clearCords(state);
+    test::FakePatchView view;
+    PatchBay bay{state, view};
+    view.bay = &bay;
+    bay.onJackClick(309);
+    bay.moveBand(300, 200, 0);
+    ASSERT_EQ(bay.plugState(), 1);
+    ASSERT_TRUE(bay.bandShown());
+
+    bay.dropHeldCord();
+    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_FALSE(bay.bandShown());
+    EXPECT_FALSE(view.plugCursor);
+
+    bay.onJackClick(405);  // a dark output now picks the output; no cord into input 309
+    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.pickedOutput(), 4);
+    EXPECT_EQ(state.cordPresent[8], 0);
+}
+
+}  // namespace
+}  // namespace voltina

@@ -6,33 +6,21 @@
 #
 #   zoom_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
 set -uo pipefail
+. "$(dirname "$0")/../support/main_window.sh"
+. "$(dirname "$0")/../support/scenario_session.sh"
 
 bin=$(realpath "$1")
 art=$2
 mkdir -p "$art"
 rm -f "$art"/*.png "$art"/*.log
-work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-zoom.XXXXXX")
-xpid="" vpid=""
-cleanup() {
-    for p in $vpid $xpid; do
-        if kill -0 "$p" 2>/dev/null; then kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; fi
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
+scenario_begin zoom
 fail() {
     [ -n "${DISPLAY:-}" ] && import -window root "$art/failure.png" 2>/dev/null
     echo "FAIL: $*" >&2
     exit 1
 }
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1600x1200x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xpid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 1600x1200x24
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 # No MIDI system can be reached here: the start-up says so once, before the window shows.
@@ -43,19 +31,7 @@ unset QT_SCALE_FACTOR QT_QPA_PLATFORM
 start() {
     (cd "$work" && exec "$bin" --audio null --zoom "$1" >"$art/voltina-zoom$1.log" 2>&1) &
     vpid=$!
-    win=""
-    for _ in $(seq 200); do
-        for w in $(xdotool search --onlyvisible --name '^Voltina 3\.10$' 2>/dev/null); do
-            eval "$(xdotool getwindowgeometry --shell "$w")"
-            if [ "$HEIGHT" -lt 300 ]; then  # the message box
-                xdotool windowfocus --sync "$w" key Return
-            else
-                win=$w
-            fi
-        done
-        [ -n "$win" ] && break
-        sleep 0.1
-    done
+    win=$(main_window 20)
     [ -n "$win" ] || fail "no main window at zoom $1"
     sleep 1.5  # the first tick and the panel's first paint
     eval "$(xdotool getwindowgeometry --shell "$win")"

@@ -9,6 +9,7 @@
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
 set -uo pipefail
 . "$(dirname "$0")/../support/main_window.sh"
+. "$(dirname "$0")/../support/scenario_session.sh"
 # No MIDI system here, whatever else runs on this machine: the start-up says so once, as on any such desktop.
 export JACK_DEFAULT_SERVER="voltina-scenario-nobody-$$"
 
@@ -18,36 +19,15 @@ here=$(cd "$(dirname "$0")" && pwd)
 judge() { python3 "$here/capture_tool.py" "$@"; }
 mkdir -p "$art"
 rm -f "$art"/*.png "$art"/capture.wav "$art"/voltina.log
-RAW=(-t raw -r 11025 -e signed-integer -b 16 -c 2)
-work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-cords.XXXXXX")
-xpid="" vpid="" cpid=""
-cleanup() {
-    for p in $vpid $cpid $xpid; do
-        if kill -0 "$p" 2>/dev/null; then kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; fi
-    done
-    [ -s "$work/capture.raw" ] && sox "${RAW[@]}" "$work/capture.raw" "$art/capture.wav" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-now() { date +%s.%N; }
-calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
+scenario_begin cords
 check() { awk "BEGIN { exit !($*) }"; }
 
 : "${VOLTINA_TEST_PULSE_SINK:?run this through with_pulse_null_sink.sh}"
 
-exec 3>"$work/display"
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xpid=$!
-exec 3>&-
-for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
-[ -s "$work/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(head -n1 "$work/display")"
+start_xvfb 1280x1024x24
 unset VOLTINA_AUDIO
 
-parec -d "$VOLTINA_TEST_PULSE_SINK.monitor" --rate=11025 --channels=2 --format=s16le >"$work/capture.raw" &
-cpid=$!
-capture_start=$(now)
+start_capture
 sleep 0.5
 
 "$bin" >"$art/voltina.log" 2>&1 &

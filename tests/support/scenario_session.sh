@@ -1,0 +1,50 @@
+# Sourced by the scenario scripts: a folder for the run, a private X server, a capture of the null sink,
+# and the clean-up of all of them. The script sets art (its artifact folder) before scenario_begin.
+#
+#   scenario_begin NAME   makes $work (a fresh temporary folder voltina-NAME.XXXXXX); when the script ends,
+#                         the program ($vpid), the capture ($cpid) and the X server ($xpid) are ended, a
+#                         capture is kept as $art/capture.wav, and $work is removed
+#   start_xvfb SCREEN     starts Xvfb (SCREEN like 1280x1024x24) on a free display and exports DISPLAY
+#   start_capture         records "$VOLTINA_TEST_PULSE_SINK.monitor" into $work/capture.raw (format RAW);
+#                         capture_start is the time of its first sample
+#   fail MESSAGE          ends the scenario as failed (a script may define its own after sourcing this)
+#   now, calc EXPR        the time in seconds; EXPR worked out to three decimals
+
+# The capture's raw frames, for sox.
+RAW=(-t raw -r 11025 -e signed-integer -b 16 -c 2)
+xpid="" vpid="" cpid=""
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+now() { date +%s.%N; }
+calc() { awk "BEGIN { printf \"%.3f\", $* }"; }
+
+scenario_cleanup() {
+    for p in $vpid $cpid $xpid; do
+        if kill -0 "$p" 2>/dev/null; then kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; fi
+    done
+    [ -s "$work/capture.raw" ] && sox "${RAW[@]}" "$work/capture.raw" "$art/capture.wav" 2>/dev/null
+    rm -rf "$work"
+}
+
+scenario_begin() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-$1.XXXXXX")
+    trap scenario_cleanup EXIT
+}
+
+start_xvfb() {
+    # A display of our own: Xvfb picks a free number and writes it to fd 3.
+    exec 3>"$work/display"
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    xpid=$!
+    exec 3>&-
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+    [ -s "$work/display" ] || fail "Xvfb did not start"
+    export DISPLAY=":$(head -n1 "$work/display")"
+}
+
+start_capture() {
+    # Raw frames, so a copy taken while it runs is complete up to its last byte.
+    parec -d "$VOLTINA_TEST_PULSE_SINK.monitor" --rate=11025 --channels=2 --format=s16le >"$work/capture.raw" &
+    cpid=$!
+    capture_start=$(now)
+}

@@ -24,19 +24,8 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || { echo "with_pulse_null_sink.sh: no command" >&2; exit 2; }
 
-dir=$(mktemp -d "${TMPDIR:-/tmp}/voltina-pulse.XXXXXX")
-pid=""
-cleanup() {
-    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
-        kill -TERM "$pid" 2>/dev/null
-        for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$pid" 2>/dev/null
-
-    fi
-    rm -rf "$dir"
-}
-trap cleanup EXIT
-trap 'exit 130' INT TERM
+. "$(dirname "$0")/server_session.sh"
+server_session pulse
 
 mkdir -p "$dir/pulse" "$dir/config" "$dir/state" "$dir/runtime"
 chmod 700 "$dir/pulse" "$dir/runtime"

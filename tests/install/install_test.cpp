@@ -5,8 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,7 +13,10 @@
 #include <regex>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
+
+#include "tests/support/run_command.h"
 
 namespace fs = std::filesystem;
 
@@ -73,13 +74,9 @@ Outcome runIn(const fs::path& folder, const std::string& command) {
     const std::string line =
         "cd " + quote(folder.string()) + " && " + command + " 2>" + quote(errFile.string());
     Outcome r;
-    FILE* pipe = popen(line.c_str(), "r");
-    if (pipe == nullptr) return r;
-    std::array<char, 4096> buffer{};
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    voltina::test::CommandResult ran = voltina::test::runShell(line);
+    r.out = std::move(ran.output);
+    r.exitCode = WIFEXITED(ran.status) ? WEXITSTATUS(ran.status) : -1;
     r.err = readText(errFile);
     std::error_code ignored;
     fs::remove(errFile, ignored);

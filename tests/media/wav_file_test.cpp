@@ -12,21 +12,16 @@
 #include <vector>
 
 #include "tests/media/temp_folder.h"
+#include "tests/support/run_command.h"
 
 namespace voltina {
 namespace {
 
 using testing::TempFolder;
 
+// What an outside tool says about a file, its messages included.
 std::string runCommand(const std::string& command) {
-    std::string output;
-    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
-    if (pipe == nullptr) return "(could not run " + command + ")";
-    char buffer[4096];
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
-    ::pclose(pipe);
-    return output;
+    return test::runCommand(command).output;
 }
 
 // Frames with a distinct left and right pattern, so a mono file shows which byte it kept.

@@ -7,13 +7,14 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <thread>
 #include <vector>
+
+#include "tests/support/run_command.h"
 
 extern char** environ;
 
@@ -72,14 +73,7 @@ void JackServer::select() const {
 
 std::string JackServer::run(const std::string& command) const {
     const std::string line = "JACK_DEFAULT_SERVER='" + name_ + "' " + command + " 2>/dev/null";
-    std::string out;
-    if (FILE* pipe = ::popen(line.c_str(), "r")) {
-        char buffer[512];
-        std::size_t n = 0;
-        while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-        ::pclose(pipe);
-    }
-    return out;
+    return runShell(line).output;
 }
 
 std::string JackServer::log() const {

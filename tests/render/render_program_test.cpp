@@ -3,31 +3,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include "tests/support/run_command.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string output;
-};
-
-Result run(const std::string& command) {
-    Result r{-1, {}};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    std::array<char, 4096> buffer{};
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.output.append(buffer.data(), n);
-    r.status = pclose(pipe);
-    return r;
-}
+using Result = voltina::test::CommandResult;
+using voltina::test::runCommand;
 
 class RenderProgram : public ::testing::Test {
 protected:
@@ -53,18 +40,18 @@ std::string be32(std::uint32_t v) {
 
 TEST_F(RenderProgram, DefaultPatchGivesAWellFormedSoundingFile) {
     const std::string out = path("default.wav");
-    ASSERT_EQ(run(render("--seconds 2 -o " + out)).status, 0);
+    ASSERT_EQ(runCommand(render("--seconds 2 -o " + out)).status, 0);
     EXPECT_EQ(fs::file_size(out), 44u + 2u * 22050u);
 
-    const Result info = run("sndfile-info " + out);
+    const Result info = runCommand("sndfile-info " + out);
     EXPECT_NE(info.output.find("Sample Rate : 11025"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Frames      : 22050"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Channels    : 2"), std::string::npos) << info.output;
 
-    const Result sox = run("sox --i " + out);
+    const Result sox = runCommand("sox --i " + out);
     EXPECT_NE(sox.output.find("8-bit Unsigned Integer PCM"), std::string::npos) << sox.output;
 
-    const Result stat = run("sox " + out + " -n stat");
+    const Result stat = runCommand("sox " + out + " -n stat");
     const auto at = stat.output.find("RMS     amplitude:");
     ASSERT_NE(at, std::string::npos) << stat.output;
     EXPECT_GT(std::stod(stat.output.substr(at + 18)), 0.02);
@@ -72,9 +59,9 @@ TEST_F(RenderProgram, DefaultPatchGivesAWellFormedSoundingFile) {
 
 TEST_F(RenderProgram, SingleChannelRenderIsTrueMono) {
     const std::string out = path("mono.wav");
-    ASSERT_EQ(run(render("--frames 1000 --channels 1 --rate 22050 -o " + out)).status, 0);
+    ASSERT_EQ(runCommand(render("--frames 1000 --channels 1 --rate 22050 -o " + out)).status, 0);
     EXPECT_EQ(fs::file_size(out), 44u + 1000u);
-    const Result info = run("sndfile-info " + out);
+    const Result info = runCommand("sndfile-info " + out);
     EXPECT_NE(info.output.find("Channels    : 1"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Sample Rate : 22050"), std::string::npos) << info.output;
     EXPECT_NE(info.output.find("Frames      : 1000"), std::string::npos) << info.output;
@@ -100,7 +87,8 @@ TEST_F(RenderProgram, ConfigurationAndMidiFilePlayTheNote) {
     writeFile(path("tune.mid"), smf);
 
     const std::string out = path("tune.wav");
-    const Result r = run(render(path("midi-patch") + " --midi " + path("tune.mid") + " --seconds 2 -o " + out));
+    const Result r =
+        runCommand(render(path("midi-patch") + " --midi " + path("tune.mid") + " --seconds 2 -o " + out));
     ASSERT_EQ(r.status, 0) << r.output;
 
     std::ifstream in(out, std::ios::binary);
@@ -133,12 +121,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         render("--seconds 1"),
     };
     for (const std::string& command : commands) {
-        const Result r = run(command);
+        const Result r = runCommand(command);
         EXPECT_NE(r.status, 0) << command;
         EXPECT_NE(r.output.find("voltina-render: "), std::string::npos) << command << "\n" << r.output;
         EXPECT_FALSE(fs::exists(out)) << command;
     }
     EXPECT_FALSE(fs::exists(path("no-such-folder")));
-    const Result newer = run(commands[2]);
+    const Result newer = runCommand(commands[2]);
     EXPECT_NE(newer.output.find("7"), std::string::npos) << newer.output;
 }

@@ -3,33 +3,20 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <vector>
 
+#include "tests/support/run_command.h"
+
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int status;
-    std::string output;
-};
-
-Result run(const std::string& command) {
-    Result r{-1, {}};
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return r;
-    std::array<char, 4096> buffer{};
-    std::size_t n;
-    while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) r.output.append(buffer.data(), n);
-    r.status = pclose(pipe);
-    return r;
-}
+using Result = voltina::test::CommandResult;
+using voltina::test::runCommand;
 
 void writeFile(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
@@ -86,7 +73,7 @@ class RenderWave : public ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
     // Runs voltina-render from `cwd`.
     Result render(const fs::path& cwd, const std::string& args) {
-        return run("cd '" + cwd.string() + "' && " + std::string(VOLTINA_RENDER_BINARY) + " " + args);
+        return runCommand("cd '" + cwd.string() + "' && " + std::string(VOLTINA_RENDER_BINARY) + " " + args);
     }
     // The frames of a single-channel render: its data bytes.
     std::string frames(const fs::path& wav) {

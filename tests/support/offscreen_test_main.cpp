@@ -1,9 +1,8 @@
-// The GUI tests run without a display, one at a time, with a private runtime folder.
+// The widget tests run without a display, one at a time, with a private runtime folder.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "resources/artwork.h"

@@ -78,32 +78,22 @@ bool AtomicFile::fail(const std::string& what, int errorNumber, std::string& err
 }
 
 bool AtomicFile::write(const void* data, std::size_t size, std::string& error) {
-    if (fd_ < 0) {
-        error = "Cannot write " + path_ + ": the file is not open";
-        return false;
-    }
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail("Cannot write", errno, error);
-        }
-        if (n == 0) return fail("Cannot write", ENOSPC, error);
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    return writeAll(data, size, nullptr, error);
 }
 
 bool AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t size, std::string& error) {
+    return writeAll(data, size, &offset, error);
+}
+
+bool AtomicFile::writeAll(const void* data, std::size_t size, std::uint64_t* offset, std::string& error) {
     if (fd_ < 0) {
         error = "Cannot write " + path_ + ": the file is not open";
         return false;
     }
     const char* bytes = static_cast<const char*>(data);
     while (size > 0) {
-        const ssize_t n = ::pwrite(fd_, bytes, size, static_cast<off_t>(offset));
+        const ssize_t n = offset != nullptr ? ::pwrite(fd_, bytes, size, static_cast<off_t>(*offset))
+                                            : ::write(fd_, bytes, size);
         if (n < 0) {
             if (errno == EINTR) continue;
             return fail("Cannot write", errno, error);
@@ -111,7 +101,7 @@ bool AtomicFile::writeAt(std::uint64_t offset, const void* data, std::size_t siz
         if (n == 0) return fail("Cannot write", ENOSPC, error);
         bytes += n;
         size -= static_cast<std::size_t>(n);
-        offset += static_cast<std::uint64_t>(n);
+        if (offset != nullptr) *offset += static_cast<std::uint64_t>(n);
     }
     return true;
 }

@@ -33,6 +33,9 @@ class AtomicFile {
     const std::string& temporaryPath() const { return tempPath_; }
 
   private:
+    // Every byte, through interrupted and short writes: at the file's position, or at *offset (moved on
+    // past what is written) when given.
+    bool writeAll(const void* data, std::size_t size, std::uint64_t* offset, std::string& error);
     bool fail(const std::string& what, int errorNumber, std::string& error);
 
     int fd_ = -1;

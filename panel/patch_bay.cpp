@@ -86,12 +86,7 @@ void PatchBay::onInputClick(int i) {
                 break;
             default:
                 if (plugAllowed(i, pickedOutput_)) {
-                    plugState_ = 0;
-                    drawCords(1);
-                    state_.cordSource[i] = pickedOutput_;
-                    state_.outputUsed[pickedOutput_] = 1;
-                    state_.cordPresent[i] = 1;
-                    drawCords(0);
+                    plugCord(i, pickedOutput_, false);
                 } else {
                     undoToggle(jack);
                 }
@@ -131,6 +126,16 @@ void PatchBay::onInputClick(int i) {
     }
 }
 
+void PatchBay::plugCord(int input, int output, bool chooseSample) {
+    plugState_ = 0;
+    drawCords(1);
+    if (chooseSample) chooseSampleIfNoneLoaded();
+    state_.cordSource[input] = output;
+    state_.outputUsed[output] = 1;
+    state_.cordPresent[input] = 1;
+    drawCords(0);
+}
+
 void PatchBay::chooseSampleIfNoneLoaded() {
     if (state_.waveSample) return;
     view_.selectSample();
@@ -160,13 +165,7 @@ void PatchBay::onOutputClick(int o) {
                 // nested click does to the editing state meanwhile.
                 const int input = pickedInput_;
                 if (plugAllowed(input, o)) {
-                    plugState_ = 0;
-                    drawCords(1);
-                    if (o == kOutWave) chooseSampleIfNoneLoaded();
-                    state_.cordSource[input] = o;
-                    state_.outputUsed[o] = 1;
-                    state_.cordPresent[input] = 1;
-                    drawCords(0);
+                    plugCord(input, o, o == kOutWave);
                 } else {
                     undoToggle(jack);
                 }

@@ -97,6 +97,9 @@ class PatchBay {
     void onOutputClick(int output);
     void undoToggle(int jackId) { view_.toggleLamp(jackId); }
     void setBand(PanelPoint anchor, PanelPoint end);
+    // Ends a held cord: `output` into `input`, nothing held any more. The sample list, when asked for,
+    // opens while the cords are off the panel.
+    void plugCord(int input, int output, bool chooseSample);
     void chooseSampleIfNoneLoaded();
     PanelPoint outputAnchor(int output) const;
 

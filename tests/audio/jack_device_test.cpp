@@ -60,6 +60,26 @@ class JackDevice : public ::testing::Test {
         EXPECT_FALSE(device.isOpen());
         EXPECT_EQ(device.deviceCount(), 0);
     }
+    // Ends the server under the playing device and does what the program does then: the loss is noticed
+    // within 200 ms, and nothing is printed on standard error.
+    void loseServerQuietly(int signal, const char* how) {
+        milliseconds noticed{};
+        std::string printed;
+        {
+            test::StderrCapture stderrCapture;
+            ASSERT_TRUE(stderrCapture.capturing());
+            noticed = loseServer(signal);
+            closeAndTryAgain();
+            // Whatever RtAudio or libjack might say late, from their own threads.
+            std::this_thread::sleep_for(milliseconds(300));
+            printed = stderrCapture.text();
+        }
+        test::reclaimJackServer();
+        EXPECT_LT(noticed.count(), 200);
+        EXPECT_EQ(printed, "");
+        std::printf("the %s server was noticed after %lld ms\n", how,
+                    static_cast<long long>(noticed.count()));
+    }
     RingBuffer ring;
     RtAudioDevice device{RtBackend::Jack};
 };
@@ -85,40 +105,13 @@ TEST_F(JackDevice, PlaysRingFramesAtTheRingRateWhateverTheServerRate) {
 // A server stopped cleanly under a playing client: libjack tells the client it was shut down.
 TEST_F(JackDevice, ServerStoppedTheReadFailsQuietly) {
     ASSERT_NO_FATAL_FAILURE(play());
-    milliseconds noticed{};
-    std::string printed;
-    {
-        test::StderrCapture stderrCapture;
-        ASSERT_TRUE(stderrCapture.capturing());
-        noticed = loseServer(SIGTERM);
-        closeAndTryAgain();
-        // Whatever RtAudio or libjack might say late, from their own threads.
-        std::this_thread::sleep_for(milliseconds(300));
-        printed = stderrCapture.text();
-    }
-    test::reclaimJackServer();
-    EXPECT_LT(noticed.count(), 200);
-    EXPECT_EQ(printed, "");
-    std::printf("the stopped server was noticed after %lld ms\n", static_cast<long long>(noticed.count()));
+    loseServerQuietly(SIGTERM, "stopped");
 }
 
 // A server that crashes: its socket and semaphores simply go dead.
 TEST_F(JackDevice, ServerKilledTheReadFailsQuietly) {
     ASSERT_NO_FATAL_FAILURE(play());
-    milliseconds noticed{};
-    std::string printed;
-    {
-        test::StderrCapture stderrCapture;
-        ASSERT_TRUE(stderrCapture.capturing());
-        noticed = loseServer(SIGKILL);
-        closeAndTryAgain();
-        std::this_thread::sleep_for(milliseconds(300));
-        printed = stderrCapture.text();
-    }
-    test::reclaimJackServer();
-    EXPECT_LT(noticed.count(), 200);
-    EXPECT_EQ(printed, "");
-    std::printf("the killed server was noticed after %lld ms\n", static_cast<long long>(noticed.count()));
+    loseServerQuietly(SIGKILL, "killed");
 }
 
 }  // namespace

@@ -44,6 +44,16 @@ bool waitFor(const std::function<bool()>& done, int ms = 3000) {
     return true;
 }
 
+// Sends `bytes` from `keys` until `done`. A dummy-driver cycle that overruns on a loaded machine drops its
+// events: send again.
+bool playUntil(RtMidiOut& keys, std::vector<unsigned char> bytes, const std::function<bool()>& done) {
+    for (int attempt = 0; attempt < 10; ++attempt) {
+        keys.sendMessage(&bytes);
+        if (waitFor(done, 500)) return true;
+    }
+    return false;
+}
+
 // The whole program over the null audio device, with the MIDI options a test chooses.
 struct Program {
     explicit Program(MidiInputOptions options, const std::string& configPath = {})
@@ -129,17 +139,9 @@ TEST_F(MidiOnJackProgram, AKeyboardPlaysThroughThePanelUntilTheRateChanges) {
     EXPECT_EQ(p.parts.midi.input().portName(), "keys:out");
     EXPECT_TRUE(p.parts.midi.input().notice().empty());
 
-    auto play = [&](std::vector<unsigned char> bytes, const std::function<bool()>& done) {
-        // A dummy-driver cycle that overruns on a loaded machine drops its events: send again.
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            keys.sendMessage(&bytes);
-            if (waitFor(done, 500)) return true;
-        }
-        return false;
-    };
-    EXPECT_TRUE(play({0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
+    EXPECT_TRUE(playUntil(keys, {0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
     EXPECT_EQ(p.state.midiFreq, 440.0f);
-    EXPECT_TRUE(play({0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
+    EXPECT_TRUE(playUntil(keys, {0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
 
     // A rate change closes the input for the rest of the run.
     p.audio.system().changeRate(22051);
@@ -184,16 +186,9 @@ TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
     p.frame->show();
     ASSERT_TRUE(waitFor([&] { return p.state.speakerOn == 1; }));
     spin(400);
-    auto play = [&](std::vector<unsigned char> bytes, const std::function<bool()>& done) {
-        for (int attempt = 0; attempt < 10; ++attempt) {
-            keys.sendMessage(&bytes);
-            if (waitFor(done, 500)) return true;
-        }
-        return false;
-    };
-    ASSERT_TRUE(play({0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
+    ASSERT_TRUE(playUntil(keys, {0x90, 69, 100}, [&] { return p.state.midiNote == 58; }));
     spin(800);
-    ASSERT_TRUE(play({0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
+    ASSERT_TRUE(playUntil(keys, {0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
     spin(400);
     driver.then(ModalDriver::typeThenClick("midi", "ok"));
     TPrinc* panel = p.frame->panel();

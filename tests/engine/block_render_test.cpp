@@ -57,8 +57,8 @@ void everyModulePatch(EngineState& s) {
 
 // What the panel, the patch bay, the MIDI input and the record switch may do between two render calls,
 // and a few hand edits no panel makes (cords without a real source, phases far out of the table).
-void editPatch(EngineState& s, std::uint32_t seed) {
-    std::mt19937 draw(seed);
+void editPatch(EngineState& s, std::uint32_t variant) {
+    std::mt19937 draw(variant);
     auto pick = [&draw](int count) { return static_cast<int>(draw() % static_cast<std::uint32_t>(count)); };
     const float freqs[] = {0.004f, 0.5f, 1.52f, 7.0f, 99.5f, 440.0f, 2000.0f, 5500.0f};
     switch (pick(15)) {
@@ -207,9 +207,9 @@ TEST(BlockRender, EqualsFrameByFrameAcrossPatchEditsBetweenCalls) {
     for (int call = 0; call < 600; ++call) {
         const int edits = static_cast<int>(draw() % 4);
         for (int e = 0; e < edits; ++e) {
-            const std::uint32_t seed = draw();
-            editPatch(t.batched, seed);
-            editPatch(t.single, seed);
+            const std::uint32_t variant = draw();
+            editPatch(t.batched, variant);
+            editPatch(t.single, variant);
         }
         // mostly a render gate's worth; sometimes nothing, a single frame, or nearly a lap
         const int kind = static_cast<int>(draw() % 8);

@@ -106,17 +106,17 @@ protected:
     }
 
     // Something other than the start-up patch on every control a configuration covers.
-    void changeEverything(int seed) {
+    void changeEverything(int variant) {
         for (int k = 0; k < kOscillators; ++k) {
-            state.oscType[k] = (k + seed) % 4;
-            state.oscFreq[k] = 10.25f * static_cast<float>(k + 1) + static_cast<float>(seed);
-            state.mixLevel[k] = (k * 17 + seed) % 129;
-            state.mixPan[k] = ((k + seed) * 5) % 105;
+            state.oscType[k] = (k + variant) % 4;
+            state.oscFreq[k] = 10.25f * static_cast<float>(k + 1) + static_cast<float>(variant);
+            state.mixLevel[k] = (k * 17 + variant) % 129;
+            state.mixPan[k] = ((k + variant) * 5) % 105;
         }
         clearCords(state);
-        plugCord(state, (3 + seed) % 8, 0);  // an oscillator into mixer 1
+        plugCord(state, (3 + variant) % 8, 0);  // an oscillator into mixer 1
         plugCord(state, 17, 7);              // panoramiker 1 into mixer 8
-        plugCord(state, 8 + seed % 3, 12 + seed % 2);
+        plugCord(state, 8 + variant % 3, 12 + variant % 2);
         panel->refreshPanel();
     }
 

@@ -32,9 +32,10 @@ scenario_begin() {
 }
 
 start_xvfb() {
-    # A display of our own: Xvfb picks a free number and writes it to fd 3.
+    # A display of our own: Xvfb picks a free number and writes it to fd 3. Without -noreset the server
+    # starts over when its last client leaves, and a program started just then cannot connect.
     exec 3>"$work/display"
-    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp >"$work/xvfb.log" 2>&1 &
+    Xvfb -displayfd 3 -screen 0 "$1" -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
     xpid=$!
     exec 3>&-
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done

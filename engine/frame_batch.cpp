@@ -2,317 +2,460 @@
 
 #include <cstdint>
 
+#include "engine/batch_plan.h"
 #include "engine/mixer_terms.h"
 #include "engine/module_frames.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VOLTINA_WIDE_VECTORS 1
+#endif
 
 namespace voltina {
 
 namespace {
 
-// Frames computed before the mixer runs over them. The mixer's left and right sums are long chains of
-// float-double round trips within a frame but independent between frames: mixing a batch of frames
-// channel by channel lets those chains overlap instead of waiting for one another.
-constexpr int kBatchFrames = 64;
+using batch::ChannelKind;
+using batch::Columns;
+using batch::kBatchFrames;
+using batch::kModules;
+using batch::ModuleKind;
+using batch::ModuleRun;
+using batch::OscillatorGroup;
+using batch::OscillatorRun;
+using batch::Plan;
 
-enum class ChannelKind : std::uint8_t { Weighted, AutoPanned, Mono };
+bool wideVectorsAllowed = true;
 
-struct OscillatorRun {
-    int index;
-    float freq;
-    float slowFreq;  // freq while an accumulator reads the oscillator
-    float steadyFreq;  // what it advances by after a batch's first frame
-};
-
-// The oscillators of one wave type. Oscillators do not read one another, so they may run type by type;
-// only the random ones share a generator, and they keep their order among themselves.
-struct OscillatorGroup {
-    OscillatorRun runs[kOscillators];
-    int count = 0;
-};
-
-struct ModuleRun {
-    int output;
-    int a;       // the sources of the two inputs
-    int b;
-    int* slowA;  // an accumulator's oscillator slowing, or a scratch flag when its source is none
-    int* slowB;
-};
-
-// Which modules of a group number run: module k of each group, in the fixed order accumulator,
-// multiplier, sinusoider.
-enum ModuleMask : unsigned { kRunsAccumulator = 1, kRunsMultiplier = 2, kRunsSinusoider = 4 };
-
-struct GroupRun {
-    unsigned mask;
-    ModuleRun accumulator;
-    ModuleRun multiplier;
-    ModuleRun sinusoider;
-};
-
-struct ChannelRun {
-    ChannelKind kind;
-    int level;
-    int signal;          // the output the channel hears (a panoramiker's signal source)
-    int panSignal;       // a panoramiker's pan source
-    double rightWeight;  // mixPan
-    double leftWeight;   // 100 - mixPan
-};
-
-// Which steps run, and in which order, for one render call: everything the frame tests that a frame
-// cannot change.
-struct Plan {
-    OscillatorGroup sines;
-    OscillatorGroup squares;
-    OscillatorGroup sawtooths;
-    OscillatorGroup randoms;
-    OscillatorGroup others;  // no wave type: jack B still mirrors jack A
-    bool midi = false;
-    GroupRun groups[kModulesPerGroup];  // the group numbers with a running module, in order
-    int groupCount = 0;
-    bool wave = false;
-    ChannelRun channels[kMixerChannels];
-    int channelCount = 0;  // the contributing channels, the mixer's divisor
-    // The outputs the mixer hears, each into its row of a batch's captures: channel c's signal into
-    // row c, a panoramiker's pan into row kMixerChannels + c.
-    struct Capture {
-        int jack;
-        int row;
-    } captures[2 * kMixerChannels];
-    int captureCount = 0;
-    int scratchSlow = 0;
-};
-
-bool moduleRuns(const EngineState& s, int output, int firstInput) {
-    return s.outputUsed[output] == 1 && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
-}
-
-ModuleRun moduleRun(EngineState& s, Plan& plan, int output, int firstInput) {
-    return {output, s.cordSource[firstInput], s.cordSource[firstInput + 1], &plan.scratchSlow,
-            &plan.scratchSlow};
-}
-
-void makePlan(EngineState& s, Plan& plan) {
-    plan.sines.count = plan.squares.count = plan.sawtooths.count = plan.randoms.count = plan.others.count = 0;
-    for (int i = 0; i < kOscillators; ++i) {
-        if (s.outputUsed[kOutOscA + i] != 1 && s.outputUsed[kOutOscB + i] != 1) continue;
-        OscillatorGroup& group = s.oscType[i] == kSine       ? plan.sines
-                                 : s.oscType[i] == kSquare   ? plan.squares
-                                 : s.oscType[i] == kSawtooth ? plan.sawtooths
-                                 : s.oscType[i] == kRandom   ? plan.randoms
-                                                             : plan.others;
-        group.runs[group.count++] = {i, s.oscFreq[i], frames::slowedFrequency(s.oscFreq[i]), s.oscFreq[i]};
-    }
-    plan.midi = s.midiOpen != 0 && s.midiNote != 0;
-    plan.groupCount = 0;
-    for (int k = 0; k < kModulesPerGroup; ++k) {
-        GroupRun group{};
-        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) {
-            group.mask |= kRunsAccumulator;
-            group.accumulator = moduleRun(s, plan, kOutAccumulator + k, kInAccumulator + 2 * k);
-            const int oscA = frames::slowedOscillator(group.accumulator.a);
-            const int oscB = frames::slowedOscillator(group.accumulator.b);
-            if (oscA >= 0) group.accumulator.slowA = &s.oscSlow[oscA];
-            if (oscB >= 0) group.accumulator.slowB = &s.oscSlow[oscB];
-        }
-        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) {
-            group.mask |= kRunsMultiplier;
-            group.multiplier = moduleRun(s, plan, kOutMultiplier + k, kInMultiplier + 2 * k);
-        }
-        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) {
-            group.mask |= kRunsSinusoider;
-            group.sinusoider = moduleRun(s, plan, kOutSinusoider + k, kInSinusoider + 2 * k);
-        }
-        if (group.mask != 0) plan.groups[plan.groupCount++] = group;
-    }
-    plan.wave = s.outputUsed[kOutWave] == 1 && s.waveSample;
-    // The accumulators run every frame, so from a batch's second frame on, an oscillator one of them
-    // reads is always slowed and any other never is.
-    for (OscillatorGroup* group : {&plan.sines, &plan.randoms}) {
-        for (int o = 0; o < group->count; ++o) {
-            OscillatorRun& run = group->runs[o];
-            const int* slow = &s.oscSlow[run.index];
-            for (int g = 0; g < plan.groupCount; ++g) {
-                const GroupRun& modules = plan.groups[g];
-                if ((modules.mask & kRunsAccumulator) &&
-                    (modules.accumulator.slowA == slow || modules.accumulator.slowB == slow))
-                    run.steadyFreq = run.slowFreq;
-            }
-        }
-    }
-
-    plan.channelCount = 0;
-    plan.captureCount = 0;
-    for (int ch = 0; ch < kMixerChannels; ++ch) {
-        if (s.cordPresent[kInMixer + ch] != 1) continue;
-        const int source = s.cordSource[kInMixer + ch];
-        ChannelRun run{};
-        run.level = s.mixLevel[ch];
-        run.rightWeight = s.mixPan[ch];
-        run.leftWeight = 100 - run.rightWeight;
-        if (s.stereoOut == 1 && isPanoramikerOutput(source)) {
-            const int signalIn = panoramikerSignalInput(source);
-            const int panIn = panoramikerPanInput(source);
-            if (!hasCord(s, signalIn) || !hasCord(s, panIn)) continue;
-            run.kind = ChannelKind::AutoPanned;
-            run.signal = s.cordSource[signalIn];
-            run.panSignal = s.cordSource[panIn];
-        } else {
-            if (source < 0 || source >= kJacks) continue;
-            run.kind = s.stereoOut == 1 ? ChannelKind::Weighted : ChannelKind::Mono;
-            run.signal = source;
-            run.panSignal = source;
-        }
-        plan.captures[plan.captureCount++] = {run.signal, plan.channelCount};
-        if (run.kind == ChannelKind::AutoPanned)
-            plan.captures[plan.captureCount++] = {run.panSignal, kMixerChannels + plan.channelCount};
-        plan.channels[plan.channelCount++] = run;
-    }
-}
-
-// The frequency an oscillator advances by this frame; reading the flag clears it, as every oscillator
-// step does, whether or not its type uses the frequency.
-//
-// Only a batch's first frame goes through the flags: in the later ones every flag is read as the
-// accumulators of the frame before left it, which steadyFreq already knows, and each frame leaves the
-// flags as the first one did.
-template <bool First>
-inline float takeFrequency(EngineState& s, const OscillatorRun& run) {
-    if (!First) return run.steadyFreq;
+// The frequency an oscillator advances by in a batch's first frame; reading the flag clears it, as
+// every oscillator step does, whether or not its type uses the frequency. In the later frames every
+// flag is read as the accumulators of the frame before left it, which steadyFreq already knows.
+inline float firstFrequency(EngineState& s, const OscillatorRun& run) {
     const float f = s.oscSlow[run.index] == 1 ? run.slowFreq : run.freq;
     s.oscSlow[run.index] = 0;
     return f;
 }
 
-inline void mirrorJackB(EngineState& s, int i) { s.outValue[kOutOscB + i] = s.outValue[i]; }
+// The oscillator kinds for runInPairs: each loads an oscillator's running values into a state, takes
+// samples from it, and stores it back. Loading clears the oscillator's slowing flag, as the first
+// frame's step does.
+struct SineKind {
+    struct State {
+        float phase;
+        float firstFreq;
+        float freq;
+    };
+    int rate;
+    const SineView& sine;
 
-// The running modules of one group number, in their order, without asking each one's kind: each
-// reads the outputs as the ones before it have left them.
-template <bool First, unsigned Mask>
-inline void stepGroup(const GroupRun& group, float* out, const float (&sinusoiderTable)[256]) {
-    if (Mask & kRunsAccumulator) {
-        const ModuleRun& run = group.accumulator;
-        if (First) {
-            *run.slowA = 1;
-            *run.slowB = 1;
+    State load(EngineState& s, const OscillatorRun& run) const {
+        return {s.oscPhase[run.index], firstFrequency(s, run), run.steadyFreq};
+    }
+    template <bool First>
+    float sample(State& x) const {
+        return frames::sineSample(x.phase, First ? x.firstFreq : x.freq, rate, sine);
+    }
+    void store(EngineState& s, const OscillatorRun& run, const State& x) const {
+        s.oscPhase[run.index] = x.phase;
+    }
+};
+
+struct SquareKind {
+    struct State {
+        float acc;
+        int toggle;
+        float value;
+        float step;
+    };
+
+    State load(EngineState& s, const OscillatorRun& run) const {
+        const int i = run.index;
+        s.oscSlow[i] = 0;
+        return {s.oscAcc[i], s.oscCounter[i], s.outValue[i], s.oscPhase[i]};
+    }
+    template <bool First>
+    float sample(State& x) const {
+        frames::squareSample(x.acc, x.toggle, x.value, x.step);
+        return x.value;
+    }
+    void store(EngineState& s, const OscillatorRun& run, const State& x) const {
+        s.oscAcc[run.index] = x.acc;
+        s.oscCounter[run.index] = x.toggle;
+    }
+};
+
+struct SawtoothKind {
+    struct State {
+        float value;
+        float step;
+    };
+
+    State load(EngineState& s, const OscillatorRun& run) const {
+        s.oscSlow[run.index] = 0;
+        return {s.outValue[run.index], s.oscPhase[run.index]};
+    }
+    template <bool First>
+    float sample(State& x) const {
+        return x.value = frames::sawtoothSample(x.value, x.step);
+    }
+    void store(EngineState&, const OscillatorRun&, const State&) const {}
+};
+
+// The hold goes from frame to frame as a float: a whole number, which the int field would give back
+// unchanged.
+struct RandomKind {
+    struct State {
+        float phase;
+        float acc;
+        float hold;
+        float firstFreq;
+        float freq;
+    };
+    int rate;
+    const SineView& sine;
+    RandomSource& random;
+
+    State load(EngineState& s, const OscillatorRun& run) const {
+        const int i = run.index;
+        return {s.oscPhase[i], s.oscAcc[i], static_cast<float>(s.oscCounter[i]), firstFrequency(s, run),
+                run.steadyFreq};
+    }
+    template <bool First>
+    float sample(State& x) const {
+        return frames::randomSample(x.phase, x.acc, x.hold, First ? x.firstFreq : x.freq, random, rate, sine);
+    }
+    void store(EngineState& s, const OscillatorRun& run, const State& x) const {
+        s.oscPhase[run.index] = x.phase;
+        s.oscAcc[run.index] = x.acc;
+        s.oscCounter[run.index] = static_cast<int>(x.hold);
+    }
+};
+
+// jack A's last value, on both jacks
+inline void finishOscillator(EngineState& s, int i, float value) {
+    s.outValue[kOutOscA + i] = value;
+    s.outValue[kOutOscB + i] = value;
+}
+
+// The oscillators of one kind over a batch, their running values in locals, two at a time: each
+// one's running value is a chain of dependent steps, and two chains side by side keep the processor
+// busy. Within a pair, frame by frame, the first one takes its sample first.
+template <typename Kind>
+void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const Kind& kind) {
+    int o = 0;
+    for (; o + 1 < group.count; o += 2) {
+        const OscillatorRun& runX = group.runs[o];
+        const OscillatorRun& runY = group.runs[o + 1];
+        typename Kind::State x = kind.load(s, runX);
+        typename Kind::State y = kind.load(s, runY);
+        float* outX = runX.column;
+        float* outY = runY.column;
+        outX[0] = kind.template sample<true>(x);
+        outY[0] = kind.template sample<true>(y);
+        for (int f = 1; f < count; ++f) {
+            outX[f] = kind.template sample<false>(x);
+            outY[f] = kind.template sample<false>(y);
         }
-        out[run.output] = frames::accumulated(out[run.output], out[run.a], out[run.b]);
+        kind.store(s, runX, x);
+        kind.store(s, runY, y);
+        finishOscillator(s, runX.index, outX[count - 1]);
+        finishOscillator(s, runY.index, outY[count - 1]);
     }
-    if (Mask & kRunsMultiplier) {
-        const ModuleRun& run = group.multiplier;
-        out[run.output] = frames::product(out[run.a], out[run.b]);
-    }
-    if (Mask & kRunsSinusoider) {
-        const ModuleRun& run = group.sinusoider;
-        out[run.output] = frames::sinusoid(out[run.a], out[run.b], sinusoiderTable);
+    if (o < group.count) {
+        const OscillatorRun& run = group.runs[o];
+        typename Kind::State x = kind.load(s, run);
+        float* out = run.column;
+        out[0] = kind.template sample<true>(x);
+        for (int f = 1; f < count; ++f) out[f] = kind.template sample<false>(x);
+        kind.store(s, run, x);
+        finishOscillator(s, run.index, out[count - 1]);
     }
 }
 
-// The modules of one frame, in the fixed order.
-template <bool First>
-void stepModules(EngineState& s, const Plan& plan, const SineView& sine) {
-    for (int o = 0; o < plan.sines.count; ++o) {
-        const OscillatorRun& run = plan.sines.runs[o];
-        frames::sineStep(s, run.index, takeFrequency<First>(s, run), sine);
-        mirrorJackB(s, run.index);
-    }
-    for (int o = 0; o < plan.squares.count; ++o) {
-        const OscillatorRun& run = plan.squares.runs[o];
-        if (First) s.oscSlow[run.index] = 0;
-        frames::squareStep(s, run.index);
-        mirrorJackB(s, run.index);
-    }
-    for (int o = 0; o < plan.sawtooths.count; ++o) {
-        const OscillatorRun& run = plan.sawtooths.runs[o];
-        if (First) s.oscSlow[run.index] = 0;
-        frames::sawtoothStep(s, run.index);
-        mirrorJackB(s, run.index);
-    }
-    for (int o = 0; o < plan.randoms.count; ++o) {
-        const OscillatorRun& run = plan.randoms.runs[o];
-        frames::randomStep(s, run.index, takeFrequency<First>(s, run), sine);
-        mirrorJackB(s, run.index);
+// The oscillators, the MIDI voice and the Wave player of a batch. None of them hears another jack, so
+// each runs over all the batch's frames on its own. Only the random oscillators share something, one
+// generator: they must draw in their order frame by frame, which a pair does, and three or more go
+// frame by frame together. The Wave player's place after the modules only decides which of its frames
+// the modules hear.
+void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
+    const SineView sine(s);
+    const int rate = s.rateParam;
+    runInPairs(s, plan.sines, count, SineKind{rate, sine});
+    runInPairs(s, plan.squares, count, SquareKind{});
+    runInPairs(s, plan.sawtooths, count, SawtoothKind{});
+    if (plan.randoms.count <= 2) {
+        runInPairs(s, plan.randoms, count, RandomKind{rate, sine, s.random});
+    } else {
+        for (int f = 0; f < count; ++f) {
+            for (int o = 0; o < plan.randoms.count; ++o) {
+                const OscillatorRun& run = plan.randoms.runs[o];
+                frames::randomStep(s, run.index, f == 0 ? firstFrequency(s, run) : run.steadyFreq, sine);
+                run.column[f] = s.outValue[run.index];
+            }
+        }
+        for (int o = 0; o < plan.randoms.count; ++o) {
+            const int i = plan.randoms.runs[o].index;
+            finishOscillator(s, i, s.outValue[i]);
+        }
     }
     for (int o = 0; o < plan.others.count; ++o) {
-        if (First) s.oscSlow[plan.others.runs[o].index] = 0;
-        mirrorJackB(s, plan.others.runs[o].index);
+        const OscillatorRun& run = plan.others.runs[o];
+        s.oscSlow[run.index] = 0;
+        for (int f = 0; f < count; ++f) run.column[f] = s.outValue[run.index];
+        finishOscillator(s, run.index, s.outValue[run.index]);
     }
-    if (plan.midi) frames::midiVoice(s);
-    float* out = s.outValue;
-    for (int g = 0; g < plan.groupCount; ++g) {
-        const GroupRun& group = plan.groups[g];
-        switch (group.mask) {
-            case 1: stepGroup<First, 1>(group, out, s.sinusoiderTable); break;
-            case 2: stepGroup<First, 2>(group, out, s.sinusoiderTable); break;
-            case 3: stepGroup<First, 3>(group, out, s.sinusoiderTable); break;
-            case 4: stepGroup<First, 4>(group, out, s.sinusoiderTable); break;
-            case 5: stepGroup<First, 5>(group, out, s.sinusoiderTable); break;
-            case 6: stepGroup<First, 6>(group, out, s.sinusoiderTable); break;
-            default: stepGroup<First, 7>(group, out, s.sinusoiderTable); break;
+    // In every frame the accumulators slow what they read after the oscillators have taken their
+    // flags, so the batch leaves the flags as its first frame does.
+    for (int n = 0; n < plan.slowedCount; ++n) s.oscSlow[plan.slowed[n]] = 1;
+
+    if (plan.midi) {
+        frames::MidiVoice voice = frames::loadMidiVoice(s);
+        const frames::MidiOutputs used = frames::midiOutputs(s);
+        float* sineOut = columns.jack[kOutMidiSine] + 1;
+        float* squareOut = columns.jack[kOutMidiSquare] + 1;
+        float* sawOut = columns.jack[kOutMidiSaw] + 1;
+        for (int f = 0; f < count; ++f) {
+            frames::midiVoiceSample(voice, used, s.midiFreq, s.midiStep, rate, sine);
+            sineOut[f] = voice.sine;
+            squareOut[f] = voice.square;
+            sawOut[f] = voice.saw;
         }
+        frames::storeMidiVoice(s, voice);
     }
-    if (plan.wave) frames::wave(s);
+    if (plan.wave) {
+        float* out = columns.jack[kOutWave];
+        out[0] = s.outValue[kOutWave];  // the modules hear it one frame late
+        const SampleRecord* sample = s.waveSample.get();
+        if (frames::wavePlayable(sample)) {
+            // the sample's bytes as they come, in runs up to its end
+            const std::uint8_t* data = sample->data.data();
+            const std::uint32_t length = sample->dataLength;
+            std::uint32_t pos = s.wavePos < length ? s.wavePos : 0;
+            for (int f = 1; f <= count;) {
+                const auto wanted = static_cast<std::uint32_t>(count + 1 - f);
+                const auto run = static_cast<int>(length - pos < wanted ? length - pos : wanted);
+                const std::uint8_t* bytes = data + pos;
+                for (int k = 0; k < run; ++k) out[f + k] = frames::waveValue(bytes[k]);
+                f += run;
+                pos += static_cast<std::uint32_t>(run);
+                if (pos >= length) pos = 0;
+            }
+            s.wavePos = pos;
+        } else {
+            for (int f = 1; f <= count; ++f) out[f] = 0.0f;
+        }
+        s.outValue[kOutWave] = out[count];
+    }
 }
 
-// Runs `count` frames (at most kBatchFrames) and writes their bytes. The caller has made sure that a
-// recording in progress has room for all of them.
-void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, int count) {
-    // what each channel heard in each frame, captured once the frame's modules have run
-    float heard[2 * kMixerChannels][kBatchFrames];
-    float(*heardPan)[kBatchFrames] = heard + kMixerChannels;
-    const SineView sine(s);
-    for (int f = 0; f < count; ++f) {
-        if (f == 0)
-            stepModules<true>(s, plan, sine);
-        else
-            stepModules<false>(s, plan, sine);
-        for (int c = 0; c < plan.captureCount; ++c)
-            heard[plan.captures[c].row][f] = s.outValue[plan.captures[c].jack];
+// A module outside the feedback loop, over all the batch's frames: its frames do not depend on one
+// another.
+void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+    const float* a = run.a;
+    const float* b = run.b;
+    float* out = run.column + 1;
+    switch (run.kind) {
+        case ModuleKind::Accumulator:  // always in the loop; here for completeness
+            for (int f = 0; f < count; ++f) out[f] = frames::accumulated(out[f - 1], a[f], b[f]);
+            break;
+        case ModuleKind::Multiplier:
+            for (int f = 0; f < count; ++f) out[f] = frames::product(a[f], b[f]);
+            break;
+        case ModuleKind::Sinusoider:
+            for (int f = 0; f < count; ++f) out[f] = frames::sinusoid(a[f], b[f], sinusoiderTable);
+            break;
+    }
+}
+
+// The feedback loop's values from one frame to the next, one per loop module by its place in the
+// loop. They stay in registers: passing them through memory would add a store and a load to every
+// turn of the loop's chain of dependent steps.
+struct LoopValues {
+    float v0, v1, v2, v3, v4, v5, v6, v7, v8;
+
+    template <int K>
+    float& at() {
+        static_assert(K >= 0 && K < kModules, "one value per module");
+        if constexpr (K == 0) return v0;
+        if constexpr (K == 1) return v1;
+        if constexpr (K == 2) return v2;
+        if constexpr (K == 3) return v3;
+        if constexpr (K == 4) return v4;
+        if constexpr (K == 5) return v5;
+        if constexpr (K == 6) return v6;
+        if constexpr (K == 7) return v7;
+        if constexpr (K == 8) return v8;
     }
 
+    // What a loop module hears: a loop module, whose value is this frame's if it comes earlier in the
+    // loop and the frame before's otherwise, just as in the fixed order; or a column.
+    float heard(int slot, const float* column, int f) const {
+        switch (slot) {
+            case 0: return v0;
+            case 1: return v1;
+            case 2: return v2;
+            case 3: return v3;
+            case 4: return v4;
+            case 5: return v5;
+            case 6: return v6;
+            case 7: return v7;
+            case 8: return v8;
+            default: return column[f];
+        }
+    }
+};
+
+template <int K>
+inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
+                           const float (&sinusoiderTable)[256]) {
+    const ModuleRun& run = runs[K];
+    const float a = values.heard(run.slotA, run.a, f);
+    const float b = values.heard(run.slotB, run.b, f);
+    float& value = values.at<K>();
+    switch (run.kind) {
+        case ModuleKind::Accumulator:
+            value = frames::accumulated(value, a, b);
+            break;
+        case ModuleKind::Multiplier:
+            value = frames::product(a, b);
+            break;
+        case ModuleKind::Sinusoider:
+            value = frames::sinusoid(a, b, sinusoiderTable);
+            break;
+    }
+    run.column[f + 1] = value;
+}
+
+// The modules that feed back, frame by frame in the fixed order.
+void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]) {
+    if (n == 0) return;
+    float start[kModules] = {};
+    for (int m = 0; m < n; ++m) start[m] = runs[m].column[0];
+    LoopValues values{start[0], start[1], start[2], start[3], start[4],
+                      start[5], start[6], start[7], start[8]};
+    for (int f = 0; f < count; ++f) {
+        stepLoopModule<0>(values, runs, f, sinusoiderTable);
+        if (n > 1) stepLoopModule<1>(values, runs, f, sinusoiderTable);
+        if (n > 2) stepLoopModule<2>(values, runs, f, sinusoiderTable);
+        if (n > 3) stepLoopModule<3>(values, runs, f, sinusoiderTable);
+        if (n > 4) stepLoopModule<4>(values, runs, f, sinusoiderTable);
+        if (n > 5) stepLoopModule<5>(values, runs, f, sinusoiderTable);
+        if (n > 6) stepLoopModule<6>(values, runs, f, sinusoiderTable);
+        if (n > 7) stepLoopModule<7>(values, runs, f, sinusoiderTable);
+        if (n > 8) stepLoopModule<8>(values, runs, f, sinusoiderTable);
+    }
+}
+
+// The mixer over a batch, channel by channel, then the bytes of its frames; each a loop over frames,
+// which the compiler runs several frames at a time.
+__attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                                        std::uint8_t* rightBytes) {
     float left[kBatchFrames] = {};
     float right[kBatchFrames] = {};
     for (int c = 0; c < plan.channelCount; ++c) {
-        const ChannelRun& run = plan.channels[c];
+        const batch::ChannelRun& run = plan.channels[c];
+        const float* heard = run.signal;
+        const float* heardPan = run.pan;
         switch (run.kind) {
             case ChannelKind::Weighted:
                 for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[c][f]);
+                    const float term = frames::channelTerm(run.level, heard[f]);
                     right[f] = frames::addWeighted(right[f], run.rightWeight, term);
                     left[f] = frames::addWeighted(left[f], run.leftWeight, term);
                 }
                 break;
             case ChannelKind::AutoPanned:
                 for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[c][f]);
-                    const int e = frames::autoPanPosition(heardPan[c][f]);
+                    const float term = frames::channelTerm(run.level, heard[f]);
+                    const int e = frames::autoPanPosition(heardPan[f]);
                     right[f] = frames::addAutoPanned(right[f], e, term, run.rightWeight);
                     left[f] = frames::addAutoPanned(left[f], 254 - e, term, run.leftWeight);
                 }
                 break;
             case ChannelKind::Mono:
                 for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[c][f]);
+                    const float term = frames::channelTerm(run.level, heard[f]);
                     right[f] = frames::addMono(right[f], term);
                     left[f] = frames::addMono(left[f], term);
                 }
                 break;
         }
     }
-
     const int divisor = plan.channelCount;
+    if (divisor > 0) {
+        for (int f = 0; f < count; ++f) left[f] = frames::average(left[f], divisor);
+        for (int f = 0; f < count; ++f) right[f] = frames::average(right[f], divisor);
+    }
+    for (int f = 0; f < count; ++f) left[f] = frames::clippedSum(left[f]);
+    for (int f = 0; f < count; ++f) right[f] = frames::clippedSum(right[f]);
+    for (int f = 0; f < count; ++f) leftBytes[f] = static_cast<std::uint8_t>(frames::byteOfClipped(left[f]));
+    for (int f = 0; f < count; ++f)
+        rightBytes[f] = static_cast<std::uint8_t>(frames::byteOfClipped(right[f]));
+}
+
+void mixBatchNarrow(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
+
+#ifdef VOLTINA_WIDE_VECTORS
+// The same mixer for processors with 256-bit vectors: four doubles to an operation instead of two,
+// which halves the turns of the divisions, its costliest steps. Every operation rounds as before.
+__attribute__((target("avx2"))) void mixBatchWide(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                                  std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
+#endif
+
+void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
+#ifdef VOLTINA_WIDE_VECTORS
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (wide && wideVectorsAllowed) {
+        mixBatchWide(plan, count, leftBytes, rightBytes);
+        return;
+    }
+#endif
+    mixBatchNarrow(plan, count, leftBytes, rightBytes);
+}
+
+// Runs `count` frames (at most kBatchFrames) and writes their bytes. The caller has made sure that a
+// recording in progress has room for all of them.
+void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& columns, int count) {
+    for (int m = 0; m < plan.moduleCount; ++m) plan.modules[m].column[0] = s.outValue[plan.modules[m].output];
+    for (int c = 0; c < plan.constantCount; ++c) {
+        float* column = columns.jack[plan.constants[c]];
+        column[0] = s.outValue[plan.constants[c]];
+        for (int f = 1; f <= count; ++f) column[f] = column[0];
+    }
+
+    runSources(s, plan, columns, count);
+    for (int m = 0; m < plan.loopBegin; ++m) runColumn(plan.modules[m], count, s.sinusoiderTable);
+    runLoop(plan.modules + plan.loopBegin, plan.loopEnd - plan.loopBegin, count, s.sinusoiderTable);
+    for (int m = plan.loopEnd; m < plan.moduleCount; ++m)
+        runColumn(plan.modules[m], count, s.sinusoiderTable);
+    for (int m = 0; m < plan.moduleCount; ++m)
+        s.outValue[plan.modules[m].output] = plan.modules[m].column[count];
+
+    std::uint8_t leftBytes[kBatchFrames];
+    std::uint8_t rightBytes[kBatchFrames];
+    mixBatch(plan, count, leftBytes, rightBytes);
+    // The bytes go into the ring (wrapping at the played length, which may be odd) and then into the
+    // recording.
+    int writePos = s.writePos;
+    const int ringBytes = s.ring.ringBytes();
     for (int f = 0; f < count; ++f) {
-        const float l = divisor > 0 ? frames::average(left[f], divisor) : 0.0f;
-        const float r = divisor > 0 ? frames::average(right[f], divisor) : 0.0f;
-        const auto leftByte = static_cast<std::uint8_t>(frames::byteOfSum(l));
-        const auto rightByte = static_cast<std::uint8_t>(frames::byteOfSum(r));
-        s.ring.store(s.writePos, leftByte);
-        s.ring.store(s.writePos + 1, rightByte);
-        s.writePos += 2;
-        if (s.recordOn == 1 && !s.recording.append(leftByte, rightByte)) {
-            s.recordOn = 0;  // not expected with the room checked beforehand; handled as renderFrame does
-            host.showMessage(kRecordingMemoryMessage);
+        s.ring.store(writePos, leftBytes[f]);
+        s.ring.store(writePos + 1, rightBytes[f]);
+        writePos += 2;
+        if (writePos >= ringBytes) writePos = 0;
+    }
+    s.writePos = writePos;
+    if (s.recordOn == 1) {
+        for (int f = 0; f < count; ++f) {
+            if (!s.recording.append(leftBytes[f], rightBytes[f])) {
+                s.recordOn = 0;  // not expected with the room checked beforehand; handled as renderFrame does
+                host.showMessage(kRecordingMemoryMessage);
+                break;
+            }
         }
-        if (s.writePos >= s.ring.ringBytes()) s.writePos = 0;
     }
 }
 
@@ -320,7 +463,8 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, int count) 
 
 void renderFrames(EngineState& s, RenderHost& host, int n) {
     Plan plan;
-    makePlan(s, plan);
+    Columns columns;
+    batch::makePlan(s, plan, columns);
     while (n > 0) {
         int count = n < kBatchFrames ? n : kBatchFrames;
         if (s.recordOn == 1) {
@@ -329,15 +473,17 @@ void renderFrames(EngineState& s, RenderHost& host, int n) {
                 // The recording must grow, which may fail and show a message: one frame the plain way,
                 // and the patch read again in case anything changed while the message was up.
                 renderFrame(s, host);
-                makePlan(s, plan);
+                batch::makePlan(s, plan, columns);
                 n -= 1;
                 continue;
             }
             if (room < static_cast<std::size_t>(count)) count = static_cast<int>(room);
         }
-        renderBatch(s, host, plan, count);
+        renderBatch(s, host, plan, columns, count);
         n -= count;
     }
 }
+
+void allowWideVectorsForTesting(bool allow) { wideVectorsAllowed = allow; }
 
 }  // namespace voltina

@@ -8,4 +8,8 @@ namespace voltina {
 // values of n renderFrame calls. The patch must not change meanwhile: it is read once per call.
 void renderFrames(EngineState& s, RenderHost& host, int n);
 
+// Tests only: whether the mixer may use 256-bit vectors on a processor that has them (the default).
+// Both ways give the same bytes; tests check the narrow way on a machine that has the wide one.
+void allowWideVectorsForTesting(bool allow);
+
 }  // namespace voltina

@@ -30,11 +30,18 @@ inline float addMono(float sum, float term) { return static_cast<float>(sum + st
 // The sum over the contributing channels, averaged.
 inline float average(float sum, int count) { return static_cast<float>(static_cast<double>(sum) / count); }
 
-// A mixer sum as an unsigned byte: clipped to -127..127, then value + 128 cut toward zero (1..255).
-inline int byteOfSum(float value) {
-    if (value < -127) value = -127;
-    if (value > 127) value = 127;
-    return static_cast<int>(static_cast<double>(value) + 128);
+// A mixer sum clipped to -127..127 (each side on its own; nothing wraps).
+inline float clippedSum(float value) {
+    value = value < -127 ? -127.0f : value;
+    value = value > 127 ? 127.0f : value;
+    return value;
 }
+
+// A clipped sum as an unsigned byte: value + 128 cut toward zero (1..255).
+inline int byteOfClipped(float value) { return static_cast<int>(static_cast<double>(value) + 128); }
+
+// A mixer sum as an unsigned byte. The render loop runs the two steps as loops of their own, which
+// take several frames at a time.
+inline int byteOfSum(float value) { return byteOfClipped(clippedSum(value)); }
 
 }  // namespace voltina::frames

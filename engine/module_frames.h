@@ -16,56 +16,81 @@ inline int randomHold(float r) { return (5550 - static_cast<int>(r)) / 10 + 1; }
 // accumulator reads it.
 inline float slowedFrequency(float freq) { return static_cast<float>(freq * (1.0 / 300)); }
 
-// Stored versus temporary: phase, acc, counter and the slowed frequency f are float locals, so each
-// intermediate result is rounded to float exactly where the stored fields would be; oscPhase, oscAcc
-// and oscCounter are written back once, at the end of the type's step. A step writes jack A only.
+// Stored versus temporary: phase, acc, counter and the slowed frequency f are floats, so each
+// intermediate result is rounded to float exactly where the stored fields would be. The sample
+// functions work on an oscillator's running values wherever the caller keeps them (the record, or
+// locals while a batch runs one oscillator over many frames); the steps apply them to the record and
+// write jack A only.
+
+// A sine's sample at `phase` (brought back into the table first); the phase then advances by f.
+inline float sineSample(float& phase, float f, int rateParam, const SineView& sine) {
+    if (phase >= static_cast<float>(rateParam))
+        phase = static_cast<float>(static_cast<double>(phase) - rateParam);
+    if (phase < 0) phase = static_cast<float>(static_cast<double>(phase) + rateParam);
+    const float sample = sine.at(phase);
+    phase = static_cast<float>(static_cast<double>(phase) + f);
+    return sample;
+}
+
+// The ramp advances by the step; each wrap toggles the output, unipolar: once per crossing of the
+// ramp, so it sounds an octave down. Between wraps `out` keeps its value.
+inline void squareSample(float& acc, int& toggle, float& out, float step) {
+    acc = static_cast<float>(static_cast<double>(acc) + step);
+    if (acc > 127) {
+        acc = static_cast<float>(static_cast<double>(acc) - 254);
+        if (toggle == 0) {
+            toggle = 1;
+            out = 0.0f;
+        } else {
+            toggle = 0;
+            out = 127.0f;
+        }
+    }
+}
+
+// The output itself is the ramp.
+inline float sawtoothSample(float value, float step) {
+    value = static_cast<float>(static_cast<double>(value) + step);
+    if (value > 127) value = static_cast<float>(static_cast<double>(value) - 254);
+    return value;
+}
+
+// A sine whose frequency acc is drawn anew, below f, whenever its hold runs out. The hold is the
+// counter as a float: a whole number, so the int field it is stored in gives it back unchanged, and a
+// caller running many frames may keep it as a float in between.
+inline float randomSample(float& phase, float& acc, float& hold, float f, RandomSource& random, int rateParam,
+                          const SineView& sine) {
+    hold = static_cast<float>(static_cast<double>(hold) - 1);
+    if (hold <= 0) {
+        const int m = static_cast<int>(f);
+        const int r = m != 0 ? static_cast<int>(random.next() % static_cast<std::uint32_t>(m)) : 0;
+        acc = static_cast<float>(r);
+        hold = static_cast<float>(randomHold(static_cast<float>(r)));
+    }
+    if (phase >= static_cast<float>(rateParam))
+        phase = static_cast<float>(static_cast<double>(phase) - rateParam);
+    if (phase < 0) phase = 0.0f;  // unlike the sine, a negative phase restarts the turn
+    const float sample = sine.at(phase);
+    phase = static_cast<float>(static_cast<double>(phase) + acc);
+    return sample;
+}
+
 inline void sineStep(EngineState& s, int i, float f, const SineView& sine) {
-    float phase = s.oscPhase[i];
-    if (phase >= static_cast<float>(s.rateParam)) phase = static_cast<float>(static_cast<double>(phase) - s.rateParam);
-    if (phase < 0) phase = static_cast<float>(static_cast<double>(phase) + s.rateParam);
-    s.outValue[i] = sine.at(phase);
-    s.oscPhase[i] = static_cast<float>(static_cast<double>(phase) + f);
+    s.outValue[i] = sineSample(s.oscPhase[i], f, s.rateParam, sine);
 }
 
 inline void squareStep(EngineState& s, int i) {
-    float acc = static_cast<float>(static_cast<double>(s.oscAcc[i]) + s.oscPhase[i]);
-    if (acc > 127) {
-        acc = static_cast<float>(static_cast<double>(acc) - 254);
-        // unipolar: the output toggles once per crossing of the ramp, so it sounds an octave down
-        if (s.oscCounter[i] == 0) {
-            s.oscCounter[i] = 1;
-            s.outValue[i] = 0.0f;
-        } else {
-            s.oscCounter[i] = 0;
-            s.outValue[i] = 127.0f;
-        }
-    }
-    s.oscAcc[i] = acc;
+    squareSample(s.oscAcc[i], s.oscCounter[i], s.outValue[i], s.oscPhase[i]);
 }
 
 inline void sawtoothStep(EngineState& s, int i) {
-    float value = static_cast<float>(static_cast<double>(s.outValue[i]) + s.oscPhase[i]);
-    if (value > 127) value = static_cast<float>(static_cast<double>(value) - 254);
-    s.outValue[i] = value;
+    s.outValue[i] = sawtoothSample(s.outValue[i], s.oscPhase[i]);
 }
 
 inline void randomStep(EngineState& s, int i, float f, const SineView& sine) {
-    float phase = s.oscPhase[i];
-    float acc = s.oscAcc[i];
-    float counter = static_cast<float>(s.oscCounter[i]);
-    counter = static_cast<float>(static_cast<double>(counter) - 1);
-    if (counter <= 0) {
-        const int m = static_cast<int>(f);
-        const int r = m != 0 ? static_cast<int>(s.random.next() % static_cast<std::uint32_t>(m)) : 0;
-        acc = static_cast<float>(r);
-        s.oscAcc[i] = acc;
-        counter = static_cast<float>(randomHold(static_cast<float>(r)));
-    }
-    if (phase >= static_cast<float>(s.rateParam)) phase = static_cast<float>(static_cast<double>(phase) - s.rateParam);
-    if (phase < 0) phase = 0.0f;  // unlike the sine, a negative phase restarts the turn
-    s.outValue[i] = sine.at(phase);
-    s.oscPhase[i] = static_cast<float>(static_cast<double>(phase) + acc);
-    s.oscCounter[i] = static_cast<int>(counter);
+    float hold = static_cast<float>(s.oscCounter[i]);
+    s.outValue[i] = randomSample(s.oscPhase[i], s.oscAcc[i], hold, f, s.random, s.rateParam, sine);
+    s.oscCounter[i] = static_cast<int>(hold);
 }
 
 inline void oscillator(EngineState& s, int i) {
@@ -90,28 +115,68 @@ inline void oscillator(EngineState& s, int i) {
     s.outValue[kOutOscB + i] = s.outValue[i];
 }
 
-inline void midiVoice(EngineState& s) {
-    if (s.outputUsed[kOutMidiSine] == 1) {
-        if (s.midiPhase >= static_cast<float>(s.rateParam))
-            s.midiPhase = static_cast<float>(static_cast<double>(s.midiPhase) - s.rateParam);
-        s.outValue[kOutMidiSine] = SineView(s).at(s.midiPhase);
-        s.midiPhase = static_cast<float>(static_cast<double>(s.midiPhase) + s.midiFreq);
+// The MIDI voice's running values and outputs, and which outputs are patched.
+struct MidiVoice {
+    float phase;
+    float acc;
+    float sine;
+    float square;
+    float saw;
+};
+
+struct MidiOutputs {
+    bool sine;
+    bool square;
+    bool saw;
+};
+
+inline MidiOutputs midiOutputs(const EngineState& s) {
+    return {s.outputUsed[kOutMidiSine] == 1, s.outputUsed[kOutMidiSquare] == 1,
+            s.outputUsed[kOutMidiSaw] == 1};
+}
+
+inline void midiVoiceSample(MidiVoice& v, MidiOutputs used, float freq, float step, int rateParam,
+                            const SineView& sine) {
+    if (used.sine) {
+        if (v.phase >= static_cast<float>(rateParam))
+            v.phase = static_cast<float>(static_cast<double>(v.phase) - rateParam);
+        v.sine = sine.at(v.phase);
+        v.phase = static_cast<float>(static_cast<double>(v.phase) + freq);
     }
     // The square and the sawtooth share one ramp, advanced once per frame whichever is patched.
-    if (s.outputUsed[kOutMidiSquare] == 1) {
-        s.midiAcc = static_cast<float>(static_cast<double>(s.midiAcc) + s.midiStep);
-        if (s.midiAcc > 127) {
-            s.midiAcc = static_cast<float>(static_cast<double>(s.midiAcc) - 254);
-            s.outValue[kOutMidiSquare] = s.outValue[kOutMidiSquare] == 127.0f ? 0.0f : 127.0f;
+    if (used.square) {
+        v.acc = static_cast<float>(static_cast<double>(v.acc) + step);
+        if (v.acc > 127) {
+            v.acc = static_cast<float>(static_cast<double>(v.acc) - 254);
+            v.square = v.square == 127.0f ? 0.0f : 127.0f;
         }
     }
-    if (s.outputUsed[kOutMidiSaw] == 1) {
-        if (s.outputUsed[kOutMidiSquare] != 1) {
-            s.midiAcc = static_cast<float>(static_cast<double>(s.midiAcc) + s.midiStep);
-            if (s.midiAcc > 127) s.midiAcc = static_cast<float>(static_cast<double>(s.midiAcc) - 254);
+    if (used.saw) {
+        if (!used.square) {
+            v.acc = static_cast<float>(static_cast<double>(v.acc) + step);
+            if (v.acc > 127) v.acc = static_cast<float>(static_cast<double>(v.acc) - 254);
         }
-        s.outValue[kOutMidiSaw] = s.midiAcc;
+        v.saw = v.acc;
     }
+}
+
+inline MidiVoice loadMidiVoice(const EngineState& s) {
+    return {s.midiPhase, s.midiAcc, s.outValue[kOutMidiSine], s.outValue[kOutMidiSquare],
+            s.outValue[kOutMidiSaw]};
+}
+
+inline void storeMidiVoice(EngineState& s, const MidiVoice& v) {
+    s.midiPhase = v.phase;
+    s.midiAcc = v.acc;
+    s.outValue[kOutMidiSine] = v.sine;
+    s.outValue[kOutMidiSquare] = v.square;
+    s.outValue[kOutMidiSaw] = v.saw;
+}
+
+inline void midiVoice(EngineState& s) {
+    MidiVoice v = loadMidiVoice(s);
+    midiVoiceSample(v, midiOutputs(s), s.midiFreq, s.midiStep, s.rateParam, SineView(s));
+    storeMidiVoice(s, v);
 }
 
 // Reading an oscillator, through either of its jacks, slows its next sample to 1/300 of its pitch:
@@ -170,17 +235,27 @@ inline void sinusoider(EngineState& s, int k) {
     s.outValue[kOutSinusoider + k] = sinusoid(s.outValue[amp], s.outValue[ang], s.sinusoiderTable);
 }
 
+// A sample without data bytes plays silence rather than reading outside its block.
+inline bool wavePlayable(const SampleRecord* sample) {
+    return sample != nullptr && sample->dataLength != 0 && sample->data.size() >= sample->dataLength;
+}
+
+// An unsigned sample byte as a signal.
+inline float waveValue(std::uint8_t byte) { return static_cast<float>(static_cast<int>(byte) - 128); }
+
+// The byte at pos, and pos moves on, looping at the sample's length.
+inline float waveSample(const std::uint8_t* data, std::uint32_t length, std::uint32_t& pos) {
+    if (pos >= length) pos = 0;
+    const float value = waveValue(data[pos]);
+    pos += 1;
+    if (pos >= length) pos = 0;
+    return value;
+}
+
 inline void wave(EngineState& s) {
     const SampleRecord* sample = s.waveSample.get();
-    // A sample without data bytes plays silence rather than reading outside its block.
-    if (sample == nullptr || sample->dataLength == 0 || sample->data.size() < sample->dataLength) {
-        s.outValue[kOutWave] = 0.0f;
-        return;
-    }
-    if (s.wavePos >= sample->dataLength) s.wavePos = 0;
-    s.outValue[kOutWave] = static_cast<float>(static_cast<int>(sample->data[s.wavePos]) - 128);
-    s.wavePos += 1;
-    if (s.wavePos >= sample->dataLength) s.wavePos = 0;
+    s.outValue[kOutWave] =
+        wavePlayable(sample) ? waveSample(sample->data.data(), sample->dataLength, s.wavePos) : 0.0f;
 }
 
 }  // namespace voltina::frames

@@ -1,8 +1,11 @@
 #include "media/midi_input.h"
 
+#include <jack/jack.h>
 #include <rtmidi/RtMidi.h>
 
+#include <cstring>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 #include "media/midi_message.h"
@@ -15,6 +18,13 @@ namespace voltina {
 struct MidiInput::Feed {
     MidiConsumer consumer;
     std::atomic<std::uint64_t> dropped{0};
+
+    // Set by libjack's shutdown handlers when the JACK server shuts the client down.
+    std::atomic<bool> serverGone{false};
+    // The Dekker pair that lets the GUI thread cut the consumer off while the client lives on: it raises
+    // `released`, then waits while `delivering` is up. Both sequentially consistent on purpose.
+    std::atomic<bool> released{false};
+    std::atomic<bool> delivering{false};
 
     // RtMidi reports errors through a callback, on whichever thread met them.
     std::mutex errorMutex;
@@ -39,24 +49,102 @@ struct MidiInput::Feed {
 namespace {
 
 // MIDI library's thread.
-void onRtMidiMessage(double /*deltaSeconds*/, std::vector<unsigned char>* message, void* userData) {
-    auto* feed = static_cast<MidiInput::Feed*>(userData);
+void deliver(MidiInput::Feed& feed, const std::vector<unsigned char>* message) {
     std::uint32_t packed = 0;
     if (message == nullptr || !packShortMessage(message->data(), message->size(), packed)) {
-        feed->dropped.fetch_add(1, std::memory_order_relaxed);
+        feed.dropped.fetch_add(1, std::memory_order_relaxed);
         return;
     }
     try {
-        feed->consumer(packed);
+        feed.consumer(packed);
     } catch (...) {
         // nothing may unwind into the MIDI library's C code; the message is lost, the input goes on
-        feed->dropped.fetch_add(1, std::memory_order_relaxed);
+        feed.dropped.fetch_add(1, std::memory_order_relaxed);
     }
+}
+
+// MIDI library's thread.
+void onRtMidiMessage(double /*deltaSeconds*/, std::vector<unsigned char>* message, void* userData) {
+    auto* feed = static_cast<MidiInput::Feed*>(userData);
+    feed->delivering.store(true);
+    if (!feed->released.load()) deliver(*feed, message);
+    feed->delivering.store(false);
 }
 
 // Any thread. Without this callback RtMidi prints its errors and throws them.
 void onRtMidiError(RtMidiError::Type type, const std::string& /*text*/, void* userData) {
     static_cast<MidiInput::Feed*>(userData)->recordError(type);
+}
+
+// libjack's threads.
+void onJackServerGone(void* arg) {
+    static_cast<std::atomic<bool>*>(arg)->store(true, std::memory_order_release);
+}
+
+void onJackServerGoneWithReason(jack_status_t, const char*, void* arg) {
+    onJackServerGone(arg);
+}
+
+// RtMidi keeps its API object and that object's data protected. A pointer to a protected member, formed
+// inside a derived class, is allowed to read it; neither class is ever instantiated.
+struct RtMidiAccess : RtMidi {
+    static MidiApi* api(RtMidi& midi) { return midi.*(&RtMidiAccess::rtapi_); }
+};
+struct MidiApiAccess : MidiApi {
+    static void* data(MidiApi& api) { return api.*(&MidiApiAccess::apiData_); }
+};
+
+// RtMidi's JACK data is its own struct; in the 5.x series its first member is the jack_client_t*.
+constexpr bool knownLayout(const char* version) {
+    return version[0] == '5' && version[1] == '.';
+}
+
+// Makes `feed.serverGone` the record of the JACK server shutting the input's client down. False when the
+// client cannot be reached safely (an RtMidi whose internals are not the ones this was written for): the
+// input must then not be used, since it could not be closed safely once its server had gone.
+bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed) {
+    if constexpr (!knownLayout(RTMIDI_VERSION)) {
+        return false;
+    } else {
+        // A library other than the one the header describes could lay its data out differently.
+        if (RtMidi::getVersion() != RTMIDI_VERSION || input.getCurrentApi() != RtMidi::UNIX_JACK)
+            return false;
+        MidiApi* api = RtMidiAccess::api(input);
+        void* data = api ? MidiApiAccess::data(*api) : nullptr;
+        jack_client_t* client = data ? *static_cast<jack_client_t**>(data) : nullptr;
+        if (client == nullptr) return false;
+        // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows
+        // here.
+        const char* name = jack_get_client_name(client);
+        if (name == nullptr || std::strncmp(name, kMidiClientName, std::strlen(kMidiClientName)) != 0)
+            return false;
+        // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
+        // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
+        // libjack calls the plain one too when its threads notice the loss twice.
+        if (jack_deactivate(client) != 0) return false;
+        jack_on_shutdown(client, &onJackServerGone, &feed.serverGone);
+        jack_on_info_shutdown(client, &onJackServerGoneWithReason, &feed.serverGone);
+        return jack_activate(client) == 0;
+    }
+}
+
+// What close() lets go of when the JACK server has gone. libjack deletes such a client at the process's
+// next jack_client_open, so closing it ourselves could free it twice; until libjack does, the client's
+// threads live on, and a new server of the same name even wakes its process thread when some program opens
+// a client of our name there. So RtMidi's object, which that thread reads, and the feed it calls stay for
+// the rest of the process (a few hundred bytes for each server lost); only the consumer is cut off.
+struct LostInput {
+    std::unique_ptr<RtMidiIn> input;
+    std::unique_ptr<MidiInput::Feed> feed;
+};
+
+void letGo(std::unique_ptr<RtMidiIn> input, std::unique_ptr<MidiInput::Feed> feed) {
+    feed->released.store(true);
+    // The consumer never blocks, so this wait is a few microseconds at most.
+    while (feed->delivering.load()) std::this_thread::yield();
+    // Never destroyed: libjack's threads may call into these up to the very end of the process.
+    static auto* const lost = new std::vector<LostInput>;
+    lost->push_back(LostInput{std::move(input), std::move(feed)});
 }
 
 bool reachable(MidiSystem system, const MidiInputOptions& options) {
@@ -88,6 +176,10 @@ std::uint64_t MidiInput::droppedMessages() const {
     return feed_ ? feed_->dropped.load(std::memory_order_relaxed) : 0;
 }
 
+bool MidiInput::serverLost() const {
+    return feed_ && feed_->serverGone.load(std::memory_order_acquire);
+}
+
 bool MidiInput::open(const MidiInputOptions& options, MidiConsumer consumer) {
     close();
     notice_.clear();
@@ -111,6 +203,7 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
     try {
         input = std::make_unique<RtMidiIn>(api, kMidiClientName);
         input->setErrorCallback(&onRtMidiError, &feed);
+        if (system == MidiSystem::Jack && !watchJackServer(*input, feed)) return false;
         input->ignoreTypes(true, true, true);  // system exclusive, timing, active sensing
         input->setCallback(&onRtMidiMessage, &feed);
 
@@ -143,6 +236,7 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
 }
 
 void MidiInput::close() {
+    if (input_ && serverLost()) letGo(std::move(input_), std::move(feed_));
     // Destroying the RtMidi client joins its input thread (ALSA) or closes the JACK client, which stops
     // the process callback; only then may the feed go.
     input_.reset();

@@ -9,7 +9,8 @@
 // only when no MIDI system can be reached at all.
 //
 // Threads: every member function belongs to the GUI thread. The consumer given to open() runs on the
-// MIDI library's thread (the sequencer's input thread, or JACK's process thread).
+// MIDI library's thread (the sequencer's input thread, or JACK's process thread). libjack's word that a
+// JACK server shut the input's client down arrives on one of libjack's threads and only sets a flag.
 
 #include <atomic>
 #include <cstdint>
@@ -48,7 +49,8 @@ class MidiInput {
     bool open(const MidiInputOptions& options, MidiConsumer consumer);
 
     // GUI thread. Stops the input and closes the port; when it returns, the consumer is no longer
-    // called and will not be again. Does nothing when nothing is open.
+    // called and will not be again. Does nothing when nothing is open. An input whose JACK server went
+    // away is let go of rather than closed: see serverLost().
     void close();
 
     // GUI thread.
@@ -63,6 +65,10 @@ class MidiInput {
     const std::string& notice() const { return notice_; }
     // Messages the port delivered that were not complete channel messages, since open().
     std::uint64_t droppedMessages() const;
+    // The JACK server shut the input's client down (it was stopped, or it crashed). The input stays
+    // open, and deaf, until close(). libjack then owns the client: it deletes it at the process's next
+    // jack_client_open, whoever makes that call, so close() must not close it a second time.
+    bool serverLost() const;
 
     struct Feed;  // what RtMidi's callbacks share with this object; defined with them
 

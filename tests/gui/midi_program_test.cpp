@@ -6,8 +6,6 @@
 #include <rtmidi/RtMidi.h>
 
 #include <QElapsedTimer>
-#include <cstdio>
-#include <filesystem>
 #include <algorithm>
 #include <functional>
 #include <thread>
@@ -25,13 +23,8 @@
 namespace voltina::test {
 namespace {
 
-// A server name of this build's own, so that other build folders' test programs never meet it.
 std::string serverName() {
-    std::error_code error;
-    const std::string program = std::filesystem::canonical("/proc/self/exe", error).string();
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%08zx", std::hash<std::string>{}(program) & 0xFFFFFFFFu);
-    return std::string("voltina-program-") + hex;
+    return serverNameOfThisProgram("voltina-program-");
 }
 
 bool waitFor(const std::function<bool()>& done, int ms = 3000) {

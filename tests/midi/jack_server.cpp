@@ -7,9 +7,11 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -25,6 +27,30 @@ JackServer::JackServer(const std::string& name) : name_(name), logPath_("/tmp/" 
 }
 
 bool JackServer::start() {
+    // A server of the same name that is still going down (the one of a test program that crashed) makes
+    // jackd give up at once, as a full registry does: try again a little later.
+    for (int attempt = 1; attempt <= 3; ++attempt) {
+        if (launch() && answers()) return true;
+        terminate(SIGKILL);
+        std::this_thread::sleep_for(std::chrono::seconds(2 * attempt));
+    }
+    return false;
+}
+
+// Waits up to 10 s for the server to answer, and no longer than it lives.
+bool JackServer::answers() {
+    const std::string wait = "JACK_DEFAULT_SERVER='" + name_ + "' jack_wait -w -t 1 >/dev/null 2>&1";
+    for (int second = 0; second < 10; ++second) {
+        if (std::system(wait.c_str()) == 0) return true;
+        if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            pid_ = -1;
+            return false;
+        }
+    }
+    return false;
+}
+
+bool JackServer::launch() {
     std::vector<std::string> env;
     for (char** e = environ; *e != nullptr; ++e) {
         if (std::string(*e).rfind("JACK_DEFAULT_SERVER=", 0) != 0) env.emplace_back(*e);
@@ -59,8 +85,7 @@ bool JackServer::start() {
         pid_ = -1;
         return false;
     }
-    const std::string wait = "JACK_DEFAULT_SERVER='" + name_ + "' jack_wait -w -t 10 >/dev/null 2>&1";
-    return std::system(wait.c_str()) == 0;
+    return true;
 }
 
 JackServer::~JackServer() {
@@ -84,15 +109,28 @@ std::string JackServer::log() const {
 }
 
 void JackServer::stop() {
+    const bool wasRunning = pid_ > 0;
     running_ = false;
     terminate(SIGTERM);
+    if (killed_ && !wasRunning && start()) terminate(SIGTERM);
+    killed_ = false;
+    removeLeftovers();
 }
 
 void JackServer::crash() {
+    kill();
+    stop();
+}
+
+void JackServer::kill() {
     running_ = false;
+    killed_ = true;
     terminate(SIGKILL);
-    if (start()) terminate(SIGTERM);
-    removeLeftovers();
+}
+
+bool JackServer::restart() {
+    if (pid_ <= 0) running_ = start();
+    return running_;
 }
 
 void JackServer::terminate(int signal) {
@@ -111,13 +149,21 @@ void JackServer::terminate(int signal) {
     pid_ = -1;
 }
 
-// The semaphores of the clients that were connected when the server was killed.
+// The semaphores of the clients that were connected when the server was killed, or stopped under them.
 void JackServer::removeLeftovers() const {
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
         const std::string file = entry.path().filename().string();
         if (file.find("_" + name_ + "_") != std::string::npos) std::filesystem::remove(entry.path(), error);
     }
+}
+
+std::string serverNameOfThisProgram(const std::string& prefix) {
+    std::error_code error;
+    const std::string program = std::filesystem::canonical("/proc/self/exe", error).string();
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%08zx", std::hash<std::string>{}(program)&0xFFFFFFFFu);
+    return prefix + hex;
 }
 
 }  // namespace voltina::test

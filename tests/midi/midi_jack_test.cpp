@@ -6,8 +6,6 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -26,14 +24,8 @@ namespace {
 
 test::JackServer* server = nullptr;
 
-// A server name of this build's own: test programs of other build folders (and a desktop's own server)
-// never meet it, and a run that was killed leaves a registry entry that the next run reclaims by name.
 std::string serverName() {
-    std::error_code error;
-    const std::string program = std::filesystem::canonical("/proc/self/exe", error).string();
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%08zx", std::hash<std::string>{}(program)&0xFFFFFFFFu);
-    return std::string("voltina-midi-") + hex;
+    return test::serverNameOfThisProgram("voltina-midi-");
 }
 
 class JackEnvironment : public testing::Environment {

@@ -76,7 +76,10 @@ void playAndCompare(bool guiStalls) {
 
     player.switchOn(true);
     ASSERT_TRUE(player.audio.deviceOpen());
-    runEventLoop(10500);
+    // Ten seconds of sound and a little more, however long a loaded machine takes to start the stream.
+    const std::uint32_t wantedBytes = static_cast<std::uint32_t>(rate) * 2 * 10 + static_cast<std::uint32_t>(rate);
+    for (int waited = 0; waited < 30000 && player.state.recording.length() < wantedBytes; waited += 100)
+        runEventLoop(100);
     stall.stop();
     player.audio.stopSound();
     runEventLoop(700);

@@ -6,7 +6,6 @@
 #include <jack/jack.h>
 #include <signal.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <atomic>
 #include <cmath>
@@ -14,10 +13,6 @@
 #include <cstdlib>
 #include <vector>
 
-#include "audio/rtaudio_device.h"
-#include "engine/defaults.h"
-#include "engine/oscillator.h"
-#include "engine/tables.h"
 #include "jack_death.h"
 #include "scenario_support.h"
 
@@ -90,24 +85,17 @@ double goertzel(const Ear& ear, std::size_t from, std::size_t count, double freq
 
 TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     ASSERT_NE(std::getenv("VOLTINA_TEST_JACK_PID"), nullptr) << "run through with_jack_dummy.sh";
-    EngineState state;
-    ScenarioHooks hooks(state);
-    AudioSystem audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Jack));
-    fillSinusoiderTable(state.sinusoiderTable);
-    setEngineDefaults(state);
-    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
-    audio.setAudioReady(audio.initAudio());
-    ASSERT_EQ(audio.audioReady(), 1) << (hooks.messages.empty() ? "" : hooks.messages[0]);
+    ScenarioPlayer player(RtBackend::Jack, 0);
+    ScenarioHooks& hooks = player.hooks;
+    AudioSystem& audio = player.audio;
+    ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
     EXPECT_EQ(audio.waveFormat().samplesPerSec, 11025);
 
     Ear ear(44100 * 3);
     ASSERT_TRUE(ear.open());
     ASSERT_EQ(ear.rate(), 44100);
-    state.ring.fill(128);
-    state.speakerOn = 1;
-    syncReset(state);
-    audio.startSound();
-    ASSERT_TRUE(audio.deviceOpen()) << (hooks.messages.empty() ? "" : hooks.messages[0]);
+    player.switchOn(false);
+    ASSERT_TRUE(audio.deviceOpen()) << player.firstMessage();
     ASSERT_EQ(ear.connectFrom("Voltina"), 2);
     // The first lap is the silence the ring was filled with: listen once the patch is playing.
     runEventLoop(800);
@@ -145,23 +133,12 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
 // offered, nothing from the libraries on the terminal, and switching on again says the driver cannot open.
 TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {
     ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
-    EngineState state;
-    ScenarioHooks hooks(state);
-    AudioSystem audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Jack));
-    fillSinusoiderTable(state.sinusoiderTable);
-    setEngineDefaults(state);
-    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
-    audio.setAudioReady(audio.initAudio());
-    ASSERT_EQ(audio.audioReady(), 1) << (hooks.messages.empty() ? "" : hooks.messages[0]);
-    audio.installApplicationHooks(*QCoreApplication::instance());
-    auto switchOn = [&](bool record) {
-        state.recordOn = record ? 1 : 0;
-        state.ring.fill(128);
-        state.speakerOn = 1;
-        syncReset(state);
-        audio.startSound();
-    };
-    switchOn(true);
+    ScenarioPlayer player(RtBackend::Jack, 0);
+    EngineState& state = player.state;
+    ScenarioHooks& hooks = player.hooks;
+    AudioSystem& audio = player.audio;
+    ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
+    player.switchOn(true);
     ASSERT_TRUE(audio.deviceOpen());
     runEventLoop(1000);
     ASSERT_TRUE(hooks.messages.empty()) << hooks.messages[0];
@@ -185,7 +162,7 @@ TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {
         EXPECT_EQ(hooks.saves, 1);
         EXPECT_GT(hooks.saved.size(), 0u);
 
-        switchOn(false);
+        player.switchOn(false);
         EXPECT_FALSE(audio.deviceOpen());
         EXPECT_EQ(hooks.messages.back(), kOpenMessage);
         runEventLoop(300);

@@ -5,7 +5,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
@@ -13,10 +12,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "audio/rtaudio_device.h"
-#include "engine/defaults.h"
-#include "engine/oscillator.h"
-#include "engine/tables.h"
 #include "scenario_support.h"
 
 namespace voltina {
@@ -27,32 +22,6 @@ int sinkRate() {
     return rate ? std::atoi(rate) : 0;
 }
 
-// The program's start-up, less the window: tables, defaults and the default patch at the sink's rate.
-class PulsePlayer {
-  public:
-    explicit PulsePlayer(int rate)
-        : hooks(state), audio(state, hooks, std::make_unique<RtAudioDevice>(RtBackend::Pulse)) {
-        state.rateParam = rate + 1;
-        state.ring.setRingBytes(rateChangeRingBytes(state.rateParam));
-        fillSinusoiderTable(state.sinusoiderTable);
-        setEngineDefaults(state);
-        for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
-        audio.setAudioReady(audio.initAudio());
-        audio.installApplicationHooks(*QCoreApplication::instance());
-    }
-    void switchOn(bool record) {
-        state.recordOn = record ? 1 : 0;
-        // what the H.P switch does before it starts the sound
-        state.ring.fill(128);
-        state.speakerOn = 1;
-        syncReset(state);
-        audio.startSound();
-    }
-    EngineState state;
-    ScenarioHooks hooks;
-    AudioSystem audio;
-};
-
 std::string capturePath(const char* name) {
     return std::string(std::getenv("PULSE_RUNTIME_PATH")) + "/" + name + ".raw";
 }
@@ -60,9 +29,8 @@ std::string capturePath(const char* name) {
 void playAndCompare(bool guiStalls) {
     const int rate = sinkRate();
     ASSERT_TRUE(rate == 11025 || rate == 22050 || rate == 44100) << "run through with_pulse_null_sink.sh";
-    PulsePlayer player(rate);
-    ASSERT_EQ(player.audio.audioReady(), 1)
-        << (player.hooks.messages.empty() ? "" : player.hooks.messages[0]);
+    ScenarioPlayer player(RtBackend::Pulse, rate);
+    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
 
     MonitorCapture capture;
     ASSERT_TRUE(capture.start(capturePath(guiStalls ? "stalls" : "plain"), rate));
@@ -77,7 +45,8 @@ void playAndCompare(bool guiStalls) {
     player.switchOn(true);
     ASSERT_TRUE(player.audio.deviceOpen());
     // Ten seconds of sound and a little more, however long a loaded machine takes to start the stream.
-    const std::uint32_t wantedBytes = static_cast<std::uint32_t>(rate) * 2 * 10 + static_cast<std::uint32_t>(rate);
+    const std::uint32_t wantedBytes =
+        static_cast<std::uint32_t>(rate) * 2 * 10 + static_cast<std::uint32_t>(rate);
     for (int waited = 0; waited < 30000 && player.state.recording.length() < wantedBytes; waited += 100)
         runEventLoop(100);
     stall.stop();
@@ -127,7 +96,7 @@ TEST(PulseCapture, EveryFrameArrivesInOrderThroughGuiStalls) {
 TEST(PulseServerKilled, TheProgramSurvivesAndSaysSo) {
     const char* pid = std::getenv("VOLTINA_TEST_PULSE_PID");
     ASSERT_NE(pid, nullptr) << "run through with_pulse_null_sink.sh";
-    PulsePlayer player(11025);
+    ScenarioPlayer player(RtBackend::Pulse, 11025);
     ASSERT_EQ(player.audio.audioReady(), 1);
     player.switchOn(true);
     ASSERT_TRUE(player.audio.deviceOpen());

@@ -5,12 +5,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
+
+#include "engine/defaults.h"
+#include "engine/oscillator.h"
+#include "engine/ring_buffer.h"
+#include "engine/tables.h"
 
 extern char** environ;
 
@@ -134,6 +141,27 @@ CaptureComparison compareCapture(const std::vector<std::int16_t>& capture,
     }
     result.compared = r;
     return result;
+}
+
+ScenarioPlayer::ScenarioPlayer(RtBackend backend, int rate)
+    : hooks(state), audio(state, hooks, std::make_unique<RtAudioDevice>(backend)) {
+    if (rate != 0) {
+        state.rateParam = rate + 1;
+        state.ring.setRingBytes(rateChangeRingBytes(state.rateParam));
+    }
+    fillSinusoiderTable(state.sinusoiderTable);
+    setEngineDefaults(state);
+    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
+    audio.setAudioReady(audio.initAudio());
+    audio.installApplicationHooks(*QCoreApplication::instance());
+}
+
+void ScenarioPlayer::switchOn(bool record) {
+    state.recordOn = record ? 1 : 0;
+    state.ring.fill(128);
+    state.speakerOn = 1;
+    syncReset(state);
+    audio.startSound();
 }
 
 void runEventLoop(int ms) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "audio/audio_system.h"
+#include "audio/rtaudio_device.h"
 
 namespace voltina {
 
@@ -63,6 +64,21 @@ class ScenarioHooks : public AudioHooks {
 
   private:
     EngineState& state_;
+};
+
+// The program's start-up, less the window: tables, defaults and the default patch on a real backend, at
+// `rate` (0 keeps the start-up rate), with the application's hooks installed.
+class ScenarioPlayer {
+  public:
+    ScenarioPlayer(RtBackend backend, int rate);
+    // What the H.P switch does: the ring silenced, the oscillators restarted, then the sound started.
+    void switchOn(bool record);
+    // The first message shown, or nothing.
+    std::string firstMessage() const { return hooks.messages.empty() ? "" : hooks.messages[0]; }
+
+    EngineState state;
+    ScenarioHooks hooks;
+    AudioSystem audio;
 };
 
 // Runs Qt's event loop for `ms` milliseconds.

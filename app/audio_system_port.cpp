@@ -3,14 +3,17 @@
 namespace voltina {
 
 AudioSystemPort::AudioSystemPort(EngineState& state, AudioBackend backend)
-    : audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this), createWaveDevice(backend))) {}
+    : audio_(
+          std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this), createWaveDevice(backend))) {}
 
 AudioSystemPort::~AudioSystemPort() = default;
 
 void AudioSystemPort::showMessage(const std::string& text) {
     if (panel_) panel_->showMessage(text);
 }
-bool AudioSystemPort::askRateQuestion(const std::string& text) { return panel_ && panel_->askRateQuestion(text); }
+bool AudioSystemPort::askRateQuestion(const std::string& text) {
+    return panel_ && panel_->askRateQuestion(text);
+}
 void AudioSystemPort::setSpeakerSwitchState(int state) {
     if (panel_) panel_->setSpeakerSwitchState(state);
 }

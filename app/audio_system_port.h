@@ -12,7 +12,7 @@
 namespace voltina {
 
 class AudioSystemPort : public AudioPort, private AudioHooks {
-public:
+  public:
     AudioSystemPort(EngineState& state, AudioBackend backend);
     ~AudioSystemPort() override;
 
@@ -30,7 +30,7 @@ public:
     void startStartupTimer() override { audio_->startStartupTimer(); }
     void removeMouseHook() override { audio_->removeMouseHook(); }
 
-private:
+  private:
     // AudioHooks, handed on to the panel; before the panel exists there is no one to ask.
     void showMessage(const std::string& text) override;
     bool askRateQuestion(const std::string& text) override;

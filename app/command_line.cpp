@@ -10,8 +10,8 @@ namespace {
 
 // Qt's own options that take a value; the value must not be taken for a CONFIG.
 constexpr const char* kQtOptionsWithValue[] = {
-    "-platform", "-platformpluginpath", "-platformtheme", "-plugin", "-display",  "-geometry",
-    "-style",    "-stylesheet",         "-session",       "-name",   "-title",    "-qwindowgeometry",
+    "-platform",     "-platformpluginpath", "-platformtheme", "-plugin", "-display", "-geometry",
+    "-style",        "-stylesheet",         "-session",       "-name",   "-title",   "-qwindowgeometry",
     "-qwindowtitle", "-qwindowicon",
 };
 constexpr const char* kQtFlags[] = {"-reverse", "-nograb", "-dograb", "-sync", "-widgetcount"};
@@ -39,10 +39,12 @@ std::string badAudioName(const std::string& where, const std::string& name) {
 }  // namespace
 
 const char* programUsage() {
-    return "Usage: voltina [--audio pulse|alsa|jack|null] [--midi-port NAME] [--zoom 1|1.5|2] [--stats] [CONFIG]\n"
+    return "Usage: voltina [--audio pulse|alsa|jack|null] [--midi-port NAME] [--zoom 1|1.5|2] [--stats] "
+           "[CONFIG]\n"
            "       voltina --help | --version\n"
            "\n"
-           "A small modular analog synthesizer: one panel of oscillators, modules and a mixer joined by cords.\n"
+           "A small modular analog synthesizer: one panel of oscillators, modules and a mixer joined by "
+           "cords.\n"
            "\n"
            "  CONFIG            start with this configuration instead of the default patch\n"
            "  --audio NAME      play through PulseAudio (pulse), ALSA (alsa), a JACK server (jack) or\n"
@@ -54,8 +56,8 @@ const char* programUsage() {
            "  --version         show the version\n";
 }
 
-bool parseProgramOptions(const std::vector<std::string>& args, const char* audioEnvironment, ProgramOptions& out,
-                         std::string& error) {
+bool parseProgramOptions(const std::vector<std::string>& args, const char* audioEnvironment,
+                         ProgramOptions& out, std::string& error) {
     ProgramOptions o;
     bool audioFromCommandLine = false;
     bool onlyFiles = false;
@@ -116,7 +118,8 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
     }
     if (!audioFromCommandLine && audioEnvironment && *audioEnvironment &&
         !parseBackendName(audioEnvironment, o.backend)) {
-        o.environmentWarning = badAudioName("VOLTINA_AUDIO", audioEnvironment) + "; Voltina chooses one itself";
+        o.environmentWarning =
+            badAudioName("VOLTINA_AUDIO", audioEnvironment) + "; Voltina chooses one itself";
     }
     out = o;
     return true;

@@ -40,8 +40,8 @@ std::string configurationFileName(const std::string& typed) {
     std::string name;
     const QString text = QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size()));
     for (const char32_t c : text.toUcs4()) {
-        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-                          c == '-';
+        const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                          c == '_' || c == '-';
         name += kept ? static_cast<char>(c) : '_';
     }
     return name;
@@ -85,7 +85,7 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
     if (!read(path, c)) return false;
     const int rateParam = c.rate + 1;
     if (rateParam != state_.rateParam) {
-        const char* question = rateParam == 22051 ? kRate22050Question
+        const char* question = rateParam == 22051   ? kRate22050Question
                                : rateParam == 44101 ? kRate44100Question
                                                     : nullptr;
         if (question && !(thePanel && thePanel->askRateQuestion(question))) return false;
@@ -109,7 +109,8 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path) 
         } else {
             samples_->freeWaveSample();
             samples_->forgetWaveFileName();
-            if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr) wave->setText(QString());
+            if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr)
+                wave->setText(QString());
         }
     }
     if (thePanel) thePanel->refreshPanel();
@@ -118,8 +119,8 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path) 
 bool ConfigurationFiles::saveFile(const std::string& path) {
     const std::string sample = samples_ ? samples_->loadedPath() : std::string();
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    const Configuration c =
-        captureConfiguration(state_, state_.rateParam - 1, sample.empty() ? sample : sampleNameFor(sample, folder));
+    const Configuration c = captureConfiguration(state_, state_.rateParam - 1,
+                                                 sample.empty() ? sample : sampleNameFor(sample, folder));
     std::string error;
     if (writeConfigurationFile(path, c, error)) return true;
     tell("Cannot save the configuration.\n\n" + error);

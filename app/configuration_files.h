@@ -29,11 +29,12 @@ std::string configurationFileName(const std::string& typed);
 std::string sampleNameFor(const std::string& samplePath, const std::string& folder);
 
 class ConfigurationFiles {
-public:
+  public:
     // `changeRate` rebuilds the audio for a rateParam (11026, 22051 or 44101), as the menu's rate commands
     // do. `samples` may be null: configurations then leave the sample alone. The panel is reached through
     // thePanel.
-    ConfigurationFiles(EngineState& state, std::function<void(int rateParam)> changeRate, ProgramSamples* samples);
+    ConfigurationFiles(EngineState& state, std::function<void(int rateParam)> changeRate,
+                       ProgramSamples* samples);
 
     // Menu 900: a file of startDirectory chosen with the list dialog, then loadFile.
     void loadCommand();
@@ -50,7 +51,7 @@ public:
     // built (its rate is built straight away), applied after the default patch.
     StartupPatch startupPatch(const std::string& path);
 
-private:
+  private:
     bool read(const std::string& path, Configuration& c);
     void apply(const Configuration& c, const std::string& path);
 

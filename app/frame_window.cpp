@@ -38,7 +38,8 @@ void FrameWindow::buildMenu() {
             actions_[id] = action;
         }
     }
-    panel_->setRateActions(menuAction(cmd::kRate11025), menuAction(cmd::kRate22050), menuAction(cmd::kRate44100));
+    panel_->setRateActions(menuAction(cmd::kRate11025), menuAction(cmd::kRate22050),
+                           menuAction(cmd::kRate44100));
 }
 
 QAction* FrameWindow::menuAction(int id) const {

@@ -12,17 +12,17 @@ class TPrinc;
 
 class FrameWindow : public QMainWindow {
     Q_OBJECT
-public:
+  public:
     // Takes the panel as its client; the panel goes with the window.
     explicit FrameWindow(TPrinc* panel);
 
     TPrinc* panel() const { return panel_; }
     QAction* menuAction(int id) const;
 
-protected:
+  protected:
     void closeEvent(QCloseEvent* e) override;
 
-private:
+  private:
     void buildMenu();
 
     TPrinc* panel_;

@@ -31,8 +31,8 @@ int main(int argc, char** argv) {
     std::string error;
     if (!takeMidiPortOption(argc, argv, midiPort, error)) return commandLineError(error);
     ProgramOptions options;
-    if (!parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), std::getenv("VOLTINA_AUDIO"), options,
-                             error))
+    if (!parseProgramOptions(std::vector<std::string>(argv + 1, argv + argc), std::getenv("VOLTINA_AUDIO"),
+                             options, error))
         return commandLineError(error);
     if (options.help) {
         std::fputs(programUsage(), stdout);
@@ -42,7 +42,8 @@ int main(int argc, char** argv) {
         std::puts("Voltina 3.10");
         return 0;
     }
-    if (!options.environmentWarning.empty()) std::fprintf(stderr, "voltina: %s\n", options.environmentWarning.c_str());
+    if (!options.environmentWarning.empty())
+        std::fprintf(stderr, "voltina: %s\n", options.environmentWarning.c_str());
     if (options.zoom != 1.0) {
         const std::string factor = scaleFactorFor(options.zoom, std::getenv("QT_SCALE_FACTOR"));
         qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(factor));
@@ -60,7 +61,8 @@ int main(int argc, char** argv) {
     AudioSystemPort audio(state, options.backend);
     MidiInputOptions midiOptions;
     midiOptions.portChoice = midiPort;
-    ProgramParts parts(state, audio, [&audio](int rateParam) { audio.system().changeRate(rateParam); }, midiOptions);
+    ProgramParts parts(
+        state, audio, [&audio](int rateParam) { audio.system().changeRate(rateParam); }, midiOptions);
     ProgramWiring wiring = parts.wiring(configPath);
     wiring.afterSetup = [&parts] {
         const std::string& notice = parts.midi.input().notice();

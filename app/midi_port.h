@@ -15,7 +15,7 @@
 namespace voltina {
 
 class ProgramMidi : public MidiInputPort {
-public:
+  public:
     ProgramMidi(EngineState& state, MidiInputOptions options);
     ~ProgramMidi() override;
     ProgramMidi(const ProgramMidi&) = delete;
@@ -29,7 +29,7 @@ public:
     // Where the input's thread posts; tests post here as a keyboard would.
     MidiDelivery& delivery() { return delivery_; }
 
-private:
+  private:
     void onMidiData(std::uint32_t packed);
 
     EngineState& state_;

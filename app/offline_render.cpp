@@ -15,7 +15,7 @@ namespace {
 
 // A device that plays exactly as far as the renderer says.
 class OfflineHost : public RenderHost {
-public:
+  public:
     bool deviceOpen() const override { return true; }
     bool readPlayPosition(std::uint64_t& frames) override {
         frames = position;

@@ -10,8 +10,8 @@
 namespace voltina {
 
 struct TimedMidiMessage {
-    std::uint64_t frame;    // applied before this frame is computed
-    std::uint32_t packed;   // status | data1 << 8 | data2 << 16
+    std::uint64_t frame;   // applied before this frame is computed
+    std::uint32_t packed;  // status | data1 << 8 | data2 << 16
 };
 
 // Tables and ring for a rate, as the audio layer builds them (the ring as after a rate change, except

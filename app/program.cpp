@@ -34,7 +34,9 @@ bool refuseFloppyStart(const StartupPlatform& platform) {
     return true;
 }
 
-ShowCommand chooseShowCommand(int fullScreenWidth) { return fullScreenWidth <= 640 ? kShowMaximized : kShowNormal; }
+ShowCommand chooseShowCommand(int fullScreenWidth) {
+    return fullScreenWidth <= 640 ? kShowMaximized : kShowNormal;
+}
 
 std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services,
                                               StartupPatch startup) {

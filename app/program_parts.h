@@ -17,7 +17,7 @@ namespace voltina {
 class AudioPort;
 
 class ProgramParts {
-public:
+  public:
     // `changeRate` rebuilds the audio for a rateParam, as the rate menu does.
     ProgramParts(EngineState& state, AudioPort& audio, std::function<void(int rateParam)> changeRate,
                  MidiInputOptions midiOptions);
@@ -29,7 +29,7 @@ public:
     ProgramSamples samples;
     ConfigurationFiles configurations;
 
-private:
+  private:
     EngineState& state_;
 };
 

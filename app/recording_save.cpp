@@ -16,16 +16,19 @@ std::string recordingFileName(const std::string& typed) {
     return makeWaveFileName(oneBytePerCharacter) + ".WAV";
 }
 
-void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>& showMessage) {
+void saveRecording(EngineState& s, QWidget* owner,
+                   const std::function<void(const std::string&)>& showMessage) {
     if (s.recordOn != 1 && !s.recording.active()) return;
     for (;;) {
         textBuffer.clear();
-        if (runNameDialog(textBuffer, kRecordingCaption, kRecordingNameLength, owner) != 1 || textBuffer.empty())
+        if (runNameDialog(textBuffer, kRecordingCaption, kRecordingNameLength, owner) != 1 ||
+            textBuffer.empty())
             break;
         const std::string fileName = recordingFileName(textBuffer);
         const std::vector<std::uint8_t>& bytes = s.recording.bytes();
         std::string error;
-        if (saveWaveFile(fileName, recordingFormat(s.rateParam, s.stereoOut), bytes.data(), bytes.size(), error))
+        if (saveWaveFile(fileName, recordingFormat(s.rateParam, s.stereoOut), bytes.data(), bytes.size(),
+                         error))
             break;
         if (showMessage) showMessage(kCannotOpenPrefix + fileName);
     }

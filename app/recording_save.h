@@ -24,6 +24,7 @@ std::string recordingFileName(const std::string& typed);
 // Offers the recording when there is one: recordOn is 1, or the recording memory ran out during the run
 // (recordOn went to 0, the frames kept are still worth saving). Afterwards the recording is cleared and
 // recordOn is left as it was. `showMessage` is the program's message box.
-void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>& showMessage);
+void saveRecording(EngineState& s, QWidget* owner,
+                   const std::function<void(const std::string&)>& showMessage);
 
 }  // namespace voltina

@@ -45,6 +45,8 @@ void ProgramSamples::forgetWaveFileName() {
     path_.clear();
 }
 
-std::string ProgramSamples::loadedPath() const { return state_.waveSample ? path_ : std::string(); }
+std::string ProgramSamples::loadedPath() const {
+    return state_.waveSample ? path_ : std::string();
+}
 
 }  // namespace voltina

@@ -15,7 +15,7 @@ namespace voltina {
 class AudioPort;
 
 class ProgramSamples : public SampleLoaderPort {
-public:
+  public:
     // Reaches the panel through thePanel: samples can be loaded while the panel sets itself up.
     ProgramSamples(EngineState& state, AudioPort& audio);
 
@@ -28,7 +28,7 @@ public:
     std::string loadedPath() const;
     const WaveSampleName& name() const { return name_; }
 
-private:
+  private:
     EngineState& state_;
     AudioPort& audio_;
     WaveSampleName name_;

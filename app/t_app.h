@@ -8,7 +8,7 @@ namespace voltina {
 
 class TApp : public QApplication {
     Q_OBJECT
-public:
+  public:
     TApp(int& argc, char** argv);
 
     bool notify(QObject* receiver, QEvent* event) override;

@@ -21,14 +21,20 @@ QPointer<QWidget>& ownerSlot() {
 }
 }  // namespace
 
-void setRenderGate(std::function<void()> gate) { gateSlot() = std::move(gate); }
+void setRenderGate(std::function<void()> gate) {
+    gateSlot() = std::move(gate);
+}
 
 void callRenderGate() {
     if (gateSlot()) gateSlot()();
 }
 
-void setDialogOwner(QWidget* owner) { ownerSlot() = owner; }
-QWidget* dialogOwner() { return ownerSlot().data(); }
+void setDialogOwner(QWidget* owner) {
+    ownerSlot() = owner;
+}
+QWidget* dialogOwner() {
+    return ownerSlot().data();
+}
 
 bool GatedDialog::event(QEvent* e) {
     callRenderGate();

@@ -30,10 +30,10 @@ extern std::string startDirectory;
 
 // A dialog whose every event first passes the render gate, so the sound goes on while it is open.
 class GatedDialog : public QDialog {
-public:
+  public:
     using QDialog::QDialog;
 
-protected:
+  protected:
     bool event(QEvent* e) override;
 };
 

@@ -39,7 +39,8 @@ std::vector<std::string> listDirectoryEntries(const std::string& directory, bool
         if (matches) names.push_back(name);
     }
     std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        const int c = QString::compare(QString::fromStdString(a), QString::fromStdString(b), Qt::CaseInsensitive);
+        const int c =
+            QString::compare(QString::fromStdString(a), QString::fromStdString(b), Qt::CaseInsensitive);
         return c != 0 ? c < 0 : a < b;
     });
     return names;
@@ -52,7 +53,8 @@ TListe::TListe(QWidget* parent, int waveMode)
       ok_(new QPushButton(QStringLiteral("OK"), this)),
       noWave_(new QPushButton(QStringLiteral("No wave"), this)),
       cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     const QRect client = dlu(89, 12, 163, 242);
     setFixedSize(client.size());
@@ -109,6 +111,8 @@ void TListe::accept() {
     done(kResultOk);
 }
 
-void TListe::reject() { done(kResultCancel); }
+void TListe::reject() {
+    done(kResultCancel);
+}
 
 }  // namespace voltina

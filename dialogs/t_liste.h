@@ -21,7 +21,7 @@ constexpr int kResultNoWave = 3;
 std::vector<std::string> listDirectoryEntries(const std::string& directory, bool waveMode);
 
 class TListe : public GatedDialog {
-public:
+  public:
     // Configuration mode changes the current directory to startDirectory, and it stays there.
     TListe(QWidget* parent, int waveMode);
 
@@ -35,7 +35,7 @@ public:
     void accept() override;
     void reject() override;
 
-private:
+  private:
     void takeSelection();
 
     int waveMode_;

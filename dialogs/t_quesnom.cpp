@@ -33,7 +33,8 @@ TQuesnom::TQuesnom(QWidget* parent, const std::string& caption, std::string* tex
       edit_(new QLineEdit(this)),
       ok_(new QPushButton(QStringLiteral("OK"), this)),
       cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
-    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
     frame_->setFrameStyle(QFrame::Box | QFrame::Plain);
     frame_->setAutoFillBackground(true);
@@ -72,7 +73,9 @@ void TQuesnom::accept() {
     done(1);
 }
 
-void TQuesnom::reject() { done(2); }
+void TQuesnom::reject() {
+    done(2);
+}
 
 int runNameDialog(std::string& buffer, const std::string& caption, int maxLength, QWidget* parent) {
     std::string typed = buffer;

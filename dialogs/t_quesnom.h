@@ -27,7 +27,7 @@ constexpr int kDialogCaptionBar = 18;
 constexpr int kEntryWindowHeight = 107;
 
 class TQuesnom : public GatedDialog {
-public:
+  public:
     // `text` is shown first and receives the typed text on OK; it must outlive the dialog.
     TQuesnom(QWidget* parent, const std::string& caption, std::string* text, int maxLength);
 
@@ -39,7 +39,7 @@ public:
     void accept() override;
     void reject() override;
 
-private:
+  private:
     void setupWindow(const std::string& caption);
 
     std::string* entryText_;
@@ -51,11 +51,13 @@ private:
 };
 
 // 1 on OK (the buffer then holds the typed text), 0 otherwise (the buffer is left as it was).
-int runNameDialog(std::string& buffer, const std::string& caption, int maxLength, QWidget* parent = dialogOwner());
+int runNameDialog(std::string& buffer, const std::string& caption, int maxLength,
+                  QWidget* parent = dialogOwner());
 
 // Shows the value as formatFrequency writes it; on OK replaces it by the number that starts the typed
 // text (0 when there is none) and returns 1. Cancel returns 0 and leaves the value alone.
-int runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent = dialogOwner());
+int runFrequencyDialog(float& value, const std::string& caption, int maxLength,
+                       QWidget* parent = dialogOwner());
 
 // The decimal number that starts the text: blanks skipped, the longest valid prefix read, 0 when there
 // is none. Only plain decimal notation counts ("inf", "nan" and hexadecimal read as 0).

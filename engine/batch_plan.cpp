@@ -188,8 +188,9 @@ void makePlan(const EngineState& s, Plan& plan, Columns& columns) {
         for (int t = 0; t < 3; ++t) {
             const int m = 3 * k + t;
             runs[m] = moduleRuns(s, outputs[t], inputs[t]);
-            modules[m] = {kinds[t], outputs[t], s.cordSource[inputs[t]], s.cordSource[inputs[t] + 1],
-                          nullptr, nullptr, columns.jack[outputs[t]], -1, -1};
+            modules[m] = {kinds[t], outputs[t], s.cordSource[inputs[t]],  s.cordSource[inputs[t] + 1],
+                          nullptr,  nullptr,    columns.jack[outputs[t]], -1,
+                          -1};
         }
     }
     const Producers producers = findProducers(s, plan, runs, modules);

@@ -21,15 +21,15 @@ constexpr int kMixerChannels = 8;
 constexpr int kModulesPerGroup = 3;  // accumulators, multipliers, sinusoiders, panoramikers
 constexpr int kJacks = 32;           // outputs and inputs alike
 constexpr int kNoteCount = 96;
-constexpr int kNoCord = 32;          // cordSource of an input without a cord, after a drawing pass
+constexpr int kNoCord = 32;  // cordSource of an input without a cord, after a drawing pass
 
 // Output indexes (jack id - 401).
-constexpr int kOutOscA = 0;           // 0..7
-constexpr int kOutAccumulator = 8;    // 8..10
-constexpr int kOutMultiplier = 11;    // 11..13
-constexpr int kOutSinusoider = 14;    // 14..16
-constexpr int kOutPanoramiker = 17;   // 17..19, never written
-constexpr int kOutOscB = 20;          // 20..27
+constexpr int kOutOscA = 0;          // 0..7
+constexpr int kOutAccumulator = 8;   // 8..10
+constexpr int kOutMultiplier = 11;   // 11..13
+constexpr int kOutSinusoider = 14;   // 14..16
+constexpr int kOutPanoramiker = 17;  // 17..19, never written
+constexpr int kOutOscB = 20;         // 20..27
 constexpr int kOutMidiSine = 28;
 constexpr int kOutMidiSquare = 29;
 constexpr int kOutMidiSaw = 30;
@@ -102,8 +102,12 @@ struct EngineState {
 };
 
 // The jack map's rule: module k of a group has output outBase + k and inputs inBase + 2k, inBase + 2k + 1.
-constexpr int panoramikerSignalInput(int outputIndex) { return 2 * outputIndex - 8; }
-constexpr int panoramikerPanInput(int outputIndex) { return 2 * outputIndex - 7; }
+constexpr int panoramikerSignalInput(int outputIndex) {
+    return 2 * outputIndex - 8;
+}
+constexpr int panoramikerPanInput(int outputIndex) {
+    return 2 * outputIndex - 7;
+}
 constexpr bool isPanoramikerOutput(int outputIndex) {
     return outputIndex >= kOutPanoramiker && outputIndex < kOutPanoramiker + kModulesPerGroup;
 }

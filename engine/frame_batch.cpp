@@ -290,16 +290,26 @@ struct LoopValues {
     // loop and the frame before's otherwise, just as in the fixed order; or a column.
     float heard(int slot, const float* column, int f) const {
         switch (slot) {
-            case 0: return v0;
-            case 1: return v1;
-            case 2: return v2;
-            case 3: return v3;
-            case 4: return v4;
-            case 5: return v5;
-            case 6: return v6;
-            case 7: return v7;
-            case 8: return v8;
-            default: return column[f];
+            case 0:
+                return v0;
+            case 1:
+                return v1;
+            case 2:
+                return v2;
+            case 3:
+                return v3;
+            case 4:
+                return v4;
+            case 5:
+                return v5;
+            case 6:
+                return v6;
+            case 7:
+                return v7;
+            case 8:
+                return v8;
+            default:
+                return column[f];
         }
     }
 };
@@ -484,6 +494,8 @@ void renderFrames(EngineState& s, RenderHost& host, int n) {
     }
 }
 
-void allowWideVectorsForTesting(bool allow) { wideVectorsAllowed = allow; }
+void allowWideVectorsForTesting(bool allow) {
+    wideVectorsAllowed = allow;
+}
 
 }  // namespace voltina

@@ -48,8 +48,10 @@ void onMidiMessage(EngineState& s, std::uint32_t packed) {
     const int index = noteIndex(static_cast<int>((packed >> 8) & 0xFF));
     const int velocity = static_cast<int>((packed >> 16) & 0xFF);
     if (kind == 0x90 && velocity == 0) kind = 0x80;
-    if (kind == 0x90) startKey(s, index);
-    else if (kind == 0x80) releaseKey(s, index);
+    if (kind == 0x90)
+        startKey(s, index);
+    else if (kind == 0x80)
+        releaseKey(s, index);
 }
 
 }  // namespace voltina

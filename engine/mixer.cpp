@@ -45,6 +45,8 @@ StereoSum mixFrame(const EngineState& s) {
     return sum;
 }
 
-int sumToByte(float value) { return frames::byteOfSum(value); }
+int sumToByte(float value) {
+    return frames::byteOfSum(value);
+}
 
 }  // namespace voltina

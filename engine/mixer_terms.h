@@ -17,7 +17,9 @@ inline float addWeighted(float sum, double weight, float term) {
 }
 
 // A panoramiker's pan input as a position: 0 (all left) .. 127 (centre) .. 254 (all right); not clamped.
-inline int autoPanPosition(float panSignal) { return static_cast<int>(static_cast<double>(panSignal) + 127); }
+inline int autoPanPosition(float panSignal) {
+    return static_cast<int>(static_cast<double>(panSignal) + 127);
+}
 
 // A panoramiker on one side: position is e (right) or 254 - e (left), weight as for addWeighted.
 inline float addAutoPanned(float sum, int position, float term, double weight) {
@@ -25,10 +27,14 @@ inline float addAutoPanned(float sum, int position, float term, double weight) {
 }
 
 // Without stereo output both sides get the whole term.
-inline float addMono(float sum, float term) { return static_cast<float>(sum + static_cast<double>(term)); }
+inline float addMono(float sum, float term) {
+    return static_cast<float>(sum + static_cast<double>(term));
+}
 
 // The sum over the contributing channels, averaged.
-inline float average(float sum, int count) { return static_cast<float>(static_cast<double>(sum) / count); }
+inline float average(float sum, int count) {
+    return static_cast<float>(static_cast<double>(sum) / count);
+}
 
 // A mixer sum clipped to -127..127 (each side on its own; nothing wraps).
 inline float clippedSum(float value) {
@@ -38,10 +44,14 @@ inline float clippedSum(float value) {
 }
 
 // A clipped sum as an unsigned byte: value + 128 cut toward zero (1..255).
-inline int byteOfClipped(float value) { return static_cast<int>(static_cast<double>(value) + 128); }
+inline int byteOfClipped(float value) {
+    return static_cast<int>(static_cast<double>(value) + 128);
+}
 
 // A mixer sum as an unsigned byte. The render loop runs the two steps as loops of their own, which
 // take several frames at a time.
-inline int byteOfSum(float value) { return byteOfClipped(clippedSum(value)); }
+inline int byteOfSum(float value) {
+    return byteOfClipped(clippedSum(value));
+}
 
 }  // namespace voltina::frames

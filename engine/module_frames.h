@@ -10,11 +10,15 @@
 namespace voltina::frames {
 
 // Frames a random oscillator holds a draw of r Hz: low pitches are held longer than high ones.
-inline int randomHold(float r) { return (5550 - static_cast<int>(r)) / 10 + 1; }
+inline int randomHold(float r) {
+    return (5550 - static_cast<int>(r)) / 10 + 1;
+}
 
 // The frequency a sine or random oscillator advances by this frame: 1/300 of its setting while an
 // accumulator reads it.
-inline float slowedFrequency(float freq) { return static_cast<float>(freq * (1.0 / 300)); }
+inline float slowedFrequency(float freq) {
+    return static_cast<float>(freq * (1.0 / 300));
+}
 
 // Stored versus temporary: phase, acc, counter and the slowed frequency f are floats, so each
 // intermediate result is rounded to float exactly where the stored fields would be. The sample
@@ -189,7 +193,9 @@ inline int slowedOscillator(int source) {
 
 // Brings a whole number into -126..129 by whole turns of 256, as subtracting 256 while it is 127 or
 // more and then adding 256 while it is -127 or less would; written without loops or branches.
-inline int wrapAccumulator(int v) { return static_cast<int>((static_cast<unsigned>(v) + 126u) & 255u) - 126; }
+inline int wrapAccumulator(int v) {
+    return static_cast<int>((static_cast<unsigned>(v) + 126u) & 255u) - 126;
+}
 
 // (a + b) / 12 is added in double; the running value is a whole number, cut toward zero each frame
 inline float accumulated(float current, float a, float b) {
@@ -241,7 +247,9 @@ inline bool wavePlayable(const SampleRecord* sample) {
 }
 
 // An unsigned sample byte as a signal.
-inline float waveValue(std::uint8_t byte) { return static_cast<float>(static_cast<int>(byte) - 128); }
+inline float waveValue(std::uint8_t byte) {
+    return static_cast<float>(static_cast<int>(byte) - 128);
+}
 
 // The byte at pos, and pos moves on, looping at the sample's length.
 inline float waveSample(const std::uint8_t* data, std::uint32_t length, std::uint32_t& pos) {

@@ -4,10 +4,20 @@
 
 namespace voltina {
 
-void stepMidiVoice(EngineState& s) { frames::midiVoice(s); }
-void stepAccumulator(EngineState& s, int k) { frames::accumulator(s, k); }
-void stepMultiplier(EngineState& s, int k) { frames::multiplier(s, k); }
-void stepSinusoider(EngineState& s, int k) { frames::sinusoider(s, k); }
-void stepWave(EngineState& s) { frames::wave(s); }
+void stepMidiVoice(EngineState& s) {
+    frames::midiVoice(s);
+}
+void stepAccumulator(EngineState& s, int k) {
+    frames::accumulator(s, k);
+}
+void stepMultiplier(EngineState& s, int k) {
+    frames::multiplier(s, k);
+}
+void stepSinusoider(EngineState& s, int k) {
+    frames::sinusoider(s, k);
+}
+void stepWave(EngineState& s) {
+    frames::wave(s);
+}
 
 }  // namespace voltina

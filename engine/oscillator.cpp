@@ -33,6 +33,8 @@ void syncReset(EngineState& s) {
     s.wavePos = 0;
 }
 
-void stepOscillator(EngineState& s, int i) { frames::oscillator(s, i); }
+void stepOscillator(EngineState& s, int i) {
+    frames::oscillator(s, i);
+}
 
 }  // namespace voltina

@@ -6,7 +6,7 @@ namespace voltina {
 // Non-negative 31-bit draws for the random oscillators. The start state is fixed on purpose: the draws repeat
 // from one run to the next, so a patch renders the same bytes every time.
 class RandomSource {
-public:
+  public:
     std::uint32_t next() {
         // xorshift64*: cheap, uniform enough for pitch draws, and the top 31 bits are well mixed
         state_ ^= state_ >> 12;
@@ -16,7 +16,7 @@ public:
     }
     void reset() { state_ = kStartState; }
 
-private:
+  private:
     static constexpr std::uint64_t kStartState = 0x56f17a1e2d0c3b49ULL;
     std::uint64_t state_ = kStartState;
 };

@@ -8,7 +8,7 @@
 namespace voltina {
 
 class Recording {
-public:
+  public:
     // Starts a new recording (the sound was switched on with the record switch on).
     // Returns false when even the first block cannot be had.
     bool start();
@@ -31,7 +31,7 @@ public:
     // Tests make growth fail past this many bytes; 0 means no limit but the machine's.
     void setByteLimitForTesting(std::size_t limit) { limit_ = limit; }
 
-private:
+  private:
     bool grow();
 
     std::vector<std::uint8_t> bytes_;

@@ -11,7 +11,7 @@ namespace voltina {
 // What the render loop needs from the world around it: the device's play position and the failure path.
 // GUI thread only.
 class RenderHost {
-public:
+  public:
     virtual ~RenderHost() = default;
     // True while an output device is open.
     virtual bool deviceOpen() const = 0;

@@ -12,7 +12,7 @@
 namespace voltina {
 
 class RingBuffer {
-public:
+  public:
     // GUI thread, device closed: a zero-filled block of capacity bytes (4 x rateParam).
     void allocate(std::size_t capacity);
     void release();
@@ -36,15 +36,21 @@ public:
     // no block is allocated.
     void fill(std::uint8_t value);
 
-private:
+  private:
     std::unique_ptr<std::atomic<std::uint8_t>[]> bytes_;
     std::size_t capacity_ = 0;
     int ringBytes_ = 0;
 };
 
 // Ring lengths in bytes: the start-up value and the value after a rate change.
-constexpr int startupRingBytes(int rateParam) { return (rateParam / 4) * 2 + 1024; }
-constexpr int rateChangeRingBytes(int rateParam) { return (rateParam / 4) * 2 + 1000; }
-constexpr std::size_t ringCapacity(int rateParam) { return 4u * static_cast<std::size_t>(rateParam); }
+constexpr int startupRingBytes(int rateParam) {
+    return (rateParam / 4) * 2 + 1024;
+}
+constexpr int rateChangeRingBytes(int rateParam) {
+    return (rateParam / 4) * 2 + 1000;
+}
+constexpr std::size_t ringCapacity(int rateParam) {
+    return 4u * static_cast<std::size_t>(rateParam);
+}
 
 }  // namespace voltina

@@ -7,7 +7,7 @@ namespace voltina {
 // every increment is below rateParam; the bound check only guards a record that was edited by hand
 // (a test, a rate change with a phase left over) from reading outside the table.
 class SineView {
-public:
+  public:
     explicit SineView(const EngineState& s)
         : entries_(s.sineTable.empty() ? &kSilence : s.sineTable.data()),
           last_(s.sineTable.empty() ? 0 : static_cast<int>(s.sineTable.size()) - 1) {}
@@ -19,12 +19,14 @@ public:
         return entries_[index];
     }
 
-private:
+  private:
     static constexpr float kSilence = 0.0f;  // what a missing table sounds
     const float* entries_;
     int last_;
 };
 
-inline float sineAt(const EngineState& s, float phase) { return SineView(s).at(phase); }
+inline float sineAt(const EngineState& s, float phase) {
+    return SineView(s).at(phase);
+}
 
 }  // namespace voltina

@@ -11,7 +11,7 @@ class QWidget;
 namespace voltina {
 
 class AudioPort {
-public:
+  public:
     virtual ~AudioPort() = default;
 
     // The panel, once it exists: the audio layer's messages, questions and start-up tick go there.

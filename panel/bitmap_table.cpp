@@ -18,7 +18,9 @@ int bitmapClassForId(int id) {
     return 0;
 }
 
-bool isSidewaysOutputJack(int id) { return (id >= 401 && id <= 408) || (id >= 421 && id <= 428); }
+bool isSidewaysOutputJack(int id) {
+    return (id >= 401 && id <= 408) || (id >= 421 && id <= 428);
+}
 
 int bitmapIdFor(int ctrlId, int state) {
     const int lit = state != 0 ? 1 : 0;
@@ -40,7 +42,9 @@ void PanelBitmaps::load(qreal devicePixelRatio) {
     take(art::kSidewaysPlugOutput);
 }
 
-void PanelBitmaps::release() { pixmaps_.clear(); }
+void PanelBitmaps::release() {
+    pixmaps_.clear();
+}
 
 const QPixmap& PanelBitmaps::get(int resourceId) const {
     const auto it = pixmaps_.find(resourceId);

@@ -11,7 +11,7 @@ class QWidget;
 namespace voltina {
 
 class CordEditor {
-public:
+  public:
     virtual ~CordEditor() = default;
 
     // 0: nothing held; 1: the fixed end is an input; 2: the fixed end is an output.

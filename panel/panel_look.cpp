@@ -31,28 +31,31 @@ QFont panelFont() {
 void styleTemplateButton(QPushButton* button, int id) {
     if (id >= ctl::kOscFreqButton && id < ctl::kOscFreqButton + 8) {
         // The frequency read-out: a small display that opens the entry dialog when clicked.
-        button->setStyleSheet(QStringLiteral(
-            "QPushButton { background: #1d2228; color: #8df0a8; border: 1px solid #0c0f12; border-radius: 2px;"
-            " padding: 0px; font: bold 10px 'DejaVu Sans Mono'; }"
-            "QPushButton:pressed { background: #2c343c; }"
-            "QPushButton:focus { border: 1px solid #4f9cf0; }"));
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { background: #1d2228; color: #8df0a8; border: 1px solid #0c0f12; "
+                           "border-radius: 2px;"
+                           " padding: 0px; font: bold 10px 'DejaVu Sans Mono'; }"
+                           "QPushButton:pressed { background: #2c343c; }"
+                           "QPushButton:focus { border: 1px solid #4f9cf0; }"));
     } else if (id >= ctl::kFirstCaption && id <= ctl::kLastCaption) {
         button->setStyleSheet(QStringLiteral(
             "QPushButton { background: transparent; color: #2b313b; border: none; padding: 0px;"
             " font: bold 10px 'DejaVu Sans'; }"));
     } else {
-        button->setStyleSheet(QStringLiteral(
-            "QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #eef1f4, stop:1 #aeb5be);"
-            " color: #1b1e23; border: 1px solid #4a515b; border-radius: 3px; padding: 0px;"
-            " font: bold 10px 'DejaVu Sans'; }"
-            "QPushButton:pressed { background: #9aa2ac; }"
-            "QPushButton:focus { border: 1px solid #2a6fd0; }"));
+        button->setStyleSheet(
+            QStringLiteral("QPushButton { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 "
+                           "#eef1f4, stop:1 #aeb5be);"
+                           " color: #1b1e23; border: 1px solid #4a515b; border-radius: 3px; padding: 0px;"
+                           " font: bold 10px 'DejaVu Sans'; }"
+                           "QPushButton:pressed { background: #9aa2ac; }"
+                           "QPushButton:focus { border: 1px solid #2a6fd0; }"));
     }
 }
 
 void styleValueTip(QLabel* tip) {
-    tip->setStyleSheet(QStringLiteral(
-        "QLabel { background: #fffbe6; color: #1b1e23; border: 1px solid #1b1e23; font: bold 10px 'DejaVu Sans'; }"));
+    tip->setStyleSheet(
+        QStringLiteral("QLabel { background: #fffbe6; color: #1b1e23; border: 1px solid #1b1e23; font: bold "
+                       "10px 'DejaVu Sans'; }"));
 }
 
 void paintPanelFace(QPainter& painter, const QRect& area) {
@@ -63,8 +66,8 @@ void paintPanelFace(QPainter& painter, const QRect& area) {
     // Oscillators, the two upper groups, the mixer, the two lower groups with MIDI between them, and
     // the centre strip with Sync, Wave and H.P.
     const QRectF sections[] = {
-        dluSection(4, 0, 70, 269),    dluSection(97, 0, 178, 100),  dluSection(206, 0, 287, 100),
-        dluSection(309, 0, 362, 269), dluSection(97, 151, 178, 250), dluSection(206, 151, 287, 250),
+        dluSection(4, 0, 70, 269),      dluSection(97, 0, 178, 100),    dluSection(206, 0, 287, 100),
+        dluSection(309, 0, 362, 269),   dluSection(97, 151, 178, 250),  dluSection(206, 151, 287, 250),
         dluSection(179, 151, 205, 250), dluSection(120, 103, 264, 141),
     };
     for (const QRectF& r : sections) painter.drawRoundedRect(r, 4, 4);

@@ -12,7 +12,7 @@ class QWidget;
 namespace voltina {
 
 class MidiInputPort {
-public:
+  public:
     virtual ~MidiInputPort() = default;
     // 1 when an input device (or the program's own input port) is open, 0 when none can be found.
     virtual int openMidiInput(QWidget* panel) = 0;
@@ -20,7 +20,7 @@ public:
 };
 
 class SampleLoaderPort {
-public:
+  public:
     virtual ~SampleLoaderPort() = default;
     // Loads the named file into the sample player and sets the Wave button's caption (the sample's
     // name, or "?-?" when it cannot be loaded).

@@ -149,7 +149,8 @@ QPoint TGrosBouton::pointerEnd() const {
     } else {
         a = static_cast<float>(intValue()) * kTurn / 128.0f;
     }
-    return QPoint(static_cast<int>(18.0f + 12.0f * std::sin(a)), static_cast<int>(19.0f - 12.0f * std::cos(a)));
+    return QPoint(static_cast<int>(18.0f + 12.0f * std::sin(a)),
+                  static_cast<int>(19.0f - 12.0f * std::cos(a)));
 }
 
 void TGrosBouton::paintEvent(QPaintEvent* e) {

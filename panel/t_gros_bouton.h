@@ -11,7 +11,7 @@ class TPrinc;
 
 class TGrosBouton : public QPushButton {
     Q_OBJECT
-public:
+  public:
     static constexpr int kTickMs = 100;
 
     TGrosBouton(int ctrlId, TPrinc& panel, QWidget* parent);
@@ -28,13 +28,13 @@ public:
     // The pointer's end for the knob's current value, in knob pixels.
     QPoint pointerEnd() const;
 
-protected:
+  protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
-private:
+  private:
     void press(int direction, QPoint panelPos);
     void release();
     void tick();

@@ -12,7 +12,8 @@
 
 namespace voltina {
 
-TPerso::TPerso(int ctrlId, TPrinc& panel, QWidget* parent) : QPushButton(parent), panel_(panel), ctrlId_(ctrlId) {
+TPerso::TPerso(int ctrlId, TPrinc& panel, QWidget* parent)
+    : QPushButton(parent), panel_(panel), ctrlId_(ctrlId) {
     setFlat(true);
     setMouseTracking(true);
     setObjectName(QStringLiteral("ctl%1").arg(ctrlId));

@@ -14,7 +14,7 @@ constexpr int UM_SETSTATE = 1579;
 
 class TPerso : public QPushButton {
     Q_OBJECT
-public:
+  public:
     TPerso(int ctrlId, TPrinc& panel, QWidget* parent);
 
     int ctrlId() const { return ctrlId_; }
@@ -26,11 +26,11 @@ public:
     // The picture the last paint put on the screen, for checks.
     int paintedBitmap() const { return paintedBitmap_; }
 
-protected:
+  protected:
     void paintEvent(QPaintEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
 
-private:
+  private:
     TPrinc& panel_;
     int ctrlId_;
     int state_ = 0;

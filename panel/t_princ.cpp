@@ -95,10 +95,18 @@ QWidget* TPrinc::control(int id) const {
     const auto it = controls_.find(id);
     return it == controls_.end() ? nullptr : it->second;
 }
-TPerso* TPrinc::picture(int id) const { return qobject_cast<TPerso*>(control(id)); }
-TGrosBouton* TPrinc::knob(int id) const { return qobject_cast<TGrosBouton*>(control(id)); }
-QPushButton* TPrinc::button(int id) const { return qobject_cast<QPushButton*>(control(id)); }
-QLabel* TPrinc::valueTip() const { return qobject_cast<QLabel*>(control(ctl::kValueTip)); }
+TPerso* TPrinc::picture(int id) const {
+    return qobject_cast<TPerso*>(control(id));
+}
+TGrosBouton* TPrinc::knob(int id) const {
+    return qobject_cast<TGrosBouton*>(control(id));
+}
+QPushButton* TPrinc::button(int id) const {
+    return qobject_cast<QPushButton*>(control(id));
+}
+QLabel* TPrinc::valueTip() const {
+    return qobject_cast<QLabel*>(control(ctl::kValueTip));
+}
 
 int TPrinc::sendSetState(int id, int wParam) {
     TPerso* p = picture(id);
@@ -198,7 +206,9 @@ void TPrinc::selectSample() {
     }
 }
 
-void TPrinc::onMidiData(std::uint32_t packed) { onMidiMessage(state_, packed); }
+void TPrinc::onMidiData(std::uint32_t packed) {
+    onMidiMessage(state_, packed);
+}
 
 // ---------------------------------------------------------------- display
 
@@ -338,7 +348,9 @@ bool TPrinc::askRateQuestion(const std::string& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void TPrinc::setSpeakerSwitchState(int state) { sendSetState(ctl::kSpeaker, state); }
+void TPrinc::setSpeakerSwitchState(int state) {
+    sendSetState(ctl::kSpeaker, state);
+}
 
 void TPrinc::saveRecording() {
     if (services_.saveRecording) services_.saveRecording();

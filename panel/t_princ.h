@@ -37,7 +37,7 @@ struct StartupPatch {
 
 class TPrinc : public QWidget, public AudioHooks {
     Q_OBJECT
-public:
+  public:
     TPrinc(EngineState& state, AudioPort& audio, PanelServices services = {}, QWidget* parent = nullptr);
     ~TPrinc() override;  // releasePanel
 
@@ -93,16 +93,16 @@ public:
     // The menu's rate items 904, 905, 906, checked by updateRateChecks.
     void setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100);
 
-signals:
+  signals:
     void closeRequested(int result);
 
-protected:
+  protected:
     bool event(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
-private:
+  private:
     void frequencyEntry(int osc);
     void speakerSwitch();
     void recordSwitch();

@@ -5,7 +5,9 @@
 #include <QSvgRenderer>
 #include <cmath>
 
-static void registerArtworkResource() { Q_INIT_RESOURCE(artwork); }
+static void registerArtworkResource() {
+    Q_INIT_RESOURCE(artwork);
+}
 
 namespace voltina {
 namespace {

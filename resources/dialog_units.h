@@ -9,8 +9,12 @@ constexpr int kBaseUnitX = 7;
 constexpr int kBaseUnitY = 13;
 
 // Rounded to the nearest pixel, halves up.
-constexpr int dluToPixelsX(int dlu) { return (dlu * kBaseUnitX * 2 + 4) / 8; }
-constexpr int dluToPixelsY(int dlu) { return (dlu * kBaseUnitY * 2 + 8) / 16; }
+constexpr int dluToPixelsX(int dlu) {
+    return (dlu * kBaseUnitX * 2 + 4) / 8;
+}
+constexpr int dluToPixelsY(int dlu) {
+    return (dlu * kBaseUnitY * 2 + 8) / 16;
+}
 
 struct PixelRect {
     int x, y, width, height;

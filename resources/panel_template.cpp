@@ -33,8 +33,8 @@ std::vector<ControlTemplate> buildTemplate() {
     }
     // The four module groups, three rows each; the signs are pictures that never take a click.
     for (int m = 0; m < 3; ++m) {
-        const int top = 16 + 32 * m;     // accumulators and multipliers
-        const int low = 167 + 32 * m;    // sinusoiders and panoramikers
+        const int top = 16 + 32 * m;   // accumulators and multipliers
+        const int low = 167 + 32 * m;  // sinusoiders and panoramikers
         const int sTop = 19 + 32 * m;
         const int sLow = 170 + 32 * m;
         add(t, 309 + 2 * m, K::PictureButton, {101, top, 16, 16});

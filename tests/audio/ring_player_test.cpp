@@ -95,8 +95,8 @@ TEST(RingPlayer, PlaysWhileTheGuiThreadWritesTheRing) {
     std::uint64_t last = 0;
     // Keep writing until the audio thread has played several laps, however late it was scheduled.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    for (int pass = 0; pass < 200 || (player.position() < 4 * 256 && std::chrono::steady_clock::now() < deadline);
-         ++pass) {
+    for (int pass = 0;
+         pass < 200 || (player.position() < 4 * 256 && std::chrono::steady_clock::now() < deadline); ++pass) {
         for (int i = 0; i < ring.ringBytes(); ++i) ring.store(i, pass % 2 ? 200 : 100);
         const std::uint64_t now = player.position();
         EXPECT_GE(now, last);

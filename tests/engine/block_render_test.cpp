@@ -112,9 +112,12 @@ void editPatch(EngineState& s, std::uint32_t variant) {
             break;
         case 9: {
             const int kind = pick(4);
-            if (kind == 0) s.waveSample.reset();
-            else if (kind == 1) s.waveSample = sampleOf(0, 1);  // no data bytes
-            else s.waveSample = sampleOf(1 + pick(3000), 1 + pick(200));
+            if (kind == 0)
+                s.waveSample.reset();
+            else if (kind == 1)
+                s.waveSample = sampleOf(0, 1);  // no data bytes
+            else
+                s.waveSample = sampleOf(1 + pick(3000), 1 + pick(200));
             break;
         }
         case 10:
@@ -138,7 +141,8 @@ void editPatch(EngineState& s, std::uint32_t variant) {
             // far outside the table; only where oscPhase is a phase (for a square or sawtooth it is the
             // step, and no setting makes a step that large)
             const int osc = pick(kOscillators);
-            if (s.oscType[osc] == kSine || s.oscType[osc] == kRandom) s.oscPhase[osc] = pick(2) == 0 ? -3.0e6f : 7.5e8f;
+            if (s.oscType[osc] == kSine || s.oscType[osc] == kRandom)
+                s.oscPhase[osc] = pick(2) == 0 ? -3.0e6f : 7.5e8f;
             s.midiPhase = pick(2) == 0 ? -10.0f : 2.0e5f;
             break;
         }
@@ -171,7 +175,8 @@ void expectSameRecords(const EngineState& a, const EngineState& b, const std::st
     ASSERT_EQ(a.renderBusy, 0) << where;
     ASSERT_EQ(a.recording.bytes(), b.recording.bytes()) << where;
     for (std::size_t i = 0; i < a.ring.capacity(); ++i)
-        ASSERT_EQ(a.ring.load(static_cast<int>(i)), b.ring.load(static_cast<int>(i))) << where << " byte " << i;
+        ASSERT_EQ(a.ring.load(static_cast<int>(i)), b.ring.load(static_cast<int>(i)))
+            << where << " byte " << i;
 }
 
 struct Twins {
@@ -214,8 +219,10 @@ std::int64_t renderWithEdits(Twins& t, int calls) {
         }
         // mostly a render gate's worth; sometimes nothing, a single frame, or nearly a lap
         const int kind = static_cast<int>(draw() % 8);
-        const int n = kind == 0 ? 0 : kind == 1 ? 1 : kind == 2 ? t.batched.ring.ringFrames() - 1
-                                                                : static_cast<int>(draw() % 4500);
+        const int n = kind == 0   ? 0
+                      : kind == 1 ? 1
+                      : kind == 2 ? t.batched.ring.ringFrames() - 1
+                                  : static_cast<int>(draw() % 4500);
         t.render(n);
         frames += n;
         expectSameRecords(t.batched, t.single, "call " + std::to_string(call));
@@ -276,7 +283,7 @@ TEST(BlockRender, EqualsFrameByFrameOnOddRingLengths) {
 }
 
 // The accumulators, multipliers and sinusoiders in the fixed order: output and first input of each.
-constexpr int kModuleJacks[9][2] = {{8, 8},  {11, 14}, {14, 20}, {9, 10}, {12, 16},
+constexpr int kModuleJacks[9][2] = {{8, 8},   {11, 14}, {14, 20}, {9, 10}, {12, 16},
                                     {15, 22}, {10, 12}, {13, 18}, {16, 24}};
 
 // Squares and sawtooths where the accumulators below listen, as they are never slowed.
@@ -323,14 +330,14 @@ void ringPatch(EngineState& s, bool backwards) {
 void pathThroughTheLoopPatch(EngineState& s) {
     oscillatorsOfEveryType(s);
     const int cords[][2] = {
-        {0, 8},   {1, 9},   // accumulator 0: two oscillators
-        {12, 10}, {3, 11},  // accumulator 1: multiplier 1, an oscillator
-        {14, 12}, {11, 13}, // accumulator 2: sinusoider 0, multiplier 0
-        {20, 14}, {21, 15}, // multiplier 0: two oscillators
-        {8, 16},  {2, 17},  // multiplier 1: accumulator 0, an oscillator
-        {4, 18},  {5, 19},  // multiplier 2: two oscillators
-        {6, 20},  {13, 21}, // sinusoider 0: an oscillator, multiplier 2
-        {7, 24},  {9, 25},  // sinusoider 2: an oscillator, accumulator 1
+        {0, 8},   {1, 9},    // accumulator 0: two oscillators
+        {12, 10}, {3, 11},   // accumulator 1: multiplier 1, an oscillator
+        {14, 12}, {11, 13},  // accumulator 2: sinusoider 0, multiplier 0
+        {20, 14}, {21, 15},  // multiplier 0: two oscillators
+        {8, 16},  {2, 17},   // multiplier 1: accumulator 0, an oscillator
+        {4, 18},  {5, 19},   // multiplier 2: two oscillators
+        {6, 20},  {13, 21},  // sinusoider 0: an oscillator, multiplier 2
+        {7, 24},  {9, 25},   // sinusoider 2: an oscillator, accumulator 1
     };
     for (const auto& c : cords) plugCord(s, c[0], c[1]);
     const int heard[kMixerChannels] = {8, 9, 10, 12, 16, 14, 13, 11};
@@ -379,8 +386,9 @@ TEST(BlockRender, EqualsFrameByFrameWithAModuleOnAPathThroughTheLoop) {
 
 TEST(BlockRender, RandomOscillatorsDrawInTheirOrder) {
     for (int randoms : {2, 3}) {
-        Twins t(44101, randoms == 2 ? [](EngineState& s) { randomsPatch(s, 2); }
-                                    : [](EngineState& s) { randomsPatch(s, 3); });
+        Twins t(
+            44101, randoms == 2 ? [](EngineState& s) { randomsPatch(s, 2); }
+                                : [](EngineState& s) { randomsPatch(s, 3); });
         renderAcrossBatches(t, std::to_string(randoms) + " random oscillators");
         // they have drawn: the generator has moved on
         RandomSource untouched;

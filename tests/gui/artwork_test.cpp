@@ -1,11 +1,12 @@
 // Our pictures render at the sizes the panel's controls are made for, crisp at twice the pixels.
 
+#include "resources/artwork.h"
+
 #include <gtest/gtest.h>
 
 #include <QImage>
 
 #include "panel/bitmap_table.h"
-#include "resources/artwork.h"
 
 namespace voltina::test {
 namespace {

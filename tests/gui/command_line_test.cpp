@@ -1,12 +1,13 @@
 // voltina's options, and the help window behind "About Voltina".
 
+#include "app/command_line.h"
+
 #include <gtest/gtest.h>
 
 #include <QDialog>
-#include <QPushButton>
 #include <QPlainTextEdit>
+#include <QPushButton>
 
-#include "app/command_line.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
@@ -106,7 +107,8 @@ TEST(HelpCommand, AboutVoltinaOpensTheHelpWindowOverThePanel) {
         }
     });
     frame->menuAction(903)->trigger();
-    ASSERT_TRUE(helpShown) << "first window: " << driver.seen().at(0).className << " " << driver.seen().at(0).text;
+    ASSERT_TRUE(helpShown) << "first window: " << driver.seen().at(0).className << " "
+                           << driver.seen().at(0).text;
     EXPECT_EQ(parent, frame->panel());
     EXPECT_TRUE(text.contains(QStringLiteral("Voltina"))) << text.left(200).toStdString();
 }

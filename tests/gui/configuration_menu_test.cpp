@@ -31,15 +31,18 @@ std::string describe(const EngineState& s, TPrinc* panel) {
     char number[32];
     for (int k = 0; k < kOscillators; ++k) {
         std::snprintf(number, sizeof number, "%.9g", static_cast<double>(s.oscFreq[k]));
-        t += "osc " + std::to_string(k) + " type " + std::to_string(s.oscType[k]) + " freq " + number + " shown " +
-             panel->button(109 + k)->text().toStdString() + " lit";
-        for (int type = 0; type < 4; ++type) t += " " + std::to_string(panel->picture(117 + k + 8 * type)->state());
+        t += "osc " + std::to_string(k) + " type " + std::to_string(s.oscType[k]) + " freq " + number +
+             " shown " + panel->button(109 + k)->text().toStdString() + " lit";
+        for (int type = 0; type < 4; ++type)
+            t += " " + std::to_string(panel->picture(117 + k + 8 * type)->state());
         t += "\n";
     }
     for (int k = 0; k < kMixerChannels; ++k)
-        t += "mix " + std::to_string(k) + " " + std::to_string(s.mixLevel[k]) + " " + std::to_string(s.mixPan[k]) + "\n";
+        t += "mix " + std::to_string(k) + " " + std::to_string(s.mixLevel[k]) + " " +
+             std::to_string(s.mixPan[k]) + "\n";
     for (int in = 0; in < kJacks; ++in) {
-        if (hasCord(s, in)) t += "cord " + std::to_string(401 + s.cordSource[in]) + " " + std::to_string(301 + in) + "\n";
+        if (hasCord(s, in))
+            t += "cord " + std::to_string(401 + s.cordSource[in]) + " " + std::to_string(301 + in) + "\n";
     }
     t += "used";
     for (int out = 0; out < kJacks; ++out) t += s.outputUsed[out] ? " " + std::to_string(401 + out) : "";
@@ -61,8 +64,8 @@ void writeSample(const std::string& path, std::uint32_t bytes) {
     put(36 + bytes, 4);
     file += "WAVEfmt ";
     put(16, 4);
-    put(1, 2);      // PCM
-    put(1, 2);      // mono
+    put(1, 2);  // PCM
+    put(1, 2);  // mono
     put(11025, 4);
     put(11025, 4);  // bytes per second
     put(1, 2);      // block align
@@ -76,7 +79,8 @@ void writeSample(const std::string& path, std::uint32_t bytes) {
 ModalDriver::Action pickFromList(const QString& name) {
     return [name](QWidget* w) {
         auto* list = w->findChild<QListWidget*>(QStringLiteral("list"));
-        const QList<QListWidgetItem*> found = list ? list->findItems(name, Qt::MatchExactly) : QList<QListWidgetItem*>();
+        const QList<QListWidgetItem*> found =
+            list ? list->findItems(name, Qt::MatchExactly) : QList<QListWidgetItem*>();
         if (!found.isEmpty()) list->setCurrentItem(found.first());
         if (auto* ok = w->findChild<QPushButton*>(QStringLiteral("ok"))) ok->click();
     };
@@ -96,7 +100,7 @@ std::string goodConfiguration(int version, const std::string& cords) {
 }
 
 class ConfigurationMenuTest : public ::testing::Test {
-protected:
+  protected:
     ConfigurationMenuTest() {
         ProgramWiring w = parts.wiring();
         w.services.midi = nullptr;
@@ -115,7 +119,7 @@ protected:
         }
         clearCords(state);
         plugCord(state, (3 + variant) % 8, 0);  // an oscillator into mixer 1
-        plugCord(state, 17, 7);              // panoramiker 1 into mixer 8
+        plugCord(state, 17, 7);                 // panoramiker 1 into mixer 8
         plugCord(state, 8 + variant % 3, 12 + variant % 2);
         panel->refreshPanel();
     }
@@ -224,8 +228,9 @@ TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
         {"huge", std::string(kMaxConfigurationBytes + 1, ' ')},
     };
     const std::pair<const char*, const char*> why[] = {
-        {"corrupt", "corrupt:"}, {"newer", "newer than this Voltina reads"}, {"badcord", "mixer input"},
-        {"twice", "already carries"}, {"huge", "too large"},
+        {"corrupt", "corrupt:"},    {"newer", "newer than this Voltina reads"},
+        {"badcord", "mixer input"}, {"twice", "already carries"},
+        {"huge", "too large"},
     };
     writeSample(here.file("LOOP.WAV"), 300);
     changeEverything(2);
@@ -255,7 +260,8 @@ TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
     });
     driver.then(ModalDriver::clickButtonText("OK"));
     menu(900);
-    EXPECT_NE(driver.seen().back().text.find("not a regular file"), std::string::npos) << driver.seen().back().text;
+    EXPECT_NE(driver.seen().back().text.find("not a regular file"), std::string::npos)
+        << driver.seen().back().text;
     EXPECT_EQ(describe(state, panel), before);
     EXPECT_TRUE(rateChanges.empty());
     EXPECT_TRUE(driver.idle());
@@ -272,7 +278,9 @@ TEST_F(ConfigurationMenuTest, CancelAndEmptyNamesDoNothing) {
     driver.then(ModalDriver::typeThenClick("", "ok"));
     menu(901);
     EXPECT_EQ(driver.seen().size(), 4u);
-    EXPECT_TRUE(QDir(QString::fromStdString(here.path())).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(QDir(QString::fromStdString(here.path()))
+                    .entryList(QDir::AllEntries | QDir::NoDotAndDotDot)
+                    .isEmpty());
     EXPECT_EQ(describe(state, panel), before);
 }
 
@@ -301,13 +309,14 @@ TEST_F(ConfigurationMenuTest, AConfigurationWithoutSampleUnloadsTheSampleAndOneT
     driver.then(ModalDriver::clickButtonText("OK"));
     menu(901);
     ASSERT_EQ(driver.seen().size(), 2u);
-    EXPECT_NE(driver.seen()[1].text.find("Cannot save the configuration"), std::string::npos) << driver.seen()[1].text;
+    EXPECT_NE(driver.seen()[1].text.find("Cannot save the configuration"), std::string::npos)
+        << driver.seen()[1].text;
     EXPECT_TRUE(QFileInfo(QString::fromStdString(here.file("taken"))).isDir());
 }
 
 // The command line's configuration, loaded at set-up in place of the default patch.
 class StartupConfigurationTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<FrameWindow> start(const std::string& path) {
         ProgramWiring w = parts.wiring(path);
         w.services.midi = nullptr;
@@ -316,7 +325,8 @@ protected:
     InTemporaryDirectory here;
     EngineState state;
     FakeAudio audio{state};
-    ProgramParts parts{state, audio, [](int) { ADD_FAILURE() << "no rate change at start-up"; }, MidiInputOptions{}};
+    ProgramParts parts{state, audio, [](int) { ADD_FAILURE() << "no rate change at start-up"; },
+                       MidiInputOptions{}};
     ModalDriver driver;
 };
 

@@ -105,7 +105,7 @@ TEST(EntryDialog, FrequencyDialogShowsTheValueAndReadsTheTypedNumber) {
 }
 
 class ListDialogTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         ASSERT_TRUE(dir.isValid());
         saved = QDir::currentPath();

@@ -34,7 +34,9 @@ ModalDriver::ModalDriver() {
     timer_.start();
 }
 
-ModalDriver::~ModalDriver() { timer_.stop(); }
+ModalDriver::~ModalDriver() {
+    timer_.stop();
+}
 
 void ModalDriver::poll() {
     QWidget* modal = QApplication::activeModalWidget();

@@ -21,7 +21,7 @@ class QMessageBox;
 namespace voltina::test {
 
 class FakeAudio : public AudioPort {
-public:
+  public:
     explicit FakeAudio(EngineState& state) : state_(state) {}
 
     void setHooks(AudioHooks* hooks) override { hooks_ = hooks; }
@@ -47,7 +47,7 @@ public:
     std::vector<std::string> calls;
     long gateCalls = 0;
 
-private:
+  private:
     EngineState& state_;
     AudioHooks* hooks_ = nullptr;
     bool ready_ = false;
@@ -63,7 +63,7 @@ struct SeenDialog {
 
 // Answers the modal windows that open while a test runs, one action per window, in order.
 class ModalDriver {
-public:
+  public:
     using Action = std::function<void(QWidget*)>;
     ModalDriver();
     ~ModalDriver();
@@ -72,11 +72,11 @@ public:
     bool idle() const { return actions_.empty(); }
 
     // Common answers.
-    static Action clickButtonText(const QString& text);     // a message box's button or a push button
+    static Action clickButtonText(const QString& text);    // a message box's button or a push button
     static Action clickObject(const QString& objectName);  // a push button by object name
     static Action typeThenClick(const QString& typed, const QString& buttonObject);
 
-private:
+  private:
     void poll();
     QTimer timer_;
     std::deque<Action> actions_;

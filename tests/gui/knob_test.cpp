@@ -19,7 +19,7 @@ namespace voltina::test {
 namespace {
 
 class KnobTest : public ::testing::Test, public PanelFixture {
-protected:
+  protected:
     // Holds `button` on knob `id` for `ms`, recording every new value `read` gives, then releases.
     template <typename Read>
     std::vector<double> hold(int id, Qt::MouseButton button, int ms, Read read, qint64* heldMs = nullptr,
@@ -65,7 +65,8 @@ std::vector<double> upFrom(float start, int ticks) {
 TEST_F(KnobTest, HeldUpFromHundredAcceleratesToFiftyThenTwoHundred) {
     state.oscFreq[0] = 100.0f;
     qint64 held = 0;
-    const auto seen = hold(101, Qt::RightButton, 3550, [&] { return double(state.oscFreq[0]); }, &held);
+    const auto seen = hold(
+        101, Qt::RightButton, 3550, [&] { return double(state.oscFreq[0]); }, &held);
     const auto expected = upFrom(100.0f, static_cast<int>(seen.size()));
     EXPECT_EQ(seen, expected);
     expectTickCount(seen.size(), held);
@@ -94,7 +95,8 @@ TEST_F(KnobTest, StopsAtFiftyFiveHundred) {
 TEST_F(KnobTest, FineModeAtTenHertzAndBelow) {
     state.oscFreq[1] = 12.0f;
     qint64 held = 0;
-    const auto seen = hold(102, Qt::LeftButton, 1950, [&] { return double(state.oscFreq[1]); }, &held);
+    const auto seen = hold(
+        102, Qt::LeftButton, 1950, [&] { return double(state.oscFreq[1]); }, &held);
     // 11, 10, then hundredths down to tick 16, then the -50 step drives it to the floor of 0.01.
     std::vector<double> expected;
     float f = 12.0f, step = -1.0f;
@@ -138,7 +140,8 @@ TEST_F(KnobTest, NonSineOscillatorsFollowTheKnob) {
 TEST_F(KnobTest, MixerLevelAcceleratesByTenAndStaysInRange) {
     state.mixLevel[2] = 80;
     qint64 held = 0;
-    const auto seen = hold(151, Qt::RightButton, 2250, [&] { return double(state.mixLevel[2]); }, &held);
+    const auto seen = hold(
+        151, Qt::RightButton, 2250, [&] { return double(state.mixLevel[2]); }, &held);
     std::vector<double> expected;
     int v = 80;
     for (int n = 1; n <= 20; ++n) {
@@ -209,9 +212,9 @@ TEST_F(KnobTest, PanTipShowsTheValueWhereTheButtonWentDown) {
 TEST_F(KnobTest, PointerFollowsTheValueClockwiseFromTheTop) {
     state.oscFreq[0] = 0.0f;
     EXPECT_EQ(panel->knob(101)->pointerEnd(), QPoint(18, 7));
-    state.oscFreq[0] = 1375.0f;  // a quarter of the way: pointing right
+    state.oscFreq[0] = 1375.0f;                                 // a quarter of the way: pointing right
     EXPECT_EQ(panel->knob(101)->pointerEnd(), QPoint(30, 18));  // a full turn is 6.28232, just short of 2 pi
-    state.mixLevel[0] = 64;  // half way round: pointing down
+    state.mixLevel[0] = 64;                                     // half way round: pointing down
     EXPECT_EQ(panel->knob(149)->pointerEnd(), QPoint(18, 30));
 }
 

@@ -4,12 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <rtmidi/RtMidi.h>
+#include <unistd.h>
 
 #include <QElapsedTimer>
 #include <algorithm>
 #include <functional>
 #include <thread>
-#include <unistd.h>
 
 #include "app/audio_system_port.h"
 #include "app/frame_window.h"
@@ -50,7 +50,8 @@ bool playUntil(RtMidiOut& keys, std::vector<unsigned char> bytes, const std::fun
 // The whole program over the null audio device, with the MIDI options a test chooses.
 struct Program {
     explicit Program(MidiInputOptions options, const std::string& configPath = {})
-        : parts(state, audio, [this](int r) { audio.system().changeRate(r); }, std::move(options)) {
+        : parts(
+              state, audio, [this](int r) { audio.system().changeRate(r); }, std::move(options)) {
         ProgramWiring w = parts.wiring(configPath);
         frame = createMainWindow(state, audio, w.services, w.startup);
     }
@@ -104,7 +105,7 @@ TEST(MidiProgram, MessagesFromTheInputThreadPlayOnTheGuiThreadInTheirOrder) {
 }
 
 class MidiOnJackProgram : public ::testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         server = new JackServer(serverName());
         if (server->running()) server->select();
@@ -154,7 +155,8 @@ double frequencyOf(const std::vector<std::uint8_t>& left) {
         if (left[i - 1] <= 128 && left[i] > 128) rising.push_back(i);
     }
     if (rising.size() < 2) return 0.0;
-    return 11025.0 * static_cast<double>(rising.size() - 1) / static_cast<double>(rising.back() - rising.front());
+    return 11025.0 * static_cast<double>(rising.size() - 1) /
+           static_cast<double>(rising.back() - rising.front());
 }
 
 TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
@@ -163,9 +165,11 @@ TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
     std::string mixer;
     for (int k = 0; k < 8; ++k) mixer += std::string(k ? ", " : "") + "{\"level\": 128, \"pan\": 50}";
     std::string oscillators;
-    for (int k = 0; k < 8; ++k) oscillators += std::string(k ? ", " : "") + "{\"type\": \"sine\", \"frequency\": 100}";
-    ASSERT_TRUE(writeWhole(here.file("midi"), "{\"voltina\": 1, \"rate\": 11025, \"oscillators\": [" + oscillators +
-                                                  "], \"mixer\": [" + mixer + "], \"cords\": [[429, 301]]}"));
+    for (int k = 0; k < 8; ++k)
+        oscillators += std::string(k ? ", " : "") + "{\"type\": \"sine\", \"frequency\": 100}";
+    ASSERT_TRUE(writeWhole(here.file("midi"), "{\"voltina\": 1, \"rate\": 11025, \"oscillators\": [" +
+                                                  oscillators + "], \"mixer\": [" + mixer +
+                                                  "], \"cords\": [[429, 301]]}"));
     RtMidiOut keys(RtMidi::UNIX_JACK, "keys");
     keys.openVirtualPort("out");
     ModalDriver driver;

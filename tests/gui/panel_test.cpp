@@ -47,11 +47,11 @@ TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
     EXPECT_EQ(knobs, 24);
     EXPECT_EQ(pictures, 32 + 32 + 32 + 24 + 2);
     // Spot checks in pixels.
-    EXPECT_EQ(panel->control(108)->geometry(), QRect(16, 384, 37, 39));      // oscillator 7's knob
-    EXPECT_EQ(panel->control(428)->geometry(), QRect(89, 410, 28, 26));      // its second output
-    EXPECT_EQ(panel->control(189)->geometry(), QRect(411, 184, 40, 36));     // H.P, the size of its picture
-    EXPECT_EQ(panel->control(200)->geometry(), QRect(247, 410, 180, 24));    // record switch
-    EXPECT_EQ(panel->control(164)->geometry(), QRect(583, 423, 37, 11));     // pan 7
+    EXPECT_EQ(panel->control(108)->geometry(), QRect(16, 384, 37, 39));    // oscillator 7's knob
+    EXPECT_EQ(panel->control(428)->geometry(), QRect(89, 410, 28, 26));    // its second output
+    EXPECT_EQ(panel->control(189)->geometry(), QRect(411, 184, 40, 36));   // H.P, the size of its picture
+    EXPECT_EQ(panel->control(200)->geometry(), QRect(247, 410, 180, 24));  // record switch
+    EXPECT_EQ(panel->control(164)->geometry(), QRect(583, 423, 37, 11));   // pan 7
     EXPECT_EQ(panel->button(194)->text(), QString::fromUtf8("SINUSOÏDERS"));
     EXPECT_FALSE(panel->control(197)->isVisible());
     EXPECT_EQ(panel->control(199)->focusPolicy(), Qt::NoFocus);
@@ -179,9 +179,9 @@ TEST_F(PanelTest, SetStateSetsTogglesAndRepaintsAtOnce) {
 }
 
 TEST(BitmapTable, ClassesByControlId) {
-    const std::pair<int, int> cases[] = {{117, 0}, {124, 0}, {125, 1}, {140, 2}, {148, 3}, {301, 4}, {332, 4},
-                                         {401, 5}, {432, 5}, {177, 6}, {188, 6}, {165, 7}, {168, 8}, {173, 9},
-                                         {176, 10}, {189, 11}, {200, 12}, {198, 0}, {999, 0}};
+    const std::pair<int, int> cases[] = {
+        {117, 0}, {124, 0}, {125, 1}, {140, 2}, {148, 3},  {301, 4},  {332, 4},  {401, 5}, {432, 5}, {177, 6},
+        {188, 6}, {165, 7}, {168, 8}, {173, 9}, {176, 10}, {189, 11}, {200, 12}, {198, 0}, {999, 0}};
     for (auto [id, cls] : cases) EXPECT_EQ(bitmapClassForId(id), cls) << id;
     EXPECT_EQ(bitmapIdFor(408, 1), 1001);
     EXPECT_EQ(bitmapIdFor(421, 1), 1001);
@@ -215,7 +215,7 @@ namespace {
 
 // Stands in for the cord editor: records what the panel hands it.
 class RecordingCordEditor : public CordEditor {
-public:
+  public:
     int plugState() const override { return held; }
     void onJackClick(int id) override { clicks.push_back(id); }
     void moveBand(int x, int y, int clear) override { bands.push_back({x, y, clear}); }
@@ -229,7 +229,7 @@ public:
 };
 
 class CordSeamTest : public ::testing::Test, public PanelFixture {
-protected:
+  protected:
     void SetUp() override {
         auto editor = std::make_unique<RecordingCordEditor>();
         cords = editor.get();

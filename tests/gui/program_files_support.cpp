@@ -5,9 +5,13 @@
 
 namespace voltina::test {
 
-InTemporaryDirectory::InTemporaryDirectory() : previous_(QDir::currentPath()) { QDir::setCurrent(dir_.path()); }
+InTemporaryDirectory::InTemporaryDirectory() : previous_(QDir::currentPath()) {
+    QDir::setCurrent(dir_.path());
+}
 
-InTemporaryDirectory::~InTemporaryDirectory() { QDir::setCurrent(previous_); }
+InTemporaryDirectory::~InTemporaryDirectory() {
+    QDir::setCurrent(previous_);
+}
 
 bool readWhole(const std::string& path, std::vector<std::uint8_t>& bytes) {
     QFile f(QString::fromStdString(path));

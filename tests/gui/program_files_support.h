@@ -12,13 +12,13 @@ namespace voltina::test {
 
 // A fresh temporary directory made current for the test's life; the previous one comes back after.
 class InTemporaryDirectory {
-public:
+  public:
     InTemporaryDirectory();
     ~InTemporaryDirectory();
     std::string path() const { return dir_.path().toStdString(); }
     std::string file(const std::string& name) const { return path() + "/" + name; }
 
-private:
+  private:
     QTemporaryDir dir_;
     QString previous_;
 };

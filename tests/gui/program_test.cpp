@@ -1,6 +1,8 @@
 // The program as a whole: the frame window and its menu, the panel's set-up and first tick, the
 // frequency entry and the sample choice through the panel, the close question, the floppy refusal.
 
+#include "app/program.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -12,7 +14,6 @@
 #include <QTemporaryDir>
 
 #include "app/frame_window.h"
-#include "app/program.h"
 #include "dialogs/dialog_context.h"
 #include "panel/panel_services.h"
 #include "panel/t_perso.h"
@@ -23,7 +24,7 @@ namespace voltina::test {
 namespace {
 
 class FakeMidi : public MidiInputPort {
-public:
+  public:
     int openMidiInput(QWidget*) override { return result; }
     void closeMidiInput() override { ++closes; }
     int result = 1;
@@ -31,7 +32,7 @@ public:
 };
 
 class ProgramTest : public ::testing::Test {
-protected:
+  protected:
     std::unique_ptr<FrameWindow> make(PanelServices services = {}) {
         return createMainWindow(state, audio, std::move(services));
     }

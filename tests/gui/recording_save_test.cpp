@@ -1,6 +1,8 @@
 // Saving the recording when the sound stops: the name dialog, the file written into the current
 // directory, and a recording that survives a file that cannot be written.
 
+#include "app/recording_save.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
@@ -12,7 +14,6 @@
 #include "app/offline_render.h"
 #include "app/program.h"
 #include "app/program_parts.h"
-#include "app/recording_save.h"
 #include "engine/defaults.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
@@ -23,13 +24,14 @@ namespace {
 void recordFrames(EngineState& s, int frames) {
     ASSERT_TRUE(s.recording.start());
     for (int i = 0; i < frames; ++i) {
-        ASSERT_TRUE(s.recording.append(static_cast<std::uint8_t>(i & 0xFF), static_cast<std::uint8_t>(255 - (i & 0xFF))));
+        ASSERT_TRUE(s.recording.append(static_cast<std::uint8_t>(i & 0xFF),
+                                       static_cast<std::uint8_t>(255 - (i & 0xFF))));
     }
 }
 
 // The panel of the program over a fake audio port, with the program's own services but no MIDI.
 class RecordingSaveTest : public ::testing::Test {
-protected:
+  protected:
     RecordingSaveTest() {
         ProgramWiring w = parts.wiring();
         w.services.midi = nullptr;
@@ -54,7 +56,9 @@ TEST(RecordingFileName, UpperCaseLettersDigitsAndUnderscores) {
     EXPECT_EQ(recordingFileName("../x"), "___X.WAV");  // never leaves the current directory
     // One underscore per character, whatever its UTF-8 length.
     EXPECT_EQ(recordingFileName("\xC3\xA9\xC3\xA0\xC3\xBC"), "___.WAV");
-    EXPECT_EQ(recordingFileName("\xE2\x82\xAC" "1"), "_1.WAV");
+    EXPECT_EQ(recordingFileName("\xE2\x82\xAC"
+                                "1"),
+              "_1.WAV");
 }
 
 TEST_F(RecordingSaveTest, ARunWithoutFramesGivesAnEmptyDataChunk) {
@@ -148,7 +152,9 @@ TEST_F(RecordingSaveTest, CancelAndAnEmptyNameDiscardTheRecording) {
     panel->saveRecording();
     EXPECT_EQ(driver.seen().size(), 2u);
     EXPECT_FALSE(state.recording.active());
-    EXPECT_TRUE(QDir(QString::fromStdString(here.path())).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot).isEmpty());
+    EXPECT_TRUE(QDir(QString::fromStdString(here.path()))
+                    .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)
+                    .isEmpty());
 }
 
 TEST_F(RecordingSaveTest, AFileThatCannotBeWrittenAsksAgainAndKeepsTheRecording) {
@@ -205,7 +211,8 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     InTemporaryDirectory here;
     EngineState state;
     AudioSystemPort audio(state, AudioBackend::Null);
-    ProgramParts parts(state, audio, [&audio](int r) { audio.system().changeRate(r); }, MidiInputOptions{});
+    ProgramParts parts(
+        state, audio, [&audio](int r) { audio.system().changeRate(r); }, MidiInputOptions{});
     ProgramWiring w = parts.wiring();
     w.services.midi = nullptr;
     state.recordOn = 1;

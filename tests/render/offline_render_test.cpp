@@ -1,8 +1,9 @@
+#include "app/offline_render.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "app/offline_render.h"
 #include "engine/defaults.h"
 #include "engine/midi_keys.h"
 #include "engine/render_block.h"
@@ -66,7 +67,8 @@ TEST(OfflineRender, MidiMessagesApplyBeforeTheirFrame) {
     prepareAudioTables(*s, 11026, 1);
     startSoundOffline(*s);
     s->midiOpen = 1;
-    const std::vector<TimedMidiMessage> midi = {{1000, packMidi(0x90, 69, 100)}, {12025, packMidi(0x80, 69, 0)}};
+    const std::vector<TimedMidiMessage> midi = {{1000, packMidi(0x90, 69, 100)},
+                                                {12025, packMidi(0x80, 69, 0)}};
     const auto bytes = renderOffline(*s, 15000, midi);
 
     auto frameIsSilent = [&](int f) { return bytes[2 * f] == 128 && bytes[2 * f + 1] == 128; };

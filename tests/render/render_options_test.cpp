@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "app/render_options.h"
+
+#include <gtest/gtest.h>
 
 using namespace voltina;
 
@@ -29,8 +29,8 @@ TEST(SecondsToFrames, RefusesWhatIsNotANumberOfSeconds) {
 TEST(RenderOptions, ReadsEveryOption) {
     RenderOptions o;
     std::string error;
-    ASSERT_TRUE(parseRenderOptions({"patch", "--frames", "100", "--rate", "22050", "--channels", "1", "--midi",
-                                    "a.mid", "-o", "out.wav"},
+    ASSERT_TRUE(parseRenderOptions({"patch", "--frames", "100", "--rate", "22050", "--channels", "1",
+                                    "--midi", "a.mid", "-o", "out.wav"},
                                    o, error))
         << error;
     EXPECT_EQ(o.configPath, "patch");
@@ -43,9 +43,9 @@ TEST(RenderOptions, ReadsEveryOption) {
 
 TEST(RenderOptions, RefusesIncompleteOrWrongCommandLines) {
     const std::vector<std::vector<std::string>> bad = {
-        {"-o", "x.wav"},                                   // no length
-        {"--seconds", "1", "--frames", "3", "-o", "x.wav"}, // both lengths
-        {"--seconds", "1"},                                 // no output
+        {"-o", "x.wav"},                                     // no length
+        {"--seconds", "1", "--frames", "3", "-o", "x.wav"},  // both lengths
+        {"--seconds", "1"},                                  // no output
         {"--seconds", "1", "-o", "x.wav", "--rate", "48000"},
         {"--seconds", "1", "-o", "x.wav", "--channels", "3"},
         {"--seconds", "one", "-o", "x.wav"},

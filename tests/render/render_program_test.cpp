@@ -17,7 +17,7 @@ using Result = voltina::test::CommandResult;
 using voltina::test::runCommand;
 
 class RenderProgram : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir = fs::temp_directory_path() / ("voltina-render-test-" + std::to_string(getpid()));
         fs::create_directories(dir);
@@ -69,8 +69,7 @@ TEST_F(RenderProgram, SingleChannelRenderIsTrueMono) {
 
 TEST_F(RenderProgram, ConfigurationAndMidiFilePlayTheNote) {
     // MIDI output 429 on mixer input 301, at full level.
-    std::string config =
-        R"({"voltina": 1, "rate": 11025, "oscillators": [)";
+    std::string config = R"({"voltina": 1, "rate": 11025, "oscillators": [)";
     for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"type": "sine", "frequency": 100})";
     config += R"(], "mixer": [)";
     for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"level": 128, "pan": 50})";
@@ -79,9 +78,9 @@ TEST_F(RenderProgram, ConfigurationAndMidiFilePlayTheNote) {
 
     // One track, 96 ticks per quarter at the default tempo: note 69 from 0.5 s to 1.5 s.
     std::string track;
-    track += std::string("\x60\x90\x45\x64", 4);         // 96 ticks: note-on 69
-    track += std::string("\x81\x40\x45\x00", 4);         // 192 ticks, running status, velocity 0
-    track += std::string("\x00\xFF\x2F\x00", 4);         // end of track
+    track += std::string("\x60\x90\x45\x64", 4);  // 96 ticks: note-on 69
+    track += std::string("\x81\x40\x45\x00", 4);  // 192 ticks, running status, velocity 0
+    track += std::string("\x00\xFF\x2F\x00", 4);  // end of track
     std::string smf = "MThd" + be32(6) + std::string("\x00\x00\x00\x01\x00\x60", 6) + "MTrk" +
                       be32(static_cast<std::uint32_t>(track.size())) + track;
     writeFile(path("tune.mid"), smf);

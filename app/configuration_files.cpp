@@ -6,13 +6,13 @@
 #include <memory>
 #include <optional>
 
-#include "app/sample_port.h"
+#include "app/program_samples.h"
 #include "audio/audio_system.h"
 #include "dialogs/dialog_context.h"
-#include "dialogs/t_liste.h"
-#include "dialogs/t_quesnom.h"
+#include "dialogs/file_list_dialog.h"
+#include "dialogs/entry_dialog.h"
 #include "panel/cord_editor.h"
-#include "panel/t_princ.h"
+#include "panel/synth_panel.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
@@ -60,7 +60,7 @@ ConfigurationFiles::ConfigurationFiles(EngineState& state, std::function<void(in
     : state_(state), changeRate_(std::move(changeRate)), samples_(samples) {}
 
 void ConfigurationFiles::loadCommand() {
-    TListe list(dialogOwner(), 0);
+    FileListDialog list(dialogOwner(), 0);
     if (list.exec() != kResultOk || textBuffer.empty()) return;
     loadFile(inStartDirectory(textBuffer));
 }

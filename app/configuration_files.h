@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "app/configuration.h"
+#include "config/configuration.h"
 #include "engine/engine_state.h"
 
 namespace voltina {

@@ -7,12 +7,12 @@
 #include <QMenuBar>
 
 #include "dialogs/dialog_context.h"
-#include "panel/t_princ.h"
+#include "panel/synth_panel.h"
 #include "resources/menu_template.h"
 
 namespace voltina {
 
-FrameWindow::FrameWindow(TPrinc* panel) : QMainWindow(nullptr), panel_(panel) {
+FrameWindow::FrameWindow(SynthPanel* panel) : QMainWindow(nullptr), panel_(panel) {
     setObjectName(QStringLiteral("frame"));
     setWindowTitle(QString::fromUtf8(kProgramTitle));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -22,7 +22,7 @@ FrameWindow::FrameWindow(TPrinc* panel) : QMainWindow(nullptr), panel_(panel) {
     // Shrunk to the client: the menu bar over the panel, and no sizing border.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
     move(0, 0);
-    connect(panel_, &TPrinc::closeRequested, this, [this](int) { close(); });
+    connect(panel_, &SynthPanel::closeRequested, this, [this](int) { close(); });
 }
 
 void FrameWindow::buildMenu() {

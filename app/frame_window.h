@@ -8,15 +8,15 @@ class QAction;
 
 namespace voltina {
 
-class TPrinc;
+class SynthPanel;
 
 class FrameWindow : public QMainWindow {
     Q_OBJECT
   public:
     // Takes the panel as its client; the panel goes with the window.
-    explicit FrameWindow(TPrinc* panel);
+    explicit FrameWindow(SynthPanel* panel);
 
-    TPrinc* panel() const { return panel_; }
+    SynthPanel* panel() const { return panel_; }
     QAction* menuAction(int id) const;
 
   protected:
@@ -25,7 +25,7 @@ class FrameWindow : public QMainWindow {
   private:
     void buildMenu();
 
-    TPrinc* panel_;
+    SynthPanel* panel_;
     std::map<int, QAction*> actions_;
 };
 

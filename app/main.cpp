@@ -8,13 +8,13 @@
 #include <system_error>
 #include <vector>
 
-#include "app/audio_system_port.h"
+#include "app/audio_system_adapter.h"
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/program_parts.h"
-#include "app/t_app.h"
+#include "app/application.h"
 #include "engine/engine_state.h"
-#include "media/midi_port_option.h"
+#include "midi/midi_port_option.h"
 
 namespace {
 
@@ -56,9 +56,9 @@ int main(int argc, char** argv) {
         configPath = ec ? options.configPath : absolute.string();
     }
 
-    TApp app(argc, argv);
+    Application app(argc, argv);
     EngineState state;
-    AudioSystemPort audio(state, options.backend);
+    AudioSystemAdapter audio(state, options.backend);
     MidiInputOptions midiOptions;
     midiOptions.portChoice = midiPort;
     ProgramParts parts(

@@ -4,12 +4,12 @@
 #include <QScreen>
 
 #include "app/frame_window.h"
-#include "app/t_app.h"
+#include "app/application.h"
 #include "dialogs/dialog_context.h"
-#include "panel/audio_port.h"
+#include "panel/panel_audio.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/panel_services.h"
-#include "panel/t_princ.h"
+#include "panel/synth_panel.h"
 
 namespace voltina {
 
@@ -38,9 +38,9 @@ ShowCommand chooseShowCommand(int fullScreenWidth) {
     return fullScreenWidth <= 640 ? kShowMaximized : kShowNormal;
 }
 
-std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services,
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, PanelAudio& audio, PanelServices services,
                                               StartupPatch startup) {
-    auto* panel = new TPrinc(state, audio, std::move(services));
+    auto* panel = new SynthPanel(state, audio, std::move(services));
     panel->setCordEditor(makePanelCordEditor(*panel));
     auto frame = std::make_unique<FrameWindow>(panel);
     audio.setHooks(panel);
@@ -49,7 +49,7 @@ std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& aud
     return frame;
 }
 
-int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state,
+int runVoltina(Application& app, const StartupPlatform& platform, PanelAudio& audio, EngineState& state,
                ProgramWiring wiring) {
     if (refuseFloppyStart(platform)) return 1;
     const ShowCommand show = chooseShowCommand(platform.fullScreenWidth ? platform.fullScreenWidth() : 1024);

@@ -5,13 +5,13 @@
 #include <memory>
 
 #include "panel/panel_services.h"
-#include "panel/t_princ.h"
+#include "panel/synth_panel.h"
 
 namespace voltina {
 
-class AudioPort;
+class PanelAudio;
 class FrameWindow;
-class TApp;
+class Application;
 struct EngineState;
 
 // What the entry asks of the machine; tests give their own answers.
@@ -31,7 +31,7 @@ ShowCommand chooseShowCommand(int fullScreenWidth);
 
 // The main window's creation: the panel (its constructor builds the controls), the frame around it, then
 // the panel's set-up. `audio` and whatever `services` point to must outlive the window.
-std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, AudioPort& audio, PanelServices services,
+std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, PanelAudio& audio, PanelServices services,
                                               StartupPatch startup = {});
 
 // What the program plugs into its panel (see ProgramParts).
@@ -43,7 +43,7 @@ struct ProgramWiring {
 };
 
 // The whole run after the application object exists; returns the exit code.
-int runVoltina(TApp& app, const StartupPlatform& platform, AudioPort& audio, EngineState& state,
+int runVoltina(Application& app, const StartupPlatform& platform, PanelAudio& audio, EngineState& state,
                ProgramWiring wiring = {});
 
 }  // namespace voltina

@@ -2,12 +2,12 @@
 
 #include "app/recording_save.h"
 #include "dialogs/dialog_context.h"
-#include "dialogs/t_tourne.h"
-#include "panel/t_princ.h"
+#include "dialogs/help_window.h"
+#include "panel/synth_panel.h"
 
 namespace voltina {
 
-ProgramParts::ProgramParts(EngineState& state, AudioPort& audio, std::function<void(int)> changeRate,
+ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int)> changeRate,
                            MidiInputOptions midiOptions)
     : midi(state, std::move(midiOptions)),
       samples(state, audio),

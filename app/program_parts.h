@@ -8,18 +8,18 @@
 #include <string>
 
 #include "app/configuration_files.h"
-#include "app/midi_port.h"
+#include "app/program_midi.h"
 #include "app/program.h"
-#include "app/sample_port.h"
+#include "app/program_samples.h"
 
 namespace voltina {
 
-class AudioPort;
+class PanelAudio;
 
 class ProgramParts {
   public:
     // `changeRate` rebuilds the audio for a rateParam, as the rate menu does.
-    ProgramParts(EngineState& state, AudioPort& audio, std::function<void(int rateParam)> changeRate,
+    ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int rateParam)> changeRate,
                  MidiInputOptions midiOptions);
 
     // The panel's services; with a `configPath`, the panel starts with that configuration.

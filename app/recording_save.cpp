@@ -3,7 +3,7 @@
 #include <QString>
 
 #include "dialogs/dialog_context.h"
-#include "dialogs/t_quesnom.h"
+#include "dialogs/entry_dialog.h"
 #include "media/wav_file.h"
 
 namespace voltina {

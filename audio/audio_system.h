@@ -85,9 +85,9 @@ class AudioSystem {
     void startSound();
     void stopSound();
     // The timer procedure of both the start-up timer and the sound timer.
-    void TmProc();
+    void onSoundTick();
     // The mouse hook's procedure: every mouse event on the thread.
-    void Souris() { renderIfDue(); }
+    void onMouseActivity() { renderIfDue(); }
     void installMouseHook();
     void removeMouseHook();
     bool mouseHookInstalled() const { return mouseHook_ != nullptr; }

@@ -58,7 +58,7 @@ class AudioSystem::EventTrigger : public QObject {
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (kind_ == MouseHook) {
-            if (isMouseEvent(event->type())) audio_.Souris();
+            if (isMouseEvent(event->type())) audio_.onMouseActivity();
         } else {
             audio_.preDispatch(event);
         }
@@ -78,7 +78,7 @@ AudioSystem::AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<
       tick_(&tickCount) {
     if (state_.ring.ringBytes() == 0) state_.ring.setRingBytes(startupRingBytes(state_.rateParam));
     timer_.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&timer_, &QTimer::timeout, [this] { TmProc(); });
+    QObject::connect(&timer_, &QTimer::timeout, [this] { onSoundTick(); });
 }
 
 AudioSystem::~AudioSystem() {
@@ -137,7 +137,7 @@ void AudioSystem::startStartupTimer() {
     timer_.start(kStartupTimerMs);
 }
 
-void AudioSystem::TmProc() {
+void AudioSystem::onSoundTick() {
     if (startupPending_ == 0) {
         renderIfDue();
         return;
@@ -163,7 +163,7 @@ void AudioSystem::removeMouseHook() {
 }
 
 void AudioSystem::preDispatch(const QEvent* event) {
-    // The sound timer's own events reach TmProc, which calls the gate.
+    // The sound timer's own events reach onSoundTick, which calls the gate.
     if (event->type() != QEvent::Timer) renderIfDue();
 }
 

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "app/configuration.h"
+#include "config/configuration.h"
 
 using namespace voltina;
 

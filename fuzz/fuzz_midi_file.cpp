@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "media/midi_file.h"
+#include "midi/midi_file.h"
 
 using namespace voltina;
 

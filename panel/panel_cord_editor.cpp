@@ -6,10 +6,10 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-#include "panel/audio_port.h"
+#include "panel/panel_audio.h"
 #include "panel/cord_overlay.h"
 #include "panel/patch_bay.h"
-#include "panel/t_princ.h"
+#include "panel/synth_panel.h"
 #include "resources/artwork.h"
 
 namespace voltina {
@@ -46,7 +46,7 @@ class MoveForwarder : public QObject {
 
 class PanelCordEditor : public CordEditor, private PatchBayView {
   public:
-    explicit PanelCordEditor(TPrinc& panel)
+    explicit PanelCordEditor(SynthPanel& panel)
         : panel_(panel), bay_(panel.state(), *this), overlay_(new CordOverlay(bay_, &panel)) {
         overlay_->setGeometry(panel.rect());
         for (QWidget* control : panel.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
@@ -96,7 +96,7 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
                 QRect(area.left, area.top, area.right - area.left + 1, area.bottom - area.top + 1));
     }
 
-    TPrinc& panel_;
+    SynthPanel& panel_;
     PatchBay bay_;
     QPointer<CordOverlay> overlay_;
     MoveForwarder forwarder_{panel_, *this};
@@ -104,7 +104,7 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
 
 }  // namespace
 
-std::unique_ptr<CordEditor> makePanelCordEditor(TPrinc& panel) {
+std::unique_ptr<CordEditor> makePanelCordEditor(SynthPanel& panel) {
     return std::make_unique<PanelCordEditor>(panel);
 }
 

@@ -10,10 +10,10 @@
 namespace voltina {
 
 class PatchBay;
-class TPrinc;
+class SynthPanel;
 
-// Hand the result to TPrinc::setCordEditor.
-std::unique_ptr<CordEditor> makePanelCordEditor(TPrinc& panel);
+// Hand the result to SynthPanel::setCordEditor.
+std::unique_ptr<CordEditor> makePanelCordEditor(SynthPanel& panel);
 
 // The patch bay behind an editor made by makePanelCordEditor, or null for any other editor.
 PatchBay* patchBayOf(CordEditor* editor);

@@ -11,17 +11,17 @@ class QWidget;
 
 namespace voltina {
 
-class MidiInputPort {
+class MidiInputService {
   public:
-    virtual ~MidiInputPort() = default;
+    virtual ~MidiInputService() = default;
     // 1 when an input device (or the program's own input port) is open, 0 when none can be found.
     virtual int openMidiInput(QWidget* panel) = 0;
     virtual void closeMidiInput() = 0;
 };
 
-class SampleLoaderPort {
+class SampleLoader {
   public:
-    virtual ~SampleLoaderPort() = default;
+    virtual ~SampleLoader() = default;
     // Loads the named file into the sample player and sets the Wave button's caption (the sample's
     // name, or "?-?" when it cannot be loaded).
     virtual void selectWaveFile(const std::string& name) = 0;
@@ -30,8 +30,8 @@ class SampleLoaderPort {
 };
 
 struct PanelServices {
-    MidiInputPort* midi = nullptr;
-    SampleLoaderPort* samples = nullptr;
+    MidiInputService* midi = nullptr;
+    SampleLoader* samples = nullptr;
     // Offered when the sound stops while recording: asks for a name and writes the WAV file.
     std::function<void()> saveRecording;
     std::function<void()> loadConfiguration;  // menu 900

@@ -1,7 +1,7 @@
 #pragma once
 // The patch bay's editing: which end of a cord the user holds, the plugging rule, and the routing arrays
 // of the engine state that the render loop reads. It draws nothing and knows no widget: the panel is
-// reached through PatchBayView (an adapter over TPrinc in the program, a fake in tests), and the cord
+// reached through PatchBayView (an adapter over SynthPanel in the program, a fake in tests), and the cord
 // overlay paints whatever this holds.
 // GUI thread only.
 

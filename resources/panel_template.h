@@ -11,8 +11,8 @@ constexpr int kPanelWidthDlu = 365;
 constexpr int kPanelHeightDlu = 272;
 
 enum class ControlKind {
-    Knob,           // bound to TGrosBouton
-    PictureButton,  // bound to TPerso
+    Knob,           // bound to Knob
+    PictureButton,  // bound to PictureButton
     PushButton,     // a plain push button
     StaticText,     // centred text with a border
 };

@@ -231,7 +231,7 @@ TEST_F(RealTime, MouseHookAndPreDispatchCallTheGate) {
     now += 100;
     QTimerEvent timerEvent(12345);
     QApplication::sendEvent(&widget, &timerEvent);
-    EXPECT_EQ(audio.renders(), 2u);  // timer events reach the gate through TmProc only
+    EXPECT_EQ(audio.renders(), 2u);  // timer events reach the gate through onSoundTick only
     // The idle hook: the loop about to wait renders.
     QApplication::processEvents(QEventLoop::AllEvents);
     spin(50, [this] { return audio.renders() >= 3u; });

@@ -17,21 +17,21 @@
 #include <set>
 
 #include "dialogs/dialog_context.h"
-#include "dialogs/t_liste.h"
+#include "dialogs/file_list_dialog.h"
 #include "engine/defaults.h"
-#include "panel/audio_port.h"
+#include "panel/panel_audio.h"
 #include "panel/cord_editor.h"
 #include "panel/cord_overlay.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/patch_bay.h"
-#include "panel/t_perso.h"
-#include "panel/t_princ.h"
+#include "panel/picture_button.h"
+#include "panel/synth_panel.h"
 #include "tests/cords/fake_patch_view.h"
 
 namespace voltina::test {
 namespace {
 
-class QuietAudio : public AudioPort {
+class QuietAudio : public PanelAudio {
   public:
     void setHooks(AudioHooks*) override {}
     int initAudio() override { return 1; }
@@ -100,7 +100,7 @@ class PanelCordsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         clearCords(state);
-        panel = std::make_unique<TPrinc>(state, audio);
+        panel = std::make_unique<SynthPanel>(state, audio);
         panel->setCordEditor(makePanelCordEditor(*panel));
         bay = patchBayOf(panel->cordEditor());
         ASSERT_NE(bay, nullptr);
@@ -149,7 +149,7 @@ class PanelCordsTest : public ::testing::Test {
 
     EngineState state;
     QuietAudio audio;
-    std::unique_ptr<TPrinc> panel;
+    std::unique_ptr<SynthPanel> panel;
     PatchBay* bay = nullptr;
 };
 
@@ -227,7 +227,7 @@ TEST_F(PanelCordsTest, WaveOutputOffersTheSampleListWithTheCordsOff) {
     int drawnDuringList = -1;
     answer.then([&](QWidget* list) {
         drawnDuringList = cordColouredPixels(shot(), existing);
-        static_cast<TListe*>(list)->cancelButton()->click();
+        static_cast<FileListDialog*>(list)->cancelButton()->click();
     });
     audio.pumped.clear();
     click(432);

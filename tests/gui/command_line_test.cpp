@@ -11,7 +11,7 @@
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
-#include "dialogs/t_tourne.h"
+#include "dialogs/help_window.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
@@ -97,7 +97,7 @@ TEST(HelpCommand, AboutVoltinaOpensTheHelpWindowOverThePanel) {
     QString text;
     ModalDriver driver;
     driver.then([&](QWidget* modal) {
-        if (auto* help = dynamic_cast<TTourne*>(modal)) {
+        if (auto* help = dynamic_cast<HelpWindow*>(modal)) {
             helpShown = true;
             parent = help->parentWidget();
             text = help->textField()->toPlainText();

@@ -11,14 +11,14 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "app/configuration.h"
+#include "config/configuration.h"
 #include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "dialogs/dialog_context.h"
 #include "engine/defaults.h"
-#include "panel/t_perso.h"
+#include "panel/picture_button.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 
@@ -26,7 +26,7 @@ namespace voltina::test {
 namespace {
 
 // Everything a configuration decides, as the engine holds it and as the panel shows it.
-std::string describe(const EngineState& s, TPrinc* panel) {
+std::string describe(const EngineState& s, SynthPanel* panel) {
     std::string t = "rate " + std::to_string(s.rateParam) + "\n";
     char number[32];
     for (int k = 0; k < kOscillators; ++k) {
@@ -137,7 +137,7 @@ class ConfigurationMenuTest : public ::testing::Test {
                        },
                        MidiInputOptions{}};
     std::unique_ptr<FrameWindow> frame;
-    TPrinc* panel = nullptr;
+    SynthPanel* panel = nullptr;
     ModalDriver driver;
 };
 
@@ -339,7 +339,7 @@ TEST_F(StartupConfigurationTest, StartsWithTheConfigurationItsRateAndItsSample) 
 
     auto frame = start(here.file("patches/drone"));
     EXPECT_TRUE(driver.seen().empty());
-    TPrinc* panel = frame->panel();
+    SynthPanel* panel = frame->panel();
     panel->firstTick();
     EXPECT_EQ(state.oscType[0], kSawtooth);
     EXPECT_EQ(state.oscFreq[1], 3.0f);

@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "dialogs/t_liste.h"
-#include "dialogs/t_quesnom.h"
+#include "dialogs/file_list_dialog.h"
+#include "dialogs/entry_dialog.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
@@ -54,7 +54,7 @@ TEST(LeadingNumber, ReadsTheDecimalNumberThatStartsTheText) {
 
 TEST(EntryDialog, PlacesItsControlsAndLimitsTheText) {
     std::string text = "256.00";
-    TQuesnom dialog(nullptr, "Frequency", &text, 7);
+    EntryDialog dialog(nullptr, "Frequency", &text, 7);
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Frequency"));
     EXPECT_EQ(dialog.editField()->geometry(), QRect(33, 6, 75, 23));
     EXPECT_EQ(dialog.okButton()->geometry(), QRect(4, 36, 64, 40));
@@ -116,14 +116,14 @@ class ListDialogTest : public ::testing::Test {
         QFile f(dir.filePath(name));
         ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     }
-    int run(TListe& list, ModalDriver::Action action) {
+    int run(FileListDialog& list, ModalDriver::Action action) {
         ModalDriver driver;
         driver.then(std::move(action));
         const int result = list.exec();
         EXPECT_TRUE(driver.idle());
         return result;
     }
-    static QStringList items(TListe& list) {
+    static QStringList items(FileListDialog& list) {
         QStringList out;
         for (int i = 0; i < list.list()->count(); ++i) out << list.list()->item(i)->text();
         return out;
@@ -140,7 +140,7 @@ TEST_F(ListDialogTest, WaveModeListsWavFilesInAnyCase) {
     touch("wav");
     touch("PATCH1");
     QDir(dir.path()).mkdir("folder.wav");
-    TListe list(nullptr, 1);
+    FileListDialog list(nullptr, 1);
     EXPECT_EQ(list.windowTitle(), QStringLiteral("Chargement Wave"));
     EXPECT_EQ(items(list), QStringList({"Hat.Wav", "kick.wav", "SNARE.WAV"}));
     EXPECT_FALSE(list.noWaveButton()->isHidden());
@@ -154,7 +154,7 @@ TEST_F(ListDialogTest, ConfigurationModeListsNamesWithoutADotInTheStartDirectory
     QDir(dir.path()).mkdir("FOLDER");
     startDirectory = dir.path().toStdString();
     QDir::setCurrent(QDir::tempPath());
-    TListe list(nullptr, 0);
+    FileListDialog list(nullptr, 0);
     EXPECT_EQ(list.windowTitle(), QStringLiteral("Chargement Configuration"));
     EXPECT_EQ(items(list), QStringList({"bass", "PATCH1"}));
     EXPECT_TRUE(list.noWaveButton()->isHidden());
@@ -165,7 +165,7 @@ TEST_F(ListDialogTest, OkGivesTheSelectedNameWhole) {
     const QString longName = QStringLiteral("a_rather_long_sample_name_from_linux_01.wav");  // 43 characters
     touch(longName);
     touch("b.wav");
-    TListe list(nullptr, 1);
+    FileListDialog list(nullptr, 1);
     textBuffer = "stale";
     const int result = run(list, [&](QWidget*) {
         list.list()->setCurrentRow(0);
@@ -177,7 +177,7 @@ TEST_F(ListDialogTest, OkGivesTheSelectedNameWhole) {
 
 TEST_F(ListDialogTest, OkWithNothingSelectedGivesAnEmptyName) {
     touch("b.wav");
-    TListe list(nullptr, 1);
+    FileListDialog list(nullptr, 1);
     textBuffer = "stale";
     EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("ok"))), kResultOk);
     EXPECT_EQ(textBuffer, "");
@@ -186,7 +186,7 @@ TEST_F(ListDialogTest, OkWithNothingSelectedGivesAnEmptyName) {
 TEST_F(ListDialogTest, DoubleClickChoosesWithoutOk) {
     touch("a.wav");
     touch("b.wav");
-    TListe list(nullptr, 1);
+    FileListDialog list(nullptr, 1);
     const int result = run(list, [&](QWidget*) {
         QListWidget* w = list.list();
         const QRect r = w->visualItemRect(w->item(1));
@@ -203,11 +203,11 @@ TEST_F(ListDialogTest, CancelAndClosingLeaveTheBufferAlone) {
     touch("a.wav");
     textBuffer = "kept";
     {
-        TListe list(nullptr, 1);
+        FileListDialog list(nullptr, 1);
         EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("cancel"))), kResultCancel);
     }
     {
-        TListe list(nullptr, 1);
+        FileListDialog list(nullptr, 1);
         EXPECT_EQ(run(list, [](QWidget* w) { w->close(); }), kResultCancel);
     }
     EXPECT_EQ(textBuffer, "kept");
@@ -215,7 +215,7 @@ TEST_F(ListDialogTest, CancelAndClosingLeaveTheBufferAlone) {
 
 TEST_F(ListDialogTest, NoWaveEndsWithThreeEvenWithAnEmptyList) {
     textBuffer = "kept";
-    TListe list(nullptr, 1);
+    FileListDialog list(nullptr, 1);
     EXPECT_EQ(list.list()->count(), 0);
     EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("noWave"))), kResultNoWave);
     EXPECT_EQ(textBuffer, "kept");
@@ -225,7 +225,7 @@ TEST_F(ListDialogTest, DialogsPassTheRenderGateForTheirEvents) {
     int calls = 0;
     setRenderGate([&] { ++calls; });
     {
-        TListe list(nullptr, 1);
+        FileListDialog list(nullptr, 1);
         run(list, ModalDriver::clickObject(QStringLiteral("cancel")));
     }
     setRenderGate(nullptr);

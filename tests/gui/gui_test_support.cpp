@@ -89,7 +89,7 @@ void spin(int ms) {
 }
 
 PanelFixture::PanelFixture() {
-    panel = std::make_unique<TPrinc>(state, audio);
+    panel = std::make_unique<SynthPanel>(state, audio);
     audio.setHooks(panel.get());
     panel->show();
     spin(20);

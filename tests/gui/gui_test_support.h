@@ -13,14 +13,14 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "panel/audio_port.h"
-#include "panel/t_princ.h"
+#include "panel/panel_audio.h"
+#include "panel/synth_panel.h"
 
 class QMessageBox;
 
 namespace voltina::test {
 
-class FakeAudio : public AudioPort {
+class FakeAudio : public PanelAudio {
   public:
     explicit FakeAudio(EngineState& state) : state_(state) {}
 
@@ -93,7 +93,7 @@ struct PanelFixture {
     ~PanelFixture();
     EngineState state;
     FakeAudio audio{state};
-    std::unique_ptr<TPrinc> panel;
+    std::unique_ptr<SynthPanel> panel;
 };
 
 }  // namespace voltina::test

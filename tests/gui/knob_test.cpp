@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "engine/frequency_text.h"
-#include "panel/t_gros_bouton.h"
+#include "panel/knob.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
@@ -24,7 +24,7 @@ class KnobTest : public ::testing::Test, public PanelFixture {
     template <typename Read>
     std::vector<double> hold(int id, Qt::MouseButton button, int ms, Read read, qint64* heldMs = nullptr,
                              QPoint at = QPoint(10, 10)) {
-        TGrosBouton* k = panel->knob(id);
+        Knob* k = panel->knob(id);
         std::vector<double> seen;
         double last = read();
         QElapsedTimer t;
@@ -45,8 +45,8 @@ class KnobTest : public ::testing::Test, public PanelFixture {
 
     // A knob cannot tick faster than its period; a loaded machine may drop up to half the ticks.
     static void expectTickCount(std::size_t ticks, qint64 heldMs) {
-        EXPECT_LE(static_cast<qint64>(ticks), heldMs / TGrosBouton::kTickMs);
-        EXPECT_GE(static_cast<qint64>(ticks), heldMs / TGrosBouton::kTickMs / 2);
+        EXPECT_LE(static_cast<qint64>(ticks), heldMs / Knob::kTickMs);
+        EXPECT_GE(static_cast<qint64>(ticks), heldMs / Knob::kTickMs / 2);
     }
 };
 
@@ -181,7 +181,7 @@ TEST_F(KnobTest, DoubleClickNeitherTurnsNorClicks) {
 
 TEST_F(KnobTest, PanTipShowsTheValueWhereTheButtonWentDown) {
     QLabel* tip = panel->valueTip();
-    TGrosBouton* pan = panel->knob(160);  // channel 3
+    Knob* pan = panel->knob(160);  // channel 3
     state.mixPan[3] = 50;
     const QPoint at(12, 5);
     const QPoint inPanel = pan->mapTo(panel.get(), at);

@@ -11,7 +11,7 @@
 #include <functional>
 #include <thread>
 
-#include "app/audio_system_port.h"
+#include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
@@ -61,7 +61,7 @@ struct Program {
         audio.setHooks(nullptr);
     }
     EngineState state;
-    AudioSystemPort audio{state, AudioBackend::Null};
+    AudioSystemAdapter audio{state, AudioBackend::Null};
     ProgramParts parts;
     std::unique_ptr<FrameWindow> frame;
 };
@@ -188,7 +188,7 @@ TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
     ASSERT_TRUE(playUntil(keys, {0x80, 69, 0}, [&] { return p.state.midiNote == 0; }));
     spin(400);
     driver.then(ModalDriver::typeThenClick("midi", "ok"));
-    TPrinc* panel = p.frame->panel();
+    SynthPanel* panel = p.frame->panel();
     panel->onCommand(189, panel->control(189), 0);  // H.P off: the run's recording is saved
 
     std::vector<std::uint8_t> bytes;

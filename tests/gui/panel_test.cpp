@@ -11,8 +11,8 @@
 #include "engine/frequency_text.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
-#include "panel/t_gros_bouton.h"
-#include "panel/t_perso.h"
+#include "panel/knob.h"
+#include "panel/picture_button.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
 
@@ -162,7 +162,7 @@ TEST_F(PanelTest, RefreshLightsJacksFromTheRoutingArrays) {
 }
 
 TEST_F(PanelTest, SetStateSetsTogglesAndRepaintsAtOnce) {
-    TPerso* jack = panel->picture(305);
+    PictureButton* jack = panel->picture(305);
     EXPECT_EQ(panel->sendSetState(305, 2), 1);
     EXPECT_EQ(jack->paintedBitmap(), 3007);  // painted before any event was processed
     EXPECT_EQ(panel->sendSetState(305, 2), 0);
@@ -250,7 +250,7 @@ TEST_F(CordSeamTest, JackClicksGoToTheCordEditor) {
 }
 
 TEST_F(CordSeamTest, MouseMovesFollowTheHeldCordOnly) {
-    TPerso* jack = panel->picture(415);
+    PictureButton* jack = panel->picture(415);
     QTest::mouseMove(jack, QPoint(5, 6));
     QTest::mouseMove(panel.get(), QPoint(300, 200));
     EXPECT_TRUE(cords->bands.empty());

@@ -16,14 +16,14 @@
 #include "app/frame_window.h"
 #include "dialogs/dialog_context.h"
 #include "panel/panel_services.h"
-#include "panel/t_perso.h"
+#include "panel/picture_button.h"
 #include "resources/menu_template.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
 namespace {
 
-class FakeMidi : public MidiInputPort {
+class FakeMidi : public MidiInputService {
   public:
     int openMidiInput(QWidget*) override { return result; }
     void closeMidiInput() override { ++closes; }
@@ -119,7 +119,7 @@ TEST_F(ProgramTest, NoMidiMessageWhenTheInputOpensOrThereIsNoMidiLayer) {
 TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
     auto frame = make();
     frame->show();
-    TPrinc* panel = frame->panel();
+    SynthPanel* panel = frame->panel();
     EXPECT_EQ(panel->picture(321)->state(), 0);
     panel->firstTick();
     EXPECT_EQ(state.speakerOn, 1);
@@ -201,7 +201,7 @@ TEST_F(ProgramTest, ReleasingThePanelStopsTheSoundAndFreesTheTables) {
 TEST_F(ProgramTest, TypedFrequenciesAreCheckedAndTheFocusGoesToTheSpeaker) {
     auto frame = make();
     frame->show();
-    TPrinc* panel = frame->panel();
+    SynthPanel* panel = frame->panel();
     ModalDriver driver;
     driver.then(ModalDriver::typeThenClick("6000", "ok"));
     panel->button(112)->click();  // oscillator 3
@@ -224,7 +224,7 @@ TEST_F(ProgramTest, TypedFrequenciesAreCheckedAndTheFocusGoesToTheSpeaker) {
 
 TEST_F(ProgramTest, NoWaveEmptiesTheWaveButton) {
     auto frame = make();
-    TPrinc* panel = frame->panel();
+    SynthPanel* panel = frame->panel();
     panel->button(199)->setText("KICK");
     state.waveSample = std::make_unique<SampleRecord>();
     ModalDriver driver;

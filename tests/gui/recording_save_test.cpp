@@ -9,9 +9,9 @@
 #include <QElapsedTimer>
 #include <QFile>
 
-#include "app/audio_system_port.h"
+#include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
-#include "app/offline_render.h"
+#include "render/offline_render.h"
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "engine/defaults.h"
@@ -45,7 +45,7 @@ class RecordingSaveTest : public ::testing::Test {
     FakeAudio audio{state};
     ProgramParts parts{state, audio, [](int) {}, MidiInputOptions{}};
     std::unique_ptr<FrameWindow> frame;
-    TPrinc* panel = nullptr;
+    SynthPanel* panel = nullptr;
     ModalDriver driver;
 };
 
@@ -210,7 +210,7 @@ TEST_F(RecordingSaveTest, ARecordingCutShortByMemoryIsStillOffered) {
 TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     InTemporaryDirectory here;
     EngineState state;
-    AudioSystemPort audio(state, AudioBackend::Null);
+    AudioSystemAdapter audio(state, AudioBackend::Null);
     ProgramParts parts(
         state, audio, [&audio](int r) { audio.system().changeRate(r); }, MidiInputOptions{});
     ProgramWiring w = parts.wiring();
@@ -226,7 +226,7 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
 
     ModalDriver driver;
     driver.then(ModalDriver::typeThenClick("run", "ok"));
-    TPrinc* panel = frame->panel();
+    SynthPanel* panel = frame->panel();
     panel->onCommand(189, panel->control(189), 0);  // H.P off: the sound stops, the recording is offered
     ASSERT_EQ(driver.seen().size(), 1u);
 

@@ -1,7 +1,7 @@
 // Standard MIDI Files made here, byte by byte: formats 0 and 1, running status, tempo changes, the
 // order of events at the same time, exact frame positions, and malformed or truncated files.
 
-#include "media/midi_file.h"
+#include "midi/midi_file.h"
 
 #include <gtest/gtest.h>
 

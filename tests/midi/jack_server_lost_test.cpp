@@ -12,7 +12,7 @@
 
 #include "audio/rtaudio_device.h"
 #include "jack_server.h"
-#include "media/midi_control.h"
+#include "midi/midi_control.h"
 
 namespace voltina {
 namespace {

@@ -1,4 +1,4 @@
-#include "media/midi_control.h"
+#include "midi/midi_control.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The key logic as the program reaches it: packed messages posted from a thread that is not the GUI
 // thread, applied to the engine state by the handler on the GUI thread.
-#include "media/midi_delivery.h"
+#include "midi/midi_delivery.h"
 
 #include <gtest/gtest.h>
 

@@ -16,8 +16,8 @@
 #include "engine/render_block.h"
 #include "engine/tables.h"
 #include "jack_server.h"
-#include "media/midi_control.h"
-#include "media/midi_delivery.h"
+#include "midi/midi_control.h"
+#include "midi/midi_delivery.h"
 
 namespace voltina {
 namespace {

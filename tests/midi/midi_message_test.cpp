@@ -1,4 +1,4 @@
-#include "media/midi_message.h"
+#include "midi/midi_message.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
-#include "media/midi_ports.h"
+#include "midi/midi_ports.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "media/midi_port_option.h"
+#include "midi/midi_port_option.h"
 
 namespace voltina {
 namespace {

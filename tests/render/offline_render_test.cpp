@@ -1,4 +1,4 @@
-#include "app/offline_render.h"
+#include "render/offline_render.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,36 @@
+#include "app/audio_system_adapter.h"
+
+namespace voltina {
+
+AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend)
+    : audio_(
+          std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this), createWaveDevice(backend))) {}
+
+AudioSystemAdapter::~AudioSystemAdapter() = default;
+
+void AudioSystemAdapter::showMessage(const std::string& text) {
+    if (panel_) panel_->showMessage(text);
+}
+bool AudioSystemAdapter::askRateQuestion(const std::string& text) {
+    return panel_ && panel_->askRateQuestion(text);
+}
+void AudioSystemAdapter::setSpeakerSwitchState(int state) {
+    if (panel_) panel_->setSpeakerSwitchState(state);
+}
+void AudioSystemAdapter::saveRecording() {
+    if (panel_) panel_->saveRecording();
+}
+void AudioSystemAdapter::closeMidiInput() {
+    if (panel_) panel_->closeMidiInput();
+}
+void AudioSystemAdapter::freeWaveSample() {
+    if (panel_) panel_->freeWaveSample();
+}
+void AudioSystemAdapter::updateRateChecks(int rateParam) {
+    if (panel_) panel_->updateRateChecks(rateParam);
+}
+void AudioSystemAdapter::firstTick() {
+    if (panel_) panel_->firstTick();
+}
+
+}  // namespace voltina

@@ -1,0 +1,48 @@
+#pragma once
+// The panel's audio port over the real audio layer. It stands between the two so that the audio layer can
+// be made before the panel exists: its questions and messages go to the panel once the panel is there.
+// GUI thread only.
+
+#include <memory>
+
+#include "audio/audio_system.h"
+#include "audio/backend_choice.h"
+#include "panel/panel_audio.h"
+
+namespace voltina {
+
+class AudioSystemAdapter : public PanelAudio, private AudioHooks {
+  public:
+    AudioSystemAdapter(EngineState& state, AudioBackend backend);
+    ~AudioSystemAdapter() override;
+
+    AudioSystem& system() { return *audio_; }
+
+    void setHooks(AudioHooks* hooks) override { panel_ = hooks; }
+    int initAudio() override { return audio_->initAudio(); }
+    bool audioReady() const override { return audio_->audioReady() != 0; }
+    void setAudioReady(bool ready) override { audio_->setAudioReady(ready ? 1 : 0); }
+    void renderIfDue() override { audio_->renderIfDue(); }
+    void startSound() override { audio_->startSound(); }
+    void stopSound() override { audio_->stopSound(); }
+    void pumpUntilPainted(QWidget* window) override { audio_->pumpUntilPainted(window); }
+    void rateCommand(int commandId) override { audio_->rateCommand(commandId); }
+    void startStartupTimer() override { audio_->startStartupTimer(); }
+    void removeMouseHook() override { audio_->removeMouseHook(); }
+
+  private:
+    // AudioHooks, handed on to the panel; before the panel exists there is no one to ask.
+    void showMessage(const std::string& text) override;
+    bool askRateQuestion(const std::string& text) override;
+    void setSpeakerSwitchState(int state) override;
+    void saveRecording() override;
+    void closeMidiInput() override;
+    void freeWaveSample() override;
+    void updateRateChecks(int rateParam) override;
+    void firstTick() override;
+
+    AudioHooks* panel_ = nullptr;
+    std::unique_ptr<AudioSystem> audio_;
+};
+
+}  // namespace voltina

@@ -1,0 +1,33 @@
+#include "app/program_midi.h"
+
+#include <utility>
+
+#include "midi/midi_control.h"
+#include "panel/synth_panel.h"
+
+namespace voltina {
+
+ProgramMidi::ProgramMidi(EngineState& state, MidiInputOptions options)
+    : state_(state),
+      options_(std::move(options)),
+      delivery_([this](std::uint32_t packed) { onMidiData(packed); }) {}
+
+ProgramMidi::~ProgramMidi() {
+    voltina::closeMidiInput(state_, midiInHandle);
+}
+
+int ProgramMidi::openMidiInput(QWidget* panel) {
+    panel_ = panel;
+    return voltina::openMidiInput(state_, midiInHandle, options_, delivery_.consumer());
+}
+
+void ProgramMidi::closeMidiInput() {
+    voltina::closeMidiInput(state_, midiInHandle);
+}
+
+void ProgramMidi::onMidiData(std::uint32_t packed) {
+    // A message still queued when the panel has gone has no one to play.
+    if (auto* panel = qobject_cast<SynthPanel*>(panel_.data())) panel->onMidiData(packed);
+}
+
+}  // namespace voltina

@@ -1,0 +1,52 @@
+#include "app/program_samples.h"
+
+#include <QPushButton>
+#include <filesystem>
+#include <system_error>
+
+#include "panel/panel_audio.h"
+#include "panel/synth_panel.h"
+#include "resources/panel_template.h"
+
+namespace voltina {
+
+std::string waveCaption(const std::string& fileName) {
+    const std::string::size_type slash = fileName.find_last_of('/');
+    return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
+}
+
+ProgramSamples::ProgramSamples(EngineState& state, PanelAudio& audio) : state_(state), audio_(audio) {}
+
+void ProgramSamples::selectWaveFile(const std::string& name) {
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
+    const MessageSink showMessage = [](const std::string& text) {
+        if (thePanel) thePanel->showMessage(text);
+    };
+    WaveButtonHooks hooks;
+    hooks.setWaveCaption = [](const std::string& caption) {
+        if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr)
+            wave->setText(QString::fromStdString(waveCaption(caption)));
+    };
+    hooks.stopSound = [this] { audio_.stopSound(); };
+    path_.clear();
+    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks) == 1 && !ec) {
+        path_ = absolute.lexically_normal().string();
+    }
+}
+
+void ProgramSamples::freeWaveSample() {
+    voltina::freeWaveSample(state_);
+    path_.clear();
+}
+
+void ProgramSamples::forgetWaveFileName() {
+    name_.waveFileName.clear();
+    path_.clear();
+}
+
+std::string ProgramSamples::loadedPath() const {
+    return state_.waveSample ? path_ : std::string();
+}
+
+}  // namespace voltina

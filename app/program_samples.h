@@ -1,0 +1,41 @@
+#pragma once
+// The Wave player's sample behind the panel's SampleLoader: the sample loader of media/ with the
+// panel's message box, Wave button and sound stop. It remembers where the playing sample's file is, so
+// that a saved configuration can name it.
+// GUI thread only.
+
+#include <string>
+
+#include "engine/engine_state.h"
+#include "media/wav_import.h"
+#include "panel/panel_services.h"
+
+namespace voltina {
+
+class PanelAudio;
+
+class ProgramSamples : public SampleLoader {
+  public:
+    // Reaches the panel through thePanel: samples can be loaded while the panel sets itself up.
+    ProgramSamples(EngineState& state, PanelAudio& audio);
+
+    // `name` is relative to the current directory (the list dialog lists it) or a path.
+    void selectWaveFile(const std::string& name) override;
+    void freeWaveSample() override;
+    void forgetWaveFileName() override;
+
+    // The playing sample's file as an absolute path; empty when no sample is loaded.
+    std::string loadedPath() const;
+    const WaveSampleName& name() const { return name_; }
+
+  private:
+    EngineState& state_;
+    PanelAudio& audio_;
+    WaveSampleName name_;
+    std::string path_;
+};
+
+// The Wave button's caption for a loaded file: its name without the folders.
+std::string waveCaption(const std::string& fileName);
+
+}  // namespace voltina

@@ -1,0 +1,408 @@
+#include "config/configuration.h"
+
+#include <charconv>
+#include <cmath>
+#include <system_error>
+
+#include "config/json_value.h"
+#include "engine/defaults.h"
+#include "media/atomic_file.h"
+#include "media/file_bytes.h"
+
+namespace voltina {
+
+namespace {
+
+constexpr const char* kTypeNames[] = {"sine", "square", "sawtooth", "random"};
+constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;                   // 432
+constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;                     // 332
+constexpr int kFirstPanoramikerJack = kFirstOutputJackId + kOutPanoramiker;        // 418
+constexpr int kLastMixerJack = kFirstInputJackId + kInMixer + kMixerChannels - 1;  // 308
+
+std::string oscillatorLabel(int index) {
+    return "oscillator " + std::to_string(index + 1);
+}
+std::string mixerLabel(int index) {
+    return "mixer channel " + std::to_string(index + 1);
+}
+std::string cordLabel(std::size_t index) {
+    return "cord " + std::to_string(index + 1);
+}
+
+const std::string kFrequencyRule = "frequency must be above 0 and at most 5500";
+const std::string kLevelRule = "level must be a whole number from 0 to 128";
+const std::string kPanRule = "pan must be a multiple of 5 from 0 to 100";
+const std::string kTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
+const std::string kRateRule = "rate must be 11025, 22050 or 44100";
+
+bool rateAllowed(int rate) {
+    return rate == 11025 || rate == 22050 || rate == 44100;
+}
+bool frequencyAllowed(float f) {
+    return f > 0.0f && f <= kMaxConfiguredFrequency;
+}  // false for NaN
+bool levelAllowed(int level) {
+    return level >= 0 && level <= 128;
+}
+bool panAllowed(int pan) {
+    return pan >= 0 && pan <= 100 && pan % 5 == 0;
+}
+
+// The cord rules, checked against the cords before it in the list. Empty when the cord may be plugged.
+std::string checkCord(const Configuration& c, std::size_t index) {
+    const int out = c.cords[index].first;
+    const int in = c.cords[index].second;
+    const std::string label = cordLabel(index) + ": ";
+    if (out < kFirstOutputJackId || out > kLastOutputJack) {
+        return label + "the output jack must be 401 to 432, not " + std::to_string(out);
+    }
+    if (in < kFirstInputJackId || in > kLastInputJack) {
+        return label + "the input jack must be 301 to 332, not " + std::to_string(in);
+    }
+    for (std::size_t k = 0; k < index; ++k) {
+        if (c.cords[k].first == out) {
+            return label + "output jack " + std::to_string(out) + " already carries " + cordLabel(k);
+        }
+        if (c.cords[k].second == in) {
+            return label + "input jack " + std::to_string(in) + " already carries " + cordLabel(k);
+        }
+    }
+    if (isPanoramikerOutput(out - kFirstOutputJackId) && in > kLastMixerJack) {
+        return label + "a panoramiker output (" + std::to_string(kFirstPanoramikerJack) + " to " +
+               std::to_string(kFirstPanoramikerJack + kModulesPerGroup - 1) +
+               ") goes only into a mixer input (301 to 308), not " + std::to_string(in);
+    }
+    return {};
+}
+
+// Whole numbers are accepted in any JSON spelling (80, 80.0, 8e1), as long as the value is exact.
+bool wholeNumber(const JsonValue* v, long long low, long long high, long long& out) {
+    if (v == nullptr || !v->isNumber()) return false;
+    if (v->number != std::floor(v->number) || v->number < static_cast<double>(low) ||
+        v->number > static_cast<double>(high)) {
+        return false;
+    }
+    out = static_cast<long long>(v->number);
+    return true;
+}
+
+std::string describeKind(const JsonValue& v) {
+    switch (v.kind) {
+        case JsonValue::Kind::Null:
+            return "null";
+        case JsonValue::Kind::Boolean:
+            return "true or false";
+        case JsonValue::Kind::Number:
+            return "a number";
+        case JsonValue::Kind::String:
+            return "a text";
+        case JsonValue::Kind::Array:
+            return "a list";
+        case JsonValue::Kind::Object:
+            return "an object";
+    }
+    return "a value";
+}
+
+class Reader {
+  public:
+    explicit Reader(Configuration& c) : c_(c) {}
+
+    // Fields are checked in file-format order: version, rate, oscillators, mixer, cords, wave.
+    std::string read(const JsonValue& root) {
+        if (!root.isObject())
+            return "a configuration is a JSON object in braces, this text holds " + describeKind(root);
+        std::string problem;
+        if (!(problem = readVersion(root)).empty()) return problem;
+        if (!(problem = readRate(root)).empty()) return problem;
+        if (!(problem = readOscillators(root)).empty()) return problem;
+        if (!(problem = readMixer(root)).empty()) return problem;
+        if (!(problem = readCords(root)).empty()) return problem;
+        return readWave(root);
+    }
+
+  private:
+    std::string readVersion(const JsonValue& root) {
+        const JsonValue* v = root.find("voltina");
+        if (v == nullptr)
+            return "this is not a Voltina configuration (the \"voltina\" format version is missing)";
+        long long version = 0;
+        if (!wholeNumber(v, 1, 1000000000, version)) {
+            if (v->isNumber() && v->number > 1 && v->number == std::floor(v->number)) {
+                return "voltina: format version " + v->numberText + " is newer than this Voltina reads (" +
+                       std::to_string(kConfigurationVersion) + ")";
+            }
+            return "voltina: the format version must be a whole number, 1 or more";
+        }
+        if (version > kConfigurationVersion) {
+            return "voltina: format version " + std::to_string(version) +
+                   " is newer than this Voltina reads (" + std::to_string(kConfigurationVersion) + ")";
+        }
+        c_.version = static_cast<int>(version);
+        return {};
+    }
+
+    std::string readRate(const JsonValue& root) {
+        const JsonValue* v = root.find("rate");
+        if (v == nullptr) return "rate is missing";
+        long long rate = 0;
+        if (!wholeNumber(v, 0, 1000000, rate) || !rateAllowed(static_cast<int>(rate))) return kRateRule;
+        c_.rate = static_cast<int>(rate);
+        return {};
+    }
+
+    std::string readOscillators(const JsonValue& root) {
+        const JsonValue* list = root.find("oscillators");
+        if (list == nullptr) return "oscillators is missing";
+        if (!list->isArray() || list->items.size() != kOscillators) {
+            return "oscillators must be a list of exactly 8 entries, top to bottom";
+        }
+        for (int i = 0; i < kOscillators; ++i) {
+            const JsonValue& o = list->items[static_cast<std::size_t>(i)];
+            const std::string label = oscillatorLabel(i) + ": ";
+            if (!o.isObject()) return label + "must be an object with \"type\" and \"frequency\"";
+            const JsonValue* type = o.find("type");
+            if (type == nullptr) return label + "type is missing";
+            int typeIndex = -1;
+            if (type->isString()) {
+                for (int t = 0; t < 4; ++t) {
+                    if (type->string == kTypeNames[t]) typeIndex = t;
+                }
+            }
+            if (typeIndex < 0) return label + kTypeRule;
+            const JsonValue* freq = o.find("frequency");
+            if (freq == nullptr) return label + "frequency is missing";
+            float f = 0.0f;
+            if (!readFrequency(freq, f)) return label + kFrequencyRule;
+            c_.oscType[static_cast<std::size_t>(i)] = typeIndex;
+            c_.oscFreq[static_cast<std::size_t>(i)] = f;
+        }
+        return {};
+    }
+
+    // The decimal text is read straight into a float (through a double it could round twice), and the
+    // limits are checked on the value as written, so 5500.001 is refused although it rounds to 5500.
+    static bool readFrequency(const JsonValue* v, float& f) {
+        if (!v->isNumber() || !(v->number > 0.0) || v->number > 5500.0) return false;
+        const char* first = v->numberText.data();
+        const char* last = first + v->numberText.size();
+        const std::from_chars_result r = std::from_chars(first, last, f);
+        return r.ec == std::errc() && r.ptr == last && frequencyAllowed(f);
+    }
+
+    std::string readMixer(const JsonValue& root) {
+        const JsonValue* list = root.find("mixer");
+        if (list == nullptr) return "mixer is missing";
+        if (!list->isArray() || list->items.size() != kMixerChannels) {
+            return "mixer must be a list of exactly 8 entries, channel 1 first";
+        }
+        for (int i = 0; i < kMixerChannels; ++i) {
+            const JsonValue& m = list->items[static_cast<std::size_t>(i)];
+            const std::string label = mixerLabel(i) + ": ";
+            if (!m.isObject()) return label + "must be an object with \"level\" and \"pan\"";
+            const JsonValue* level = m.find("level");
+            if (level == nullptr) return label + "level is missing";
+            long long value = 0;
+            if (!wholeNumber(level, 0, 128, value)) return label + kLevelRule;
+            c_.mixLevel[static_cast<std::size_t>(i)] = static_cast<int>(value);
+            const JsonValue* pan = m.find("pan");
+            if (pan == nullptr) return label + "pan is missing";
+            if (!wholeNumber(pan, 0, 100, value) || !panAllowed(static_cast<int>(value)))
+                return label + kPanRule;
+            c_.mixPan[static_cast<std::size_t>(i)] = static_cast<int>(value);
+        }
+        return {};
+    }
+
+    std::string readCords(const JsonValue& root) {
+        const JsonValue* list = root.find("cords");
+        if (list == nullptr) return "cords is missing";
+        if (!list->isArray()) return "cords must be a list of [output jack, input jack] pairs";
+        c_.cords.clear();
+        for (std::size_t i = 0; i < list->items.size(); ++i) {
+            const JsonValue& pair = list->items[i];
+            if (!pair.isArray() || pair.items.size() != 2) {
+                return cordLabel(i) + ": must be a pair [output jack, input jack]";
+            }
+            long long out = 0;
+            long long in = 0;
+            if (!wholeNumber(&pair.items[0], -1000000, 1000000, out)) {
+                return cordLabel(i) + ": the output jack must be a whole number from 401 to 432";
+            }
+            if (!wholeNumber(&pair.items[1], -1000000, 1000000, in)) {
+                return cordLabel(i) + ": the input jack must be a whole number from 301 to 332";
+            }
+            c_.cords.emplace_back(static_cast<int>(out), static_cast<int>(in));
+            std::string problem = checkCord(c_, i);
+            if (!problem.empty()) return problem;
+        }
+        return {};
+    }
+
+    std::string readWave(const JsonValue& root) {
+        const JsonValue* v = root.find("wave");
+        c_.hasWave = false;
+        c_.wave.clear();
+        if (v == nullptr) return {};
+        if (!v->isString() || v->string.empty() || v->string.find('\0') != std::string::npos) {
+            return "wave must be a file name in double quotes";
+        }
+        c_.hasWave = true;
+        c_.wave = v->string;
+        return {};
+    }
+
+    Configuration& c_;
+};
+
+std::string formatFloat(float f) {
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
+    return std::string(text, r.ptr);
+}
+
+}  // namespace
+
+const char* oscillatorTypeName(int type) {
+    return type >= 0 && type < 4 ? kTypeNames[type] : kTypeNames[0];
+}
+
+std::string checkConfiguration(const Configuration& c) {
+    if (c.version < 1 || c.version > kConfigurationVersion) {
+        return "voltina: format version " + std::to_string(c.version) + " is not one this Voltina writes (" +
+               std::to_string(kConfigurationVersion) + ")";
+    }
+    if (!rateAllowed(c.rate)) return kRateRule;
+    for (int i = 0; i < kOscillators; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (c.oscType[k] < 0 || c.oscType[k] > 3) return oscillatorLabel(i) + ": " + kTypeRule;
+        if (!frequencyAllowed(c.oscFreq[k])) return oscillatorLabel(i) + ": " + kFrequencyRule;
+    }
+    for (int i = 0; i < kMixerChannels; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        if (!levelAllowed(c.mixLevel[k])) return mixerLabel(i) + ": " + kLevelRule;
+        if (!panAllowed(c.mixPan[k])) return mixerLabel(i) + ": " + kPanRule;
+    }
+    for (std::size_t i = 0; i < c.cords.size(); ++i) {
+        std::string problem = checkCord(c, i);
+        if (!problem.empty()) return problem;
+    }
+    if (c.hasWave && (c.wave.empty() || c.wave.find('\0') != std::string::npos || !isValidUtf8(c.wave))) {
+        return "wave must be a file name in UTF-8";
+    }
+    return {};
+}
+
+bool parseConfiguration(const std::string& text, Configuration& out, std::string& error) {
+    JsonValue root;
+    if (!parseJson(text, root, error)) return false;
+    Configuration c;
+    std::string problem = Reader(c).read(root);
+    if (problem.empty())
+        problem = checkConfiguration(c);  // the reader covers this; a second look costs nothing
+    if (!problem.empty()) {
+        error = problem;
+        return false;
+    }
+    out = std::move(c);
+    return true;
+}
+
+std::string serializeConfiguration(const Configuration& c) {
+    std::string t = "{\n";
+    t += "  \"voltina\": " + std::to_string(c.version) + ",\n";
+    t += "  \"rate\": " + std::to_string(c.rate) + ",\n";
+    t += "  \"oscillators\": [\n";
+    for (int i = 0; i < kOscillators; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        t += "    {\"type\": \"" + std::string(oscillatorTypeName(c.oscType[k])) +
+             "\", \"frequency\": " + formatFloat(c.oscFreq[k]) + "}" + (i + 1 < kOscillators ? ",\n" : "\n");
+    }
+    t += "  ],\n  \"mixer\": [\n";
+    for (int i = 0; i < kMixerChannels; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        t += "    {\"level\": " + std::to_string(c.mixLevel[k]) +
+             ", \"pan\": " + std::to_string(c.mixPan[k]) + "}" + (i + 1 < kMixerChannels ? ",\n" : "\n");
+    }
+    t += "  ],\n";
+    if (c.cords.empty()) {
+        t += "  \"cords\": []";
+    } else {
+        t += "  \"cords\": [\n";
+        for (std::size_t i = 0; i < c.cords.size(); ++i) {
+            t += "    [" + std::to_string(c.cords[i].first) + ", " + std::to_string(c.cords[i].second) + "]" +
+                 (i + 1 < c.cords.size() ? ",\n" : "\n");
+        }
+        t += "  ]";
+    }
+    if (c.hasWave) t += ",\n  \"wave\": " + jsonQuote(c.wave);
+    t += "\n}\n";
+    return t;
+}
+
+Configuration captureConfiguration(const EngineState& s, int sampleRate, const std::string& waveName) {
+    Configuration c;
+    c.version = kConfigurationVersion;
+    c.rate = sampleRate;
+    for (int i = 0; i < kOscillators; ++i) {
+        const std::size_t k = static_cast<std::size_t>(i);
+        // Any type but square, sawtooth and random sounds as a sine.
+        c.oscType[k] = s.oscType[i] >= 0 && s.oscType[i] <= 3 ? s.oscType[i] : kSine;
+        c.oscFreq[k] = s.oscFreq[i];
+    }
+    for (int i = 0; i < kMixerChannels; ++i) {
+        c.mixLevel[static_cast<std::size_t>(i)] = s.mixLevel[i];
+        c.mixPan[static_cast<std::size_t>(i)] = s.mixPan[i];
+    }
+    for (int in = 0; in < kJacks; ++in) {
+        if (hasCord(s, in))
+            c.cords.emplace_back(kFirstOutputJackId + s.cordSource[in], kFirstInputJackId + in);
+    }
+    c.hasWave = !waveName.empty();
+    c.wave = waveName;
+    return c;
+}
+
+bool applyConfiguration(const Configuration& c, EngineState& s, std::string& error) {
+    const std::string problem = checkConfiguration(c);
+    if (!problem.empty()) {
+        error = problem;
+        return false;
+    }
+    for (int i = 0; i < kOscillators; ++i) {
+        s.oscType[i] = c.oscType[static_cast<std::size_t>(i)];
+        s.oscFreq[i] = c.oscFreq[static_cast<std::size_t>(i)];
+    }
+    for (int i = 0; i < kMixerChannels; ++i) {
+        s.mixLevel[i] = c.mixLevel[static_cast<std::size_t>(i)];
+        s.mixPan[i] = c.mixPan[static_cast<std::size_t>(i)];
+    }
+    clearCords(s);
+    for (const auto& cord : c.cords)
+        plugCord(s, cord.first - kFirstOutputJackId, cord.second - kFirstInputJackId);
+    return true;
+}
+
+bool readConfigurationFile(const std::string& path, Configuration& out, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(path, kMaxConfigurationBytes, bytes, error)) return false;
+    const std::string text(bytes.begin(), bytes.end());
+    std::string problem;
+    if (!parseConfiguration(text, out, problem)) {
+        error = path + ": " + problem;
+        return false;
+    }
+    return true;
+}
+
+bool writeConfigurationFile(const std::string& path, const Configuration& c, std::string& error) {
+    const std::string problem = checkConfiguration(c);
+    if (!problem.empty()) {
+        error = "Cannot save the configuration: " + problem;
+        return false;
+    }
+    const std::string text = serializeConfiguration(c);
+    return writeFileAtomically(path, text.data(), text.size(), error);
+}
+
+}  // namespace voltina

@@ -1,0 +1,123 @@
+#include "dialogs/entry_dialog.h"
+
+#include <QFrame>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <algorithm>
+#include <cctype>
+
+#include "engine/frequency_text.h"
+
+namespace voltina {
+
+EntryLayout entryDialogLayout(int captionLength, int maxLength) {
+    const int a = 8 * maxLength;
+    const int b = a + 48;
+    const int c = 8 * captionLength + 40;
+    EntryLayout l;
+    l.width = std::max(150, std::min(640, std::max(b, c)));
+    const int w = l.width;
+    l.frame = QRect(4, 4, w - 18, 27);
+    l.edit = QRect(w / 2 - b / 2 + 10, 6, a + 19, 23);
+    l.ok = QRect(4, 36, 64, 40);
+    l.cancel = QRect(w - 78, 36, 64, 40);
+    return l;
+}
+
+EntryDialog::EntryDialog(QWidget* parent, const std::string& caption, std::string* text, int maxLength)
+    : GatedDialog(parent),
+      entryText_(text),
+      entryMaxLen_(maxLength),
+      frame_(new QFrame(this)),
+      edit_(new QLineEdit(this)),
+      ok_(new QPushButton(QStringLiteral("OK"), this)),
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
+                   Qt::MSWindowsFixedSizeDialogHint);
+    setModal(true);
+    frame_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    frame_->setAutoFillBackground(true);
+    frame_->setBackgroundRole(QPalette::Mid);
+    edit_->setObjectName(QStringLiteral("edit"));
+    edit_->setMaxLength(maxLength);
+    ok_->setObjectName(QStringLiteral("ok"));
+    cancel_->setObjectName(QStringLiteral("cancel"));
+    ok_->setDefault(true);
+    connect(ok_, &QPushButton::clicked, this, &EntryDialog::accept);
+    connect(cancel_, &QPushButton::clicked, this, &EntryDialog::reject);
+    setupWindow(caption);
+}
+
+void EntryDialog::setupWindow(const std::string& caption) {
+    const QString title = QString::fromStdString(caption);
+    setWindowTitle(title);
+    const EntryLayout l = entryDialogLayout(static_cast<int>(title.size()), entryMaxLen_);
+    const int clientWidth = l.width - 2 * kDialogBorder;
+    const int clientHeight = kEntryWindowHeight - 2 * kDialogBorder - kDialogCaptionBar;
+    setFixedSize(clientWidth, clientHeight);
+    move(320 - l.width / 2, 220);
+    frame_->setGeometry(l.frame);
+    edit_->setGeometry(l.edit);
+    ok_->setGeometry(l.ok);
+    cancel_->setGeometry(l.cancel);
+    frame_->lower();
+    edit_->setText(QString::fromStdString(entryText_ ? *entryText_ : std::string()));
+    edit_->setFocus();
+}
+
+void EntryDialog::accept() {
+    if (entryText_) {
+        *entryText_ = edit_->text().left(entryMaxLen_).toStdString();
+    }
+    done(1);
+}
+
+void EntryDialog::reject() {
+    done(2);
+}
+
+int runNameDialog(std::string& buffer, const std::string& caption, int maxLength, QWidget* parent) {
+    std::string typed = buffer;
+    EntryDialog dialog(parent, caption, &typed, maxLength);
+    if (dialog.exec() != 1) return 0;
+    buffer = typed;
+    return 1;
+}
+
+int runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent) {
+    textBuffer = formatFrequency(value);
+    if (runNameDialog(textBuffer, caption, maxLength, parent) != 1) return 0;
+    value = static_cast<float>(leadingNumber(textBuffer));
+    return 1;
+}
+
+double leadingNumber(const std::string& text) {
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    auto digit = [&](std::size_t k) { return k < n && std::isdigit(static_cast<unsigned char>(text[k])); };
+    while (i < n && std::isspace(static_cast<unsigned char>(text[i]))) ++i;
+    const std::size_t start = i;
+    if (i < n && (text[i] == '+' || text[i] == '-')) ++i;
+    std::size_t digits = 0;
+    while (digit(i)) ++i, ++digits;
+    if (i < n && text[i] == '.') {
+        ++i;
+        while (digit(i)) ++i, ++digits;
+    }
+    if (digits == 0) return 0.0;
+    std::size_t end = i;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        std::size_t k = i + 1;
+        if (k < n && (text[k] == '+' || text[k] == '-')) ++k;
+        if (digit(k)) {
+            while (digit(k)) ++k;
+            end = k;
+        }
+    }
+    bool ok = false;
+    const double v = QLocale::c().toDouble(QString::fromStdString(text.substr(start, end - start)), &ok);
+    return ok ? v : 0.0;
+}
+
+}  // namespace voltina

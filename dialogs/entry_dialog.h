@@ -1,0 +1,66 @@
+#pragma once
+// The entry dialog (FEN_NOM): one line of text under a caption, sized to the caption and to the
+// number of characters allowed.
+
+#include <QRect>
+#include <string>
+
+#include "dialogs/dialog_context.h"
+
+class QFrame;
+class QLineEdit;
+class QPushButton;
+
+namespace voltina {
+
+// Where set-up puts the window and its controls, in pixels. The window's outer size is
+// width x 107 on the old platform's frame; the client keeps what is left inside that frame.
+struct EntryLayout {
+    int width = 0;
+    QRect frame, edit, ok, cancel;
+};
+EntryLayout entryDialogLayout(int captionLength, int maxLength);
+
+// Nominal frame of a dialog with a caption bar, so the client matches the outer size above.
+constexpr int kDialogBorder = 3;
+constexpr int kDialogCaptionBar = 18;
+constexpr int kEntryWindowHeight = 107;
+
+class EntryDialog : public GatedDialog {
+  public:
+    // `text` is shown first and receives the typed text on OK; it must outlive the dialog.
+    EntryDialog(QWidget* parent, const std::string& caption, std::string* text, int maxLength);
+
+    QLineEdit* editField() const { return edit_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* cancelButton() const { return cancel_; }
+    QFrame* frame() const { return frame_; }
+
+    void accept() override;
+    void reject() override;
+
+  private:
+    void setupWindow(const std::string& caption);
+
+    std::string* entryText_;
+    int entryMaxLen_;
+    QFrame* frame_;
+    QLineEdit* edit_;
+    QPushButton* ok_;
+    QPushButton* cancel_;
+};
+
+// 1 on OK (the buffer then holds the typed text), 0 otherwise (the buffer is left as it was).
+int runNameDialog(std::string& buffer, const std::string& caption, int maxLength,
+                  QWidget* parent = dialogOwner());
+
+// Shows the value as formatFrequency writes it; on OK replaces it by the number that starts the typed
+// text (0 when there is none) and returns 1. Cancel returns 0 and leaves the value alone.
+int runFrequencyDialog(float& value, const std::string& caption, int maxLength,
+                       QWidget* parent = dialogOwner());
+
+// The decimal number that starts the text: blanks skipped, the longest valid prefix read, 0 when there
+// is none. Only plain decimal notation counts ("inf", "nan" and hexadecimal read as 0).
+double leadingNumber(const std::string& text);
+
+}  // namespace voltina

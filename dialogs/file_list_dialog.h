@@ -1,0 +1,48 @@
+#pragma once
+// The file list dialog (FEN_LISTE): a WAV file for the sample player, or a configuration file.
+
+#include <string>
+#include <vector>
+
+#include "dialogs/dialog_context.h"
+
+class QListWidget;
+class QPushButton;
+
+namespace voltina {
+
+// Dialog results shared by the program's dialogs.
+constexpr int kResultOk = 1;
+constexpr int kResultCancel = 2;
+constexpr int kResultNoWave = 3;
+
+// Regular files of `directory`, sorted without regard to case. Wave mode: names ending in ".wav" in
+// any case (recordings are written as NAME.WAV). Otherwise: names without a dot.
+std::vector<std::string> listDirectoryEntries(const std::string& directory, bool waveMode);
+
+class FileListDialog : public GatedDialog {
+  public:
+    // Configuration mode changes the current directory to startDirectory, and it stays there.
+    FileListDialog(QWidget* parent, int waveMode);
+
+    int waveMode() const { return waveMode_; }
+    QListWidget* list() const { return list_; }
+    QPushButton* okButton() const { return ok_; }
+    QPushButton* noWaveButton() const { return noWave_; }
+    QPushButton* cancelButton() const { return cancel_; }
+
+    // OK always closes with 1; textBuffer gets the selected entry, whole (empty when none is selected).
+    void accept() override;
+    void reject() override;
+
+  private:
+    void takeSelection();
+
+    int waveMode_;
+    QListWidget* list_;
+    QPushButton* ok_;
+    QPushButton* noWave_;
+    QPushButton* cancel_;
+};
+
+}  // namespace voltina

@@ -1,0 +1,249 @@
+#include "midi/midi_input.h"
+
+#include <jack/jack.h>
+#include <rtmidi/RtMidi.h>
+
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "midi/midi_message.h"
+#include "midi/midi_ports.h"
+
+namespace voltina {
+
+// What RtMidi's callbacks reach. Made before the RtMidi client (whose threads start in its constructor
+// or when the port opens) and released after it, so no callback ever sees it half-made or gone.
+struct MidiInput::Feed {
+    MidiConsumer consumer;
+    std::atomic<std::uint64_t> dropped{0};
+
+    // Set by libjack's shutdown handlers when the JACK server shuts the client down.
+    std::atomic<bool> serverGone{false};
+    // The Dekker pair that lets the GUI thread cut the consumer off while the client lives on: it raises
+    // `released`, then waits while `delivering` is up. Both sequentially consistent on purpose.
+    std::atomic<bool> released{false};
+    std::atomic<bool> delivering{false};
+
+    // RtMidi reports errors through a callback, on whichever thread met them.
+    std::mutex errorMutex;
+    bool failed = false;
+
+    void recordError(RtMidiError::Type type) {
+        // Warnings are advice (a port already connected, ...); every other type means the operation failed.
+        if (type == RtMidiError::WARNING || type == RtMidiError::DEBUG_WARNING) return;
+        std::lock_guard<std::mutex> lock(errorMutex);
+        failed = true;
+    }
+    bool hasFailed() {
+        std::lock_guard<std::mutex> lock(errorMutex);
+        return failed;
+    }
+    void clearFailure() {
+        std::lock_guard<std::mutex> lock(errorMutex);
+        failed = false;
+    }
+};
+
+namespace {
+
+// MIDI library's thread.
+void deliver(MidiInput::Feed& feed, const std::vector<unsigned char>* message) {
+    std::uint32_t packed = 0;
+    if (message == nullptr || !packShortMessage(message->data(), message->size(), packed)) {
+        feed.dropped.fetch_add(1, std::memory_order_relaxed);
+        return;
+    }
+    try {
+        feed.consumer(packed);
+    } catch (...) {
+        // nothing may unwind into the MIDI library's C code; the message is lost, the input goes on
+        feed.dropped.fetch_add(1, std::memory_order_relaxed);
+    }
+}
+
+// MIDI library's thread.
+void onRtMidiMessage(double /*deltaSeconds*/, std::vector<unsigned char>* message, void* userData) {
+    auto* feed = static_cast<MidiInput::Feed*>(userData);
+    feed->delivering.store(true);
+    if (!feed->released.load()) deliver(*feed, message);
+    feed->delivering.store(false);
+}
+
+// Any thread. Without this callback RtMidi prints its errors and throws them.
+void onRtMidiError(RtMidiError::Type type, const std::string& /*text*/, void* userData) {
+    static_cast<MidiInput::Feed*>(userData)->recordError(type);
+}
+
+// libjack's threads.
+void onJackServerGone(void* arg) {
+    static_cast<std::atomic<bool>*>(arg)->store(true, std::memory_order_release);
+}
+
+void onJackServerGoneWithReason(jack_status_t, const char*, void* arg) {
+    onJackServerGone(arg);
+}
+
+// RtMidi keeps its API object and that object's data protected. A pointer to a protected member, formed
+// inside a derived class, is allowed to read it; neither class is ever instantiated.
+struct RtMidiAccess : RtMidi {
+    static MidiApi* api(RtMidi& midi) { return midi.*(&RtMidiAccess::rtapi_); }
+};
+struct MidiApiAccess : MidiApi {
+    static void* data(MidiApi& api) { return api.*(&MidiApiAccess::apiData_); }
+};
+
+// RtMidi's JACK data is its own struct; in the 5.x series its first member is the jack_client_t*.
+constexpr bool knownLayout(const char* version) {
+    return version[0] == '5' && version[1] == '.';
+}
+
+// Makes `feed.serverGone` the record of the JACK server shutting the input's client down. False when the
+// client cannot be reached safely (an RtMidi whose internals are not the ones this was written for): the
+// input must then not be used, since it could not be closed safely once its server had gone.
+bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed) {
+    if constexpr (!knownLayout(RTMIDI_VERSION)) {
+        return false;
+    } else {
+        // A library other than the one the header describes could lay its data out differently.
+        if (RtMidi::getVersion() != RTMIDI_VERSION || input.getCurrentApi() != RtMidi::UNIX_JACK)
+            return false;
+        MidiApi* api = RtMidiAccess::api(input);
+        void* data = api ? MidiApiAccess::data(*api) : nullptr;
+        jack_client_t* client = data ? *static_cast<jack_client_t**>(data) : nullptr;
+        if (client == nullptr) return false;
+        // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows
+        // here.
+        const char* name = jack_get_client_name(client);
+        if (name == nullptr || std::strncmp(name, kMidiClientName, std::strlen(kMidiClientName)) != 0)
+            return false;
+        // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
+        // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
+        // libjack calls the plain one too when its threads notice the loss twice.
+        if (jack_deactivate(client) != 0) return false;
+        jack_on_shutdown(client, &onJackServerGone, &feed.serverGone);
+        jack_on_info_shutdown(client, &onJackServerGoneWithReason, &feed.serverGone);
+        return jack_activate(client) == 0;
+    }
+}
+
+// What close() lets go of when the JACK server has gone. libjack deletes such a client at the process's
+// next jack_client_open, so closing it ourselves could free it twice; until libjack does, the client's
+// threads live on, and a new server of the same name even wakes its process thread when some program opens
+// a client of our name there. So RtMidi's object, which that thread reads, and the feed it calls stay for
+// the rest of the process (a few hundred bytes for each server lost); only the consumer is cut off.
+struct LostInput {
+    std::unique_ptr<RtMidiIn> input;
+    std::unique_ptr<MidiInput::Feed> feed;
+};
+
+void letGo(std::unique_ptr<RtMidiIn> input, std::unique_ptr<MidiInput::Feed> feed) {
+    feed->released.store(true);
+    // The consumer never blocks, so this wait is a few microseconds at most.
+    while (feed->delivering.load()) std::this_thread::yield();
+    // Never destroyed: libjack's threads may call into these up to the very end of the process.
+    static auto* const lost = new std::vector<LostInput>;
+    lost->push_back(LostInput{std::move(input), std::move(feed)});
+}
+
+bool reachable(MidiSystem system, const MidiInputOptions& options) {
+    return system == MidiSystem::AlsaSequencer ? alsaSequencerPresent(options.alsaDevice)
+                                               : jackServerRunning();
+}
+
+std::vector<MidiSystem> systemsToTry(MidiSystem choice) {
+    if (choice != MidiSystem::Automatic) return {choice};
+    // The sequencer is the desktop's own MIDI service (PipeWire keeps it too); JACK serves where the
+    // kernel has no sequencer, or where the sequencer cannot be opened.
+    return {MidiSystem::AlsaSequencer, MidiSystem::Jack};
+}
+
+std::string missingChoiceNotice(const std::string& choice) {
+    return "No MIDI input port matches \"" + choice + "\". Voltina listens on its own MIDI port \"" +
+           kMidiClientName + "\": connect the keyboard to it.";
+}
+
+}  // namespace
+
+MidiInput::MidiInput() = default;
+
+MidiInput::~MidiInput() {
+    close();
+}
+
+std::uint64_t MidiInput::droppedMessages() const {
+    return feed_ ? feed_->dropped.load(std::memory_order_relaxed) : 0;
+}
+
+bool MidiInput::serverLost() const {
+    return feed_ && feed_->serverGone.load(std::memory_order_acquire);
+}
+
+bool MidiInput::open(const MidiInputOptions& options, MidiConsumer consumer) {
+    close();
+    notice_.clear();
+    auto feed = std::make_unique<Feed>();
+    feed->consumer = std::move(consumer);
+    for (MidiSystem system : systemsToTry(options.system)) {
+        if (!reachable(system, options)) continue;
+        feed->clearFailure();
+        if (openOn(system, options, *feed)) {
+            feed_ = std::move(feed);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The same steps on both systems: only the RtMidi API differs.
+bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed& feed) {
+    const RtMidi::Api api = system == MidiSystem::AlsaSequencer ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
+    std::unique_ptr<RtMidiIn> input;
+    try {
+        input = std::make_unique<RtMidiIn>(api, kMidiClientName);
+        input->setErrorCallback(&onRtMidiError, &feed);
+        if (system == MidiSystem::Jack && !watchJackServer(*input, feed)) return false;
+        input->ignoreTypes(true, true, true);  // system exclusive, timing, active sensing
+        input->setCallback(&onRtMidiMessage, &feed);
+
+        std::vector<std::string> ports;
+        const unsigned count = input->getPortCount();
+        for (unsigned i = 0; i < count; ++i) ports.push_back(input->getPortName(i));
+        if (feed.hasFailed()) return false;
+
+        const int chosen = chooseInputPort(ports, options.portChoice);
+        if (chosen >= 0) {
+            input->openPort(static_cast<unsigned>(chosen), kMidiClientName);
+            if (feed.hasFailed() || !input->isPortOpen()) return false;
+            portName_ = ports[static_cast<std::size_t>(chosen)];
+            ownPort_ = false;
+        } else {
+            input->openVirtualPort(kMidiClientName);
+            if (feed.hasFailed()) return false;
+            portName_ = kMidiClientName;
+            ownPort_ = true;
+            if (!options.portChoice.empty()) notice_ = missingChoiceNotice(options.portChoice);
+        }
+    } catch (const RtMidiError&) {
+        return false;  // thrown before the error callback was in place: the system cannot be used
+    } catch (const std::exception&) {
+        return false;
+    }
+    input_ = std::move(input);
+    system_ = system;
+    return true;
+}
+
+void MidiInput::close() {
+    if (input_ && serverLost()) letGo(std::move(input_), std::move(feed_));
+    // Destroying the RtMidi client joins its input thread (ALSA) or closes the JACK client, which stops
+    // the process callback; only then may the feed go.
+    input_.reset();
+    feed_.reset();
+    system_ = MidiSystem::Automatic;
+    portName_.clear();
+    ownPort_ = false;
+}
+
+}  // namespace voltina

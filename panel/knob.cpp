@@ -1,0 +1,173 @@
+#include "panel/knob.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+#include "engine/frequency_text.h"
+#include "engine/oscillator.h"
+#include "panel/panel_audio.h"
+#include "panel/bitmap_table.h"
+#include "panel/synth_panel.h"
+#include "resources/artwork.h"
+#include "resources/panel_template.h"
+
+namespace voltina {
+
+int Knob::dragTicks = 0;
+int Knob::fineMode = 0;
+
+namespace {
+// A full turn of the dial, as the dial has always drawn it.
+constexpr float kTurn = 6.28232f;
+const QColor kPanGray(128, 128, 128);
+}  // namespace
+
+Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
+    : QPushButton(parent), panel_(panel), paramIndex_(ctrlId - 101) {
+    setFlat(true);
+    setObjectName(QStringLiteral("ctl%1").arg(ctrlId));
+    timer_.setTimerType(Qt::PreciseTimer);
+    timer_.setInterval(kTickMs);
+    connect(&timer_, &QTimer::timeout, this, &Knob::tick);
+}
+
+int Knob::intValue() const {
+    const EngineState& s = panel_.state();
+    if (paramIndex_ >= 56 && paramIndex_ <= 63) return s.mixPan[paramIndex_ - 56];
+    if (paramIndex_ >= 48 && paramIndex_ <= 55) return s.mixLevel[paramIndex_ - 48];
+    return 0;
+}
+
+void Knob::mousePressEvent(QMouseEvent* e) {
+    // Never handed to the push button: a knob shows no pressed face and sends no click.
+    if (e->button() == Qt::LeftButton) {
+        press(-1, mapTo(&panel_, e->position().toPoint()));
+    } else if (e->button() == Qt::RightButton) {
+        press(+1, mapTo(&panel_, e->position().toPoint()));
+    }
+    e->accept();
+}
+
+void Knob::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton || e->button() == Qt::RightButton) release();
+    e->accept();
+}
+
+void Knob::mouseDoubleClickEvent(QMouseEvent* e) {
+    // The second press of a double click neither turns the knob nor clicks.
+    e->accept();
+}
+
+void Knob::press(int direction, QPoint panelPos) {
+    // The mouse stays with this knob while a button is down (Qt's implicit grab), so a press of the
+    // other button only restarts the turn.
+    if (step_ != 0.0f) timer_.stop();
+    const EngineState& s = panel_.state();
+    if (paramIndex_ <= 7 && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
+        step_ = static_cast<float>(direction) * 0.01f;
+        fineMode = 1;
+    } else {
+        step_ = static_cast<float>(direction) * 1.0f;
+        fineMode = 0;
+    }
+    dragTicks = 0;
+    if (paramIndex_ >= 56) {
+        QLabel* tip = panel_.valueTip();
+        tip->move(panelPos.x() - 20, panelPos.y() - 30);
+        tip->show();
+    }
+    timer_.start();
+}
+
+void Knob::release() {
+    step_ = 0.0f;
+    timer_.stop();
+    if (paramIndex_ >= 56) panel_.valueTip()->hide();
+}
+
+void Knob::tick() {
+    if (paramIndex_ <= 7) {
+        tickOscillator();
+    } else if (paramIndex_ >= 56) {
+        tickPan();
+    } else {
+        tickLevel();
+    }
+}
+
+void Knob::tickOscillator() {
+    EngineState& s = panel_.state();
+    const int i = paramIndex_;
+    float f = s.oscFreq[i] + step_;
+    if (static_cast<double>(f) > 10.0) {
+        fineMode = 0;
+    } else if (fineMode == 0) {
+        step_ = step_ >= 0.0f ? 0.01f : -0.01f;
+        fineMode = 1;
+    }
+    if (static_cast<double>(f) < 0.01) f = 0.01f;
+    if (f > 5500.0f) f = 5500.0f;
+    s.oscFreq[i] = f;
+    update();
+    if (s.oscType[i] != kSine) deriveOscillator(s, i, s.oscType[i]);
+    panel_.button(ctl::kOscFreqButton + i)->setText(QString::fromStdString(formatFrequency(f)));
+    if (dragTicks < 32) {
+        ++dragTicks;
+        if (dragTicks == 16) step_ = step_ >= 0.0f ? 50.0f : -50.0f;
+        if (dragTicks == 32) step_ *= 4.0f;
+    }
+}
+
+void Knob::tickLevel() {
+    if (paramIndex_ < 48) return;  // indexes 8..47 name no control
+    EngineState& s = panel_.state();
+    int& level = s.mixLevel[paramIndex_ - 48];
+    const int v = static_cast<int>(static_cast<float>(level) + step_);
+    level = std::clamp(v, 0, 128);
+    update();
+    if (dragTicks < 16) {
+        ++dragTicks;
+        if (dragTicks == 16) step_ *= 10.0f;
+    }
+}
+
+void Knob::tickPan() {
+    EngineState& s = panel_.state();
+    int& pan = s.mixPan[paramIndex_ - 56];
+    pan = step_ > 0.0f ? std::min(pan + 5, 100) : std::max(pan - 5, 0);
+    panel_.valueTip()->setText(QString::number((pan - 50) / 5));
+    update();
+}
+
+QPoint Knob::pointerEnd() const {
+    float a = 0.0f;
+    if (paramIndex_ <= 7) {
+        a = panel_.state().oscFreq[paramIndex_] * kTurn / 5500.0f;
+    } else {
+        a = static_cast<float>(intValue()) * kTurn / 128.0f;
+    }
+    return QPoint(static_cast<int>(18.0f + 12.0f * std::sin(a)),
+                  static_cast<int>(19.0f - 12.0f * std::cos(a)));
+}
+
+void Knob::paintEvent(QPaintEvent* e) {
+    QPushButton::paintEvent(e);
+    panel_.audio().renderIfDue();
+    QPainter painter(this);
+    if (paramIndex_ < 56) {
+        const int face = paramIndex_ <= 7 ? art::kRedKnobFace : art::kBlueKnobFace;
+        painter.drawPixmap(0, 0, panel_.bitmaps().get(face));
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));
+        painter.drawLine(QPoint(17, 16), pointerEnd());
+    } else {
+        const int w = intValue() * 30 / 100;
+        painter.fillRect(QRect(QPoint(3, 4), QPoint(w + 3, 8)).adjusted(0, 0, -1, -1), Qt::black);
+        painter.fillRect(QRect(QPoint(w + 3, 4), QPoint(33, 8)).adjusted(0, 0, -1, -1), kPanGray);
+    }
+}
+
+}  // namespace voltina

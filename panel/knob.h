@@ -1,0 +1,52 @@
+#pragma once
+// The panel's knob: held with the left button it turns down, with the right button up, faster the
+// longer it is held. Oscillator frequency knobs, mixer level knobs and the small pan controls.
+
+#include <QPushButton>
+#include <QTimer>
+
+namespace voltina {
+
+class SynthPanel;
+
+class Knob : public QPushButton {
+    Q_OBJECT
+  public:
+    static constexpr int kTickMs = 100;
+
+    Knob(int ctrlId, SynthPanel& panel, QWidget* parent);
+
+    // id - 101: 0..7 oscillator frequency, 48..55 mixer level, 56..63 pan.
+    int paramIndex() const { return paramIndex_; }
+    float step() const { return step_; }
+    bool held() const { return timer_.isActive(); }
+
+    // Shared by all knobs: only the knob that holds the mouse turns.
+    static int dragTicks;
+    static int fineMode;
+
+    // The pointer's end for the knob's current value, in knob pixels.
+    QPoint pointerEnd() const;
+
+  protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+
+  private:
+    void press(int direction, QPoint panelPos);
+    void release();
+    void tick();
+    void tickOscillator();
+    void tickLevel();
+    void tickPan();
+    int intValue() const;
+
+    SynthPanel& panel_;
+    int paramIndex_;
+    float step_ = 0.0f;
+    QTimer timer_;
+};
+
+}  // namespace voltina

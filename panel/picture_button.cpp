@@ -1,0 +1,50 @@
+#include "panel/picture_button.h"
+
+#include <QGuiApplication>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "panel/panel_audio.h"
+#include "panel/bitmap_table.h"
+#include "panel/cord_editor.h"
+#include "panel/synth_panel.h"
+#include "resources/artwork.h"
+
+namespace voltina {
+
+PictureButton::PictureButton(int ctrlId, SynthPanel& panel, QWidget* parent)
+    : QPushButton(parent), panel_(panel), ctrlId_(ctrlId) {
+    setFlat(true);
+    setMouseTracking(true);
+    setObjectName(QStringLiteral("ctl%1").arg(ctrlId));
+    if (ctrlId_ >= 301) setCursor(plugCursor(qGuiApp->devicePixelRatio()));
+}
+
+int PictureButton::setState(int wParam) {
+    state_ = wParam == 2 ? 1 - state_ : (wParam != 0 ? 1 : 0);
+    repaint();
+    return state_;
+}
+
+void PictureButton::paintEvent(QPaintEvent* e) {
+    QPushButton::paintEvent(e);
+    panel_.audio().renderIfDue();
+    const int id = bitmapIdFor(ctrlId_, state_);
+    const QPixmap& picture = panel_.bitmaps().get(id);
+    if (!picture.isNull()) {
+        QPainter painter(this);
+        painter.drawPixmap(0, 0, picture);
+    }
+    paintedBitmap_ = id;
+}
+
+void PictureButton::mouseMoveEvent(QMouseEvent* e) {
+    CordEditor* cords = panel_.cordEditor();
+    if (cords && cords->plugState() != 0) {
+        const QPoint p = mapTo(&panel_, e->position().toPoint());
+        cords->moveBand(p.x(), p.y() - 29, 0);
+    }
+    QPushButton::mouseMoveEvent(e);
+}
+
+}  // namespace voltina

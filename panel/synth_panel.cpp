@@ -1,0 +1,387 @@
+#include "panel/synth_panel.h"
+
+#include <QAction>
+#include <QDir>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPushButton>
+
+#include "dialogs/dialog_context.h"
+#include "dialogs/file_list_dialog.h"
+#include "dialogs/entry_dialog.h"
+#include "engine/defaults.h"
+#include "engine/frequency_text.h"
+#include "engine/midi_keys.h"
+#include "engine/oscillator.h"
+#include "engine/tables.h"
+#include "panel/panel_audio.h"
+#include "panel/cord_editor.h"
+#include "panel/panel_look.h"
+#include "panel/knob.h"
+#include "panel/picture_button.h"
+#include "resources/menu_template.h"
+#include "resources/panel_template.h"
+
+namespace voltina {
+
+SynthPanel* thePanel = nullptr;
+
+namespace {
+QRect toQRect(const DluRect& r) {
+    const PixelRect p = r.toPixels();
+    return QRect(p.x, p.y, p.width, p.height);
+}
+}  // namespace
+
+SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices services, QWidget* parent)
+    : QWidget(parent), state_(state), audio_(audio), services_(std::move(services)) {
+    setObjectName(QStringLiteral("panel"));
+    setFixedSize(dluToPixelsX(kPanelWidthDlu), dluToPixelsY(kPanelHeightDlu));
+    setMouseTracking(true);
+    setFont(panelFont());
+    buildControls();
+    thePanel = this;
+    setDialogOwner(this);
+}
+
+SynthPanel::~SynthPanel() {
+    releasePanel();
+    if (thePanel == this) thePanel = nullptr;
+}
+
+void SynthPanel::buildControls() {
+    bitmaps_.load(qGuiApp->devicePixelRatio());
+    for (const ControlTemplate& t : panelTemplate()) {
+        QWidget* w = nullptr;
+        switch (t.kind) {
+            case ControlKind::Knob:
+                w = new Knob(t.id, *this, this);
+                break;
+            case ControlKind::PictureButton:
+                w = new PictureButton(t.id, *this, this);
+                break;
+            case ControlKind::PushButton: {
+                auto* b = new QPushButton(QString::fromUtf8(t.caption), this);
+                b->setObjectName(QStringLiteral("ctl%1").arg(t.id));
+                styleTemplateButton(b, t.id);
+                w = b;
+                break;
+            }
+            case ControlKind::StaticText: {
+                auto* label = new QLabel(QString::fromUtf8(t.caption), this);
+                label->setObjectName(QStringLiteral("ctl%1").arg(t.id));
+                label->setAlignment(Qt::AlignCenter);
+                styleValueTip(label);
+                w = label;
+                break;
+            }
+        }
+        w->setGeometry(toQRect(t.place));
+        w->setEnabled(t.enabled);
+        w->setFocusPolicy(t.tabStop && t.enabled ? Qt::StrongFocus : Qt::NoFocus);
+        w->setVisible(t.visible);
+        if (auto* b = qobject_cast<QPushButton*>(w); b && !qobject_cast<Knob*>(w)) {
+            const int id = t.id;
+            connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b, 0); });
+        }
+        controls_[t.id] = w;
+    }
+}
+
+QWidget* SynthPanel::control(int id) const {
+    const auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+PictureButton* SynthPanel::picture(int id) const {
+    return qobject_cast<PictureButton*>(control(id));
+}
+Knob* SynthPanel::knob(int id) const {
+    return qobject_cast<Knob*>(control(id));
+}
+QPushButton* SynthPanel::button(int id) const {
+    return qobject_cast<QPushButton*>(control(id));
+}
+QLabel* SynthPanel::valueTip() const {
+    return qobject_cast<QLabel*>(control(ctl::kValueTip));
+}
+
+int SynthPanel::sendSetState(int id, int wParam) {
+    PictureButton* p = picture(id);
+    return p ? p->setState(wParam) : -1;
+}
+
+// ---------------------------------------------------------------- commands
+
+void SynthPanel::onCommand(int id, QWidget* control, int code) {
+    if (!control || code != 0) return;
+    if (id >= 117 && id <= 148) {
+        const int t = (id - 117) / 8;
+        const int osc = (id - 117) - 8 * t;
+        deriveOscillator(state_, osc, t);
+        state_.oscType[osc] = t;
+        showOscType(osc);
+    } else if (id >= ctl::kOscFreqButton && id < ctl::kOscFreqButton + kOscillators) {
+        frequencyEntry(id - ctl::kOscFreqButton);
+    } else if (id == ctl::kSpeaker) {
+        speakerSwitch();
+    } else if (id == ctl::kSync) {
+        syncReset(state_);
+    } else if (id == ctl::kWave) {
+        selectSample();
+    } else if (id == ctl::kRecord) {
+        recordSwitch();
+    } else if ((id >= 301 && id <= 332) || (id >= 401 && id <= 432)) {
+        if (cords_) cords_->onJackClick(id);
+    }
+}
+
+void SynthPanel::onMenuCommand(int id) {
+    switch (id) {
+        case cmd::kLoadConfiguration:
+            if (services_.loadConfiguration) services_.loadConfiguration();
+            break;
+        case cmd::kSaveConfiguration:
+            if (services_.saveConfiguration) services_.saveConfiguration();
+            break;
+        case cmd::kQuit:
+            quit();
+            break;
+        case cmd::kAbout:
+            if (services_.showHelp) services_.showHelp();
+            break;
+        case cmd::kRate11025:
+        case cmd::kRate22050:
+        case cmd::kRate44100:
+            audio_.rateCommand(id);
+            break;
+        default:
+            break;
+    }
+}
+
+void SynthPanel::frequencyEntry(int osc) {
+    float value = state_.oscFreq[osc];
+    // Text that is not a number reads as 0 and changes nothing, like zero or a negative value.
+    if (runFrequencyDialog(value, "Frequency", 7, this) == 1 && value > 0.0f) {
+        if (value > 5000.0f) value = 5000.0f;
+        state_.oscFreq[osc] = value;
+        deriveOscillator(state_, osc, state_.oscType[osc]);
+        showOscFreq(osc);
+    }
+    if (QWidget* hp = control(ctl::kSpeaker)) hp->setFocus();
+}
+
+void SynthPanel::speakerSwitch() {
+    if (state_.ring.allocated()) state_.ring.fill(128);
+    state_.speakerOn = state_.speakerOn ? 0 : 1;
+    if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(state_.speakerOn == 0);
+    sendSetState(ctl::kSpeaker, state_.speakerOn);
+    sendSetState(ctl::kRecord, state_.recordOn);
+    if (state_.speakerOn == 0) {
+        audio_.stopSound();
+    } else {
+        syncReset(state_);
+        audio_.startSound();
+    }
+    if (cords_) cords_->drawCords(0);
+}
+
+void SynthPanel::recordSwitch() {
+    state_.recordOn = state_.recordOn ? 0 : 1;
+    sendSetState(ctl::kRecord, state_.recordOn);
+}
+
+void SynthPanel::selectSample() {
+    FileListDialog list(this, 1);
+    const int result = list.exec();
+    if (result == kResultOk && !textBuffer.empty()) {
+        if (services_.samples) services_.samples->selectWaveFile(textBuffer);
+    } else if (result == kResultNoWave) {
+        freeWaveSample();
+        if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
+        if (services_.samples) services_.samples->forgetWaveFileName();
+    }
+}
+
+void SynthPanel::onMidiData(std::uint32_t packed) {
+    onMidiMessage(state_, packed);
+}
+
+// ---------------------------------------------------------------- display
+
+void SynthPanel::showOscType(int osc) {
+    for (int t = 0; t < 4; ++t) {
+        sendSetState(ctl::kOscType0 + osc + 8 * t, state_.oscType[osc] == t ? 1 : 0);
+    }
+}
+
+void SynthPanel::showOscFreq(int osc) {
+    if (QPushButton* b = button(ctl::kOscFreqButton + osc)) {
+        b->setText(QString::fromStdString(formatFrequency(state_.oscFreq[osc])));
+    }
+    if (QWidget* k = control(ctl::kOscKnob + osc)) k->update();
+}
+
+void SynthPanel::refreshPanel() {
+    for (int osc = 0; osc < kOscillators; ++osc) {
+        showOscType(osc);
+        showOscFreq(osc);
+        if (QWidget* k = control(ctl::kMixLevelKnob + osc)) k->update();
+        if (QWidget* k = control(ctl::kMixPanKnob + osc)) k->update();
+        deriveOscillator(state_, osc, state_.oscType[osc]);
+    }
+    for (int i = 0; i < kJacks; ++i) sendSetState(ctl::kFirstInputJack + i, hasCord(state_, i) ? 1 : 0);
+    for (int o = 0; o < kJacks; ++o) sendSetState(ctl::kFirstOutputJack + o, state_.outputUsed[o]);
+    if (cords_) cords_->drawCords(0);
+    syncReset(state_);
+}
+
+// ---------------------------------------------------------------- events
+
+bool SynthPanel::event(QEvent* e) {
+    audio_.renderIfDue();
+    return QWidget::event(e);
+}
+
+void SynthPanel::paintEvent(QPaintEvent*) {
+    {
+        QPainter painter(this);
+        paintPanelFace(painter, rect());
+    }
+    // The controls paint after this and the cord overlay after them: Qt's own order does what a
+    // message pump did, without running one inside a paint.
+    audio_.renderIfDue();
+}
+
+void SynthPanel::mouseMoveEvent(QMouseEvent* e) {
+    QWidget::mouseMoveEvent(e);
+    if (cords_ && cords_->plugState() != 0) {
+        const QPoint p = e->position().toPoint();
+        cords_->moveBand(p.x(), p.y() - 29, 0);
+    }
+}
+
+void SynthPanel::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    keepOverlayOnTop();
+}
+
+void SynthPanel::setCordEditor(std::unique_ptr<CordEditor> editor) {
+    cords_ = std::move(editor);
+    keepOverlayOnTop();
+}
+
+void SynthPanel::keepOverlayOnTop() {
+    QWidget* overlay = cords_ ? cords_->overlay() : nullptr;
+    if (!overlay) return;
+    if (overlay->parentWidget() != this) overlay->setParent(this);
+    overlay->setAttribute(Qt::WA_TransparentForMouseEvents);
+    overlay->setGeometry(rect());
+    overlay->raise();
+    overlay->show();
+}
+
+void SynthPanel::setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100) {
+    rateActions_ = {rate11025, rate22050, rate44100};
+}
+
+// ---------------------------------------------------------------- start-up and shutdown
+
+void SynthPanel::setupPanel() {
+    // The old platform's system-wide warning beep setting has no Linux counterpart; our beep is on.
+    startDirectory = QDir::currentPath().toStdString();
+    if (startup_.beforeAudio) startup_.beforeAudio();
+    audio_.setAudioReady(audio_.initAudio() == 1);
+    fillSinusoiderTable(state_.sinusoiderTable);
+    setOscillatorAndMixerDefaults(state_);
+    state_.midiOpen = 0;
+    if (services_.midi && services_.midi->openMidiInput(this) == 0) {
+        showMessage("Impossible to find MIDI input");
+    }
+    setDefaultPatch(state_);
+    if (startup_.afterDefaultPatch) startup_.afterDefaultPatch();
+    audio_.startStartupTimer();
+    if (QWidget* hp = control(ctl::kSpeaker)) hp->setFocus();
+}
+
+bool SynthPanel::confirmClose() {
+    if (finished_) return true;
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle), QStringLiteral("Finished ?"),
+                    QMessageBox::Ok | QMessageBox::Cancel, this);
+    if (box.exec() != QMessageBox::Ok) return false;
+    audio_.stopSound();
+    finished_ = true;
+    return true;
+}
+
+void SynthPanel::quit() {
+    if (finished_) return;
+    if (confirmClose()) emit closeRequested(kResultCancel);
+}
+
+void SynthPanel::releasePanel() {
+    if (released_) return;
+    released_ = true;
+    audio_.stopSound();
+    closeMidiInput();
+    freeWaveSample();
+    state_.sineTable.clear();
+    state_.sineTable.shrink_to_fit();
+    if (state_.ring.allocated()) state_.ring.release();
+    bitmaps_.release();
+}
+
+// ---------------------------------------------------------------- what the audio layer asks
+
+void SynthPanel::showMessage(const std::string& text) {
+    QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+bool SynthPanel::askRateQuestion(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString::fromStdString(text),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    return box.exec() == QMessageBox::Yes;
+}
+
+void SynthPanel::setSpeakerSwitchState(int state) {
+    sendSetState(ctl::kSpeaker, state);
+}
+
+void SynthPanel::saveRecording() {
+    if (services_.saveRecording) services_.saveRecording();
+}
+
+void SynthPanel::closeMidiInput() {
+    if (services_.midi) services_.midi->closeMidiInput();
+}
+
+void SynthPanel::freeWaveSample() {
+    if (services_.samples) {
+        services_.samples->freeWaveSample();
+    } else {
+        state_.waveSample.reset();
+    }
+}
+
+void SynthPanel::updateRateChecks(int rateParam) {
+    constexpr int kRates[3] = {11026, 22051, 44101};
+    for (int k = 0; k < 3; ++k) {
+        if (QAction* a = rateActions_[k]) {
+            a->setCheckable(true);
+            a->setChecked(rateParam == kRates[k]);
+        }
+    }
+}
+
+void SynthPanel::firstTick() {
+    refreshPanel();
+    updateRateChecks(state_.rateParam);
+    onCommand(ctl::kSpeaker, control(ctl::kSpeaker), 0);
+}
+
+}  // namespace voltina

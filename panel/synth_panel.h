@@ -1,0 +1,126 @@
+#pragma once
+// The synthesizer panel: owns every control of the panel template, turns clicks into changes of the
+// engine state and shows that state. It is also what the audio layer sees of the program (AudioHooks).
+// GUI thread only.
+
+#include <QWidget>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "audio/audio_system.h"
+#include "engine/engine_state.h"
+#include "panel/bitmap_table.h"
+#include "panel/panel_services.h"
+
+class QAction;
+class QLabel;
+class QPushButton;
+
+namespace voltina {
+
+class PanelAudio;
+class CordEditor;
+class Knob;
+class PictureButton;
+
+// A configuration to start with instead of the default patch. Set-up calls `beforeAudio` before it builds
+// the audio tables (so the configuration's rate is the one they are built for, with no rate change and no
+// second card check) and `afterDefaultPatch` once the default patch is in place; either may be empty.
+struct StartupPatch {
+    std::function<void()> beforeAudio;
+    std::function<void()> afterDefaultPatch;
+};
+
+class SynthPanel : public QWidget, public AudioHooks {
+    Q_OBJECT
+  public:
+    SynthPanel(EngineState& state, PanelAudio& audio, PanelServices services = {}, QWidget* parent = nullptr);
+    ~SynthPanel() override;  // releasePanel
+
+    // ---- controls
+    void buildControls();
+    QWidget* control(int id) const;
+    PictureButton* picture(int id) const;
+    Knob* knob(int id) const;
+    QPushButton* button(int id) const;  // any push button of the template, pictures and knobs included
+    QLabel* valueTip() const;
+    // UM_SETSTATE to a picture button; -1 when the id names none.
+    int sendSetState(int id, int wParam);
+
+    // ---- commands and display
+    void onCommand(int id, QWidget* control, int code);
+    void onMenuCommand(int id);
+    void showOscType(int osc);
+    void showOscFreq(int osc);
+    void refreshPanel();
+    void selectSample();
+    // A short MIDI message (status | note << 8 | velocity << 16) delivered on the GUI thread by the MIDI
+    // input; it plays the MIDI voice.
+    void onMidiData(std::uint32_t packed);
+
+    // ---- life of the program
+    // Before setupPanel.
+    void setStartupPatch(StartupPatch patch) { startup_ = std::move(patch); }
+    void setupPanel();
+    bool confirmClose();
+    // Quit: asks once; when confirmed the panel is finished and closeRequested is emitted.
+    void quit();
+    bool isFinished() const { return finished_; }
+    void releasePanel();
+
+    // ---- AudioHooks
+    void showMessage(const std::string& text) override;
+    bool askRateQuestion(const std::string& text) override;
+    void setSpeakerSwitchState(int state) override;
+    void saveRecording() override;
+    void closeMidiInput() override;
+    void freeWaveSample() override;
+    void updateRateChecks(int rateParam) override;
+    void firstTick() override;
+
+    // ---- what the controls and the other layers reach the panel for
+    EngineState& state() { return state_; }
+    const EngineState& state() const { return state_; }
+    PanelAudio& audio() { return audio_; }
+    const PanelBitmaps& bitmaps() const { return bitmaps_; }
+    CordEditor* cordEditor() const { return cords_.get(); }
+    void setCordEditor(std::unique_ptr<CordEditor> editor);
+    PanelServices& services() { return services_; }
+    // The menu's rate items 904, 905, 906, checked by updateRateChecks.
+    void setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100);
+
+  signals:
+    void closeRequested(int result);
+
+  protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+
+  private:
+    void frequencyEntry(int osc);
+    void speakerSwitch();
+    void recordSwitch();
+    void keepOverlayOnTop();
+
+    EngineState& state_;
+    PanelAudio& audio_;
+    PanelServices services_;
+    StartupPatch startup_;
+    PanelBitmaps bitmaps_;
+    std::map<int, QWidget*> controls_;
+    std::unique_ptr<CordEditor> cords_;
+    std::array<QAction*, 3> rateActions_{};
+    bool finished_ = false;
+    bool released_ = false;
+};
+
+// The one panel, for the layers that have no other way to reach it; null when there is none.
+extern SynthPanel* thePanel;
+
+}  // namespace voltina

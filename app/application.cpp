@@ -4,12 +4,13 @@
 #include <QEvent>
 
 #include "dialogs/dialog_context.h"
+#include "voltina_version.h"
 
 namespace voltina {
 
 Application::Application(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("Voltina"));
-    setApplicationVersion(QStringLiteral("3.10"));
+    setApplicationVersion(QStringLiteral(VOLTINA_VERSION));
     // The loop waits when it has nothing to do (a spinning idle loop would burn a whole core); the sound
     // timer already calls the gate every 10 ms, and this covers the moment the loop goes idle.
     if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance()) {

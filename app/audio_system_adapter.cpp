@@ -14,8 +14,8 @@ void AudioSystemAdapter::showMessage(const std::string& text) {
 bool AudioSystemAdapter::askRateQuestion(const std::string& text) {
     return panel_ && panel_->askRateQuestion(text);
 }
-void AudioSystemAdapter::setSpeakerSwitchState(int state) {
-    if (panel_) panel_->setSpeakerSwitchState(state);
+void AudioSystemAdapter::setSpeakerLit(bool lit) {
+    if (panel_) panel_->setSpeakerLit(lit);
 }
 void AudioSystemAdapter::saveRecording() {
     if (panel_) panel_->saveRecording();

@@ -34,7 +34,7 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     // AudioHooks, handed on to the panel; before the panel exists there is no one to ask.
     void showMessage(const std::string& text) override;
     bool askRateQuestion(const std::string& text) override;
-    void setSpeakerSwitchState(int state) override;
+    void setSpeakerLit(bool lit) override;
     void saveRecording() override;
     void closeMidiInput() override;
     void freeWaveSample() override;

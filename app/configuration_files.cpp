@@ -1,5 +1,6 @@
 #include "app/configuration_files.h"
 
+#include <QDir>
 #include <QPushButton>
 #include <QString>
 #include <filesystem>
@@ -9,8 +10,8 @@
 #include "app/program_samples.h"
 #include "audio/audio_system.h"
 #include "dialogs/dialog_context.h"
-#include "dialogs/file_list_dialog.h"
 #include "dialogs/entry_dialog.h"
+#include "dialogs/file_list_dialog.h"
 #include "panel/cord_editor.h"
 #include "panel/synth_panel.h"
 #include "resources/panel_template.h"
@@ -19,19 +20,11 @@ namespace voltina {
 
 namespace {
 
-void tell(const std::string& text) {
-    if (thePanel) thePanel->showMessage(text);
-}
-
 // A configuration names its sample relative to its own folder, so the two can travel together.
 std::string besideConfiguration(const std::string& configPath, const std::string& wave) {
     const std::filesystem::path path(wave);
     if (path.is_absolute()) return wave;
     return (std::filesystem::path(configPath).parent_path() / path).string();
-}
-
-std::string inStartDirectory(const std::string& name) {
-    return (std::filesystem::path(startDirectory) / name).string();
 }
 
 }  // namespace
@@ -57,12 +50,23 @@ std::string sampleNameFor(const std::string& samplePath, const std::string& fold
 
 ConfigurationFiles::ConfigurationFiles(EngineState& state, std::function<void(int)> changeRate,
                                        ProgramSamples* samples)
-    : state_(state), changeRate_(std::move(changeRate)), samples_(samples) {}
+    : state_(state),
+      changeRate_(std::move(changeRate)),
+      samples_(samples),
+      startDirectory_(QDir::currentPath().toStdString()) {}
+
+void ConfigurationFiles::tell(const std::string& text) {
+    if (panel_) panel_->showMessage(text);
+}
+
+std::string ConfigurationFiles::inStartDirectory(const std::string& name) const {
+    return (std::filesystem::path(startDirectory_) / name).string();
+}
 
 void ConfigurationFiles::loadCommand() {
-    FileListDialog list(dialogOwner(), 0);
-    if (list.exec() != kResultOk || textBuffer.empty()) return;
-    loadFile(inStartDirectory(textBuffer));
+    FileListDialog list(dialogOwner(), 0, startDirectory_);
+    if (list.exec() != kResultOk || list.chosenName().empty()) return;
+    loadFile(inStartDirectory(list.chosenName()));
 }
 
 void ConfigurationFiles::saveCommand() {
@@ -88,7 +92,7 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
         const char* question = rateParam == 22051   ? kRate22050Question
                                : rateParam == 44101 ? kRate44100Question
                                                     : nullptr;
-        if (question && !(thePanel && thePanel->askRateQuestion(question))) return false;
+        if (question && !(panel_ && panel_->askRateQuestion(question))) return false;
         if (changeRate_) changeRate_(rateParam);
     }
     apply(c, path);
@@ -98,7 +102,7 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
 void ConfigurationFiles::apply(const Configuration& c, const std::string& path) {
     std::string error;
     // A cord end held from the old patch would be plugged into the new one by the next click.
-    if (thePanel && thePanel->cordEditor()) thePanel->cordEditor()->dropHeldCord();
+    if (panel_ && panel_->cordEditor()) panel_->cordEditor()->dropHeldCord();
     if (!applyConfiguration(c, state_, error)) {  // read() has checked it; this cannot refuse
         tell("Cannot load this configuration, nothing was changed.\n\n" + path + ": " + error);
         return;
@@ -109,11 +113,10 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path) 
         } else {
             samples_->freeWaveSample();
             samples_->forgetWaveFileName();
-            if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr)
-                wave->setText(QString());
+            if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr) wave->setText(QString());
         }
     }
-    if (thePanel) thePanel->refreshPanel();
+    if (panel_) panel_->refreshPanel();
 }
 
 bool ConfigurationFiles::saveFile(const std::string& path) {

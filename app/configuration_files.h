@@ -14,12 +14,13 @@
 namespace voltina {
 
 class ProgramSamples;
+class SynthPanel;
 struct StartupPatch;
 
 constexpr const char* kSaveConfigurationCaption = "Save a configuration";
 constexpr int kConfigurationNameLength = 30;
 
-// The file name a typed name is saved under, in startDirectory: letters, digits, "_" and "-" stay, every
+// The file name a typed name is saved under, in the start directory: letters, digits, "_" and "-" stay, every
 // other character (a dot, a slash, a letter outside ASCII) becomes one "_", so the file has no extension
 // and no folder.
 std::string configurationFileName(const std::string& typed);
@@ -31,14 +32,17 @@ std::string sampleNameFor(const std::string& samplePath, const std::string& fold
 class ConfigurationFiles {
   public:
     // `changeRate` rebuilds the audio for a rateParam (11026, 22051 or 44101), as the menu's rate commands
-    // do. `samples` may be null: configurations then leave the sample alone. The panel is reached through
-    // thePanel.
+    // do. `samples` may be null: configurations then leave the sample alone. The start directory, where
+    // the menu lists and saves configurations, is the current directory when this is made.
     ConfigurationFiles(EngineState& state, std::function<void(int rateParam)> changeRate,
                        ProgramSamples* samples);
+    // The panel whose message box, question and buttons these use; null while there is none.
+    void setPanel(SynthPanel* panel) { panel_ = panel; }
+    const std::string& startDirectory() const { return startDirectory_; }
 
-    // Menu 900: a file of startDirectory chosen with the list dialog, then loadFile.
+    // Menu 900: a file of the start directory chosen with the list dialog, then loadFile.
     void loadCommand();
-    // Menu 901: a name asked with the entry dialog, then saveFile into startDirectory.
+    // Menu 901: a name asked with the entry dialog, then saveFile into the start directory.
     void saveCommand();
 
     // True when the file was loaded. A rise to 22050 or 44100 asks the rate menu's question first; No
@@ -54,10 +58,14 @@ class ConfigurationFiles {
   private:
     bool read(const std::string& path, Configuration& c);
     void apply(const Configuration& c, const std::string& path);
+    void tell(const std::string& text);
+    std::string inStartDirectory(const std::string& name) const;
 
     EngineState& state_;
     std::function<void(int)> changeRate_;
     ProgramSamples* samples_;
+    SynthPanel* panel_ = nullptr;
+    std::string startDirectory_;
 };
 
 }  // namespace voltina

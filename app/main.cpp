@@ -8,13 +8,14 @@
 #include <system_error>
 #include <vector>
 
+#include "app/application.h"
 #include "app/audio_system_adapter.h"
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/program_parts.h"
-#include "app/application.h"
 #include "engine/engine_state.h"
 #include "midi/midi_port_option.h"
+#include "voltina_version.h"
 
 namespace {
 
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::puts("Voltina 3.10");
+        std::puts("Voltina " VOLTINA_VERSION);
         return 0;
     }
     if (!options.environmentWarning.empty())

@@ -1,10 +1,9 @@
 #include "app/program.h"
 
-#include <QMessageBox>
 #include <QScreen>
 
-#include "app/frame_window.h"
 #include "app/application.h"
+#include "app/frame_window.h"
 #include "dialogs/dialog_context.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_cord_editor.h"
@@ -15,23 +14,11 @@ namespace voltina {
 
 StartupPlatform systemPlatform() {
     StartupPlatform p;
-    p.currentDrive = [] { return 2; };
     p.fullScreenWidth = [] {
         const QScreen* screen = QGuiApplication::primaryScreen();
         return screen ? screen->availableGeometry().width() : 1024;
     };
     return p;
-}
-
-bool refuseFloppyStart(const StartupPlatform& platform) {
-    if (!platform.currentDrive || platform.currentDrive() >= 2) return false;
-    const QString texts[] = {QStringLiteral("Voltina n'est exécutable qu'à partir d'un disque dur..."),
-                             QStringLiteral("Lançez 'INSTALL.EXE'")};
-    for (const QString& text : texts) {
-        QMessageBox box(QMessageBox::NoIcon, QString(), text, QMessageBox::Ok);
-        box.exec();
-    }
-    return true;
 }
 
 ShowCommand chooseShowCommand(int fullScreenWidth) {
@@ -51,7 +38,6 @@ std::unique_ptr<FrameWindow> createMainWindow(EngineState& state, PanelAudio& au
 
 int runVoltina(Application& app, const StartupPlatform& platform, PanelAudio& audio, EngineState& state,
                ProgramWiring wiring) {
-    if (refuseFloppyStart(platform)) return 1;
     const ShowCommand show = chooseShowCommand(platform.fullScreenWidth ? platform.fullScreenWidth() : 1024);
     setRenderGate([&audio] { audio.renderIfDue(); });
     std::unique_ptr<FrameWindow> frame =

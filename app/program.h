@@ -16,15 +16,10 @@ struct EngineState;
 
 // What the entry asks of the machine; tests give their own answers.
 struct StartupPlatform {
-    // 0 = A:, 1 = B:, 2 = C: ... POSIX has no drive letters, so the machine's answer is always a hard disk.
-    std::function<int()> currentDrive;
     // Width of the client area of a full-screen window.
     std::function<int()> fullScreenWidth;
 };
 StartupPlatform systemPlatform();
-
-// Started from a floppy drive: shows the two messages (no owner, empty caption, OK) and answers true.
-bool refuseFloppyStart(const StartupPlatform& platform);
 
 enum ShowCommand { kShowNormal = 1, kShowMaximized = 3 };
 ShowCommand chooseShowCommand(int fullScreenWidth);

@@ -16,11 +16,16 @@ ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<
 
 ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     ProgramWiring w;
+    w.services.panelChanged = [this](SynthPanel* panel) {
+        panel_ = panel;
+        samples.setPanel(panel);
+        configurations.setPanel(panel);
+    };
     w.services.midi = &midi;
     w.services.samples = &samples;
     w.services.saveRecording = [this] {
-        saveRecording(state_, dialogOwner(), [](const std::string& text) {
-            if (thePanel) thePanel->showMessage(text);
+        saveRecording(state_, dialogOwner(), [this](const std::string& text) {
+            if (panel_) panel_->showMessage(text);
         });
     };
     w.services.loadConfiguration = [this] { configurations.loadCommand(); };

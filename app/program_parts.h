@@ -8,13 +8,14 @@
 #include <string>
 
 #include "app/configuration_files.h"
-#include "app/program_midi.h"
 #include "app/program.h"
+#include "app/program_midi.h"
 #include "app/program_samples.h"
 
 namespace voltina {
 
 class PanelAudio;
+class SynthPanel;
 
 class ProgramParts {
   public:
@@ -31,6 +32,7 @@ class ProgramParts {
 
   private:
     EngineState& state_;
+    SynthPanel* panel_ = nullptr;
 };
 
 }  // namespace voltina

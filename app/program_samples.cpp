@@ -20,12 +20,12 @@ ProgramSamples::ProgramSamples(EngineState& state, PanelAudio& audio) : state_(s
 void ProgramSamples::selectWaveFile(const std::string& name) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
-    const MessageSink showMessage = [](const std::string& text) {
-        if (thePanel) thePanel->showMessage(text);
+    const MessageSink showMessage = [this](const std::string& text) {
+        if (panel_) panel_->showMessage(text);
     };
     WaveButtonHooks hooks;
-    hooks.setWaveCaption = [](const std::string& caption) {
-        if (QPushButton* wave = thePanel ? thePanel->button(ctl::kWave) : nullptr)
+    hooks.setWaveCaption = [this](const std::string& caption) {
+        if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr)
             wave->setText(QString::fromStdString(waveCaption(caption)));
     };
     hooks.stopSound = [this] { audio_.stopSound(); };

@@ -13,11 +13,14 @@
 namespace voltina {
 
 class PanelAudio;
+class SynthPanel;
 
 class ProgramSamples : public SampleLoader {
   public:
-    // Reaches the panel through thePanel: samples can be loaded while the panel sets itself up.
     ProgramSamples(EngineState& state, PanelAudio& audio);
+    // The panel whose message box and Wave button the loads use; null while there is none. Samples can be
+    // loaded while the panel sets itself up.
+    void setPanel(SynthPanel* panel) { panel_ = panel; }
 
     // `name` is relative to the current directory (the list dialog lists it) or a path.
     void selectWaveFile(const std::string& name) override;
@@ -31,6 +34,7 @@ class ProgramSamples : public SampleLoader {
   private:
     EngineState& state_;
     PanelAudio& audio_;
+    SynthPanel* panel_ = nullptr;
     WaveSampleName name_;
     std::string path_;
 };

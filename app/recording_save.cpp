@@ -20,11 +20,9 @@ void saveRecording(EngineState& s, QWidget* owner,
                    const std::function<void(const std::string&)>& showMessage) {
     if (s.recordOn != 1 && !s.recording.active()) return;
     for (;;) {
-        textBuffer.clear();
-        if (runNameDialog(textBuffer, kRecordingCaption, kRecordingNameLength, owner) != 1 ||
-            textBuffer.empty())
-            break;
-        const std::string fileName = recordingFileName(textBuffer);
+        std::string typed;
+        if (runNameDialog(typed, kRecordingCaption, kRecordingNameLength, owner) != 1 || typed.empty()) break;
+        const std::string fileName = recordingFileName(typed);
         const std::vector<std::uint8_t>& bytes = s.recording.bytes();
         std::string error;
         if (saveWaveFile(fileName, recordingFormat(s.rateParam, s.stereoOut), bytes.data(), bytes.size(),

@@ -7,9 +7,7 @@
 
 namespace voltina {
 
-namespace {
-constexpr int kHpOffState = 0;
-}
+namespace {}
 
 int AudioSystem::initFailure() {
     // Without a ring block there is nothing to play: a zero length keeps the H.P switch's silence fill and
@@ -67,14 +65,7 @@ int AudioSystem::initAudio() {
         waveFormat_.channels = 2;
         state_.stereoOut = 1;
     }
-    waveFormat_.formatTag = 1;
-    waveFormat_.samplesPerSec = rateParam - 1;
-    // The ring keeps two-byte frames on a single-channel device too (its left byte is played), so the
-    // block and byte rate stay those of the ring.
-    waveFormat_.avgBytesPerSec = 2 * rateParam - 2;
-    waveFormat_.blockAlign = 2;
-    waveFormat_.bitsPerSample = 8;
-    waveFormat_.cbSize = 0;
+    waveFormat_.sampleRate = rateParam - 1;
     return 1;
 }
 
@@ -125,7 +116,7 @@ void AudioSystem::changeRate(int newRateParam) {
     if (state_.speakerOn == 1) {
         state_.ring.fill(128);  // the device, still playing, goes silent at once
         state_.speakerOn = 0;
-        hooks_.setSpeakerSwitchState(kHpOffState);
+        hooks_.setSpeakerLit(false);
     }
     stopSound();
     hooks_.closeMidiInput();

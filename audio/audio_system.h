@@ -1,5 +1,4 @@
 #pragma once
-// What the panel sees of the audio layer, and what the audio layer asks of the panel.
 // The audio layer: sine table and ring ownership, the wave-output device, the sample-rate change, and
 // the render scheduling (render gate, sound timer, mouse hook, message pump).
 // GUI thread only: every member of AudioSystem is called on the thread that owns the EngineState.
@@ -11,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "audio/audio_hooks.h"
 #include "audio/wave_device.h"
 #include "engine/engine_state.h"
 #include "engine/render_block.h"
@@ -20,38 +20,6 @@ class QEvent;
 class QWidget;
 
 namespace voltina {
-
-// What the audio layer asks of the program around it. The panel implements it; tests fake it.
-class AudioHooks {
-  public:
-    virtual ~AudioHooks() = default;
-    virtual void showMessage(const std::string& text) = 0;      // the program's message box
-    virtual bool askRateQuestion(const std::string& text) = 0;  // empty caption, Yes/No, no icon
-    virtual void setSpeakerSwitchState(int state) = 0;          // UM_SETSTATE on control 189
-    // Offered by closeAudio when recordOn is 1 or a recording holds frames (recordOn can drop to 0 when the
-    // recording memory cannot grow, and what was recorded is still offered).
-    virtual void saveRecording() = 0;
-    virtual void closeMidiInput() = 0;                 // a rate change closes MIDI input
-    virtual void freeWaveSample() = 0;                 // a rate change unloads the sample
-    virtual void updateRateChecks(int rateParam) = 0;  // menu items 904..906
-    virtual void firstTick() = 0;  // start-up tick: refresh panel, rate checks, H.P on (through its command)
-};
-
-// Menu commands of the sample rate.
-constexpr int kCommandRate11025 = 904;
-constexpr int kCommandRate22050 = 905;
-constexpr int kCommandRate44100 = 906;
-
-constexpr const char* kNoCardMessage = "Impossible to detect an audio card";
-constexpr const char* kFormatMessage = "The audio-card does not support the required format";
-constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun with auto-pan";
-constexpr const char* kInitMessage = "Impossible to initialize Voltina";
-constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
-constexpr const char* kMemoryErrorPrefix = "Memory Error ";
-constexpr const char* kRate22050Question =
-    "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
-constexpr const char* kRate44100Question =
-    "If your computer is not fasr enough fo 44100, Voltia may hang. Continue ?";
 
 class AudioSystem {
   public:

@@ -11,8 +11,8 @@ bool NullDevice::deviceCaps(int index, DeviceCaps& caps) {
 }
 
 bool NullDevice::open(const DeviceFormat& format, const RingBuffer&) {
-    if (format.samplesPerSec <= 0) return false;
-    rate_ = format.samplesPerSec;
+    if (format.sampleRate <= 0) return false;
+    rate_ = format.sampleRate;
     open_ = true;
     playing_ = false;
     frozenAt_ = 0;

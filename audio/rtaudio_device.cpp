@@ -214,7 +214,7 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
 bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (stream_) return false;
     reapClosers(false);
-    if (format.samplesPerSec <= 0 || ring.ringFrames() <= 0) return false;
+    if (format.sampleRate <= 0 || ring.ringFrames() <= 0) return false;
     // RtAudio crashes opening a stream on a Pulse server that has no sink: ask first.
     if (backend_ == RtBackend::Pulse && probePulseServer().sinks == 0) return false;
     if (backend_ == RtBackend::Jack && !jackClosesSettled()) return false;
@@ -229,7 +229,7 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
         out.deviceId = s->rt->getDefaultOutputDevice();
         out.nChannels = static_cast<unsigned>(channels);
         out.firstChannel = 0;
-        int rate = format.samplesPerSec;
+        int rate = format.sampleRate;
         if (backend_ == RtBackend::Jack) {
             // A JACK server runs at one rate: play at it and resample from the ring's.
             const RtAudio::DeviceInfo info = s->rt->getDeviceInfo(out.deviceId);
@@ -243,8 +243,8 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
         }
         s->deviceRate = rate;
         s->player.attach(&ring, channels);
-        if (rate != format.samplesPerSec) {
-            s->resampler = RingResampler::create(s->player, format.samplesPerSec, rate);
+        if (rate != format.sampleRate) {
+            s->resampler = RingResampler::create(s->player, format.sampleRate, rate);
             if (!s->resampler) return false;
         }
         RtAudio::StreamOptions options;

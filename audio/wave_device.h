@@ -16,13 +16,8 @@ class RingBuffer;
 // whatever the device itself is fed. On a single-channel device the ring keeps its two-byte frames and the
 // device plays the left byte of each.
 struct DeviceFormat {
-    int formatTag = 1;  // PCM
-    int channels = 2;
-    int samplesPerSec = 11025;
-    int avgBytesPerSec = 22050;
-    int blockAlign = 2;
-    int bitsPerSample = 8;
-    int cbSize = 0;
+    int channels = 2;  // what the device is fed: 1 plays the left byte of each frame
+    int sampleRate = 11025;
 };
 
 struct DeviceCaps {

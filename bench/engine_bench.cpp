@@ -14,6 +14,7 @@
 #include "engine/render_block.h"
 #include "engine/ring_buffer.h"
 #include "engine/tables.h"
+#include "tests/support/test_patches.h"
 
 namespace voltina {
 namespace {
@@ -49,43 +50,14 @@ void prepare(EngineState& s) {
     clearCords(s);
 }
 
-void startSound(EngineState& s) {
-    for (int i = 0; i < kOscillators; ++i) deriveOscillator(s, i, s.oscType[i]);
-    syncReset(s);
-    s.speakerOn = 1;
-    s.writePos = 0;
-    s.lastFramePos = 0;
-}
-
 void defaultPatch(EngineState& s) {
     setEngineDefaults(s);
-    startSound(s);
+    test::startSound(s);
 }
 
-// All 32 outputs and 32 inputs in use: oscillators of every type, the MIDI voice sounding a note,
-// accumulators, multipliers and sinusoiders with feedback, all three panoramikers and the Wave player.
+// A second of sample, so the Wave player loops as rarely as it does with a real sample.
 void everyModulePatch(EngineState& s) {
-    setOscillatorAndMixerDefaults(s);
-    const int types[kOscillators] = {kSquare, kSine, kSine, kSawtooth, kRandom, kSine, kSine, kSawtooth};
-    const float freqs[kOscillators] = {256.0f, 1.52f, 2.16f, 330.0f, 2000.0f, 440.0f, 3.0f, 5.5f};
-    for (int i = 0; i < kOscillators; ++i) {
-        s.oscType[i] = types[i];
-        s.oscFreq[i] = freqs[i];
-    }
-    const int cords[][2] = {
-        {17, 0}, {18, 1},  {19, 2},  {8, 3},   {11, 4},  {30, 5},  {31, 6},  {27, 7},
-        {0, 8},  {23, 9},  {24, 10}, {12, 11}, {13, 12}, {9, 13},  {1, 14},  {28, 15},
-        {2, 16}, {29, 17}, {10, 18}, {14, 19}, {3, 20},  {4, 21},  {5, 22},  {6, 23},
-        {7, 24}, {15, 25}, {16, 26}, {20, 27}, {21, 28}, {22, 29}, {25, 30}, {26, 31},
-    };
-    for (const auto& c : cords) plugCord(s, c[0], c[1]);
-    auto sample = std::make_unique<SampleRecord>();
-    for (int i = 0; i < 44100; ++i) sample->data.push_back(static_cast<std::uint8_t>((i * 37) % 256));
-    sample->dataLength = static_cast<std::uint32_t>(sample->data.size());
-    s.waveSample = std::move(sample);
-    s.midiOpen = 1;
-    startSound(s);
-    onMidiMessage(s, packMidi(0x90, 69, 100));
+    test::everyModulePatch(s, 44100);
 }
 
 // CPU time of this thread, as Google Benchmark measures it.

@@ -28,7 +28,7 @@ class QuietHooks : public voltina::AudioHooks {
     bool silent = true;  // no message was shown
     void showMessage(const std::string&) override { silent = false; }
     bool askRateQuestion(const std::string&) override { return false; }
-    void setSpeakerSwitchState(int) override {}
+    void setSpeakerLit(bool) override {}
     void saveRecording() override {}
     void closeMidiInput() override {}
     void freeWaveSample() override {}

@@ -3,12 +3,11 @@
 #include <QPointer>
 #include <utility>
 
+#include "voltina_version.h"
+
 namespace voltina {
 
-const char* const kProgramTitle = "Voltina 3.10";
-
-std::string textBuffer;
-std::string startDirectory;
+const char* const kProgramTitle = "Voltina " VOLTINA_VERSION;
 
 namespace {
 std::function<void()>& gateSlot() {

@@ -1,6 +1,6 @@
 #pragma once
-// What every window of the program shares: the render gate it calls for every event, the owner of
-// its dialogs and message boxes, and the one text buffer the dialogs hand their results through.
+// What every window of the program shares: the render gate it calls for every event and the owner of
+// its dialogs and message boxes.
 // GUI thread only.
 
 #include <QDialog>
@@ -12,7 +12,7 @@ class QWidget;
 
 namespace voltina {
 
-// "Voltina 3.10": the frame window's title and the caption of the program's message box.
+// "Voltina " and the version: the frame window's title and the caption of the program's message box.
 extern const char* const kProgramTitle;
 
 // The audio layer's gate; a no-op until the program sets it (and in tests that do not care).
@@ -22,11 +22,6 @@ void callRenderGate();
 // The panel window, owner of every dialog and message box; null before the panel exists.
 void setDialogOwner(QWidget* owner);
 QWidget* dialogOwner();
-
-// Carries the list dialog's chosen entry, the frequency dialog's text and the recording's name.
-extern std::string textBuffer;
-// The directory current at start-up; the configuration list looks there.
-extern std::string startDirectory;
 
 // A dialog whose every event first passes the render gate, so the sound goes on while it is open.
 class GatedDialog : public QDialog {

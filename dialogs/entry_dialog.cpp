@@ -86,9 +86,9 @@ int runNameDialog(std::string& buffer, const std::string& caption, int maxLength
 }
 
 int runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent) {
-    textBuffer = formatFrequency(value);
-    if (runNameDialog(textBuffer, caption, maxLength, parent) != 1) return 0;
-    value = static_cast<float>(leadingNumber(textBuffer));
+    std::string text = formatFrequency(value);
+    if (runNameDialog(text, caption, maxLength, parent) != 1) return 0;
+    value = static_cast<float>(leadingNumber(text));
     return 1;
 }
 

@@ -46,7 +46,7 @@ std::vector<std::string> listDirectoryEntries(const std::string& directory, bool
     return names;
 }
 
-FileListDialog::FileListDialog(QWidget* parent, int waveMode)
+FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string& directory)
     : GatedDialog(parent),
       waveMode_(waveMode),
       list_(new QListWidget(this)),
@@ -91,7 +91,7 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode)
         noWave_->show();
     } else {
         setWindowTitle(QStringLiteral("Chargement Configuration"));
-        QDir::setCurrent(QString::fromStdString(startDirectory));
+        if (!directory.empty()) QDir::setCurrent(QString::fromStdString(directory));
         noWave_->hide();
     }
     for (const std::string& name : listDirectoryEntries(QDir::currentPath().toStdString(), waveMode_ == 1)) {
@@ -101,9 +101,9 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode)
 }
 
 void FileListDialog::takeSelection() {
-    textBuffer.clear();
+    chosen_.clear();
     const QList<QListWidgetItem*> chosen = list_->selectedItems();
-    if (!chosen.isEmpty()) textBuffer = chosen.first()->text().toStdString();
+    if (!chosen.isEmpty()) chosen_ = chosen.first()->text().toStdString();
 }
 
 void FileListDialog::accept() {

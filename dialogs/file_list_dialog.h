@@ -22,8 +22,8 @@ std::vector<std::string> listDirectoryEntries(const std::string& directory, bool
 
 class FileListDialog : public GatedDialog {
   public:
-    // Configuration mode changes the current directory to startDirectory, and it stays there.
-    FileListDialog(QWidget* parent, int waveMode);
+    // Configuration mode lists `directory` and makes it the current directory, where it stays.
+    FileListDialog(QWidget* parent, int waveMode, const std::string& directory = {});
 
     int waveMode() const { return waveMode_; }
     QListWidget* list() const { return list_; }
@@ -31,12 +31,15 @@ class FileListDialog : public GatedDialog {
     QPushButton* noWaveButton() const { return noWave_; }
     QPushButton* cancelButton() const { return cancel_; }
 
-    // OK always closes with 1; textBuffer gets the selected entry, whole (empty when none is selected).
+    // OK always closes with 1; chosenName() is then the selected entry, whole (empty when none is selected).
+    const std::string& chosenName() const { return chosen_; }
     void accept() override;
     void reject() override;
 
   private:
     void takeSelection();
+
+    std::string chosen_;
 
     int waveMode_;
     QListWidget* list_;

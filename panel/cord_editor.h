@@ -10,12 +10,15 @@ class QWidget;
 
 namespace voltina {
 
+// Which end of a cord the user holds: none, or a cord whose fixed end is an input (the loose end looks for
+// an output) or an output (the loose end looks for an input).
+enum class HeldCord { None, FixedAtInput, FixedAtOutput };
+
 class CordEditor {
   public:
     virtual ~CordEditor() = default;
 
-    // 0: nothing held; 1: the fixed end is an input; 2: the fixed end is an output.
-    virtual int plugState() const = 0;
+    virtual HeldCord heldCord() const = 0;
     virtual void onJackClick(int ctrlId) = 0;
     // (x, y) in panel client coordinates; clear = 1 removes the rubber band.
     virtual void moveBand(int x, int y, int clear) = 0;

@@ -8,8 +8,8 @@
 
 #include "engine/frequency_text.h"
 #include "engine/oscillator.h"
-#include "panel/panel_audio.h"
 #include "panel/bitmap_table.h"
+#include "panel/panel_audio.h"
 #include "panel/synth_panel.h"
 #include "resources/artwork.h"
 #include "resources/panel_template.h"
@@ -23,10 +23,14 @@ namespace {
 // A full turn of the dial, as the dial has always drawn it.
 constexpr float kTurn = 6.28232f;
 const QColor kPanGray(128, 128, 128);
+// What a knob turns, by its index (its id counted from the first oscillator knob): the eight oscillator
+// frequencies first, then the mixer's levels and its pans.
+constexpr int kLevelIndex = ctl::kMixLevelKnob - ctl::kOscKnob;
+constexpr int kPanIndex = ctl::kMixPanKnob - ctl::kOscKnob;
 }  // namespace
 
 Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
-    : QPushButton(parent), panel_(panel), paramIndex_(ctrlId - 101) {
+    : QPushButton(parent), panel_(panel), paramIndex_(ctrlId - ctl::kOscKnob) {
     setFlat(true);
     setObjectName(QStringLiteral("ctl%1").arg(ctrlId));
     timer_.setTimerType(Qt::PreciseTimer);
@@ -36,8 +40,9 @@ Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
 
 int Knob::intValue() const {
     const EngineState& s = panel_.state();
-    if (paramIndex_ >= 56 && paramIndex_ <= 63) return s.mixPan[paramIndex_ - 56];
-    if (paramIndex_ >= 48 && paramIndex_ <= 55) return s.mixLevel[paramIndex_ - 48];
+    if (paramIndex_ >= kPanIndex && paramIndex_ < kPanIndex + kMixerChannels)
+        return s.mixPan[paramIndex_ - kPanIndex];
+    if (paramIndex_ >= kLevelIndex && paramIndex_ < kPanIndex) return s.mixLevel[paramIndex_ - kLevelIndex];
     return 0;
 }
 
@@ -66,7 +71,7 @@ void Knob::press(int direction, QPoint panelPos) {
     // other button only restarts the turn.
     if (step_ != 0.0f) timer_.stop();
     const EngineState& s = panel_.state();
-    if (paramIndex_ <= 7 && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
+    if (paramIndex_ < kOscillators && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
         step_ = static_cast<float>(direction) * 0.01f;
         fineMode = 1;
     } else {
@@ -74,7 +79,7 @@ void Knob::press(int direction, QPoint panelPos) {
         fineMode = 0;
     }
     dragTicks = 0;
-    if (paramIndex_ >= 56) {
+    if (paramIndex_ >= kPanIndex) {
         QLabel* tip = panel_.valueTip();
         tip->move(panelPos.x() - 20, panelPos.y() - 30);
         tip->show();
@@ -85,13 +90,13 @@ void Knob::press(int direction, QPoint panelPos) {
 void Knob::release() {
     step_ = 0.0f;
     timer_.stop();
-    if (paramIndex_ >= 56) panel_.valueTip()->hide();
+    if (paramIndex_ >= kPanIndex) panel_.valueTip()->hide();
 }
 
 void Knob::tick() {
-    if (paramIndex_ <= 7) {
+    if (paramIndex_ < kOscillators) {
         tickOscillator();
-    } else if (paramIndex_ >= 56) {
+    } else if (paramIndex_ >= kPanIndex) {
         tickPan();
     } else {
         tickLevel();
@@ -122,9 +127,9 @@ void Knob::tickOscillator() {
 }
 
 void Knob::tickLevel() {
-    if (paramIndex_ < 48) return;  // indexes 8..47 name no control
+    if (paramIndex_ < kLevelIndex) return;  // the indexes between the frequencies and the levels name no knob
     EngineState& s = panel_.state();
-    int& level = s.mixLevel[paramIndex_ - 48];
+    int& level = s.mixLevel[paramIndex_ - kLevelIndex];
     const int v = static_cast<int>(static_cast<float>(level) + step_);
     level = std::clamp(v, 0, 128);
     update();
@@ -136,7 +141,7 @@ void Knob::tickLevel() {
 
 void Knob::tickPan() {
     EngineState& s = panel_.state();
-    int& pan = s.mixPan[paramIndex_ - 56];
+    int& pan = s.mixPan[paramIndex_ - kPanIndex];
     pan = step_ > 0.0f ? std::min(pan + 5, 100) : std::max(pan - 5, 0);
     panel_.valueTip()->setText(QString::number((pan - 50) / 5));
     update();
@@ -144,7 +149,7 @@ void Knob::tickPan() {
 
 QPoint Knob::pointerEnd() const {
     float a = 0.0f;
-    if (paramIndex_ <= 7) {
+    if (paramIndex_ < kOscillators) {
         a = panel_.state().oscFreq[paramIndex_] * kTurn / 5500.0f;
     } else {
         a = static_cast<float>(intValue()) * kTurn / 128.0f;
@@ -157,8 +162,8 @@ void Knob::paintEvent(QPaintEvent* e) {
     QPushButton::paintEvent(e);
     panel_.audio().renderIfDue();
     QPainter painter(this);
-    if (paramIndex_ < 56) {
-        const int face = paramIndex_ <= 7 ? art::kRedKnobFace : art::kBlueKnobFace;
+    if (paramIndex_ < kPanIndex) {
+        const int face = paramIndex_ < kOscillators ? art::kRedKnobFace : art::kBlueKnobFace;
         painter.drawPixmap(0, 0, panel_.bitmaps().get(face));
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap));

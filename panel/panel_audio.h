@@ -4,7 +4,7 @@
 // the real audio layer; tests hand it a fake that records what was asked.
 // GUI thread only.
 
-#include "audio/audio_system.h"
+#include "audio/audio_hooks.h"
 
 class QWidget;
 

@@ -6,8 +6,8 @@
 #include <QMouseEvent>
 #include <QPointer>
 
-#include "panel/panel_audio.h"
 #include "panel/cord_overlay.h"
+#include "panel/panel_audio.h"
 #include "panel/patch_bay.h"
 #include "panel/synth_panel.h"
 #include "resources/artwork.h"
@@ -31,7 +31,7 @@ class MoveForwarder : public QObject {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* e) override {
-        if (e->type() != QEvent::MouseMove || editor_.plugState() == 0) return false;
+        if (e->type() != QEvent::MouseMove || editor_.heldCord() == HeldCord::None) return false;
         auto* control = static_cast<QWidget*>(watched);
         if (control->isEnabled() && !qobject_cast<QLabel*>(control)) return false;
         const QPoint p = control->mapTo(&panel_, static_cast<QMouseEvent*>(e)->position().toPoint());
@@ -61,7 +61,7 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
     PatchBay& bay() { return bay_; }
 
     // ---- CordEditor
-    int plugState() const override { return bay_.plugState(); }
+    HeldCord heldCord() const override { return bay_.heldCord(); }
     void onJackClick(int ctrlId) override { bay_.onJackClick(ctrlId); }
     void moveBand(int x, int y, int clear) override { bay_.moveBand(x, y, clear); }
     void drawCords(int erase) override { bay_.drawCords(erase); }
@@ -70,7 +70,7 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
 
   private:
     // ---- PatchBayView
-    int toggleLamp(int jackId) override { return panel_.sendSetState(jackId, 2); }
+    bool toggleLamp(int jackId) override { return panel_.toggleLamp(jackId); }
     PanelPoint jackCorner(int jackId) const override {
         const QWidget* jack = panel_.control(jackId);
         if (!jack) return {};

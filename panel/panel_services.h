@@ -11,6 +11,8 @@ class QWidget;
 
 namespace voltina {
 
+class SynthPanel;
+
 class MidiInputService {
   public:
     virtual ~MidiInputService() = default;
@@ -30,6 +32,9 @@ class SampleLoader {
 };
 
 struct PanelServices {
+    // Told of the panel as soon as it is built (before its set-up) and again with null when it goes, so
+    // that services made before the panel can reach its message box and buttons.
+    std::function<void(SynthPanel*)> panelChanged;
     MidiInputService* midi = nullptr;
     SampleLoader* samples = nullptr;
     // Offered when the sound stops while recording: asks for a name and writes the WAV file.

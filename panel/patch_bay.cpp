@@ -67,20 +67,20 @@ void PatchBay::onJackClick(int ctrlId) {
     } else {
         onOutputClick(ctrlId - kFirstOutput);
     }
-    view_.setPlugCursor(plugState_ != 0);
+    view_.setPlugCursor(held_ != HeldCord::None);
 }
 
 void PatchBay::onInputClick(int i) {
     const int jack = kFirstInput + i;
-    const int lit = view_.toggleLamp(jack);
-    if (lit == 1) {
-        switch (plugState_) {
-            case 0:
+    const bool lit = view_.toggleLamp(jack);
+    if (lit) {
+        switch (held_) {
+            case HeldCord::None:
                 setBand(jackPoint(jack), jackPoint(jack));
                 pickedInput_ = i;
-                plugState_ = 1;
+                held_ = HeldCord::FixedAtInput;
                 break;
-            case 1:
+            case HeldCord::FixedAtInput:
                 undoToggle(jack);
                 view_.showMessage(kInputIntoInputMessage);
                 break;
@@ -94,16 +94,16 @@ void PatchBay::onInputClick(int i) {
         }
         return;
     }
-    switch (plugState_) {
-        case 1:
+    switch (held_) {
+        case HeldCord::FixedAtInput:
             if (i == pickedInput_) {
                 state_.cordPresent[i] = 0;
-                plugState_ = 0;
+                held_ = HeldCord::None;
             } else {
                 undoToggle(jack);
             }
             break;
-        case 2:
+        case HeldCord::FixedAtOutput:
             undoToggle(jack);
             break;
         default: {
@@ -116,10 +116,10 @@ void PatchBay::onInputClick(int i) {
                 state_.outputUsed[o] = 0;
                 setBand(outputAnchor(o), jackPoint(jack));
                 drawCords(0);
-                plugState_ = 2;
+                held_ = HeldCord::FixedAtOutput;
             } else {
                 drawCords(0);
-                plugState_ = 0;
+                held_ = HeldCord::None;
             }
             break;
         }
@@ -127,7 +127,7 @@ void PatchBay::onInputClick(int i) {
 }
 
 void PatchBay::plugCord(int input, int output, bool chooseSample) {
-    plugState_ = 0;
+    held_ = HeldCord::None;
     drawCords(1);
     if (chooseSample) chooseSampleIfNoneLoaded();
     state_.cordSource[input] = output;
@@ -144,19 +144,19 @@ void PatchBay::chooseSampleIfNoneLoaded() {
 
 void PatchBay::onOutputClick(int o) {
     const int jack = kFirstOutput + o;
-    const int lit = view_.toggleLamp(jack);
-    if (lit == 1) {
-        switch (plugState_) {
-            case 0: {
+    const bool lit = view_.toggleLamp(jack);
+    if (lit) {
+        switch (held_) {
+            case HeldCord::None: {
                 const PanelPoint point = jackPoint(jack);
                 setBand(point, point);
                 if (o == kOutWave) chooseSampleIfNoneLoaded();
                 pickedOutput_ = o;
                 if (isSidewaysOutput(o)) bandAnchor_ = outputAnchor(o);
-                plugState_ = 2;
+                held_ = HeldCord::FixedAtOutput;
                 break;
             }
-            case 2:
+            case HeldCord::FixedAtOutput:
                 undoToggle(jack);
                 view_.showMessage(kOutputIntoOutputMessage);
                 break;
@@ -174,16 +174,16 @@ void PatchBay::onOutputClick(int o) {
         }
         return;
     }
-    switch (plugState_) {
-        case 2:
+    switch (held_) {
+        case HeldCord::FixedAtOutput:
             if (o == pickedOutput_) {
                 state_.outputUsed[o] = 0;
-                plugState_ = 0;
+                held_ = HeldCord::None;
             } else {
                 undoToggle(jack);
             }
             break;
-        case 1:
+        case HeldCord::FixedAtInput:
             undoToggle(jack);
             break;
         default: {
@@ -204,7 +204,7 @@ void PatchBay::onOutputClick(int o) {
             state_.cordPresent[found] = 0;
             setBand(jackPoint(kFirstInput + found), jackPoint(jack));
             drawCords(0);
-            plugState_ = 1;
+            held_ = HeldCord::FixedAtInput;
             break;
         }
     }
@@ -249,7 +249,7 @@ void PatchBay::drawCords(int erase) {
 
 void PatchBay::dropHeldCord() {
     moveBand(0, 0, 1);
-    plugState_ = 0;
+    held_ = HeldCord::None;
     view_.setPlugCursor(false);
 }
 

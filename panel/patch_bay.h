@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "panel/cord_editor.h"
 #include "panel/cord_routes.h"
 
 namespace voltina {
@@ -30,8 +31,8 @@ struct PixelBox {
 class PatchBayView {
   public:
     virtual ~PatchBayView() = default;
-    // The set-state message with wParam 2: toggles the jack's lamp, repaints it, returns the new state.
-    virtual int toggleLamp(int jackId) = 0;
+    // Toggles the jack's lamp and repaints it; whether it is lit now.
+    virtual bool toggleLamp(int jackId) = 0;
     // Top-left corner of the jack's control in panel client coordinates.
     virtual PanelPoint jackCorner(int jackId) const = 0;
     // The program's modal information box.
@@ -62,9 +63,8 @@ class PatchBay {
   public:
     PatchBay(EngineState& state, PatchBayView& view);
 
-    // 0: nothing held; 1: the fixed end is the input pickedInput; 2: the fixed end is the output
-    // pickedOutput.
-    int plugState() const { return plugState_; }
+    // FixedAtInput: the fixed end is the input pickedInput; FixedAtOutput: the output pickedOutput.
+    HeldCord heldCord() const { return held_; }
     int pickedInput() const { return pickedInput_; }
     int pickedOutput() const { return pickedOutput_; }
     PanelPoint bandAnchor() const { return bandAnchor_; }
@@ -105,7 +105,7 @@ class PatchBay {
 
     EngineState& state_;
     PatchBayView& view_;
-    int plugState_ = 0;
+    HeldCord held_ = HeldCord::None;
     int pickedInput_ = 0;
     int pickedOutput_ = 0;
     PanelPoint bandAnchor_{0, 0};

@@ -4,9 +4,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "panel/panel_audio.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
+#include "panel/panel_audio.h"
 #include "panel/synth_panel.h"
 #include "resources/artwork.h"
 
@@ -20,16 +20,20 @@ PictureButton::PictureButton(int ctrlId, SynthPanel& panel, QWidget* parent)
     if (ctrlId_ >= 301) setCursor(plugCursor(qGuiApp->devicePixelRatio()));
 }
 
-int PictureButton::setState(int wParam) {
-    state_ = wParam == 2 ? 1 - state_ : (wParam != 0 ? 1 : 0);
+void PictureButton::setLit(bool lit) {
+    lit_ = lit;
     repaint();
-    return state_;
+}
+
+bool PictureButton::toggle() {
+    setLit(!lit_);
+    return lit_;
 }
 
 void PictureButton::paintEvent(QPaintEvent* e) {
     QPushButton::paintEvent(e);
     panel_.audio().renderIfDue();
-    const int id = bitmapIdFor(ctrlId_, state_);
+    const int id = bitmapIdFor(ctrlId_, lit_ ? 1 : 0);
     const QPixmap& picture = panel_.bitmaps().get(id);
     if (!picture.isNull()) {
         QPainter painter(this);
@@ -40,7 +44,7 @@ void PictureButton::paintEvent(QPaintEvent* e) {
 
 void PictureButton::mouseMoveEvent(QMouseEvent* e) {
     CordEditor* cords = panel_.cordEditor();
-    if (cords && cords->plugState() != 0) {
+    if (cords && cords->heldCord() != HeldCord::None) {
         const QPoint p = mapTo(&panel_, e->position().toPoint());
         cords->moveBand(p.x(), p.y() - 29, 0);
     }

@@ -1,7 +1,7 @@
 #pragma once
 // The panel's two-state picture button: type buttons, jacks, operator signs, H.P and record switches.
-// Clicks are left to the push button underneath, which reports them to the panel; the state is set only
-// from outside, through setState.
+// Clicks are left to the push button underneath, which reports them to the panel; the lamp is lit or
+// put out only from outside (setLit, toggle).
 
 #include <QPushButton>
 
@@ -9,19 +9,17 @@ namespace voltina {
 
 class SynthPanel;
 
-// The set-state message of the picture buttons.
-constexpr int UM_SETSTATE = 1579;
-
 class PictureButton : public QPushButton {
     Q_OBJECT
   public:
     PictureButton(int ctrlId, SynthPanel& panel, QWidget* parent);
 
     int ctrlId() const { return ctrlId_; }
-    int state() const { return state_; }
+    bool isLit() const { return lit_; }
 
-    // UM_SETSTATE: wParam 2 toggles, 0 or 1 sets. Repaints at once and returns the new state.
-    int setState(int wParam);
+    // Both repaint at once; toggle returns whether the button is lit now.
+    void setLit(bool lit);
+    bool toggle();
 
     // The picture the last paint put on the screen, for checks.
     int paintedBitmap() const { return paintedBitmap_; }
@@ -33,7 +31,7 @@ class PictureButton : public QPushButton {
   private:
     SynthPanel& panel_;
     int ctrlId_;
-    int state_ = 0;
+    bool lit_ = false;
     int paintedBitmap_ = 0;
 };
 

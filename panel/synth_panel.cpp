@@ -10,24 +10,22 @@
 #include <QPushButton>
 
 #include "dialogs/dialog_context.h"
-#include "dialogs/file_list_dialog.h"
 #include "dialogs/entry_dialog.h"
+#include "dialogs/file_list_dialog.h"
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
 #include "engine/midi_keys.h"
 #include "engine/oscillator.h"
 #include "engine/tables.h"
-#include "panel/panel_audio.h"
 #include "panel/cord_editor.h"
-#include "panel/panel_look.h"
 #include "panel/knob.h"
+#include "panel/panel_audio.h"
+#include "panel/panel_look.h"
 #include "panel/picture_button.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
-
-SynthPanel* thePanel = nullptr;
 
 namespace {
 QRect toQRect(const DluRect& r) {
@@ -43,13 +41,13 @@ SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices serv
     setMouseTracking(true);
     setFont(panelFont());
     buildControls();
-    thePanel = this;
     setDialogOwner(this);
+    if (services_.panelChanged) services_.panelChanged(this);
 }
 
 SynthPanel::~SynthPanel() {
     releasePanel();
-    if (thePanel == this) thePanel = nullptr;
+    if (services_.panelChanged) services_.panelChanged(nullptr);
 }
 
 void SynthPanel::buildControls() {
@@ -108,18 +106,22 @@ QLabel* SynthPanel::valueTip() const {
     return qobject_cast<QLabel*>(control(ctl::kValueTip));
 }
 
-int SynthPanel::sendSetState(int id, int wParam) {
+void SynthPanel::setLamp(int id, bool lit) {
+    if (PictureButton* p = picture(id)) p->setLit(lit);
+}
+
+bool SynthPanel::toggleLamp(int id) {
     PictureButton* p = picture(id);
-    return p ? p->setState(wParam) : -1;
+    return p && p->toggle();
 }
 
 // ---------------------------------------------------------------- commands
 
 void SynthPanel::onCommand(int id, QWidget* control, int code) {
     if (!control || code != 0) return;
-    if (id >= 117 && id <= 148) {
-        const int t = (id - 117) / 8;
-        const int osc = (id - 117) - 8 * t;
+    if (id >= ctl::kOscType0 && id < ctl::kOscType0 + 4 * kOscillators) {
+        const int t = (id - ctl::kOscType0) / kOscillators;
+        const int osc = (id - ctl::kOscType0) - kOscillators * t;
         deriveOscillator(state_, osc, t);
         state_.oscType[osc] = t;
         showOscType(osc);
@@ -133,7 +135,8 @@ void SynthPanel::onCommand(int id, QWidget* control, int code) {
         selectSample();
     } else if (id == ctl::kRecord) {
         recordSwitch();
-    } else if ((id >= 301 && id <= 332) || (id >= 401 && id <= 432)) {
+    } else if ((id >= ctl::kFirstInputJack && id < ctl::kFirstInputJack + kJacks) ||
+               (id >= ctl::kFirstOutputJack && id < ctl::kFirstOutputJack + kJacks)) {
         if (cords_) cords_->onJackClick(id);
     }
 }
@@ -178,8 +181,8 @@ void SynthPanel::speakerSwitch() {
     if (state_.ring.allocated()) state_.ring.fill(128);
     state_.speakerOn = state_.speakerOn ? 0 : 1;
     if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(state_.speakerOn == 0);
-    sendSetState(ctl::kSpeaker, state_.speakerOn);
-    sendSetState(ctl::kRecord, state_.recordOn);
+    setLamp(ctl::kSpeaker, state_.speakerOn != 0);
+    setLamp(ctl::kRecord, state_.recordOn != 0);
     if (state_.speakerOn == 0) {
         audio_.stopSound();
     } else {
@@ -191,14 +194,14 @@ void SynthPanel::speakerSwitch() {
 
 void SynthPanel::recordSwitch() {
     state_.recordOn = state_.recordOn ? 0 : 1;
-    sendSetState(ctl::kRecord, state_.recordOn);
+    setLamp(ctl::kRecord, state_.recordOn != 0);
 }
 
 void SynthPanel::selectSample() {
     FileListDialog list(this, 1);
     const int result = list.exec();
-    if (result == kResultOk && !textBuffer.empty()) {
-        if (services_.samples) services_.samples->selectWaveFile(textBuffer);
+    if (result == kResultOk && !list.chosenName().empty()) {
+        if (services_.samples) services_.samples->selectWaveFile(list.chosenName());
     } else if (result == kResultNoWave) {
         freeWaveSample();
         if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
@@ -214,7 +217,7 @@ void SynthPanel::onMidiData(std::uint32_t packed) {
 
 void SynthPanel::showOscType(int osc) {
     for (int t = 0; t < 4; ++t) {
-        sendSetState(ctl::kOscType0 + osc + 8 * t, state_.oscType[osc] == t ? 1 : 0);
+        setLamp(ctl::kOscType0 + osc + 8 * t, state_.oscType[osc] == t);
     }
 }
 
@@ -233,8 +236,8 @@ void SynthPanel::refreshPanel() {
         if (QWidget* k = control(ctl::kMixPanKnob + osc)) k->update();
         deriveOscillator(state_, osc, state_.oscType[osc]);
     }
-    for (int i = 0; i < kJacks; ++i) sendSetState(ctl::kFirstInputJack + i, hasCord(state_, i) ? 1 : 0);
-    for (int o = 0; o < kJacks; ++o) sendSetState(ctl::kFirstOutputJack + o, state_.outputUsed[o]);
+    for (int i = 0; i < kJacks; ++i) setLamp(ctl::kFirstInputJack + i, hasCord(state_, i));
+    for (int o = 0; o < kJacks; ++o) setLamp(ctl::kFirstOutputJack + o, state_.outputUsed[o] != 0);
     if (cords_) cords_->drawCords(0);
     syncReset(state_);
 }
@@ -258,7 +261,7 @@ void SynthPanel::paintEvent(QPaintEvent*) {
 
 void SynthPanel::mouseMoveEvent(QMouseEvent* e) {
     QWidget::mouseMoveEvent(e);
-    if (cords_ && cords_->plugState() != 0) {
+    if (cords_ && cords_->heldCord() != HeldCord::None) {
         const QPoint p = e->position().toPoint();
         cords_->moveBand(p.x(), p.y() - 29, 0);
     }
@@ -291,8 +294,6 @@ void SynthPanel::setRateActions(QAction* rate11025, QAction* rate22050, QAction*
 // ---------------------------------------------------------------- start-up and shutdown
 
 void SynthPanel::setupPanel() {
-    // The old platform's system-wide warning beep setting has no Linux counterpart; our beep is on.
-    startDirectory = QDir::currentPath().toStdString();
     if (startup_.beforeAudio) startup_.beforeAudio();
     audio_.setAudioReady(audio_.initAudio() == 1);
     fillSinusoiderTable(state_.sinusoiderTable);
@@ -348,8 +349,8 @@ bool SynthPanel::askRateQuestion(const std::string& text) {
     return box.exec() == QMessageBox::Yes;
 }
 
-void SynthPanel::setSpeakerSwitchState(int state) {
-    sendSetState(ctl::kSpeaker, state);
+void SynthPanel::setSpeakerLit(bool lit) {
+    setLamp(ctl::kSpeaker, lit);
 }
 
 void SynthPanel::saveRecording() {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "audio/audio_system.h"
+#include "audio/audio_hooks.h"
 #include "engine/engine_state.h"
 #include "panel/bitmap_table.h"
 #include "panel/panel_services.h"
@@ -48,8 +48,10 @@ class SynthPanel : public QWidget, public AudioHooks {
     Knob* knob(int id) const;
     QPushButton* button(int id) const;  // any push button of the template, pictures and knobs included
     QLabel* valueTip() const;
-    // UM_SETSTATE to a picture button; -1 when the id names none.
-    int sendSetState(int id, int wParam);
+    // Lights or puts out a picture button's lamp; ids that name none are ignored.
+    void setLamp(int id, bool lit);
+    // Toggles a picture button's lamp; whether it is lit now (false when the id names none).
+    bool toggleLamp(int id);
 
     // ---- commands and display
     void onCommand(int id, QWidget* control, int code);
@@ -75,7 +77,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     // ---- AudioHooks
     void showMessage(const std::string& text) override;
     bool askRateQuestion(const std::string& text) override;
-    void setSpeakerSwitchState(int state) override;
+    void setSpeakerLit(bool lit) override;
     void saveRecording() override;
     void closeMidiInput() override;
     void freeWaveSample() override;
@@ -119,8 +121,5 @@ class SynthPanel : public QWidget, public AudioHooks {
     bool finished_ = false;
     bool released_ = false;
 };
-
-// The one panel, for the layers that have no other way to reach it; null when there is none.
-extern SynthPanel* thePanel;
 
 }  // namespace voltina

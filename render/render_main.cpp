@@ -6,13 +6,14 @@
 #include <vector>
 
 #include "config/configuration.h"
-#include "render/offline_render.h"
-#include "render/render_options.h"
 #include "engine/defaults.h"
 #include "media/file_bytes.h"
-#include "midi/midi_file.h"
 #include "media/wav_file.h"
 #include "media/wav_import.h"
+#include "midi/midi_file.h"
+#include "render/offline_render.h"
+#include "render/render_options.h"
+#include "voltina_version.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.version) {
-        std::puts("Voltina 3.10");
+        std::puts("Voltina " VOLTINA_VERSION);
         return 0;
     }
 

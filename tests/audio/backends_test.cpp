@@ -55,7 +55,7 @@ TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
     ring.allocate(64);
     ring.setRingBytes(64);
     DeviceFormat format;
-    format.samplesPerSec = 44100;
+    format.sampleRate = 44100;
     std::uint64_t frames = 0;
     EXPECT_FALSE(device.position(frames));
     ASSERT_TRUE(device.open(format, ring));
@@ -81,9 +81,9 @@ TEST(OfflineDevice, PositionIsWhatTheOwnerSays) {
     OfflineDevice device;
     RingBuffer ring;
     DeviceFormat format;
-    format.samplesPerSec = 22050;
+    format.sampleRate = 22050;
     ASSERT_TRUE(device.open(format, ring));
-    EXPECT_EQ(device.format().samplesPerSec, 22050);
+    EXPECT_EQ(device.format().sampleRate, 22050);
     device.advance(1000);
     device.advance(23);
     std::uint64_t frames = 0;

@@ -97,7 +97,7 @@ class RecordingHooks : public AudioHooks {
         questions.push_back(text);
         return answer;
     }
-    void setSpeakerSwitchState(int state) override { speakerStates.push_back(state); }
+    void setSpeakerLit(bool lit) override { speakerStates.push_back(lit ? 1 : 0); }
     void saveRecording() override {
         ++saves;
         if (onSave) onSave();

@@ -89,7 +89,7 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     ScenarioHooks& hooks = player.hooks;
     AudioSystem& audio = player.audio;
     ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
-    EXPECT_EQ(audio.waveFormat().samplesPerSec, 11025);
+    EXPECT_EQ(audio.waveFormat().sampleRate, 11025);
 
     Ear ear(44100 * 3);
     ASSERT_TRUE(ear.open());

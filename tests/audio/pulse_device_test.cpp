@@ -23,8 +23,7 @@ class PulseDevice : public ::testing::Test {
     }
     DeviceFormat formatFor(int rate) {
         DeviceFormat f;
-        f.samplesPerSec = rate;
-        f.avgBytesPerSec = 2 * rate;
+        f.sampleRate = rate;
         return f;
     }
     RingBuffer ring;

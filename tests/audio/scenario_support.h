@@ -51,7 +51,7 @@ class ScenarioHooks : public AudioHooks {
 
     void showMessage(const std::string& text) override { messages.push_back(text); }
     bool askRateQuestion(const std::string&) override { return true; }
-    void setSpeakerSwitchState(int) override {}
+    void setSpeakerLit(bool) override {}
     void saveRecording() override {
         ++saves;
         saved = state_.recording.bytes();

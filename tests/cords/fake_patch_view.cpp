@@ -4,11 +4,11 @@
 
 namespace voltina::test {
 
-int FakePatchView::toggleLamp(int jackId) {
+bool FakePatchView::toggleLamp(int jackId) {
     int& l = lamps[jackId];
     l = 1 - l;
     log.push_back("toggle " + std::to_string(jackId) + " -> " + std::to_string(l));
-    return l;
+    return l == 1;
 }
 
 int FakePatchView::lamp(int jackId) const {

@@ -21,7 +21,7 @@ namespace voltina::test {
 
 class FakePatchView : public PatchBayView {
   public:
-    int toggleLamp(int jackId) override;
+    bool toggleLamp(int jackId) override;
     PanelPoint jackCorner(int jackId) const override;
     void showMessage(const std::string& text) override;
     void setPlugCursor(bool plug) override;

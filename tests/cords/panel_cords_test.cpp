@@ -19,9 +19,9 @@
 #include "dialogs/dialog_context.h"
 #include "dialogs/file_list_dialog.h"
 #include "engine/defaults.h"
-#include "panel/panel_audio.h"
 #include "panel/cord_editor.h"
 #include "panel/cord_overlay.h"
+#include "panel/panel_audio.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
@@ -113,7 +113,7 @@ class PanelCordsTest : public ::testing::Test {
         QTest::mouseClick(panel->control(id), Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
         spin(5);
     }
-    int lamp(int id) const { return panel->picture(id)->state(); }
+    int lamp(int id) const { return panel->picture(id)->isLit(); }
     QImage shot() const { return panel->grab().toImage().convertToFormat(QImage::Format_RGB32); }
     static QColor colourOf(CordColour c) { return c == CordColour::Green ? kGreenCord : kRedCord; }
 
@@ -167,13 +167,13 @@ TEST_F(PanelCordsTest, OverlayCoversThePanelAboveEveryControlAndTakesNoMouse) {
 TEST_F(PanelCordsTest, ClicksOnJackControlsMakeACordAndSetTheCursor) {
     EXPECT_NE(panel->cursor().shape(), Qt::BitmapCursor);
     click(405);
-    EXPECT_EQ(bay->plugState(), 2);
+    EXPECT_EQ(bay->heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(lamp(405), 1);
     EXPECT_EQ(panel->picture(405)->paintedBitmap(), 1001);  // the sideways plug
     EXPECT_EQ(panel->cursor().shape(), Qt::BitmapCursor);
     EXPECT_EQ(panel->cursor().hotSpot(), QPoint(15, 29));
     click(302);
-    EXPECT_EQ(bay->plugState(), 0);
+    EXPECT_EQ(bay->heldCord(), HeldCord::None);
     EXPECT_EQ(lamp(302), 1);
     EXPECT_TRUE(hasCord(state, 1));
     EXPECT_EQ(state.cordSource[1], 4);
@@ -197,7 +197,7 @@ TEST_F(PanelCordsTest, LikeIntoLikeUndoesTheLampBeforeTheMessage) {
     EXPECT_EQ(lampWhileShown, 0);
     EXPECT_EQ(lamp(312), 0);
     EXPECT_EQ(lamp(309), 1);
-    EXPECT_EQ(bay->plugState(), 1);
+    EXPECT_EQ(bay->heldCord(), HeldCord::FixedAtInput);
 }
 
 TEST_F(PanelCordsTest, AutoPanMessageComesBeforeTheLampGoesDark) {
@@ -213,7 +213,7 @@ TEST_F(PanelCordsTest, AutoPanMessageComesBeforeTheLampGoesDark) {
     EXPECT_EQ(answer.seen[0].text, QString::fromUtf8(kAutoPanMessage));
     EXPECT_EQ(lampWhileShown, 1);
     EXPECT_EQ(lamp(315), 0);
-    EXPECT_EQ(bay->plugState(), 2);
+    EXPECT_EQ(bay->heldCord(), HeldCord::FixedAtOutput);
     EXPECT_FALSE(hasCord(state, 14));
 }
 
@@ -301,7 +301,7 @@ TEST_F(PanelCordsTest, SpeakerSwitchAndRefreshNormaliseTheInputs) {
 
 TEST_F(PanelCordsTest, BandFollowsTheMouseOverThePanelAndItsControls) {
     click(301);
-    ASSERT_EQ(bay->plugState(), 1);
+    ASSERT_EQ(bay->heldCord(), HeldCord::FixedAtInput);
     // Over the panel's own surface.
     QTest::mouseMove(panel.get(), QPoint(300, 200));
     spin(5);

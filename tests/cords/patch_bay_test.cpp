@@ -56,7 +56,7 @@ TEST_F(PatchBayTest, JackPointsSitOnTheJacksTopEdgeFourteenPixelsIn) {
 }
 
 TEST_F(PatchBayTest, StartsWithNothingHeld) {
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(bay.pickedInput(), 0);
     EXPECT_EQ(bay.pickedOutput(), 0);
     EXPECT_FALSE(bay.cordsErased());
@@ -67,7 +67,7 @@ TEST_F(PatchBayTest, StartsWithNothingHeld) {
 
 TEST_F(PatchBayTest, DarkInputWithNothingHeldPicksTheInput) {
     click(309);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 8);
     EXPECT_EQ(bay.bandAnchor(), jp(309));
     EXPECT_EQ(bay.bandEnd(), jp(309));
@@ -81,7 +81,7 @@ TEST_F(PatchBayTest, DarkInputWithNothingHeldPicksTheInput) {
 TEST_F(PatchBayTest, DarkInputWhileAnInputIsHeldIsRefusedAfterUndoingTheToggle) {
     click(309);
     click(312);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 8);
     EXPECT_EQ(view.lamp(312), 0);
     EXPECT_EQ(view.lamp(309), 1);
@@ -95,7 +95,7 @@ TEST_F(PatchBayTest, DarkInputWhileAnOutputIsHeldMakesTheCord) {
     click(411);  // accumulator 2's output
     click(316);
     expectCord(10, 15);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(411), 1);
     EXPECT_EQ(view.lamp(316), 1);
     EXPECT_FALSE(view.plugCursor);
@@ -107,7 +107,7 @@ TEST_F(PatchBayTest, DarkInputWhileAnOutputIsHeldMakesTheCord) {
 TEST_F(PatchBayTest, DarkInputRefusedByTheRuleShowsTheMessageBeforeUndoing) {
     click(419);  // panoramiker 1
     click(310);  // accumulator 0, not a mixer input
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 18);
     EXPECT_EQ(view.lamp(310), 0);
     EXPECT_EQ(view.lamp(419), 1);
@@ -120,7 +120,7 @@ TEST_F(PatchBayTest, DarkInputRefusedByTheRuleShowsTheMessageBeforeUndoing) {
 TEST_F(PatchBayTest, ClickingTheHeldInputAgainDropsIt) {
     click(305);
     click(305);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(305), 0);
     EXPECT_EQ(cordCount(), 0);
     EXPECT_EQ(state.cordPresent[4], 0);
@@ -132,7 +132,7 @@ TEST_F(PatchBayTest, AnotherLitInputWhileAnInputIsHeldKeepsItsCord) {
     cord(3, 0);
     click(305);
     click(301);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 4);
     EXPECT_EQ(view.lamp(301), 1);
     expectCord(3, 0);
@@ -144,7 +144,7 @@ TEST_F(PatchBayTest, LitInputWhileAnOutputIsHeldKeepsItsCord) {
     cord(3, 0);
     click(412);
     click(301);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 11);
     EXPECT_EQ(view.lamp(301), 1);
     expectCord(3, 0);
@@ -157,7 +157,7 @@ TEST_F(PatchBayTest, LitInputWithNothingHeldTakesTheCordOutAtTheInput) {
     cord(0, 20);  // 401 -> 321, a sideways output
     state.outValue[0] = 55.0f;
     click(321);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 0);
     EXPECT_EQ(state.cordPresent[20], 0);
     EXPECT_EQ(state.cordSource[20], kNoCord);  // normalised by the redraw
@@ -177,7 +177,7 @@ TEST_F(PatchBayTest, LitInputWithoutARealCordOnlyGoesDark) {
     state.cordPresent[2] = 1;
     state.cordSource[2] = 40;
     click(303);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(303), 0);
     EXPECT_EQ(state.cordPresent[2], 0);
     EXPECT_EQ(state.cordSource[2], kNoCord);
@@ -188,7 +188,7 @@ TEST_F(PatchBayTest, LitInputWithoutARealCordOnlyGoesDark) {
 
 TEST_F(PatchBayTest, DarkOutputWithNothingHeldPicksTheOutput) {
     click(409);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 8);
     EXPECT_EQ(bay.bandAnchor(), jp(409));
     EXPECT_EQ(bay.bandEnd(), jp(409));
@@ -199,7 +199,7 @@ TEST_F(PatchBayTest, DarkOutputWithNothingHeldPicksTheOutput) {
 
 TEST_F(PatchBayTest, DarkSidewaysOutputAnchorsTheBandOnItsPlug) {
     click(423);  // oscillator 2's second output
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 22);
     EXPECT_EQ(bay.bandAnchor(), (PanelPoint{jp(423).x + 14, jp(423).y + 14}));
     EXPECT_EQ(bay.bandEnd(), jp(423));
@@ -208,7 +208,7 @@ TEST_F(PatchBayTest, DarkSidewaysOutputAnchorsTheBandOnItsPlug) {
 TEST_F(PatchBayTest, DarkOutputWhileAnOutputIsHeldIsRefusedAfterUndoingTheToggle) {
     click(409);
     click(410);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 8);
     EXPECT_EQ(view.lamp(410), 0);
     EXPECT_EQ(view.lamp(409), 1);
@@ -220,7 +220,7 @@ TEST_F(PatchBayTest, DarkOutputWhileAnInputIsHeldMakesTheCord) {
     click(322);
     click(404);
     expectCord(3, 21);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(404), 1);
     EXPECT_EQ(view.lamp(322), 1);
     EXPECT_FALSE(view.plugCursor);
@@ -230,7 +230,7 @@ TEST_F(PatchBayTest, DarkOutputWhileAnInputIsHeldMakesTheCord) {
 TEST_F(PatchBayTest, DarkOutputRefusedByTheRuleShowsTheMessageBeforeUndoing) {
     click(329);  // panoramiker 1's signal input
     click(420);  // panoramiker 2's output
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 28);
     EXPECT_EQ(view.lamp(420), 0);
     EXPECT_EQ(view.lamp(329), 1);
@@ -242,7 +242,7 @@ TEST_F(PatchBayTest, DarkOutputRefusedByTheRuleShowsTheMessageBeforeUndoing) {
 TEST_F(PatchBayTest, ClickingTheHeldOutputAgainDropsIt) {
     click(430);
     click(430);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(430), 0);
     EXPECT_EQ(state.outputUsed[29], 0);
     EXPECT_FALSE(view.plugCursor);
@@ -253,7 +253,7 @@ TEST_F(PatchBayTest, AnotherLitOutputWhileAnOutputIsHeldKeepsItsCord) {
     cord(5, 1);
     click(409);
     click(406);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 8);
     EXPECT_EQ(view.lamp(406), 1);
     expectCord(5, 1);
@@ -265,7 +265,7 @@ TEST_F(PatchBayTest, LitOutputWhileAnInputIsHeldKeepsItsCord) {
     cord(5, 1);
     click(303);
     click(406);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 2);
     EXPECT_EQ(view.lamp(406), 1);
     expectCord(5, 1);
@@ -277,7 +277,7 @@ TEST_F(PatchBayTest, LitOutputWithNothingHeldTakesTheCordOutAtTheOutput) {
     cord(12, 4);  // multiplier 1 -> mixer 4
     state.outValue[12] = -42.0f;
     click(413);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 4);
     EXPECT_EQ(state.outputUsed[12], 0);
     EXPECT_EQ(state.outValue[12], 0.0f);
@@ -295,7 +295,7 @@ TEST_F(PatchBayTest, LitOutputWithNothingHeldTakesTheCordOutAtTheOutput) {
 TEST_F(PatchBayTest, TakingOutAtASidewaysOutputDoesNotShiftTheBand) {
     cord(20, 3);
     click(421);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.bandAnchor(), jp(304));
     EXPECT_EQ(bay.bandEnd().y, jp(421).y);
 }
@@ -315,7 +315,7 @@ TEST_F(PatchBayTest, LitOutputFeedingNoInputGoesDarkAndFree) {
     state.outputUsed[6] = 1;
     state.outValue[6] = 9.0f;
     click(407);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(407), 0);
     EXPECT_EQ(state.outputUsed[6], 0);
     EXPECT_EQ(state.outValue[6], 0.0f);
@@ -326,13 +326,13 @@ TEST_F(PatchBayTest, LitOutputFeedingNoInputGoesDarkAndFree) {
 // ---------------------------------------------------------------- the Wave output
 
 TEST_F(PatchBayTest, WaveOutputWithoutASampleOffersTheListBeforeTheEndIsTaken) {
-    int stateDuringList = -1;
-    view.onSelectSample = [&] { stateDuringList = bay.plugState(); };
+    HeldCord stateDuringList = HeldCord::FixedAtInput;
+    view.onSelectSample = [&] { stateDuringList = bay.heldCord(); };
     click(432);
-    EXPECT_EQ(stateDuringList, 0);
+    EXPECT_EQ(stateDuringList, HeldCord::None);
     EXPECT_EQ(view.log, (Log{"toggle 432 -> 1", "selectSample", "pump", "cursor plug"}));
     // Cancelled: the end is held anyway.
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 31);
     EXPECT_EQ(bay.bandAnchor(), jp(432));
     click(302);
@@ -343,7 +343,7 @@ TEST_F(PatchBayTest, WaveOutputWithASampleAsksNothing) {
     state.waveSample = std::make_unique<SampleRecord>();
     click(432);
     EXPECT_EQ(view.log, (Log{"toggle 432 -> 1", "cursor plug"}));
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
 }
 
 TEST_F(PatchBayTest, WaveOutputPluggedIntoAHeldInputOffersTheListWithTheCordsOff) {
@@ -354,7 +354,7 @@ TEST_F(PatchBayTest, WaveOutputPluggedIntoAHeldInputOffersTheListWithTheCordsOff
     EXPECT_TRUE(erasedDuringList);
     EXPECT_EQ(view.log, (Log{"toggle 432 -> 1", "erase", "selectSample", "pump", "draw", "cursor arrow"}));
     expectCord(31, 7);  // made whether or not a sample was chosen
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
 }
 
 TEST_F(PatchBayTest, NestedClickDuringTheSampleListDoesNotRedirectTheCord) {
@@ -373,7 +373,7 @@ TEST_F(PatchBayTest, NestedClickDuringTheSampleListDoesNotRedirectTheCord) {
 TEST_F(PatchBayTest, ClickingAnEmptyInputTwiceLeavesNothing) {
     click(311);
     click(311);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(311), 0);
     EXPECT_EQ(cordCount(), 0);
     EXPECT_EQ(state.cordSource[10], kNoCord);
@@ -390,11 +390,11 @@ TEST_F(PatchBayTest, AutoPanOutputsGoOnlyIntoTheMixerInEitherOrder) {
         if (in < 8) {
             expectCord(17, in);
             EXPECT_TRUE(view.messages.empty());
-            EXPECT_EQ(bay.plugState(), 0);
+            EXPECT_EQ(bay.heldCord(), HeldCord::None);
         } else {
             EXPECT_EQ(view.messages, (Log{kAutoPanMessage}));
             EXPECT_EQ(view.lamp(301 + in), 0);
-            EXPECT_EQ(bay.plugState(), 2);
+            EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
             click(418);  // drop it
         }
         // Input first.
@@ -404,15 +404,15 @@ TEST_F(PatchBayTest, AutoPanOutputsGoOnlyIntoTheMixerInEitherOrder) {
         click(420);
         if (in < 8) {
             expectCord(19, in);
-            EXPECT_EQ(bay.plugState(), 0);
+            EXPECT_EQ(bay.heldCord(), HeldCord::None);
         } else {
             EXPECT_EQ(view.messages, (Log{kAutoPanMessage}));
             EXPECT_EQ(view.lamp(420), 0);
             EXPECT_EQ(view.lamp(301 + in), 1);
-            EXPECT_EQ(bay.plugState(), 1);
+            EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
             click(301 + in);
         }
-        EXPECT_EQ(bay.plugState(), 0);
+        EXPECT_EQ(bay.heldCord(), HeldCord::None);
     }
 }
 
@@ -432,7 +432,7 @@ TEST_F(PatchBayTest, MovingACordByItsInputEnd) {
     view.lamps = {{307, 1}, {418, 1}};
     click(307);
     EXPECT_EQ(state.outputUsed[17], 0);  // free while the end is held
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     click(301);
     expectCord(17, 0);
     EXPECT_EQ(state.cordPresent[6], 0);
@@ -449,12 +449,12 @@ TEST_F(PatchBayTest, AMovedAutoPanCordStillObeysTheRule) {
     click(309);
     EXPECT_EQ(view.messages, (Log{kAutoPanMessage}));
     EXPECT_EQ(view.lamp(309), 0);
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     click(302);
     expectCord(17, 1);
     // Taken out at the output end, the held mixer input takes another output.
     click(418);
-    EXPECT_EQ(bay.plugState(), 1);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     EXPECT_EQ(bay.pickedInput(), 1);
     click(401);
     expectCord(0, 1);
@@ -465,7 +465,7 @@ TEST_F(PatchBayTest, CordDroppedBackOnItsOwnInput) {
     click(306);
     click(306);
     expectCord(4, 5);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(306), 1);
     EXPECT_EQ(view.lamp(405), 1);
 }
@@ -477,7 +477,7 @@ TEST_F(PatchBayTest, CordDroppedBackOnItsOwnOutput) {
     EXPECT_EQ(state.outValue[4], 0.0f);
     click(405);
     expectCord(4, 5);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(view.lamp(306), 1);
     EXPECT_EQ(view.lamp(405), 1);
 }
@@ -486,7 +486,7 @@ TEST_F(PatchBayTest, CordTakenOutAtTheInputAndDroppedOnItsOutputIsGone) {
     cord(4, 5);
     click(306);
     click(405);  // the held end's own output, still lit
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(cordCount(), 0);
     EXPECT_EQ(state.outputUsed[4], 0);
     EXPECT_EQ(view.lamp(405), 0);
@@ -497,7 +497,7 @@ TEST_F(PatchBayTest, CordTakenOutAtTheOutputAndDroppedOnItsInputIsGone) {
     cord(4, 5);
     click(405);
     click(306);
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_EQ(cordCount(), 0);
     EXPECT_EQ(view.lamp(405), 0);
     EXPECT_EQ(view.lamp(306), 0);
@@ -510,7 +510,7 @@ TEST_F(PatchBayTest, OtherControlsAreNotJacks) {
     click(400);
     click(433);
     EXPECT_TRUE(view.log.empty());
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
 }
 
 // ---------------------------------------------------------------- drawing passes and the band
@@ -595,16 +595,16 @@ TEST(PatchBayLoad, DroppingTheHeldEndLetsTheNextClickStartAfresh) {
     view.bay = &bay;
     bay.onJackClick(309);
     bay.moveBand(300, 200, 0);
-    ASSERT_EQ(bay.plugState(), 1);
+    ASSERT_EQ(bay.heldCord(), HeldCord::FixedAtInput);
     ASSERT_TRUE(bay.bandShown());
 
     bay.dropHeldCord();
-    EXPECT_EQ(bay.plugState(), 0);
+    EXPECT_EQ(bay.heldCord(), HeldCord::None);
     EXPECT_FALSE(bay.bandShown());
     EXPECT_FALSE(view.plugCursor);
 
     bay.onJackClick(405);  // a dark output now picks the output; no cord into input 309
-    EXPECT_EQ(bay.plugState(), 2);
+    EXPECT_EQ(bay.heldCord(), HeldCord::FixedAtOutput);
     EXPECT_EQ(bay.pickedOutput(), 4);
     EXPECT_EQ(state.cordPresent[8], 0);
 }

@@ -16,12 +16,14 @@
 #include "engine/module_frames.h"
 #include "engine/oscillator.h"
 #include "engine_test_support.h"
+#include "tests/support/test_patches.h"
 
 namespace voltina {
 namespace {
 
 using test::FakeHost;
 using test::prepareState;
+using test::startSound;
 
 std::unique_ptr<SampleRecord> sampleOf(int length, int step) {
     auto sample = std::make_unique<SampleRecord>();
@@ -30,30 +32,12 @@ std::unique_ptr<SampleRecord> sampleOf(int length, int step) {
     return sample;
 }
 
-// Every output and every input in use, with feedback between the module groups.
+// The shared every-module patch with a second random oscillator, so that two draw in a batch's first frame.
 void everyModulePatch(EngineState& s) {
-    setOscillatorAndMixerDefaults(s);
-    const int types[kOscillators] = {kSquare, kSine, kRandom, kSawtooth, kRandom, kSine, kSine, kSawtooth};
-    const float freqs[kOscillators] = {256.0f, 1.52f, 300.0f, 330.0f, 2000.0f, 440.0f, 3.0f, 5.5f};
-    for (int i = 0; i < kOscillators; ++i) {
-        s.oscType[i] = types[i];
-        s.oscFreq[i] = freqs[i];
-        s.mixLevel[i] = 50 + 11 * i;
-        s.mixPan[i] = 100 - 13 * i;
-    }
-    const int cords[][2] = {
-        {17, 0},  {18, 1},  {19, 2},  {9, 3},   {13, 4},  {28, 5},  {31, 6}, {24, 7},  // mixer
-        {1, 8},   {22, 9},  {25, 10}, {11, 11}, {12, 12}, {8, 13},                     // accumulators
-        {0, 14},  {30, 15}, {3, 16},  {29, 17}, {10, 18}, {16, 19},                    // multipliers
-        {2, 20},  {4, 21},  {5, 22},  {6, 23},  {7, 24},  {14, 25},                    // sinusoiders
-        {15, 26}, {20, 27}, {21, 28}, {23, 29}, {26, 30}, {27, 31},                    // panoramikers
-    };
-    for (const auto& c : cords) plugCord(s, c[0], c[1]);
-    s.waveSample = sampleOf(1231, 29);
-    s.midiOpen = 1;
-    for (int i = 0; i < kOscillators; ++i) deriveOscillator(s, i, s.oscType[i]);
-    syncReset(s);
-    onMidiMessage(s, packMidi(0x90, 64, 100));
+    test::everyModulePatch(s, 1231);
+    s.oscType[2] = kRandom;
+    s.oscFreq[2] = 300.0f;
+    startSound(s);
 }
 
 // What the panel, the patch bay, the MIDI input and the record switch may do between two render calls,
@@ -297,11 +281,6 @@ void oscillatorsOfEveryType(EngineState& s) {
         s.mixLevel[i] = 128 - 9 * i;
         s.mixPan[i] = 10 * i;
     }
-}
-
-void startSound(EngineState& s) {
-    for (int i = 0; i < kOscillators; ++i) deriveOscillator(s, i, s.oscType[i]);
-    syncReset(s);
 }
 
 // All nine modules in one ring: with `backwards` false each hears the one before it in the fixed

@@ -11,11 +11,11 @@
 #include <QPushButton>
 #include <cstdio>
 
-#include "config/configuration.h"
 #include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
+#include "config/configuration.h"
 #include "dialogs/dialog_context.h"
 #include "engine/defaults.h"
 #include "panel/picture_button.h"
@@ -34,7 +34,7 @@ std::string describe(const EngineState& s, SynthPanel* panel) {
         t += "osc " + std::to_string(k) + " type " + std::to_string(s.oscType[k]) + " freq " + number +
              " shown " + panel->button(109 + k)->text().toStdString() + " lit";
         for (int type = 0; type < 4; ++type)
-            t += " " + std::to_string(panel->picture(117 + k + 8 * type)->state());
+            t += " " + std::to_string(panel->picture(117 + k + 8 * type)->isLit());
         t += "\n";
     }
     for (int k = 0; k < kMixerChannels; ++k)
@@ -47,8 +47,8 @@ std::string describe(const EngineState& s, SynthPanel* panel) {
     t += "used";
     for (int out = 0; out < kJacks; ++out) t += s.outputUsed[out] ? " " + std::to_string(401 + out) : "";
     t += "\nlamps";
-    for (int id = 301; id <= 332; ++id) t += panel->picture(id)->state() ? " " + std::to_string(id) : "";
-    for (int id = 401; id <= 432; ++id) t += panel->picture(id)->state() ? " " + std::to_string(id) : "";
+    for (int id = 301; id <= 332; ++id) t += panel->picture(id)->isLit() ? " " + std::to_string(id) : "";
+    for (int id = 401; id <= 432; ++id) t += panel->picture(id)->isLit() ? " " + std::to_string(id) : "";
     t += "\nwave " + panel->button(199)->text().toStdString() + " " +
          (s.waveSample ? std::to_string(s.waveSample->dataLength) : std::string("none")) + "\n";
     return t;
@@ -351,8 +351,8 @@ TEST_F(StartupConfigurationTest, StartsWithTheConfigurationItsRateAndItsSample) 
     EXPECT_EQ(state.outputUsed[31], 1);
     EXPECT_EQ(panel->button(199)->text(), QStringLiteral("LOOP.WAV"));
     EXPECT_EQ(panel->button(109)->text(), QStringLiteral("220.00"));
-    EXPECT_EQ(panel->picture(133)->state(), 1);  // oscillator 1's sawtooth button
-    EXPECT_EQ(panel->picture(432)->state(), 1);
+    EXPECT_TRUE(panel->picture(133)->isLit());  // oscillator 1's sawtooth button
+    EXPECT_TRUE(panel->picture(432)->isLit());
 }
 
 TEST_F(StartupConfigurationTest, TheRateIsBuiltStraightAwayWithoutAQuestion) {

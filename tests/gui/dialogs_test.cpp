@@ -12,8 +12,8 @@
 #include <QTest>
 #include <QTimer>
 
-#include "dialogs/file_list_dialog.h"
 #include "dialogs/entry_dialog.h"
+#include "dialogs/file_list_dialog.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
@@ -152,9 +152,8 @@ TEST_F(ListDialogTest, ConfigurationModeListsNamesWithoutADotInTheStartDirectory
     touch("song.cfg");
     touch("kick.wav");
     QDir(dir.path()).mkdir("FOLDER");
-    startDirectory = dir.path().toStdString();
     QDir::setCurrent(QDir::tempPath());
-    FileListDialog list(nullptr, 0);
+    FileListDialog list(nullptr, 0, dir.path().toStdString());
     EXPECT_EQ(list.windowTitle(), QStringLiteral("Chargement Configuration"));
     EXPECT_EQ(items(list), QStringList({"bass", "PATCH1"}));
     EXPECT_TRUE(list.noWaveButton()->isHidden());
@@ -166,21 +165,20 @@ TEST_F(ListDialogTest, OkGivesTheSelectedNameWhole) {
     touch(longName);
     touch("b.wav");
     FileListDialog list(nullptr, 1);
-    textBuffer = "stale";
     const int result = run(list, [&](QWidget*) {
         list.list()->setCurrentRow(0);
         list.okButton()->click();
     });
     EXPECT_EQ(result, kResultOk);
-    EXPECT_EQ(textBuffer, longName.toStdString());
+    EXPECT_EQ(list.chosenName(), longName.toStdString());
 }
 
 TEST_F(ListDialogTest, OkWithNothingSelectedGivesAnEmptyName) {
     touch("b.wav");
     FileListDialog list(nullptr, 1);
-    textBuffer = "stale";
+    list.list()->clearSelection();
     EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("ok"))), kResultOk);
-    EXPECT_EQ(textBuffer, "");
+    EXPECT_EQ(list.chosenName(), "");
 }
 
 TEST_F(ListDialogTest, DoubleClickChoosesWithoutOk) {
@@ -196,29 +194,30 @@ TEST_F(ListDialogTest, DoubleClickChoosesWithoutOk) {
         QTimer::singleShot(500, &list, [&list] { list.done(kResultCancel); });
     });
     EXPECT_EQ(result, kResultOk);
-    EXPECT_EQ(textBuffer, "b.wav");
+    EXPECT_EQ(list.chosenName(), "b.wav");
 }
 
-TEST_F(ListDialogTest, CancelAndClosingLeaveTheBufferAlone) {
+TEST_F(ListDialogTest, CancelAndClosingChooseNothing) {
     touch("a.wav");
-    textBuffer = "kept";
     {
         FileListDialog list(nullptr, 1);
+        list.list()->setCurrentRow(0);
         EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("cancel"))), kResultCancel);
+        EXPECT_EQ(list.chosenName(), "");
     }
     {
         FileListDialog list(nullptr, 1);
+        list.list()->setCurrentRow(0);
         EXPECT_EQ(run(list, [](QWidget* w) { w->close(); }), kResultCancel);
+        EXPECT_EQ(list.chosenName(), "");
     }
-    EXPECT_EQ(textBuffer, "kept");
 }
 
 TEST_F(ListDialogTest, NoWaveEndsWithThreeEvenWithAnEmptyList) {
-    textBuffer = "kept";
     FileListDialog list(nullptr, 1);
     EXPECT_EQ(list.list()->count(), 0);
     EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("noWave"))), kResultNoWave);
-    EXPECT_EQ(textBuffer, "kept");
+    EXPECT_EQ(list.chosenName(), "");
 }
 
 TEST_F(ListDialogTest, DialogsPassTheRenderGateForTheirEvents) {

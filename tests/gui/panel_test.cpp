@@ -61,15 +61,15 @@ TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
 TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {
     panel->onCommand(136, panel->control(136), 0);
     EXPECT_EQ(state.oscType[3], 2);
-    EXPECT_EQ(panel->picture(120)->state(), 0);
-    EXPECT_EQ(panel->picture(128)->state(), 0);
-    EXPECT_EQ(panel->picture(136)->state(), 1);
-    EXPECT_EQ(panel->picture(144)->state(), 0);
+    EXPECT_FALSE(panel->picture(120)->isLit());
+    EXPECT_FALSE(panel->picture(128)->isLit());
+    EXPECT_TRUE(panel->picture(136)->isLit());
+    EXPECT_FALSE(panel->picture(144)->isLit());
     // A real click goes the same way.
     panel->picture(144)->click();
     EXPECT_EQ(state.oscType[3], 3);
-    EXPECT_EQ(panel->picture(136)->state(), 0);
-    EXPECT_EQ(panel->picture(144)->state(), 1);
+    EXPECT_FALSE(panel->picture(136)->isLit());
+    EXPECT_TRUE(panel->picture(144)->isLit());
     EXPECT_EQ(state.oscType[2], 0);  // the neighbours are untouched
     EXPECT_EQ(state.oscType[4], 0);
 }
@@ -78,7 +78,7 @@ TEST_F(PanelTest, CommandsNeedAControlAndAClickCode) {
     panel->onCommand(136, nullptr, 0);
     panel->onCommand(136, panel->control(136), 1);
     EXPECT_EQ(state.oscType[3], 0);
-    EXPECT_EQ(panel->picture(136)->state(), 0);
+    EXPECT_FALSE(panel->picture(136)->isLit());
 }
 
 TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
@@ -90,7 +90,7 @@ TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
     panel->onCommand(189, panel->control(189), 0);
     EXPECT_EQ(state.speakerOn, 1);
     EXPECT_FALSE(record->isEnabled());
-    EXPECT_EQ(panel->picture(189)->state(), 1);
+    EXPECT_TRUE(panel->picture(189)->isLit());
     EXPECT_EQ(audio.count("startSound"), 1);
     for (int i = 0; i < state.ring.ringBytes(); ++i) ASSERT_EQ(state.ring.load(i), 128) << i;
 
@@ -98,7 +98,7 @@ TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
     panel->picture(189)->click();
     EXPECT_EQ(state.speakerOn, 0);
     EXPECT_TRUE(record->isEnabled());
-    EXPECT_EQ(panel->picture(189)->state(), 0);
+    EXPECT_FALSE(panel->picture(189)->isLit());
     EXPECT_EQ(audio.count("stopSound"), 1);
     for (int i = 0; i < state.ring.ringBytes(); ++i) ASSERT_EQ(state.ring.load(i), 128) << i;
 }
@@ -122,15 +122,15 @@ TEST_F(PanelTest, SyncRestartsTheOscillators) {
 TEST_F(PanelTest, RecordSwitchFlipsAndShowsRecordOn) {
     panel->picture(200)->click();
     EXPECT_EQ(state.recordOn, 1);
-    EXPECT_EQ(panel->picture(200)->state(), 1);
+    EXPECT_TRUE(panel->picture(200)->isLit());
     EXPECT_EQ(panel->picture(200)->paintedBitmap(), 3016);
     panel->picture(200)->click();
     EXPECT_EQ(state.recordOn, 0);
-    EXPECT_EQ(panel->picture(200)->state(), 0);
+    EXPECT_FALSE(panel->picture(200)->isLit());
     // H.P shows the record switch as it stands when it switches.
     state.recordOn = 1;
     panel->onCommand(189, panel->control(189), 0);
-    EXPECT_EQ(panel->picture(200)->state(), 1);
+    EXPECT_TRUE(panel->picture(200)->isLit());
 }
 
 TEST_F(PanelTest, RefreshLightsJacksFromTheRoutingArrays) {
@@ -138,44 +138,45 @@ TEST_F(PanelTest, RefreshLightsJacksFromTheRoutingArrays) {
     // A stale input whose source is out of range stays dark; lamps that were lit go dark.
     state.cordPresent[12] = 1;
     state.cordSource[12] = 40;
-    panel->sendSetState(330, 1);
-    panel->sendSetState(431, 1);
+    panel->setLamp(330, true);
+    panel->setLamp(431, true);
     panel->refreshPanel();
     for (int i = 0; i < kJacks; ++i) {
         const bool lit = state.cordPresent[i] == 1 && state.cordSource[i] >= 0 && state.cordSource[i] < 32;
-        EXPECT_EQ(panel->picture(301 + i)->state(), lit ? 1 : 0) << "input " << i;
-        EXPECT_EQ(panel->picture(401 + i)->state(), state.outputUsed[i]) << "output " << i;
+        EXPECT_EQ(panel->picture(301 + i)->isLit(), lit) << "input " << i;
+        EXPECT_EQ(panel->picture(401 + i)->isLit(), state.outputUsed[i] == 1) << "output " << i;
     }
-    EXPECT_EQ(panel->picture(321)->state(), 1);
-    EXPECT_EQ(panel->picture(307)->state(), 1);
-    EXPECT_EQ(panel->picture(313)->state(), 0);
-    EXPECT_EQ(panel->picture(418)->state(), 1);
-    EXPECT_EQ(panel->picture(431)->state(), 0);
+    EXPECT_TRUE(panel->picture(321)->isLit());
+    EXPECT_TRUE(panel->picture(307)->isLit());
+    EXPECT_FALSE(panel->picture(313)->isLit());
+    EXPECT_TRUE(panel->picture(418)->isLit());
+    EXPECT_FALSE(panel->picture(431)->isLit());
     EXPECT_EQ(panel->picture(401)->paintedBitmap(), 1001);  // a lit oscillator output: the sideways plug
     EXPECT_EQ(panel->picture(418)->paintedBitmap(), 3008);
     // Types and frequencies come along.
-    EXPECT_EQ(panel->picture(125)->state(), 1);  // oscillator 0 is square
-    EXPECT_EQ(panel->picture(117)->state(), 0);
-    EXPECT_EQ(panel->picture(118)->state(), 1);
+    EXPECT_TRUE(panel->picture(125)->isLit());  // oscillator 0 is square
+    EXPECT_FALSE(panel->picture(117)->isLit());
+    EXPECT_TRUE(panel->picture(118)->isLit());
     EXPECT_EQ(panel->button(109)->text(), QStringLiteral("256.00"));
     EXPECT_EQ(panel->button(110)->text(), QString::fromStdString(formatFrequency(1.52f)));
 }
 
-TEST_F(PanelTest, SetStateSetsTogglesAndRepaintsAtOnce) {
+TEST_F(PanelTest, LampsSetAndToggleAndRepaintAtOnce) {
     PictureButton* jack = panel->picture(305);
-    EXPECT_EQ(panel->sendSetState(305, 2), 1);
+    EXPECT_TRUE(panel->toggleLamp(305));
     EXPECT_EQ(jack->paintedBitmap(), 3007);  // painted before any event was processed
-    EXPECT_EQ(panel->sendSetState(305, 2), 0);
+    EXPECT_FALSE(panel->toggleLamp(305));
     EXPECT_EQ(jack->paintedBitmap(), 1007);
-    EXPECT_EQ(panel->sendSetState(305, 1), 1);
-    EXPECT_EQ(panel->sendSetState(305, 1), 1);
-    EXPECT_EQ(panel->sendSetState(305, 0), 0);
-    EXPECT_EQ(panel->sendSetState(305, 0), 0);
-    EXPECT_EQ(panel->sendSetState(401, 1), 1);
+    panel->setLamp(305, true);
+    panel->setLamp(305, true);
+    EXPECT_TRUE(jack->isLit());
+    panel->setLamp(305, false);
+    EXPECT_FALSE(jack->isLit());
+    panel->setLamp(401, true);
     EXPECT_EQ(panel->picture(401)->paintedBitmap(), 1001);
-    EXPECT_EQ(panel->sendSetState(409, 1), 1);
+    panel->setLamp(409, true);
     EXPECT_EQ(panel->picture(409)->paintedBitmap(), 3008);
-    EXPECT_EQ(panel->sendSetState(999, 1), -1);
+    EXPECT_FALSE(panel->toggleLamp(999));  // names no picture button
 }
 
 TEST(BitmapTable, ClassesByControlId) {
@@ -216,12 +217,12 @@ namespace {
 // Stands in for the cord editor: records what the panel hands it.
 class RecordingCordEditor : public CordEditor {
   public:
-    int plugState() const override { return held; }
+    HeldCord heldCord() const override { return held; }
     void onJackClick(int id) override { clicks.push_back(id); }
     void moveBand(int x, int y, int clear) override { bands.push_back({x, y, clear}); }
     void drawCords(int erase) override { draws.push_back(erase); }
     QWidget* overlay() override { return &surface; }
-    int held = 0;
+    HeldCord held = HeldCord::None;
     std::vector<int> clicks;
     std::vector<std::array<int, 3>> bands;
     std::vector<int> draws;
@@ -255,7 +256,7 @@ TEST_F(CordSeamTest, MouseMovesFollowTheHeldCordOnly) {
     QTest::mouseMove(panel.get(), QPoint(300, 200));
     EXPECT_TRUE(cords->bands.empty());
 
-    cords->held = 2;
+    cords->held = HeldCord::FixedAtOutput;
     QTest::mouseMove(jack, QPoint(5, 6));
     const QPoint p = jack->mapTo(panel.get(), QPoint(5, 6));
     ASSERT_FALSE(cords->bands.empty());

@@ -151,7 +151,7 @@ TempFolder* InstalledTree::runtime = nullptr;
 Outcome* InstalledTree::install = nullptr;
 
 TEST_F(InstalledTree, HelpTextLiesWhereTheProgramLooksForIt) {
-    const std::string original = readText(fs::path(VOLTINA_SOURCE_DIR) / "resources" / "VOLTINA.TXT");
+    const std::string original = readText(fs::path(VOLTINA_BUILD_DIR) / "share" / "voltina" / "VOLTINA.TXT");
     ASSERT_FALSE(original.empty());
 
     // Beside the installed program, which is how an installation in any prefix finds it ...

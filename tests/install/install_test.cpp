@@ -257,6 +257,11 @@ TEST_F(InstalledTree, DesktopEntryIconAndFileTypeFitTogether) {
     ASSERT_TRUE(std::regex_search(entry, mime, std::regex(R"(\nMimeType=([^;\n]+);)")));
     const std::string types = readText(share() / "mime" / "packages" / "voltina.xml");
     EXPECT_TRUE(contains(types, "type=\"" + mime[1].str() + "\"")) << mime[1];
+
+    // Software centres find the menu entry through the metainfo's launchable.
+    const std::string metainfo = readText(share() / "metainfo" / "io.github.voltina.Voltina.metainfo.xml");
+    EXPECT_TRUE(contains(metainfo, "<launchable type=\"desktop-id\">voltina.desktop</launchable>"))
+        << "no metainfo launching voltina.desktop";
 }
 
 // ---- the Debian package ----
@@ -320,7 +325,8 @@ TEST_F(DebianPackage, HoldsTheProgramsAndEverythingTheDesktopNeeds) {
     for (const std::string& file :
          {share + "/applications/voltina.desktop", share + "/icons/hicolor/scalable/apps/voltina.svg",
           man + "/man1/voltina.1.gz", man + "/man1/voltina-render.1.gz", share + "/voltina/VOLTINA.TXT",
-          share + "/mime/packages/voltina.xml"}) {
+          share + "/mime/packages/voltina.xml", share + "/metainfo/io.github.voltina.Voltina.metainfo.xml",
+          share + "/doc/voltina/copyright", share + "/doc/voltina/changelog.gz"}) {
         EXPECT_EQ(listingLine(listing, file).substr(0, 10), "-rw-r--r--") << file << " not in:\n" << listing;
     }
 }

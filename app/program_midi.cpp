@@ -13,16 +13,16 @@ ProgramMidi::ProgramMidi(EngineState& state, MidiInputOptions options)
       delivery_([this](std::uint32_t packed) { onMidiData(packed); }) {}
 
 ProgramMidi::~ProgramMidi() {
-    voltina::closeMidiInput(state_, midiInHandle);
+    voltina::closeMidiInput(state_, input_);
 }
 
 int ProgramMidi::openMidiInput(QWidget* panel) {
     panel_ = panel;
-    return voltina::openMidiInput(state_, midiInHandle, options_, delivery_.consumer());
+    return voltina::openMidiInput(state_, input_, options_, delivery_.consumer());
 }
 
 void ProgramMidi::closeMidiInput() {
-    voltina::closeMidiInput(state_, midiInHandle);
+    voltina::closeMidiInput(state_, input_);
 }
 
 void ProgramMidi::onMidiData(std::uint32_t packed) {

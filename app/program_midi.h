@@ -1,7 +1,7 @@
 #pragma once
-// The program's MIDI keyboard input behind the panel's MidiInputService: one input and one delivery that hands
-// its messages to the panel's onMidiData on the GUI thread.
-// GUI thread only (the input's own thread only ever reaches the delivery's queue).
+// The program's MIDI keyboard input behind the panel's MidiInputService: one input and one delivery that
+// hands its messages to the panel's onMidiData on the GUI thread. GUI thread only (the input's own thread
+// only ever reaches the delivery's queue).
 
 #include <QPointer>
 #include <QWidget>
@@ -25,7 +25,7 @@ class ProgramMidi : public MidiInputService {
     int openMidiInput(QWidget* panel) override;
     void closeMidiInput() override;
 
-    const MidiInput& input() const { return midiInHandle; }
+    const MidiInput& input() const { return input_; }
     // Where the input's thread posts; tests post here as a keyboard would.
     MidiDelivery& delivery() { return delivery_; }
 
@@ -38,7 +38,7 @@ class ProgramMidi : public MidiInputService {
     // Declared before the input so that it is destroyed after it: the input's thread may post until the
     // input is closed.
     MidiDelivery delivery_;
-    MidiInput midiInHandle;
+    MidiInput input_;
 };
 
 }  // namespace voltina

@@ -104,7 +104,7 @@ class AudioSystem {
     std::unique_ptr<Host> host_;
 
     int audioReady_ = 0;
-    bool deviceOpen_ = false;  // the old platform's device handle: set from open until a successful close
+    bool deviceOpen_ = false;  // a stream is open: set from open until a successful close
     DeviceFormat waveFormat_;
     DeviceCaps deviceCaps_;
 

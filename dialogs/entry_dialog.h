@@ -13,8 +13,8 @@ class QPushButton;
 
 namespace voltina {
 
-// Where set-up puts the window and its controls, in pixels. The window's outer size is
-// width x 107 on the old platform's frame; the client keeps what is left inside that frame.
+// Where set-up puts the window's controls, in pixels: the inside of the dialog is (width - 6) x 83, and
+// the window manager adds its own frame around it.
 struct EntryLayout {
     int width = 0;
     QRect frame, edit, ok, cancel;

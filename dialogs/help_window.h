@@ -52,7 +52,7 @@ class HelpWindow : public QDialog {
     // none opens, the program's message box says so before the window is shown, and the field stays empty.
     // `renderGate` runs before every event the window receives, timer ticks included.
     explicit HelpWindow(QWidget* parent, std::function<void()> renderGate = callRenderGate,
-                     std::vector<std::string> helpPaths = helpFilePaths());
+                        std::vector<std::string> helpPaths = helpFilePaths());
 
     QPlainTextEdit* textField() const { return text_; }
     QPushButton* okButton() const { return ok_; }

@@ -2,6 +2,8 @@
 // from a real 100 ms timer and Qt drops late ones, so every check is against the sequence a knob must
 // follow and the time it was held, with a margin for a loaded machine.
 
+#include "panel/knob.h"
+
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
@@ -12,7 +14,6 @@
 #include <vector>
 
 #include "engine/frequency_text.h"
-#include "panel/knob.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {

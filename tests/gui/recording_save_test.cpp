@@ -11,10 +11,10 @@
 
 #include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
-#include "render/offline_render.h"
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "engine/defaults.h"
+#include "render/offline_render.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 

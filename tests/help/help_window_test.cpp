@@ -151,7 +151,8 @@ TEST(HelpWindow, MissingFileGivesTheMessageAndAnEmptyWindow) {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
     MessageBoxWatcher watcher;
-    HelpWindow window(nullptr, nullptr, {dir.filePath("VOLTINA.TXT").toStdString(), dir.path().toStdString()});
+    HelpWindow window(nullptr, nullptr,
+                      {dir.filePath("VOLTINA.TXT").toStdString(), dir.path().toStdString()});
     ASSERT_EQ(watcher.seen.size(), 1u);
     EXPECT_EQ(watcher.seen[0].text, QStringLiteral("Impossible to open VOLTINA.TXT"));
     EXPECT_EQ(watcher.seen[0].title, QStringLiteral("Voltina 3.10"));

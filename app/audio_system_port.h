@@ -13,7 +13,7 @@ namespace voltina {
 
 class AudioSystemPort : public AudioPort, private AudioHooks {
   public:
-    AudioSystemPort(EngineState& state, AudioBackend backend);
+    AudioSystemPort(EngineState& state, AudioBackend backend, bool connectPorts = true);
     ~AudioSystemPort() override;
 
     AudioSystem& system() { return *audio_; }

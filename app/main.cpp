@@ -58,7 +58,9 @@ int main(int argc, char** argv) {
 
     TApp app(argc, argv);
     EngineState state;
-    AudioSystemPort audio(state, options.backend);
+    const char* noConnect = std::getenv("VOLTINA_NO_CONNECT");
+    const bool connectPorts = options.connectPorts && !(noConnect && std::string(noConnect) == "1");
+    AudioSystemPort audio(state, options.backend, connectPorts);
     MidiInputOptions midiOptions;
     midiOptions.portChoice = midiPort;
     ProgramParts parts(

@@ -47,6 +47,8 @@ constexpr const char* kFormatMessage = "The audio-card does not support the requ
 constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun with auto-pan";
 constexpr const char* kInitMessage = "Impossible to initialize Voltina";
 constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
+// Shown once per opened stream when the device stops taking frames from the ring for a second.
+constexpr const char* kStalledMessage = "Impossible to play the sound: the audio-driver has stopped";
 constexpr const char* kMemoryErrorPrefix = "Memory Error ";
 constexpr const char* kRate22050Question =
     "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
@@ -115,6 +117,10 @@ class AudioSystem {
     std::uint64_t staleLaps() const { return staleLaps_; }
     std::uint64_t staleFrames() const { return staleFrames_; }
     std::uint64_t renders() const { return renders_; }
+    // Times the device stopped taking frames for a second or more while playing (a stalled graph, periods
+    // the sound library skipped), and the xruns the server reported.
+    std::uint64_t stalls() const { return stalls_; }
+    std::uint64_t xruns() const;
     std::string statsText() const;
 
     // ---- For tests and benchmarks ----
@@ -129,6 +135,7 @@ class AudioSystem {
     bool ringPlayable() const;
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
     bool readPlayPosition(std::uint64_t& frames);
+    void noteProgress(std::uint64_t frames);
 
     EngineState& state_;
     AudioHooks& hooks_;
@@ -156,6 +163,14 @@ class AudioSystem {
     std::uint64_t staleLaps_ = 0;
     std::uint64_t staleFrames_ = 0;
     std::uint64_t renders_ = 0;
+    // Silence watch: the last tick at which the play position moved.
+    std::uint32_t lastProgressTick_ = 0;
+    std::uint64_t progressPosition_ = 0;
+    bool stalled_ = false;
+    bool stallSaid_ = false;
+    bool stallToSay_ = false;
+    std::uint64_t stalls_ = 0;
+    std::uint64_t closedXruns_ = 0;  // of the streams already closed
 };
 
 }  // namespace voltina

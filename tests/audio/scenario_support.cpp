@@ -143,8 +143,8 @@ CaptureComparison compareCapture(const std::vector<std::int16_t>& capture,
     return result;
 }
 
-ScenarioPlayer::ScenarioPlayer(RtBackend backend, int rate)
-    : hooks(state), audio(state, hooks, std::make_unique<RtAudioDevice>(backend)) {
+ScenarioPlayer::ScenarioPlayer(AudioBackend backend, int rate)
+    : hooks(state), audio(state, hooks, createWaveDevice(backend, false)) {
     if (rate != 0) {
         state.rateParam = rate + 1;
         state.ring.setRingBytes(rateChangeRingBytes(state.rateParam));

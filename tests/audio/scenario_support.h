@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/audio_system.h"
-#include "audio/rtaudio_device.h"
+#include "audio/backend_choice.h"
 
 namespace voltina {
 
@@ -70,7 +70,7 @@ class ScenarioHooks : public AudioHooks {
 // `rate` (0 keeps the start-up rate), with the application's hooks installed.
 class ScenarioPlayer {
   public:
-    ScenarioPlayer(RtBackend backend, int rate);
+    ScenarioPlayer(AudioBackend backend, int rate);
     // What the H.P switch does: the ring silenced, the oscillators restarted, then the sound started.
     void switchOn(bool record);
     // The first message shown, or nothing.

@@ -79,6 +79,42 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     EXPECT_LT(strongestBelow, 0.2 * strongest);
 }
 
+// A graph that stops (the server frozen) leaves Voltina's ports silent: the program says so once within a
+// second, counts the stall, and plays on when the graph resumes.
+TEST(JackDummy, AStalledGraphIsSaidOnceAndCounted) {
+    ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
+    const pid_t server = static_cast<pid_t>(std::atol(std::getenv("VOLTINA_TEST_JACK_PID")));
+    ScenarioPlayer player(AudioBackend::Jack, 0);
+    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    player.switchOn(false);
+    ASSERT_TRUE(player.audio.deviceOpen()) << player.firstMessage();
+    runEventLoop(1000);
+    ASSERT_TRUE(player.hooks.messages.empty()) << player.hooks.messages[0];
+
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    while (player.hooks.messages.empty() && sinceStop.elapsed() < 5000) runEventLoop(5);
+    const qint64 noticedMs = sinceStop.elapsed();
+    runEventLoop(500);
+    ASSERT_EQ(kill(server, SIGCONT), 0);
+    std::printf("the stalled graph was reported after %lld ms\n", static_cast<long long>(noticedMs));
+    EXPECT_EQ(player.hooks.messages, std::vector<std::string>{kStalledMessage});
+    EXPECT_LT(noticedMs, 1500);
+    EXPECT_EQ(player.audio.stalls(), 1u);
+
+    std::uint64_t before = 0, after = 0;
+    ASSERT_TRUE(player.audio.device().position(before));
+    runEventLoop(1500);
+    ASSERT_TRUE(player.audio.device().position(after));
+    EXPECT_GT(after, before + 11025);
+    EXPECT_EQ(player.hooks.messages.size(), 1u);
+    EXPECT_EQ(player.audio.stalls(), 1u);
+    EXPECT_TRUE(player.audio.deviceOpen());
+    EXPECT_NE(player.audio.statsText().find("stalls: 1"), std::string::npos) << player.audio.statsText();
+    player.audio.stopSound();
+}
+
 // The program's side of a JACK server that crashes mid-stream: one message, the sound off, the recording
 // offered, nothing from the libraries on the terminal, and switching on again says the driver cannot open.
 TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {

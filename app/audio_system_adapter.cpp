@@ -2,9 +2,9 @@
 
 namespace voltina {
 
-AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend)
-    : audio_(
-          std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this), createWaveDevice(backend))) {}
+AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts)
+    : audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this),
+                                           createWaveDevice(backend, connectPorts))) {}
 
 AudioSystemAdapter::~AudioSystemAdapter() = default;
 

@@ -13,7 +13,7 @@ namespace voltina {
 
 class AudioSystemAdapter : public PanelAudio, private AudioHooks {
   public:
-    AudioSystemAdapter(EngineState& state, AudioBackend backend);
+    AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts = true);
     ~AudioSystemAdapter() override;
 
     AudioSystem& system() { return *audio_; }

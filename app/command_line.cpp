@@ -39,8 +39,8 @@ std::string badAudioName(const std::string& where, const std::string& name) {
 }  // namespace
 
 const char* programUsage() {
-    return "Usage: voltina [--audio pulse|alsa|jack|null] [--midi-port NAME] [--zoom 1|1.5|2] [--stats] "
-           "[CONFIG]\n"
+    return "Usage: voltina [--audio pulse|alsa|jack|null] [--no-connect] [--midi-port NAME] [--zoom 1|1.5|2] "
+           "[--stats] [CONFIG]\n"
            "       voltina --help | --version\n"
            "\n"
            "A small modular analog synthesizer: one panel of oscillators, modules and a mixer joined by "
@@ -49,9 +49,11 @@ const char* programUsage() {
            "  CONFIG            start with this configuration instead of the default patch\n"
            "  --audio NAME      play through PulseAudio (pulse), ALSA (alsa), a JACK server (jack) or\n"
            "                    nothing at all (null); default: VOLTINA_AUDIO, else PulseAudio, else ALSA\n"
+           "  --no-connect      leave Voltina's JACK outputs unconnected instead of connecting them to the\n"
+           "                    system's playback ports (also VOLTINA_NO_CONNECT=1)\n"
            "  --midi-port NAME  listen to the first MIDI input port whose name contains NAME\n"
            "  --zoom Z          draw the whole window Z times as large: 1, 1.5 or 2\n"
-           "  --stats           print the audio figures (late renders, stale frames) when the program ends\n"
+           "  --stats           print the audio figures (stale frames, stalls, xruns) when the program ends\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }
@@ -94,6 +96,8 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
             o.version = true;
         } else if (a == "--stats") {
             o.printStats = true;
+        } else if (a == "--no-connect") {
+            o.connectPorts = false;
         } else if (is("--audio")) {
             if (!value("--audio", v)) return false;
             if (!parseBackendName(v, o.backend)) {

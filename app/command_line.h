@@ -15,8 +15,9 @@ struct ProgramOptions {
     bool version = false;
     AudioBackend backend = AudioBackend::Automatic;
     bool printStats = false;
-    double zoom = 1.0;       // 1, 1.5 or 2
-    std::string configPath;  // empty: the default patch
+    bool connectPorts = true;  // --no-connect clears it: JACK outputs left unconnected
+    double zoom = 1.0;         // 1, 1.5 or 2
+    std::string configPath;    // empty: the default patch
     // A bad VOLTINA_AUDIO value: worth a word on stderr, not worth refusing to start.
     std::string environmentWarning;
 };

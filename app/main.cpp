@@ -59,7 +59,9 @@ int main(int argc, char** argv) {
 
     Application app(argc, argv);
     EngineState state;
-    AudioSystemAdapter audio(state, options.backend);
+    const char* noConnect = std::getenv("VOLTINA_NO_CONNECT");
+    const bool connectPorts = options.connectPorts && !(noConnect && std::string(noConnect) == "1");
+    AudioSystemAdapter audio(state, options.backend, connectPorts);
     MidiInputOptions midiOptions;
     midiOptions.portChoice = midiPort;
     ProgramParts parts(

@@ -32,6 +32,8 @@ constexpr const char* kFormatMessage = "The audio-card does not support the requ
 constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun with auto-pan";
 constexpr const char* kInitMessage = "Impossible to initialize Voltina";
 constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
+// Shown once per opened stream when the device stops taking frames from the ring for a second.
+constexpr const char* kStalledMessage = "Impossible to play the sound: the audio-driver has stopped";
 constexpr const char* kMemoryErrorPrefix = "Memory Error ";
 constexpr const char* kRate22050Question =
     "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";

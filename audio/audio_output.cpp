@@ -50,6 +50,8 @@ int AudioSystem::initAudio() {
         described = true;
         deviceCaps_ = caps;
         suitable = caps.supportsRequiredFormat;
+        // The device found suitable is the one opened, not whichever the library lists first.
+        if (suitable) device_->selectDevice(i);
     }
     // A machine whose devices all fail to describe themselves still gets its chance at opening the default.
     if (described && !suitable) {
@@ -83,6 +85,11 @@ void AudioSystem::openAudio() {
     }
     deviceOpen_ = true;
     lastPosition_ = 0;
+    lastProgressTick_ = tick_();
+    progressPosition_ = 0;
+    stalled_ = false;
+    stallSaid_ = false;
+    stallToSay_ = false;
     if (!ringPlayable()) {
         device_->close();
         deviceOpen_ = false;
@@ -106,7 +113,11 @@ void AudioSystem::showMemoryError(const std::string& code) {
 void AudioSystem::closeAudio() {
     if (!deviceOpen_) return;
     device_->stop();
-    if (device_->close()) deviceOpen_ = false;
+    const std::uint64_t xruns = device_->xruns();
+    if (device_->close()) {
+        deviceOpen_ = false;
+        closedXruns_ += xruns;
+    }
     // The engine drops recordOn when the recording memory cannot grow but keeps what it had: offer that too.
     if (state_.recordOn == 1 || state_.recording.active()) hooks_.saveRecording();
 }

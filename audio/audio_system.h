@@ -83,6 +83,10 @@ class AudioSystem {
     std::uint64_t staleLaps() const { return staleLaps_; }
     std::uint64_t staleFrames() const { return staleFrames_; }
     std::uint64_t renders() const { return renders_; }
+    // Times the device stopped taking frames for a second or more while playing (a stalled graph, periods
+    // the sound library skipped), and the xruns the server reported.
+    std::uint64_t stalls() const { return stalls_; }
+    std::uint64_t xruns() const;
     std::string statsText() const;
 
     // ---- For tests and benchmarks ----
@@ -97,6 +101,7 @@ class AudioSystem {
     bool ringPlayable() const;
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
     bool readPlayPosition(std::uint64_t& frames);
+    void noteProgress(std::uint64_t frames);
 
     EngineState& state_;
     AudioHooks& hooks_;
@@ -124,6 +129,14 @@ class AudioSystem {
     std::uint64_t staleLaps_ = 0;
     std::uint64_t staleFrames_ = 0;
     std::uint64_t renders_ = 0;
+    // Silence watch: the last tick at which the play position moved.
+    std::uint32_t lastProgressTick_ = 0;
+    std::uint64_t progressPosition_ = 0;
+    bool stalled_ = false;
+    bool stallSaid_ = false;
+    bool stallToSay_ = false;
+    std::uint64_t stalls_ = 0;
+    std::uint64_t closedXruns_ = 0;  // of the streams already closed
 };
 
 }  // namespace voltina

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "audio/jack_device.h"
 #include "audio/null_device.h"
 #include "audio/pulse_probe.h"
 #include "audio/rtaudio_device.h"
@@ -70,7 +71,7 @@ AudioOptions parseAudioOptions(int argc, const char* const* argv, const char* en
     return options;
 }
 
-std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend) {
+std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectPorts) {
     switch (backend) {
         case AudioBackend::Null:
             return std::make_unique<NullDevice>();
@@ -79,7 +80,7 @@ std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend) {
         case AudioBackend::Alsa:
             return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
         case AudioBackend::Jack:
-            return std::make_unique<RtAudioDevice>(RtBackend::Jack);
+            return std::make_unique<JackDevice>(connectPorts);
         case AudioBackend::Automatic:
             break;
     }

@@ -17,6 +17,9 @@ constexpr std::int32_t kRenderSpacingMs = 100;
 constexpr int kSoundTimerMs = 10;
 constexpr int kStartupTimerMs = 300;
 constexpr std::uint32_t kPumpLimitMs = 3000;
+// A play position that stands still this long while the sound is on is a stalled stream. With a render every
+// 100 ms, the stall is noticed within a second.
+constexpr std::int32_t kStallMs = 900;
 
 bool isMouseEvent(QEvent::Type type) {
     switch (type) {
@@ -101,7 +104,28 @@ bool AudioSystem::readPlayPosition(std::uint64_t& frames) {
         staleFrames_ += laps * ringFrames;
     }
     lastPosition_ = frames;
+    noteProgress(frames);
     return true;
+}
+
+void AudioSystem::noteProgress(std::uint64_t frames) {
+    // A playing device takes frames all the time; one that stops for a second plays no sound of ours,
+    // whatever it reports otherwise. Position 0 is where every stream starts, so it is no progress.
+    const std::uint32_t now = tick_();
+    if (frames != progressPosition_) {
+        progressPosition_ = frames;
+        lastProgressTick_ = now;
+        stalled_ = false;
+        return;
+    }
+    if (stalled_ || tickDistance(now, lastProgressTick_) < kStallMs) return;
+    stalled_ = true;
+    ++stalls_;
+    if (!stallSaid_) stallToSay_ = true;
+}
+
+std::uint64_t AudioSystem::xruns() const {
+    return closedXruns_ + (deviceOpen_ ? device_->xruns() : 0);
 }
 
 void AudioSystem::renderIfDue() {
@@ -113,6 +137,12 @@ void AudioSystem::renderIfDue() {
     ++renders_;
     renderBlock(state_, *host_);
     lastRenderTick_ = now;
+    // Said after the render, and marked said first: the message box runs the event loop, which renders.
+    if (stallToSay_ && deviceOpen_) {
+        stallToSay_ = false;
+        stallSaid_ = true;
+        hooks_.showMessage(kStalledMessage);
+    }
 }
 
 void AudioSystem::startSound() {
@@ -224,7 +254,8 @@ void AudioSystem::pumpUntilPainted(QWidget* window) {
 
 std::string AudioSystem::statsText() const {
     return "Stale laps: " + std::to_string(staleLaps_) + " (" + std::to_string(staleFrames_) +
-           " stale frames), renders: " + std::to_string(renders_);
+           " stale frames), renders: " + std::to_string(renders_) + ", stalls: " + std::to_string(stalls_) +
+           ", xruns: " + std::to_string(xruns());
 }
 
 }  // namespace voltina

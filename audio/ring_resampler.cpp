@@ -28,11 +28,16 @@ long RingResampler::pull(void* self, float** data) {
     return kChunkFrames;
 }
 
-void RingResampler::read(float* out, unsigned frames) {
+void RingResampler::reset() {
+    src_reset(static_cast<SRC_STATE*>(state_));
+}
+
+void RingResampler::read(float* out, unsigned frames, double ratio) {
+    if (!src_is_valid_ratio(ratio)) ratio = ratio_;
     const int channels = player_.channels();
     long done = 0;
     while (done < static_cast<long>(frames)) {
-        const long got = src_callback_read(static_cast<SRC_STATE*>(state_), ratio_,
+        const long got = src_callback_read(static_cast<SRC_STATE*>(state_), ratio,
                                            static_cast<long>(frames) - done, out + done * channels);
         if (got <= 0) break;
         done += got;

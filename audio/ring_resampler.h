@@ -20,7 +20,12 @@ class RingResampler {
     RingResampler& operator=(const RingResampler&) = delete;
 
     // Fills `frames` interleaved device frames (the player's channel count).
-    void read(float* out, unsigned frames);
+    void read(float* out, unsigned frames) { read(out, frames, ratio_); }
+    // The same for a device whose rate has changed since: `ratio` is its rate over the ring's.
+    void read(float* out, unsigned frames, double ratio);
+    // Forgets the frames already pulled but not yet played, for a stream that played the ring directly
+    // meanwhile. Audio thread; never allocates.
+    void reset();
 
   private:
     RingResampler(RingPlayer& player, double ratio);

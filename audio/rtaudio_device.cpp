@@ -1,17 +1,15 @@
 #include "audio/rtaudio_device.h"
 
 #include <alsa/asoundlib.h>
-#include <jack/jack.h>
 #include <rtaudio/RtAudio.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <mutex>
 
 #include "audio/pulse_probe.h"
 #include "audio/ring_player.h"
-#include "audio/ring_resampler.h"
-#include "audio/rtaudio_jack_client.h"
 #include "engine/ring_buffer.h"
 
 namespace voltina {
@@ -19,14 +17,9 @@ namespace voltina {
 struct RtAudioDevice::Stream {
     std::unique_ptr<RtAudio> rt;
     RingPlayer player;
-    std::unique_ptr<RingResampler> resampler;
     bool floatSamples = false;
     int deviceRate = 0;
-    // Whether the callback may ask RtAudio to abort a failed stream. Not on JACK, where RtAudio would stop
-    // the stream on a thread of its own, racing the closing one; a lost JACK server calls no callback anyway.
-    bool abortWhenFailed = true;
-    // Set by the error callback (any RtAudio thread) or by libjack's shutdown handler when the stream is
-    // lost; read by the GUI thread.
+    // Set by the error callback (any RtAudio thread) when the stream is lost; read by the GUI thread.
     std::atomic<bool> failed{false};
     // The Dekker pair that lets stop() know the callback no longer reads the ring: the GUI thread raises
     // `closing`, then waits while `inCallback` is up. Both sequentially consistent on purpose.
@@ -71,11 +64,9 @@ int audioCallback(void* out, void*, unsigned frames, double, RtAudioStreamStatus
         writeSilence(s, out, frames);
         s->inCallback.store(false);
         // Abort only once the error callback exists to take RtAudio's complaints; see open().
-        return failed && s->abortWhenFailed ? 2 : 0;
+        return failed ? 2 : 0;
     }
-    if (s->resampler) {
-        s->resampler->read(static_cast<float*>(out), frames);
-    } else if (s->floatSamples) {
+    if (s->floatSamples) {
         s->player.renderFloat(static_cast<float*>(out), frames);
     } else {
         s->player.renderS16(static_cast<std::int16_t*>(out), frames);
@@ -86,22 +77,16 @@ int audioCallback(void* out, void*, unsigned frames, double, RtAudioStreamStatus
 
 void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) {}
 
-// ALSA and JACK print their own complaints on stderr unless told otherwise.
+// ALSA prints its own complaints on stderr unless told otherwise.
 void quietLibraries() {
     static std::once_flag once;
-    std::call_once(once, [] {
-        snd_lib_error_set_handler(&ignoreAlsaError);
-        jack_set_error_function([](const char*) {});
-        jack_set_info_function([](const char*) {});
-    });
+    std::call_once(once, [] { snd_lib_error_set_handler(&ignoreAlsaError); });
 }
 
 RtAudio::Api toApi(RtBackend backend) {
     switch (backend) {
         case RtBackend::Alsa:
             return RtAudio::LINUX_ALSA;
-        case RtBackend::Jack:
-            return RtAudio::UNIX_JACK;
         case RtBackend::Pulse:
             break;
     }
@@ -132,22 +117,13 @@ unsigned bufferFramesFor(int rate) {
     return frames;
 }
 constexpr unsigned kDeviceBuffers = 3;
-// The stream's name on the server (JACK's client name).
+// The stream's name on the server.
 const char* const kStreamName = "Voltina";
 
-// JACK clients of ours still being closed, process-wide. Asked for a new client after a server went away,
-// libjack deletes the clients that server left behind on its own, and closing one of those afterwards
-// crashes: so no JACK client is opened here while one of ours is still being closed.
-std::atomic<int> jackClosesPending{0};
-
-// False when a close is still under way after a second (a server frozen by a signal blocks it).
-bool jackClosesSettled() {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-    while (jackClosesPending.load(std::memory_order_acquire) > 0) {
-        if (std::chrono::steady_clock::now() >= deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
+// ALSA's "default" device resamples any rate; a card's own devices ("hw:0,0") play only the rates they list.
+bool playsRingRates(const RtAudio::DeviceInfo& info) {
+    if (info.name == "default") return true;
+    return std::find(info.sampleRates.begin(), info.sampleRates.end(), 11025u) != info.sampleRates.end();
 }
 
 }  // namespace
@@ -165,8 +141,6 @@ std::string RtAudioDevice::name() const {
     switch (backend_) {
         case RtBackend::Alsa:
             return "alsa";
-        case RtBackend::Jack:
-            return "jack";
         case RtBackend::Pulse:
             break;
     }
@@ -175,7 +149,6 @@ std::string RtAudioDevice::name() const {
 
 int RtAudioDevice::deviceCount() {
     if (backend_ == RtBackend::Pulse) return probePulseServer().sinks > 0 ? 1 : 0;
-    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return 0;
     auto rt = makeRtAudio(backend_);
     if (!rt) return 0;
     try {
@@ -195,7 +168,6 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
         caps.supportsRequiredFormat = true;
         return true;
     }
-    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return false;
     auto rt = makeRtAudio(backend_);
     if (!rt) return false;
     try {
@@ -203,8 +175,7 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
         if (!info.probed) return false;
         caps.name = info.name;
         caps.channels = info.outputChannels >= 2 ? 2 : static_cast<int>(info.outputChannels);
-        // ALSA's "default" resamples any rate and a JACK server is served through the resampler.
-        caps.supportsRequiredFormat = info.outputChannels > 0;
+        caps.supportsRequiredFormat = info.outputChannels > 0 && playsRingRates(info);
         return true;
     } catch (...) {
         return false;
@@ -217,7 +188,6 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (format.sampleRate <= 0 || ring.ringFrames() <= 0) return false;
     // RtAudio crashes opening a stream on a Pulse server that has no sink: ask first.
     if (backend_ == RtBackend::Pulse && probePulseServer().sinks == 0) return false;
-    if (backend_ == RtBackend::Jack && !jackClosesSettled()) return false;
 
     auto s = std::make_unique<Stream>();
     s->rt = makeRtAudio(backend_);
@@ -226,31 +196,23 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     const int channels = format.channels == 1 ? 1 : 2;
     try {
         RtAudio::StreamParameters out;
-        out.deviceId = s->rt->getDefaultOutputDevice();
+        // The device the capability check described. PulseAudio's one device here is the server's default
+        // sink (RtAudio lists sinks and sources, the first often a monitor); until a check, the default
+        // output.
+        const bool defaultOutput = chosen_ < 0 || backend_ == RtBackend::Pulse;
+        out.deviceId = defaultOutput ? s->rt->getDefaultOutputDevice() : static_cast<unsigned>(chosen_);
         out.nChannels = static_cast<unsigned>(channels);
         out.firstChannel = 0;
-        int rate = format.sampleRate;
-        if (backend_ == RtBackend::Jack) {
-            // A JACK server runs at one rate: play at it and resample from the ring's.
-            const RtAudio::DeviceInfo info = s->rt->getDeviceInfo(out.deviceId);
-            if (!info.probed || info.outputChannels == 0) return false;
-            rate = static_cast<int>(info.preferredSampleRate   ? info.preferredSampleRate
-                                    : info.sampleRates.empty() ? 0
-                                                               : info.sampleRates.front());
-            if (rate <= 0) return false;
-            s->floatSamples = true;
-            s->abortWhenFailed = false;
-        }
+        const int rate = format.sampleRate;
         s->deviceRate = rate;
         s->player.attach(&ring, channels);
-        if (rate != format.sampleRate) {
-            s->resampler = RingResampler::create(s->player, format.sampleRate, rate);
-            if (!s->resampler) return false;
-        }
         RtAudio::StreamOptions options;
         options.numberOfBuffers = kDeviceBuffers;
         options.streamName = kStreamName;
-        if (backend_ == RtBackend::Alsa) options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
+        // ALSA's "default" is opened by name: RtAudio's index for it is the last one.
+        if (backend_ == RtBackend::Alsa &&
+            (chosen_ < 0 || s->rt->getDeviceInfo(out.deviceId).name == "default"))
+            options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
         unsigned bufferFrames = bufferFramesFor(rate);
         // The error callback matters twice: RtAudio then reports a lost server instead of printing it, and
         // the audio callback may return 2 (abort) without RtAudio throwing on its own thread.
@@ -258,11 +220,6 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
                           static_cast<unsigned>(rate), &bufferFrames, &audioCallback, s.get(), &options,
                           &onRtError);
         if (!s->rt->isStreamOpen() || s->failed.load(std::memory_order_acquire)) return false;
-        // Left to RtAudio, a JACK server that dies would have the stream printed about and closed under us.
-        // The stream is still inactive here, so the shutdown handler can still be replaced; when it cannot,
-        // returning closes the stream (RtAudio's destructor) before anything plays.
-        if (backend_ == RtBackend::Jack && !takeOverJackShutdown(*s->rt, kStreamName, s->failed))
-            return false;
     } catch (...) {
         return false;
     }
@@ -308,9 +265,7 @@ bool RtAudioDevice::close() {
     stop();
     // From here on RtAudio's thread no longer reads the ring: the stream itself can go at its own pace.
     Stream* s = stream_.release();
-    std::atomic<int>* pending = backend_ == RtBackend::Jack ? &jackClosesPending : nullptr;
-    if (pending) pending->fetch_add(1, std::memory_order_acq_rel);
-    auto closeAndDelete = [s, pending] {
+    auto closeAndDelete = [s] {
         {
             CurrentStream current(s);
             try {
@@ -319,7 +274,6 @@ bool RtAudioDevice::close() {
             }
         }
         delete s;
-        if (pending) pending->fetch_sub(1, std::memory_order_acq_rel);
     };
     auto done = std::make_shared<std::atomic<bool>>(false);
     try {

@@ -1,11 +1,11 @@
 #pragma once
-// The sound card through RtAudio: PulseAudio (also PipeWire's Pulse server), ALSA or JACK.
+// The sound card through RtAudio: PulseAudio (also PipeWire's Pulse server) or ALSA. JACK has a backend of
+// its own (audio/jack_device.h).
 //
 // Threads: every public member on the GUI thread. RtAudio's audio thread runs only the callback, which
-// copies ring bytes and advances the play position; the library's errors, and libjack's word that a JACK
-// server shut the client down, reach a flag that the GUI thread reads. Streams are closed on a short-lived
-// thread of their own, because closing a stream on a server that is frozen blocks until the server resumes;
-// a JACK client is not opened while one is still being closed.
+// copies ring bytes and advances the play position; the library's errors reach a flag that the GUI thread
+// reads. Streams are closed on a short-lived thread of their own, because closing a stream on a server that
+// is frozen blocks until the server resumes.
 
 #include <atomic>
 #include <memory>
@@ -16,7 +16,7 @@
 
 namespace voltina {
 
-enum class RtBackend { Pulse, Alsa, Jack };
+enum class RtBackend { Pulse, Alsa };
 
 class RtAudioDevice : public WaveDevice {
   public:
@@ -35,8 +35,9 @@ class RtAudioDevice : public WaveDevice {
     void stop() override;
     bool close() override;
     bool isOpen() const override { return stream_ != nullptr; }
+    void selectDevice(int index) override { chosen_ = index; }
 
-    // The rate the device itself runs at (a JACK server's own rate); 0 while closed.
+    // The rate the device itself runs at; 0 while closed.
     int deviceRate() const;
 
     struct Stream;  // one open stream and everything its audio thread touches
@@ -49,6 +50,7 @@ class RtAudioDevice : public WaveDevice {
     void reapClosers(bool waitForAll);
 
     RtBackend backend_;
+    int chosen_ = -1;  // the device index open() opens; -1: the library's default output
     std::unique_ptr<Stream> stream_;
     std::vector<Closer> closers_;
 };

@@ -38,7 +38,11 @@ class WaveDevice {
     // False when device `index` cannot describe itself.
     virtual bool deviceCaps(int index, DeviceCaps& caps) = 0;
 
-    // Opens the default output for `format`, to play `ring` (its first ringBytes(), as they are now).
+    // The device that open() opens from now on: an index that deviceCaps() described. Until it is called,
+    // open() opens the default output.
+    virtual void selectDevice(int /*index*/) {}
+
+    // Opens the chosen output for `format`, to play `ring` (its first ringBytes(), as they are now).
     // The ring must stay allocated, and its length unchanged, until close().
     virtual bool open(const DeviceFormat& format, const RingBuffer& ring) = 0;
     // Starts playing the ring from frame 0; the play position starts at 0.
@@ -53,6 +57,8 @@ class WaveDevice {
     // Releases the device. False when it refuses, in which case it stays open.
     virtual bool close() = 0;
     virtual bool isOpen() const = 0;
+    // Xruns the server reported since open() (JACK); 0 where the device cannot tell.
+    virtual std::uint64_t xruns() const { return 0; }
 };
 
 }  // namespace voltina

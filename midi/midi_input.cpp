@@ -161,7 +161,7 @@ std::vector<MidiSystem> systemsToTry(MidiSystem choice) {
 
 std::string missingChoiceNotice(const std::string& choice) {
     return "No MIDI input port matches \"" + choice + "\". Voltina listens on its own MIDI port \"" +
-           kMidiClientName + "\": connect the keyboard to it.";
+           kMidiClientName + ":" + kMidiPortName + "\": connect the keyboard to it.";
 }
 
 }  // namespace
@@ -214,14 +214,14 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
 
         const int chosen = chooseInputPort(ports, options.portChoice);
         if (chosen >= 0) {
-            input->openPort(static_cast<unsigned>(chosen), kMidiClientName);
+            input->openPort(static_cast<unsigned>(chosen), kMidiPortName);
             if (feed.hasFailed() || !input->isPortOpen()) return false;
             portName_ = ports[static_cast<std::size_t>(chosen)];
             ownPort_ = false;
         } else {
-            input->openVirtualPort(kMidiClientName);
+            input->openVirtualPort(kMidiPortName);
             if (feed.hasFailed()) return false;
-            portName_ = kMidiClientName;
+            portName_ = std::string(kMidiClientName) + ":" + kMidiPortName;
             ownPort_ = true;
             if (!options.portChoice.empty()) notice_ = missingChoiceNotice(options.portChoice);
         }

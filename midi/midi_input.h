@@ -4,9 +4,9 @@
 //
 // Which port: the first device port the system lists (the "Midi Through" loop-back and Voltina's own
 // ports are not devices), or the first whose name contains the --midi-port choice. When there is no
-// such port, Voltina opens an input port of its own, "Voltina", that a keyboard or another program can
-// be connected to later with the desktop's usual tools (aconnect, qjackctl, a patchbay). Opening fails
-// only when no MIDI system can be reached at all.
+// such port, Voltina opens an input port of its own, "Voltina MIDI:midi_in", that a keyboard or another
+// program can be connected to later with the desktop's usual tools (aconnect, qjackctl, a patchbay). Opening
+// fails only when no MIDI system can be reached at all.
 //
 // Threads: every member function belongs to the GUI thread. The consumer given to open() runs on the
 // MIDI library's thread (the sequencer's input thread, or JACK's process thread). libjack's word that a

@@ -22,7 +22,8 @@ std::string clientPart(const std::string& portName) {
 }
 
 bool isOwnPort(const std::string& portName, const std::string& ownClient) {
-    // JACK renames a second client "Voltina" to "Voltina-01", so a prefix match catches every instance.
+    // JACK renames a second client "Voltina MIDI" to "Voltina MIDI-01", so a prefix match catches every
+    // instance.
     const std::string client = clientPart(portName);
     return !ownClient.empty() && client.compare(0, ownClient.size(), ownClient) == 0;
 }

@@ -9,8 +9,10 @@
 
 namespace voltina {
 
-// The name Voltina goes by on the MIDI system: its client and its own input port.
-constexpr const char* kMidiClientName = "Voltina";
+// The names Voltina goes by on the MIDI system: its client (apart from the JACK audio client "Voltina") and
+// its input port.
+constexpr const char* kMidiClientName = "Voltina MIDI";
+constexpr const char* kMidiPortName = "midi_in";
 
 // False for ports that are no device of their own: the sequencer's "Midi Through" loop-back (also as a
 // JACK bridge lists it), the ALSA bridge clients of PipeWire, and Voltina's own ports (any instance).

@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "audio/backend_choice.h"
+#include "audio/jack_device.h"
 #include "audio/null_device.h"
 #include "audio/offline_device.h"
 #include "audio/rtaudio_device.h"
@@ -127,7 +128,7 @@ TEST_F(NoServer, AutomaticChoiceFallsBackOnAlsa) {
 TEST_F(NoServer, JackAndAlsaStayQuietWithoutServerOrCard) {
     ::testing::internal::CaptureStderr();
     ::testing::internal::CaptureStdout();
-    RtAudioDevice jack(RtBackend::Jack);
+    JackDevice jack;
     EXPECT_EQ(jack.deviceCount(), 0);
     RingBuffer ring;
     ring.allocate(64);

@@ -7,71 +7,21 @@
 #include <signal.h>
 
 #include <QElapsedTimer>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
 
 #include "jack_death.h"
+#include "jack_ear.h"
 #include "scenario_support.h"
 
 namespace voltina {
 namespace {
 
-// A JACK client with two input ports that keeps the first seconds it hears.
-class Ear {
-  public:
-    explicit Ear(std::size_t capacity) : left_(capacity), right_(capacity) {}
-    ~Ear() {
-        if (client_) jack_client_close(client_);
-    }
-    bool open() {
-        client_ = jack_client_open("voltina_ear", JackNoStartServer, nullptr);
-        if (!client_) return false;
-        in_[0] = jack_port_register(client_, "in_1", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-        in_[1] = jack_port_register(client_, "in_2", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
-        jack_set_process_callback(client_, &Ear::process, this);
-        return in_[0] && in_[1] && jack_activate(client_) == 0;
-    }
-    // Connects every output port of the client whose name starts with `prefix`; returns how many.
-    int connectFrom(const char* prefix) {
-        const std::string pattern = std::string("^") + prefix;
-        const char** ports =
-            jack_get_ports(client_, pattern.c_str(), JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput);
-        int connected = 0;
-        for (int i = 0; ports && ports[i] && i < 2; ++i)
-            connected += jack_connect(client_, ports[i], jack_port_name(in_[i])) == 0;
-        if (ports) jack_free(ports);
-        return connected;
-    }
-    void listen() { listening_.store(true); }
-    std::size_t heard() const { return written_.load(std::memory_order_acquire); }
-    float sample(std::size_t i) const { return left_[i] + right_[i]; }
-    int rate() const { return static_cast<int>(jack_get_sample_rate(client_)); }
+using test::JackEar;
 
-  private:
-    static int process(jack_nframes_t frames, void* self) {
-        auto* ear = static_cast<Ear*>(self);
-        if (!ear->listening_.load()) return 0;
-        const auto* l = static_cast<const float*>(jack_port_get_buffer(ear->in_[0], frames));
-        const auto* r = static_cast<const float*>(jack_port_get_buffer(ear->in_[1], frames));
-        std::size_t at = ear->written_.load(std::memory_order_relaxed);
-        for (jack_nframes_t i = 0; i < frames && at < ear->left_.size(); ++i, ++at) {
-            ear->left_[at] = l[i];
-            ear->right_[at] = r[i];
-        }
-        ear->written_.store(at, std::memory_order_release);
-        return 0;
-    }
-    jack_client_t* client_ = nullptr;
-    jack_port_t* in_[2] = {};
-    std::vector<float> left_, right_;
-    std::atomic<bool> listening_{false};
-    std::atomic<std::size_t> written_{0};
-};
-
-double goertzel(const Ear& ear, std::size_t from, std::size_t count, double frequency, int rate) {
+double goertzel(const JackEar& ear, std::size_t from, std::size_t count, double frequency, int rate) {
     const double w = 2 * M_PI * frequency / rate;
     const double coeff = 2 * std::cos(w);
     double s1 = 0, s2 = 0;
@@ -85,13 +35,13 @@ double goertzel(const Ear& ear, std::size_t from, std::size_t count, double freq
 
 TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     ASSERT_NE(std::getenv("VOLTINA_TEST_JACK_PID"), nullptr) << "run through with_jack_dummy.sh";
-    ScenarioPlayer player(RtBackend::Jack, 0);
+    ScenarioPlayer player(AudioBackend::Jack, 0);
     ScenarioHooks& hooks = player.hooks;
     AudioSystem& audio = player.audio;
     ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
     EXPECT_EQ(audio.waveFormat().sampleRate, 11025);
 
-    Ear ear(44100 * 3);
+    JackEar ear(44100 * 3);
     ASSERT_TRUE(ear.open());
     ASSERT_EQ(ear.rate(), 44100);
     player.switchOn(false);
@@ -129,11 +79,47 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     EXPECT_LT(strongestBelow, 0.2 * strongest);
 }
 
+// A graph that stops (the server frozen) leaves Voltina's ports silent: the program says so once within a
+// second, counts the stall, and plays on when the graph resumes.
+TEST(JackDummy, AStalledGraphIsSaidOnceAndCounted) {
+    ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
+    const pid_t server = static_cast<pid_t>(std::atol(std::getenv("VOLTINA_TEST_JACK_PID")));
+    ScenarioPlayer player(AudioBackend::Jack, 0);
+    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    player.switchOn(false);
+    ASSERT_TRUE(player.audio.deviceOpen()) << player.firstMessage();
+    runEventLoop(1000);
+    ASSERT_TRUE(player.hooks.messages.empty()) << player.hooks.messages[0];
+
+    ASSERT_EQ(kill(server, SIGSTOP), 0);
+    QElapsedTimer sinceStop;
+    sinceStop.start();
+    while (player.hooks.messages.empty() && sinceStop.elapsed() < 5000) runEventLoop(5);
+    const qint64 noticedMs = sinceStop.elapsed();
+    runEventLoop(500);
+    ASSERT_EQ(kill(server, SIGCONT), 0);
+    std::printf("the stalled graph was reported after %lld ms\n", static_cast<long long>(noticedMs));
+    EXPECT_EQ(player.hooks.messages, std::vector<std::string>{kStalledMessage});
+    EXPECT_LT(noticedMs, 1500);
+    EXPECT_EQ(player.audio.stalls(), 1u);
+
+    std::uint64_t before = 0, after = 0;
+    ASSERT_TRUE(player.audio.device().position(before));
+    runEventLoop(1500);
+    ASSERT_TRUE(player.audio.device().position(after));
+    EXPECT_GT(after, before + 11025);
+    EXPECT_EQ(player.hooks.messages.size(), 1u);
+    EXPECT_EQ(player.audio.stalls(), 1u);
+    EXPECT_TRUE(player.audio.deviceOpen());
+    EXPECT_NE(player.audio.statsText().find("stalls: 1"), std::string::npos) << player.audio.statsText();
+    player.audio.stopSound();
+}
+
 // The program's side of a JACK server that crashes mid-stream: one message, the sound off, the recording
 // offered, nothing from the libraries on the terminal, and switching on again says the driver cannot open.
 TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {
     ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
-    ScenarioPlayer player(RtBackend::Jack, 0);
+    ScenarioPlayer player(AudioBackend::Jack, 0);
     EngineState& state = player.state;
     ScenarioHooks& hooks = player.hooks;
     AudioSystem& audio = player.audio;

@@ -29,7 +29,7 @@ std::string capturePath(const char* name) {
 void playAndCompare(bool guiStalls) {
     const int rate = sinkRate();
     ASSERT_TRUE(rate == 11025 || rate == 22050 || rate == 44100) << "run through with_pulse_null_sink.sh";
-    ScenarioPlayer player(RtBackend::Pulse, rate);
+    ScenarioPlayer player(AudioBackend::Pulse, rate);
     ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
 
     MonitorCapture capture;
@@ -43,7 +43,7 @@ void playAndCompare(bool guiStalls) {
     if (guiStalls) stall.start(120);
 
     player.switchOn(true);
-    ASSERT_TRUE(player.audio.deviceOpen());
+    ASSERT_TRUE(player.audio.deviceOpen()) << player.firstMessage();
     // Ten seconds of sound and a little more, however long a loaded machine takes to start the stream.
     const std::uint32_t wantedBytes =
         static_cast<std::uint32_t>(rate) * 2 * 10 + static_cast<std::uint32_t>(rate);
@@ -96,7 +96,7 @@ TEST(PulseCapture, EveryFrameArrivesInOrderThroughGuiStalls) {
 TEST(PulseServerKilled, TheProgramSurvivesAndSaysSo) {
     const char* pid = std::getenv("VOLTINA_TEST_PULSE_PID");
     ASSERT_NE(pid, nullptr) << "run through with_pulse_null_sink.sh";
-    ScenarioPlayer player(RtBackend::Pulse, 11025);
+    ScenarioPlayer player(AudioBackend::Pulse, 11025);
     ASSERT_EQ(player.audio.audioReady(), 1);
     player.switchOn(true);
     ASSERT_TRUE(player.audio.deviceOpen());

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "audio/audio_system.h"
-#include "audio/rtaudio_device.h"
+#include "audio/backend_choice.h"
 
 namespace voltina {
 
@@ -34,13 +34,16 @@ struct CaptureComparison {
     std::size_t compared = 0;      // recorded frames matched, in order
     int underrunRuns = 0;          // runs of zeros the server inserted
     std::size_t underrunFrames = 0;
+    int lostCycles = 0;  // blocks of up to `cycleFrames` dropped or played twice between two clients
 };
 
 // Walks the capture and the recording side by side. A run of zero frames in the capture that the
-// recording does not have is the server filling an underrun, counted apart; any other difference is a
-// frame dropped, repeated or changed, and ends the walk with `problem` set.
+// recording does not have is the server filling an underrun, counted apart. With `cycleFrames`, a graph
+// cycle that one of two clients lost (up to that many frames missing from the capture, or extra in it) is
+// counted apart too. Any other difference is a frame dropped, repeated or changed, and ends the walk with
+// `problem` set.
 CaptureComparison compareCapture(const std::vector<std::int16_t>& capture,
-                                 const std::vector<std::uint8_t>& recorded);
+                                 const std::vector<std::uint8_t>& recorded, std::size_t cycleFrames = 0);
 
 class ScenarioHooks : public AudioHooks {
   public:
@@ -70,7 +73,7 @@ class ScenarioHooks : public AudioHooks {
 // `rate` (0 keeps the start-up rate), with the application's hooks installed.
 class ScenarioPlayer {
   public:
-    ScenarioPlayer(RtBackend backend, int rate);
+    ScenarioPlayer(AudioBackend backend, int rate);
     // What the H.P switch does: the ring silenced, the oscillators restarted, then the sound started.
     void switchOn(bool record);
     // The first message shown, or nothing.

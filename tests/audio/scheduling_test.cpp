@@ -121,6 +121,34 @@ TEST_F(Scheduling, StaleLapsAreCounted) {
     EXPECT_NE(audio.statsText().find("3"), std::string::npos);
 }
 
+// A device that stops taking frames (a stalled graph, skipped periods) is said once per stream and counted
+// each time; the sound stays on, to be heard again when the device resumes.
+TEST_F(Scheduling, StalledDeviceIsSaidOnceAndCounted) {
+    switchOn();
+    for (int i = 0; i < 5; ++i) gateAfter(100);
+    for (int i = 0; i < 8; ++i) gateAfter(100, 0);
+    EXPECT_TRUE(hooks.messages.empty());
+    EXPECT_EQ(audio.stalls(), 0u);
+    gateAfter(100, 0);  // 900 ms without a frame
+    EXPECT_EQ(hooks.messages, std::vector<std::string>{kStalledMessage});
+    EXPECT_EQ(audio.stalls(), 1u);
+    for (int i = 0; i < 20; ++i) gateAfter(100, 0);
+    EXPECT_EQ(audio.stalls(), 1u);
+    gateAfter(100);
+    for (int i = 0; i < 10; ++i) gateAfter(100, 0);
+    EXPECT_EQ(audio.stalls(), 2u);
+    EXPECT_EQ(hooks.messages.size(), 1u);
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_TRUE(audio.deviceOpen());
+    EXPECT_NE(audio.statsText().find("stalls: 2"), std::string::npos) << audio.statsText();
+    // A stream that never starts is a stall too.
+    audio.stopSound();
+    switchOn();
+    for (int i = 0; i < 10; ++i) gateAfter(100, 0);
+    EXPECT_EQ(audio.stalls(), 3u);
+    EXPECT_EQ(hooks.messages.size(), 2u);
+}
+
 TEST_F(Scheduling, StopSoundClosesAndClearsTheSpeaker) {
     switchOn();
     EXPECT_TRUE(audio.soundTimerActive());

@@ -21,7 +21,7 @@ run --version
 
 run --help
 [ "$rc" -eq 0 ] || fail "--help: rc $rc"
-for word in "Usage: voltina" --audio --midi-port --zoom --stats --version CONFIG; do
+for word in "Usage: voltina" --audio --no-connect VOLTINA_NO_CONNECT --midi-port --zoom --stats --version CONFIG; do
     grep -q -- "$word" <<<"$out" || fail "--help does not mention $word"
 done
 

@@ -40,9 +40,11 @@ TEST(CommandLine, OptionsInBothSpellingsAndOneConfiguration) {
     EXPECT_TRUE(o.printStats);
     EXPECT_EQ(o.configPath, "patches/drone");
     EXPECT_FALSE(o.help);
+    EXPECT_TRUE(o.connectPorts);
 
-    o = parsed({"--audio=jack", "--zoom", "2"});
+    o = parsed({"--audio=jack", "--no-connect", "--zoom", "2"});
     EXPECT_EQ(o.backend, AudioBackend::Jack);
+    EXPECT_FALSE(o.connectPorts);
     EXPECT_EQ(o.zoom, 2.0);
     EXPECT_TRUE(o.configPath.empty());
     EXPECT_TRUE(parsed({"-h"}).help);

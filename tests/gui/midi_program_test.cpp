@@ -221,7 +221,7 @@ TEST_F(MidiOnJackProgram, AMissingPortChoiceListensOnVoltinasOwnPortWithANotice)
     EXPECT_EQ(p.state.midiOpen, 1);
     EXPECT_TRUE(p.parts.midi.input().listensOnOwnPort());
     EXPECT_NE(p.parts.midi.input().notice().find("no such keyboard"), std::string::npos);
-    EXPECT_NE(server->run("jack_lsp").find("Voltina:Voltina"), std::string::npos);
+    EXPECT_NE(server->run("jack_lsp").find("Voltina MIDI:midi_in"), std::string::npos);
     // The port goes with the program.
     p.frame.reset();
     EXPECT_EQ(p.state.midiOpen, 0);

@@ -176,10 +176,10 @@ TEST_F(MidiOnJack, OwnPortAppearsAndANoteFromAnotherClientPlaysTheMidiVoice) {
     EXPECT_EQ(input.system(), MidiSystem::Jack);
     EXPECT_TRUE(input.notice().empty());
     const std::string ports = server->run("jack_lsp -p");
-    ASSERT_NE(ports.find("Voltina:Voltina\n\tproperties: input,"), std::string::npos) << ports;
+    ASSERT_NE(ports.find("Voltina MIDI:midi_in\n\tproperties: input,"), std::string::npos) << ports;
 
     auto keys = keyboard("keys");
-    keys->connectTo("Voltina:Voltina");
+    keys->connectTo("Voltina MIDI:midi_in");
 
     EXPECT_TRUE(allSilent(render(4410)));
     const std::uint32_t on = packMidi(0x90, 69, 100);
@@ -210,7 +210,7 @@ TEST_F(MidiOnJack, TheFirstDevicePortIsOpenedAndTheLoopBackSkipped) {
     EXPECT_FALSE(input.listensOnOwnPort());
     EXPECT_EQ(input.portName(), "USB Keys:out");
     // Opening the device connected it: no patchbay needed.
-    EXPECT_NE(server->run("jack_lsp -c 'USB Keys:out'").find("Voltina:Voltina"), std::string::npos);
+    EXPECT_NE(server->run("jack_lsp -c 'USB Keys:out'").find("Voltina MIDI:midi_in"), std::string::npos);
 
     auto send = [&] {
         through->send({0x90, 50, 100});
@@ -235,18 +235,18 @@ TEST_F(MidiOnJack, TheChosenPortIsOpenedOrTheOwnPortWithANotice) {
     ASSERT_EQ(open("Organ"), 1);
     EXPECT_TRUE(input.listensOnOwnPort());
     EXPECT_NE(input.notice().find("\"Organ\""), std::string::npos);
-    EXPECT_NE(server->run("jack_lsp").find("Voltina:Voltina"), std::string::npos);
+    EXPECT_NE(server->run("jack_lsp").find("Voltina MIDI:midi_in"), std::string::npos);
 }
 
 TEST_F(MidiOnJack, OpeningAgainClosesFirstAndLeavesOnePort) {
     ASSERT_EQ(open(), 1);
     ASSERT_EQ(open(), 1);
     const std::string ports = server->run("jack_lsp");
-    // one client of ours: a second one would be listed as Voltina-01
-    EXPECT_NE(ports.find("Voltina:Voltina\n"), std::string::npos) << ports;
-    EXPECT_EQ(ports.find("Voltina-"), std::string::npos) << ports;
+    // one client of ours: a second one would be listed as Voltina MIDI-01
+    EXPECT_NE(ports.find("Voltina MIDI:midi_in\n"), std::string::npos) << ports;
+    EXPECT_EQ(ports.find("Voltina MIDI-"), std::string::npos) << ports;
     auto keys = keyboard("keys");
-    keys->connectTo("Voltina:Voltina");
+    keys->connectTo("Voltina MIDI:midi_in");
     ASSERT_TRUE(playUntil([&] { keys->send({0x90, 64, 100}); }, [&] { return s.midiNote == 53; }));
     EXPECT_TRUE(receivedOnly(packMidi(0x90, 64, 100)));
 }
@@ -254,7 +254,7 @@ TEST_F(MidiOnJack, OpeningAgainClosesFirstAndLeavesOnePort) {
 TEST_F(MidiOnJack, BrokenAndSystemBytesAreDroppedWithoutHarm) {
     ASSERT_EQ(open(), 1);
     auto keys = keyboard("keys");
-    keys->connectTo("Voltina:Voltina");
+    keys->connectTo("Voltina MIDI:midi_in");
     auto send = [&] {
         keys->send({0xF0, 0x7E, 0x7F, 0x06, 0x01, 0xF7});  // system exclusive
         keys->send({0xF8});                                // clock
@@ -276,7 +276,7 @@ TEST_F(MidiOnJack, BrokenAndSystemBytesAreDroppedWithoutHarm) {
 TEST_F(MidiOnJack, ClosingStopsTheInputAndKeepsTheKeys) {
     ASSERT_EQ(open(), 1);
     auto keys = keyboard("keys");
-    keys->connectTo("Voltina:Voltina");
+    keys->connectTo("Voltina MIDI:midi_in");
     ASSERT_TRUE(playUntil([&] { keys->send({0x90, 60, 100}); }, [&] { return s.midiNote == 49; }));
     closeMidiInput(s, input);
     EXPECT_EQ(s.midiOpen, 0);

@@ -12,19 +12,20 @@ namespace {
 
 const std::vector<std::string> kAlsaPorts = {
     "Midi Through:Midi Through Port-0 14:0",
-    "Voltina:Voltina 128:0",
+    "Voltina MIDI:midi_in 128:0",
     "USB Keys:USB Keys MIDI 1 20:0",
     "Digital Piano:Digital Piano MIDI 1 24:0",
 };
 
 TEST(MidiPorts, FirstDevicePortSkipsMidiThroughAndOwnPorts) {
     EXPECT_EQ(chooseInputPort(kAlsaPorts, ""), 2);
-    EXPECT_EQ(chooseInputPort({"Midi Through:Midi Through Port-0 14:0", "Voltina:Voltina 128:0"}, ""), -1);
+    EXPECT_EQ(chooseInputPort({"Midi Through:Midi Through Port-0 14:0", "Voltina MIDI:midi_in 128:0"}, ""),
+              -1);
     EXPECT_EQ(chooseInputPort({}, ""), -1);
-    // JACK: the a2j bridge lists the loop-back too, and a second Voltina is renamed Voltina-01.
+    // JACK: the a2j bridge lists the loop-back too, and a second Voltina is renamed Voltina MIDI-01.
     const std::vector<std::string> jackPorts = {
         "a2j:Midi Through [14] (capture): Midi Through Port-0",
-        "Voltina-01:Voltina",
+        "Voltina MIDI-01:midi_in",
         "system:midi_capture_1",
     };
     EXPECT_EQ(chooseInputPort(jackPorts, ""), 2);

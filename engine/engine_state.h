@@ -47,7 +47,9 @@ constexpr int kFirstInputJackId = 301;
 
 enum OscType : int { kSine = 0, kSquare = 1, kSawtooth = 2, kRandom = 3 };
 
-constexpr int kDefaultRateParam = 11026;  // the sample rate + 1
+// rateParam, here and throughout: the sample rate plus one (11026, 22051, 44101), the unit the sine table
+// and the ring are sized in.
+constexpr int kDefaultRateParam = 11026;
 
 struct EngineState {
     // Audio-layer values the engine reads.

@@ -73,15 +73,15 @@ bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<Tim
         if (nextEvent < events.size())
             target = std::min(target, std::max(events[nextEvent].frame, host.position + 1));
         const std::size_t count = static_cast<std::size_t>(target - host.position);
-        int at = s.writePos;
+        const int at = s.writePos;
         host.position = target;
         renderBlock(s, host);
         if (s.speakerOn == 0) return false;
-        const int ringBytes = s.ring.ringBytes();
-        for (std::size_t i = 0; i < 2 * count; ++i) {
-            block[i] = s.ring.load(at);
-            if (++at >= ringBytes) at = 0;
-        }
+        // The block's bytes in the ring: from `at` to the end of the played length, then from its start.
+        const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
+        const std::size_t first = std::min(2 * count, ringBytes - static_cast<std::size_t>(at));
+        s.ring.copyOut(at, first, block.data());
+        s.ring.copyOut(0, 2 * count - first, block.data() + first);
         if (!sink(block.data(), 2 * count)) return false;
         if (progress) progress(host.position);
     }

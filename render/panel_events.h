@@ -33,8 +33,9 @@ struct PanelEvent {
 };
 
 constexpr int kPanelEventsVersion = 1;
-// Event files are small texts; anything larger is not one.
-constexpr std::size_t kMaxPanelEventsBytes = 16u << 20;
+// Event files are texts of some ten thousand events at most (a megabyte holds about 25000): the JSON
+// reader takes up to about a hundred times the bytes it reads, so larger files are refused unread.
+constexpr std::size_t kMaxPanelEventsBytes = 1u << 20;
 
 // Reads the JSON text. False with the first problem in `error`, naming the event ("event 3 (frame
 // 22050): level must be a whole number from 0 to 128"). Checks every field; plugs and unplugs are checked

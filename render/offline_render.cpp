@@ -77,9 +77,10 @@ bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<Tim
         host.position = target;
         renderBlock(s, host);
         if (s.speakerOn == 0) return false;
-        // The block's bytes in the ring: from `at` to the end of the played length, then from its start.
+        // The block's frames in the ring: from `at` on while a frame starts inside the played length (the
+        // last one may end one byte past an odd length), then from the start.
         const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
-        const std::size_t first = std::min(2 * count, ringBytes - static_cast<std::size_t>(at));
+        const std::size_t first = 2 * std::min(count, (ringBytes - static_cast<std::size_t>(at) + 1) / 2);
         s.ring.copyOut(at, first, block.data());
         s.ring.copyOut(0, 2 * count - first, block.data() + first);
         if (!sink(block.data(), 2 * count)) return false;

@@ -200,9 +200,10 @@ TEST_F(RenderProgram, EveryKindOfOutputGetsTheSameBytes) {
 TEST_F(RenderProgram, StoppedRenderLeavesNoTemporaryFile) {
     // Long enough to be stopped midway; the signal comes once the temporary file exists.
     const std::string out = path("stopped.wav");
-    const Result r = runShell(render("--seconds 36000 --rate 44100 -o " + out) +
-                              " & p=$!; for i in $(seq 200); do ls -a " + dir.string() +
-                              " | grep -q tmp && break; sleep 0.05; done; kill -TERM $p; { wait $p; } 2>/dev/null; echo $?");
+    const Result r = runShell(
+        render("--seconds 36000 --rate 44100 -o " + out) + " & p=$!; for i in $(seq 200); do ls -a " +
+        dir.string() +
+        " | grep -q tmp && break; sleep 0.05; done; kill -TERM $p; { wait $p; } 2>/dev/null; echo $?");
     EXPECT_EQ(r.output, "143\n");
     EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
 }

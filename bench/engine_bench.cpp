@@ -47,6 +47,7 @@ void prepare(EngineState& s) {
     s.ring.allocate(ringCapacity(kRateParam));
     s.ring.setRingBytes(rateChangeRingBytes(kRateParam));
     s.ring.fill(128);
+    s.speakerOn = 1;  // the render loop computes nothing while the speaker is off
     clearCords(s);
 }
 

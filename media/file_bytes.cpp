@@ -22,7 +22,8 @@ struct FdCloser {
 
 bool readFileBytes(const std::string& path, std::size_t maxBytes, std::vector<std::uint8_t>& bytes,
                    std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so that opening a named pipe or a device cannot hang before it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         error = path + ": cannot open: " + std::strerror(errno);
         return false;
@@ -37,6 +38,7 @@ bool readFileBytes(const std::string& path, std::size_t maxBytes, std::vector<st
         error = path + ": not a regular file";
         return false;
     }
+    (void)::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
         error = path + ": the file is too large (" + std::to_string(st.st_size) + " bytes; at most " +
                 std::to_string(maxBytes) + ")";

@@ -50,10 +50,25 @@ void FileBytes::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     size_ = 0;
+    cacheSize_ = 0;
 }
 
 std::size_t FileBytes::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
+    constexpr std::size_t kSmallRead = 64;
+    constexpr std::size_t kCacheBytes = 1u << 16;
     if (fd_ < 0) return 0;
+    if (n > kSmallRead) return readFile(offset, out, n);
+    if (offset < cacheOffset_ || offset + n > cacheOffset_ + cacheSize_) {
+        cache_.resize(kCacheBytes);
+        cacheOffset_ = offset;
+        cacheSize_ = readFile(offset, cache_.data(), kCacheBytes);
+    }
+    const std::size_t count = clampCount(offset - cacheOffset_, n, cacheSize_);
+    if (count > 0) std::memcpy(out, cache_.data() + (offset - cacheOffset_), count);
+    return count;
+}
+
+std::size_t FileBytes::readFile(std::uint64_t offset, std::uint8_t* out, std::size_t n) {
     const std::size_t count = clampCount(offset, n, size_);
     std::size_t have = 0;
     while (have < count) {

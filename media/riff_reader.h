@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace voltina {
 
@@ -51,8 +52,16 @@ class FileBytes : public ByteSource {
     std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t n) override;
 
   private:
+    // Reads straight from the file, through interrupted and short reads.
+    std::size_t readFile(std::uint64_t offset, std::uint8_t* out, std::size_t n);
+
     int fd_ = -1;
     std::uint64_t size_ = 0;
+    // Small reads (chunk headers) are served from a block read ahead, so walking a file of many tiny
+    // chunks costs memory copies rather than a system call per header.
+    std::vector<std::uint8_t> cache_;
+    std::uint64_t cacheOffset_ = 0;
+    std::size_t cacheSize_ = 0;
 };
 
 // A chunk identifier from its four characters, as they stand in the file ("fmt " etc.).

@@ -19,9 +19,6 @@ void putTag(std::uint8_t* p, const char* tag) {
     for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(tag[i]);
 }
 
-// The RIFF size field is 32 bits and holds 36 + the data length (+ 1 pad byte when it is odd).
-constexpr std::uint64_t kMaxDataLength = 0xFFFFFFFFull - 37;  // room for a pad byte too
-
 }  // namespace
 
 WaveFormat recordingFormat(int rateParam, int stereoOut) {
@@ -88,7 +85,7 @@ std::vector<std::uint8_t> waveDataFromFrames(const WaveFormat& format, const std
 
 bool writeWaveFile(const std::string& path, const WaveFormat& format, const std::uint8_t* data,
                    std::size_t length, std::string& error) {
-    if (length > kMaxDataLength) {
+    if (length > kMaxWaveDataBytes) {
         error = "Cannot write " + path + ": the recording is too long for a WAV file";
         return false;
     }

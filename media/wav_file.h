@@ -20,6 +20,9 @@ struct WaveFormat {
 };
 
 constexpr std::size_t kWaveHeaderBytes = 44;
+// The most sound bytes a WAV file can hold: its RIFF size field is 32 bits and counts 36 + the data
+// length (+ 1 pad byte when the length is odd).
+constexpr std::uint64_t kMaxWaveDataBytes = 0xFFFFFFFFull - 37;
 
 // The recording's format for the stored rate (sample rate + 1) and the device's channel count.
 // A single-channel device gets a true mono file: 1 channel, block align 1, one byte per frame

@@ -62,6 +62,7 @@ const char* readSample(EngineState& s, ByteSource& source) {
     // and that is found out by reading what there is, not by believing the header.
     const std::uint32_t claimed = data.size;
     const std::size_t present = static_cast<std::size_t>(std::min<std::uint64_t>(claimed, riff.remaining()));
+    if (present > kMaxSampleBytes) return "The sample is too large (at most 256 MB)";
     std::vector<std::uint8_t> bytes;
     if (!allocationAllowed(WaveAllocation::Data, present)) return "Error allocating memory";
     try {

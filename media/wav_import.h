@@ -14,6 +14,10 @@
 
 namespace voltina {
 
+// The largest sample the loader takes (256 MB: over an hour and a half at 44100 samples per second); a larger
+// one is refused with its own message before any memory is taken.
+constexpr std::size_t kMaxSampleBytes = std::size_t{256} << 20;
+
 // Where the loader's messages go: the program's message box, or stderr in voltina-render.
 using MessageSink = std::function<void(const std::string& text)>;
 

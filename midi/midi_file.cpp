@@ -80,7 +80,11 @@ class TrackReader {
                     }
                     const std::uint32_t tempo = std::uint32_t{body_[pos_]} << 16 |
                                                 std::uint32_t{body_[pos_ + 1]} << 8 | body_[pos_ + 2];
-                    out_.push_back({tick, true, tempo, track_});
+                    if (tempo == 0) {
+                        error = where() + "a tempo of 0 microseconds per quarter note";
+                        return false;
+                    }
+                    if (!keep({tick, true, tempo, track_}, error)) return false;
                 }
                 pos_ += size;
             } else if (status == 0xF0 || status == 0xF7) {
@@ -105,10 +109,9 @@ class TrackReader {
                     data[i] = body_[pos_++];
                 }
                 if (kind == 0x80 || kind == 0x90) {
-                    out_.push_back({tick, false,
-                                    packMidi(static_cast<int>(status), static_cast<int>(data[0]),
-                                             static_cast<int>(data[1])),
-                                    track_});
+                    const std::uint32_t message = packMidi(
+                        static_cast<int>(status), static_cast<int>(data[0]), static_cast<int>(data[1]));
+                    if (!keep({tick, false, message, track_}, error)) return false;
                 }
             }
         }
@@ -116,6 +119,16 @@ class TrackReader {
     }
 
   private:
+    bool keep(const RawEvent& event, std::string& error) {
+        if (out_.size() >= kMaxMidiFileEvents) {
+            error = "MIDI file: more than " + std::to_string(kMaxMidiFileEvents) +
+                    " notes and tempo changes; Voltina plays at most that many";
+            return false;
+        }
+        out_.push_back(event);
+        return true;
+    }
+
     std::string where() const {
         return "MIDI file: track " + std::to_string(track_ + 1) + ", byte " +
                std::to_string(fileOffset_ + pos_) + ": ";
@@ -255,6 +268,7 @@ bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std
     std::stable_sort(raw.begin(), raw.end(),
                      [](const RawEvent& a, const RawEvent& b) { return a.tick < b.tick; });
 
+    file.events.reserve(raw.size());
     Wide elapsed = 0;  // tempo-weighted ticks up to lastTick
     std::uint64_t lastTick = 0;
     std::uint32_t tempo = kDefaultTempo;

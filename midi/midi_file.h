@@ -34,6 +34,10 @@ struct MidiFile {
     std::vector<MidiFileEvent> events;
 };
 
+// The most note and tempo events a file may hold: the reader's memory stays bounded (tens of megabytes)
+// whatever the file, and no tune needs more.
+constexpr std::size_t kMaxMidiFileEvents = 1000000;
+
 // False with a sentence starting "MIDI file: " on a malformed or unsupported file; `out` is then left
 // as it was.
 bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std::string& error);

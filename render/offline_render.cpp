@@ -50,25 +50,53 @@ void startSoundOffline(EngineState& s) {
     s.lastFramePos = 0;
 }
 
-std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,
-                                        const std::vector<TimedMidiMessage>& midi) {
+bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<TimedMidiMessage>& midi,
+                     const std::vector<PanelEvent>& events, const FrameSink& sink,
+                     const RenderProgress& progress) {
     OfflineHost host;
-    s.recordOn = 1;
-    s.recording.start();
+    // The frames are taken from the ring, where every frame is written exactly as the recording would
+    // receive it, so nothing grows with the length of the render.
+    s.recordOn = 0;
     // Each call of the render loop must see less than one lap, or it would skip it as a live run does.
     const std::uint64_t maxStep = static_cast<std::uint64_t>(std::max(1, s.ring.ringFrames() / 2));
-    std::size_t next = 0;
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(maxStep) * 2);
+    std::size_t nextMidi = 0;
+    std::size_t nextEvent = 0;
     while (host.position < frames) {
-        while (next < midi.size() && midi[next].frame <= host.position) onMidiMessage(s, midi[next++].packed);
+        while (nextMidi < midi.size() && midi[nextMidi].frame <= host.position)
+            onMidiMessage(s, midi[nextMidi++].packed);
+        while (nextEvent < events.size() && events[nextEvent].frame <= host.position)
+            applyPanelEvent(s, events[nextEvent++]);
         std::uint64_t target = std::min(frames, host.position + maxStep);
-        if (next < midi.size()) target = std::min(target, std::max(midi[next].frame, host.position + 1));
+        if (nextMidi < midi.size())
+            target = std::min(target, std::max(midi[nextMidi].frame, host.position + 1));
+        if (nextEvent < events.size())
+            target = std::min(target, std::max(events[nextEvent].frame, host.position + 1));
+        const std::size_t count = static_cast<std::size_t>(target - host.position);
+        const int at = s.writePos;
         host.position = target;
         renderBlock(s, host);
-        if (s.speakerOn == 0) break;
+        if (s.speakerOn == 0) return false;
+        // The block's frames in the ring: from `at` on while a frame starts inside the played length (the
+        // last one may end one byte past an odd length), then from the start.
+        const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
+        const std::size_t first = 2 * std::min(count, (ringBytes - static_cast<std::size_t>(at) + 1) / 2);
+        s.ring.copyOut(at, first, block.data());
+        s.ring.copyOut(0, 2 * count - first, block.data() + first);
+        if (!sink(block.data(), 2 * count)) return false;
+        if (progress) progress(host.position);
     }
-    std::vector<std::uint8_t> bytes = s.recording.bytes();
-    s.recording.clear();
-    s.recordOn = 0;
+    return true;
+}
+
+std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,
+                                        const std::vector<TimedMidiMessage>& midi,
+                                        const std::vector<PanelEvent>& events) {
+    std::vector<std::uint8_t> bytes;
+    renderOfflineTo(s, frames, midi, events, [&](const std::uint8_t* data, std::size_t size) {
+        bytes.insert(bytes.end(), data, data + size);
+        return true;
+    });
     return bytes;
 }
 

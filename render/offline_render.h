@@ -2,10 +2,13 @@
 // Rendering without a sound card: the play position is advanced by the renderer itself, and the frames
 // come out exactly as the recording of a live run would receive them.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "render/panel_events.h"
 
 namespace voltina {
 
@@ -22,9 +25,23 @@ void prepareAudioTables(EngineState& s, int rateParam, int stereoOut);
 // restarts them, then the speaker switch silences the ring, restarts them again and starts the sound.
 void startSoundOffline(EngineState& s);
 
-// Renders `frames` frames, applying each MIDI message (in order) before its frame; returns the bytes
-// recorded, two per frame, left first. Messages must be sorted by frame.
+// Receives the frames as they are rendered, in order: `size` bytes, two per frame, left first. False
+// stops the render.
+using FrameSink = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
+// Told the number of frames rendered so far after each block.
+using RenderProgress = std::function<void(std::uint64_t framesDone)>;
+
+// Renders `frames` frames in blocks of at most half a ring, handing each block to `sink` as soon as it
+// is computed, so memory stays the same whatever the length. Before each frame F, the MIDI messages of
+// frame F are applied (in order), then the panel events of frame F (in order); both lists must be sorted
+// by frame. False when the sink refused a block or the engine stopped the sound before the end.
+bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<TimedMidiMessage>& midi,
+                     const std::vector<PanelEvent>& events, const FrameSink& sink,
+                     const RenderProgress& progress = {});
+
+// The same, gathered in memory (for tests and short renders).
 std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,
-                                        const std::vector<TimedMidiMessage>& midi);
+                                        const std::vector<TimedMidiMessage>& midi,
+                                        const std::vector<PanelEvent>& events = {});
 
 }  // namespace voltina

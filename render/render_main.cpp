@@ -1,7 +1,11 @@
 // voltina-render: a configuration (and a MIDI file) in, a WAV file out, without a sound card.
 
+#include <unistd.h>
+
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -12,7 +16,9 @@
 #include "media/wav_import.h"
 #include "midi/midi_file.h"
 #include "render/offline_render.h"
+#include "render/panel_events.h"
 #include "render/render_options.h"
+#include "render/render_output.h"
 #include "voltina_version.h"
 
 namespace {
@@ -20,7 +26,7 @@ namespace {
 constexpr std::size_t kMaxMidiFileBytes = 64u << 20;
 
 int fail(const std::string& message) {
-    std::fprintf(stderr, "voltina-render: %s\n", message.c_str());
+    std::fprintf(stderr, "voltina-render: %s\n", voltina::printableText(message).c_str());
     return 1;
 }
 
@@ -31,26 +37,55 @@ std::string besideConfiguration(const std::string& configPath, const std::string
     return (std::filesystem::path(configPath).parent_path() / path).string();
 }
 
-}  // namespace
+// One line on a terminal, rewritten in place: how far the render is and how fast it goes. Shown only
+// once the render has taken a second, so short renders stay silent.
+class ProgressLine {
+  public:
+    ProgressLine(bool enabled, std::uint64_t frames, int rate)
+        : enabled_(enabled), frames_(frames), rate_(rate), start_(Clock::now()) {}
 
-int main(int argc, char** argv) {
+    void update(std::uint64_t done) {
+        if (!enabled_) return;
+        const Clock::time_point now = Clock::now();
+        if (now - start_ < std::chrono::seconds(1) ||
+            (shown_ && now - last_ < std::chrono::milliseconds(200)))
+            return;
+        last_ = now;
+        shown_ = true;
+        show(done, now);
+    }
+
+    // Ends the line: the last figures when the render is whole, nothing more otherwise.
+    void end(std::uint64_t done) {
+        if (!shown_) return;
+        show(done, Clock::now());
+        std::fputc('\n', stderr);
+        shown_ = false;
+    }
+
+  private:
+    using Clock = std::chrono::steady_clock;
+
+    void show(std::uint64_t done, Clock::time_point now) const {
+        const double elapsed = std::chrono::duration<double>(now - start_).count();
+        const double seconds = static_cast<double>(done) / rate_;
+        const double percent = frames_ == 0 ? 100.0 : 100.0 * static_cast<double>(done) / frames_;
+        std::fprintf(stderr, "\rvoltina-render: %3.0f%%  %.1f s rendered  %.0fx real time\x1b[K", percent,
+                     seconds, elapsed > 0 ? seconds / elapsed : 0.0);
+        std::fflush(stderr);
+    }
+
+    bool enabled_;
+    std::uint64_t frames_;
+    int rate_;
+    Clock::time_point start_;
+    Clock::time_point last_{};
+    bool shown_ = false;
+};
+
+int run(const voltina::RenderOptions& options) {
     using namespace voltina;
-    std::vector<std::string> args(argv + 1, argv + argc);
-    RenderOptions options;
     std::string error;
-    if (!parseRenderOptions(args, options, error)) {
-        std::fprintf(stderr, "voltina-render: %s\n\n%s", error.c_str(), renderUsage());
-        return 2;
-    }
-    if (options.help) {
-        std::fputs(renderUsage(), stdout);
-        return 0;
-    }
-    if (options.version) {
-        std::puts("Voltina " VOLTINA_VERSION);
-        return 0;
-    }
-
     auto state = std::make_unique<EngineState>();
     setEngineDefaults(*state);
     int rate = 11025;
@@ -65,6 +100,18 @@ int main(int argc, char** argv) {
     }
     if (options.rate != 0) rate = options.rate;
 
+    std::uint64_t frames = options.frames;
+    if (options.haveSeconds && !secondsToFrames(options.seconds, rate, frames))
+        return fail("--seconds: \"" + options.seconds + "\" is not a number of seconds");
+    const std::uint64_t bytesPerFrame = options.channels == 2 ? 2 : 1;
+    if (frames > kMaxWaveDataBytes / bytesPerFrame) {
+        return fail(std::to_string(frames) + " frames do not fit in a WAV file (at most " +
+                    std::to_string(kMaxWaveDataBytes / bytesPerFrame) + " frames with " +
+                    std::to_string(options.channels) + (options.channels == 2 ? " channels" : " channel") +
+                    ", about " + std::to_string(kMaxWaveDataBytes / bytesPerFrame / rate / 3600) +
+                    " hours at " + std::to_string(rate) + " Hz)");
+    }
+
     std::vector<TimedMidiMessage> midi;
     if (!options.midiPath.empty()) {
         std::vector<std::uint8_t> bytes;
@@ -72,15 +119,16 @@ int main(int argc, char** argv) {
         MidiFile file;
         if (!readMidiFile(bytes.data(), bytes.size(), file, error))
             return fail(options.midiPath + ": " + error);
+        std::vector<std::uint8_t>().swap(bytes);
         midi.reserve(file.events.size());
         for (const MidiFileEvent& event : file.events)
             midi.push_back({eventFrame(file, event, static_cast<std::uint32_t>(rate)), event.message});
         state->midiOpen = 1;
     }
 
-    std::uint64_t frames = options.frames;
-    if (options.haveSeconds && !secondsToFrames(options.seconds, rate, frames))
-        return fail("--seconds: \"" + options.seconds + "\" is not a number of seconds");
+    std::vector<PanelEvent> events;
+    if (!options.eventsPath.empty() && !readPanelEventsFile(options.eventsPath, *state, events, error))
+        return fail(error);
 
     const int rateParam = rate + 1;
     prepareAudioTables(*state, rateParam, options.channels == 2 ? 1 : 0);
@@ -90,10 +138,68 @@ int main(int argc, char** argv) {
         if (loadWaveSample(*state, sampleName, wavePath, toStderr) != 1) return 1;
     }
     startSoundOffline(*state);
-    const std::vector<std::uint8_t> recorded = renderOffline(*state, frames, midi);
 
-    if (!saveWaveFile(options.outputPath, recordingFormat(rateParam, state->stereoOut), recorded.data(),
-                      recorded.size(), error))
-        return fail(error);
+    // The length is known before the first frame, so the header goes first and the frames follow as
+    // they are rendered.
+    const WaveFormat format = recordingFormat(rateParam, state->stereoOut);
+    const std::uint64_t dataBytes = frames * bytesPerFrame;
+    const std::vector<std::uint8_t> header = waveHeader(format, static_cast<std::uint32_t>(dataBytes));
+    RenderOutput output;
+    if (!output.open(options.outputPath, error)) return fail(error);
+    if (!output.write(header.data(), header.size(), error)) return fail(error);
+
+    ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, frames, rate);
+    std::vector<std::uint8_t> mono;
+    bool writeFailed = false;
+    const FrameSink sink = [&](const std::uint8_t* bytes, std::size_t size) {
+        if (format.channels == 1) {
+            mono.resize(size / 2);
+            for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = bytes[2 * i];
+            writeFailed = !output.write(mono.data(), mono.size(), error);
+        } else {
+            writeFailed = !output.write(bytes, size, error);
+        }
+        return !writeFailed;
+    };
+    std::uint64_t done = 0;
+    const bool whole = renderOfflineTo(*state, frames, midi, events, sink, [&](std::uint64_t framesDone) {
+        done = framesDone;
+        progress.update(framesDone);
+    });
+    progress.end(done);
+    if (!whole) return fail(writeFailed ? error : "the render stopped before its end");
+    // RIFF chunks are word-aligned: an odd data chunk (a mono render of an odd number of frames) is
+    // followed by a pad byte that its size does not count but the RIFF size does.
+    if ((dataBytes & 1) != 0 && !output.write("", 1, error)) return fail(error);
+    if (!output.finish(kWaveHeaderBytes + dataBytes + (dataBytes & 1), error)) return fail(error);
     return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace voltina;
+    std::vector<std::string> args(argv + 1, argv + argc);
+    RenderOptions options;
+    std::string error;
+    if (!parseRenderOptions(args, options, error)) {
+        std::fprintf(stderr, "voltina-render: %s\n\n%s", printableText(error).c_str(), renderUsage());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(renderUsage(), stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::puts("Voltina " VOLTINA_VERSION);
+        return 0;
+    }
+    installOutputCleanup();
+    try {
+        return run(options);
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
+    } catch (const std::exception& e) {
+        return fail(e.what());
+    }
 }

@@ -21,7 +21,8 @@ bool parseUnsigned(const std::string& text, std::uint64_t& value) {
 
 const char* renderUsage() {
     return "Usage: voltina-render [CONFIG] (--seconds S | --frames N) [--rate 11025|22050|44100]\n"
-           "                      [--channels 1|2] [--midi FILE.mid] [--wave FILE.wav] -o OUT.wav\n"
+           "                      [--channels 1|2] [--midi FILE.mid] [--wave FILE.wav]\n"
+           "                      [--events FILE] [--quiet] -o OUT.wav\n"
            "\n"
            "Renders Voltina's patch without a sound card and writes what a recording of it would hold.\n"
            "\n"
@@ -33,7 +34,10 @@ const char* renderUsage() {
            "  --midi FILE     play a Standard MIDI File through the MIDI voice\n"
            "  --wave FILE     the Wave player's sample (mono, 8 bits, at the rate rendered),\n"
            "                  instead of the one the configuration names\n"
-           "  -o, --output F  the WAV file to write\n"
+           "  --events FILE   scripted panel moves (frequencies, types, levels, pans, cords, sync)\n"
+           "                  applied at given frames; see the manual page for the form\n"
+           "  -o, --output F  the WAV file to write; - for standard output\n"
+           "  -q, --quiet     no progress display\n"
            "  --help          show this text\n"
            "  --version       show the version\n";
 }
@@ -105,6 +109,10 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
                 error = "--wave needs a file name";
                 return false;
             }
+        } else if (a == "--events") {
+            if (!value(o.eventsPath)) return false;
+        } else if (a == "--quiet" || a == "-q") {
+            o.quiet = true;
         } else if (a == "-o" || a == "--output") {
             if (!value(o.outputPath)) return false;
         } else if (!a.empty() && a[0] == '-') {
@@ -136,6 +144,61 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
     }
     out = o;
     return true;
+}
+
+std::string printableText(const std::string& text) {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&](unsigned char b) {
+        out += "\\x";
+        out += digits[b >> 4];
+        out += digits[b & 0xF];
+    };
+    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t n = text.size();
+    for (std::size_t i = 0; i < n;) {
+        const unsigned char b = p[i];
+        if (b == '\n' || b == '\t') {
+            out += b == '\n' ? "\\n" : "\\t";
+            ++i;
+        } else if (b < 0x20 || b == 0x7F) {
+            escape(b);
+            ++i;
+        } else if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+        } else {
+            // A whole, shortest-form UTF-8 sequence is kept, except the C1 controls U+0080..U+009F.
+            std::size_t len = 0;
+            std::uint32_t cp = 0;
+            if (b >= 0xC2 && b <= 0xDF) {
+                len = 2;
+                cp = b & 0x1Fu;
+            } else if (b >= 0xE0 && b <= 0xEF) {
+                len = 3;
+                cp = b & 0x0Fu;
+            } else if (b >= 0xF0 && b <= 0xF4) {
+                len = 4;
+                cp = b & 0x07u;
+            }
+            bool ok = len != 0 && i + len <= n;
+            for (std::size_t k = 1; ok && k < len; ++k) {
+                ok = (p[i + k] & 0xC0) == 0x80;
+                cp = cp << 6 | (p[i + k] & 0x3Fu);
+            }
+            ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+                 !(cp >= 0xD800 && cp <= 0xDFFF) && !(cp >= 0x80 && cp <= 0x9F);
+            if (ok) {
+                out.append(text, i, len);
+                i += len;
+            } else {
+                escape(b);
+                ++i;
+            }
+        }
+    }
+    return out;
 }
 
 }  // namespace voltina

@@ -16,9 +16,11 @@ struct RenderOptions {
     int rate = 0;  // 0: the configuration's (or 11025)
     int channels = 2;
     std::string midiPath;
-    std::string wavePath;  // the Wave player's sample, relative to the current directory; overrides the
-                           // configuration's
-    std::string outputPath;
+    std::string wavePath;    // the Wave player's sample, relative to the current directory; overrides the
+                             // configuration's
+    std::string eventsPath;  // scripted panel moves
+    std::string outputPath;  // "-": standard output
+    bool quiet = false;      // no progress display
     bool help = false;
     bool version = false;
 };
@@ -31,5 +33,9 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
 bool secondsToFrames(const std::string& seconds, int rate, std::uint64_t& frames);
 
 const char* renderUsage();
+
+// `text` with every control character (C0, DEL, C1) and every byte that is not UTF-8 written as an escape
+// (\n, \t, \x1B...), so that names and texts taken from files cannot drive the terminal.
+std::string printableText(const std::string& text);
 
 }  // namespace voltina

@@ -75,6 +75,11 @@ TEST(FileBytesTest, ReadsWholeFilesAndRefusesWhatIsNotOne) {
     EXPECT_FALSE(readFileBytes(dir.path(), 100, bytes, error));
     EXPECT_EQ(error, dir.path() + ": not a regular file");
     EXPECT_EQ(bytes, std::vector<std::uint8_t>{42});
+
+    // A named pipe without a writer is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo(dir.file("pipe").c_str(), 0600), 0);
+    EXPECT_FALSE(readFileBytes(dir.file("pipe"), 100, bytes, error));
+    EXPECT_EQ(error, dir.file("pipe") + ": not a regular file");
 }
 
 }  // namespace

@@ -203,6 +203,9 @@ TEST(MidiFileTest, MalformedFilesAreRefusedWithAClearMessage) {
     Bytes cutChunk = testing::smfHeader(0, 1, 96);
     testing::appendChunk(cutChunk, "MTrk", good);
     cutChunk.resize(cutChunk.size() - 2);
+    Bytes manyNotes = {0x00, 0x90, 0x3C, 0x40};  // then running status: 3 bytes a note, one too many
+    for (std::size_t i = 0; i < kMaxMidiFileEvents; ++i)
+        manyNotes.insert(manyNotes.end(), {0x00, 0x3C, 0x40});
     const BadFile cases[] = {
         {{}, "not a Standard MIDI File"},
         {{'R', 'I', 'F', 'F', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96}, "not a Standard MIDI File"},
@@ -230,6 +233,9 @@ TEST(MidiFileTest, MalformedFilesAreRefusedWithAClearMessage) {
          "a meta event's length is longer than 4 bytes"},
         {withHeader(0, 1, 96, {{0x00, 0xFF, 0x51, 0x02, 0x07, 0xA1}}),
          "a tempo event has 2 bytes instead of 3"},
+        {withHeader(0, 1, 96, {{0x00, 0xFF, 0x51, 0x03, 0x00, 0x00, 0x00}}),
+         "track 1, byte 26: a tempo of 0 microseconds per quarter note"},
+        {withHeader(0, 1, 96, {manyNotes}), "more than 1000000 notes and tempo changes"},
         {withHeader(0, 1, 96, {{0x00, 0xF2, 0x01, 0x02}}),
          "the system message 0xF2 cannot appear in a MIDI file"},
         {withHeader(0, 1, 96, {{0x00, 0x90, 0x3C, 0x90}}), "expected a data byte, found 0x90"},

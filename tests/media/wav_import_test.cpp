@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -239,6 +240,26 @@ TEST(WavImportRefusals, HeaderClaimsNeverDecideHowMuchIsAllocated) {
     EXPECT_LE(asked[0], 100u);
 }
 
+TEST(WavImportRefusals, SamplesOverTheLimitAreRefusedBeforeAnyMemoryIsTaken) {
+    // A sparse file: its data chunk really holds one byte more than the limit.
+    TempFolder dir;
+    ASSERT_TRUE(dir.ok());
+    const std::uint32_t size = static_cast<std::uint32_t>(kMaxSampleBytes + 1);
+    const std::string header = riff("WAVE", chunk("fmt ", pcmFormat(1, 11025, 8)) + "data" + le32(size));
+    testing::writeAll(dir.file("HUGE.WAV"), header);
+    ASSERT_EQ(::truncate(dir.file("HUGE.WAV").c_str(), static_cast<off_t>(header.size() + size)), 0);
+    bool allocated = false;
+    setWaveAllocationHook([&](WaveAllocation what, std::size_t) {
+        if (what == WaveAllocation::Data) allocated = true;
+        return true;
+    });
+    Loader l;
+    EXPECT_EQ(l.loadFile(dir.file("HUGE.WAV")), 0);
+    setWaveAllocationHook(nullptr);
+    EXPECT_EQ(l.said(), "The sample is too large (at most 256 MB)");
+    EXPECT_FALSE(allocated);
+}
+
 TEST(WavImportRefusals, FailedAllocationsGiveTheirMessages) {
     const std::string good =
         riff("WAVE", chunk("fmt ", pcmFormat(1, 11025, 8)) + chunk("data", soundBytes(64)));
@@ -256,7 +277,8 @@ TEST(WavImportRefusals, FilesThatCannotBeOpened) {
     TempFolder dir;
     ASSERT_TRUE(dir.ok());
     ::mkdir(dir.file("FOLDER.WAV").c_str(), 0700);
-    for (const std::string& path : {dir.file("MISSING.WAV"), dir.file("FOLDER.WAV")}) {
+    ::mkfifo(dir.file("PIPE.WAV").c_str(), 0600);  // refused at once, never waited on
+    for (const std::string& path : {dir.file("MISSING.WAV"), dir.file("FOLDER.WAV"), dir.file("PIPE.WAV")}) {
         Loader l;
         EXPECT_EQ(l.loadFile(path), 0);
         EXPECT_EQ(l.said(), "Error opening file");

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
+#include <string>
 
 #include "engine/defaults.h"
 #include "engine/midi_keys.h"
+#include "engine/oscillator.h"
 #include "engine/render_block.h"
 
 using namespace voltina;
@@ -80,4 +83,78 @@ TEST(OfflineRender, MidiMessagesApplyBeforeTheirFrame) {
     int crossings = 0;
     for (int f = 1001; f < 12025; ++f) crossings += bytes[2 * f] < 128 && bytes[2 * f + 2] >= 128;
     EXPECT_NEAR(crossings, 440, 2);
+}
+
+TEST(OfflineRender, PanelEventsActBetweenFramesAsThePanelsControlsDo) {
+    // Each event as written in a file, and what the panel's control does to the engine, by hand.
+    struct Move {
+        std::uint64_t frame;
+        const char* json;
+        std::function<void(EngineState&)> panel;
+    };
+    const std::vector<Move> moves = {
+        {0, R"("channel": 1, "level": 100)", [](EngineState& s) { s.mixLevel[0] = 100; }},
+        {300, R"("oscillator": 1, "frequency": 440.5)",
+         [](EngineState& s) {
+             s.oscFreq[0] = 440.5f;
+             deriveOscillator(s, 0, s.oscType[0]);
+         }},
+        {300, R"("oscillator": 2, "type": "square")",
+         [](EngineState& s) {
+             deriveOscillator(s, 1, kSquare);
+             s.oscType[1] = kSquare;
+         }},
+        {701, R"("channel": 2, "pan": 0)", [](EngineState& s) { s.mixPan[1] = 0; }},
+        {900, R"("unplug": 302)",
+         [](EngineState& s) {
+             s.cordPresent[1] = 0;
+             s.outputUsed[1] = 0;
+             s.cordSource[1] = kNoCord;
+         }},
+        {900, R"("plug": [402, 303])", [](EngineState& s) { plugCord(s, 1, 2); }},
+        {1200, R"("sync": true)", [](EngineState& s) { syncReset(s); }},
+        {1499, R"("unplug": 301)",
+         [](EngineState& s) {
+             s.cordPresent[0] = 0;
+             s.outputUsed[0] = 0;
+             s.cordSource[0] = kNoCord;
+         }},
+    };
+    auto patch = [] {
+        auto s = std::make_unique<EngineState>();
+        setOscillatorAndMixerDefaults(*s);
+        plugCord(*s, 0, 0);  // 401 -> 301
+        plugCord(*s, 1, 1);  // 402 -> 302
+        prepareAudioTables(*s, 11026, 1);
+        startSoundOffline(*s);
+        return s;
+    };
+    constexpr int kFrames = 1600;
+
+    std::string text = R"({"voltina-events": 1, "events": [)";
+    for (std::size_t i = 0; i < moves.size(); ++i)
+        text += std::string(i ? ", " : "") + "{\"frame\": " + std::to_string(moves[i].frame) + ", " +
+                moves[i].json + "}";
+    text += "]}";
+    auto a = patch();
+    std::vector<PanelEvent> events;
+    std::string error;
+    ASSERT_TRUE(parsePanelEvents(text, *a, events, error)) << error;
+    const std::vector<std::uint8_t> rendered = renderOffline(*a, kFrames, {}, events);
+
+    auto b = patch();
+    SilentHost host;
+    std::vector<std::uint8_t> expected;
+    std::size_t next = 0;
+    for (int f = 0; f < kFrames; ++f) {
+        while (next < moves.size() && moves[next].frame == static_cast<std::uint64_t>(f))
+            moves[next++].panel(*b);
+        const int at = b->writePos;
+        renderFrame(*b, host);
+        expected.push_back(b->ring.load(at));
+        expected.push_back(b->ring.load(at + 1));
+    }
+    EXPECT_EQ(rendered, expected);
+    auto c = patch();
+    EXPECT_NE(renderOffline(*c, kFrames, {}), expected);  // the events changed the sound
 }

@@ -30,7 +30,7 @@ TEST(RenderOptions, ReadsEveryOption) {
     RenderOptions o;
     std::string error;
     ASSERT_TRUE(parseRenderOptions({"patch", "--frames", "100", "--rate", "22050", "--channels", "1",
-                                    "--midi", "a.mid", "-o", "out.wav"},
+                                    "--midi", "a.mid", "--events", "moves.json", "--quiet", "-o", "-"},
                                    o, error))
         << error;
     EXPECT_EQ(o.configPath, "patch");
@@ -38,7 +38,29 @@ TEST(RenderOptions, ReadsEveryOption) {
     EXPECT_EQ(o.rate, 22050);
     EXPECT_EQ(o.channels, 1);
     EXPECT_EQ(o.midiPath, "a.mid");
-    EXPECT_EQ(o.outputPath, "out.wav");
+    EXPECT_EQ(o.eventsPath, "moves.json");
+    EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.outputPath, "-");
+}
+
+TEST(PrintableText, EscapesWhatCouldDriveATerminalAndKeepsTheRest) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"LOOP.WAV", "LOOP.WAV"},
+        {"\x1b[2J", "\\x1B[2J"},
+        {"a\nb\tc\rd\x7f", "a\\nb\\tc\\x0Dd\\x7F"},
+        {"caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb9",
+         "caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x8e\xb9"},  // UTF-8 kept
+        {"\xc2\x9b"
+         "31m",
+         "\\xC2\\x9B31m"},  // C1 control (CSI) written in UTF-8
+        {"\x9b"
+         "31m",
+         "\\x9B31m"},                // the same byte alone
+        {"\xc0\xaf", "\\xC0\\xAF"},  // overlong
+        {"\xe2\x82", "\\xE2\\x82"},  // cut short
+        {std::string("a\0b", 3), "a\\x00b"},
+    };
+    for (const auto& [in, out] : cases) EXPECT_EQ(printableText(in), out) << in;
 }
 
 TEST(RenderOptions, RefusesIncompleteOrWrongCommandLines) {

@@ -15,6 +15,7 @@ namespace {
 
 using Result = voltina::test::CommandResult;
 using voltina::test::runCommand;
+using voltina::test::runShell;
 
 class RenderProgram : public ::testing::Test {
   protected:
@@ -30,6 +31,11 @@ class RenderProgram : public ::testing::Test {
 
 void writeFile(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
 std::string be32(std::uint32_t v) {
@@ -110,22 +116,94 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     writeFile(path("broken"), "{\"voltina\": 1, \"rate\": 12000");
     writeFile(path("not-midi.mid"), "RIFF....WAVE");
     writeFile(path("newer"), R"({"voltina": 7})");
+    // A sample name that would drive the terminal if it were printed as it is.
+    std::string config = R"({"voltina": 1, "rate": 11025, "oscillators": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"type": "sine", "frequency": 100})";
+    config += R"(], "mixer": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"level": 80, "pan": 50})";
+    writeFile(path("escaping"), config + R"(], "cords": [[401, 301]], "wave": "\u001b[2J"})");
+    ASSERT_EQ(::mkfifo(path("pipe").c_str(), 0600), 0);
+    const std::string head = R"({"voltina-events": 1, "events": [{"frame": 5, "sync": true}, )";
+    writeFile(path("late-plug"), head + R"({"frame": 9, "plug": [419, 309]}]})");
+    writeFile(path("taken"), head + R"({"frame": 9, "plug": [404, 307]}]})");
+    writeFile(path("backwards"), head + R"({"frame": 4, "channel": 1, "level": 3}]})");
+    writeFile(path("nine"), head + R"({"frame": 9, "oscillator": 9, "type": "sine"}]})");
+    writeFile(path("nothing"), head + R"({"frame": 9}]})");
 
-    const std::vector<std::string> commands = {
-        render(path("missing-config") + " --seconds 1 -o " + out),
-        render(path("broken") + " --seconds 1 -o " + out),
-        render(path("newer") + " --seconds 1 -o " + out),
-        render("--midi " + path("not-midi.mid") + " --seconds 1 -o " + out),
-        render("--seconds 1 -o " + path("no-such-folder/x.wav")),
-        render("--seconds 1"),
+    // The command (the shell's timeout ends one that would wait for ever) and what its message says.
+    const std::vector<std::pair<std::string, std::string>> commands = {
+        {render(path("missing-config") + " --seconds 1 -o " + out), "missing-config"},
+        {render(path("broken") + " --seconds 1 -o " + out), "broken"},
+        {render(path("newer") + " --seconds 1 -o " + out), "7"},
+        {render("--midi " + path("not-midi.mid") + " --seconds 1 -o " + out), "not-midi.mid"},
+        {render("--seconds 1 -o " + path("no-such-folder/x.wav")), "no-such-folder"},
+        {render("--seconds 1"), "-o"},
+        {render(path("escaping") + " --seconds 1 -o " + out), "\\x1B[2J"},
+        {"timeout 20 " + render(path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
+        {"timeout 20 " + render("--midi " + path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
+        {"timeout 20 " + render("--wave " + path("pipe") + " --seconds 1 -o " + out), "Error opening file"},
+        {render("--frames 999999999999999999 -o " + out), "do not fit in a WAV file"},
+        {render("--seconds 1 -o /dev/full"), "No space left on device"},
+        {render("--events " + path("late-plug") + " --seconds 1 -o " + out),
+         "event 2 (frame 9): the auto-pan outputs must be plugged in the mixer"},
+        {render("--events " + path("taken") + " --seconds 1 -o " + out),
+         "event 2 (frame 9): input jack 307 already carries a cord from 418"},
+        {render("--events " + path("backwards") + " --seconds 1 -o " + out),
+         "event 2 (frame 4): frames must not"},
+        {render("--events " + path("nine") + " --seconds 1 -o " + out),
+         "event 2 (frame 9): oscillator must be 1"},
+        {render("--events " + path("nothing") + " --seconds 1 -o " + out), "event 2 (frame 9): says nothing"},
     };
-    for (const std::string& command : commands) {
+    for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);
         EXPECT_NE(r.status, 0) << command;
         EXPECT_NE(r.output.find("voltina-render: "), std::string::npos) << command << "\n" << r.output;
+        EXPECT_NE(r.output.find(said), std::string::npos) << command << "\n" << r.output;
+        EXPECT_EQ(r.output.find('\x1b'), std::string::npos) << command;
         EXPECT_FALSE(fs::exists(out)) << command;
     }
     EXPECT_FALSE(fs::exists(path("no-such-folder")));
-    const Result newer = runCommand(commands[2]);
-    EXPECT_NE(newer.output.find("7"), std::string::npos) << newer.output;
+}
+
+TEST_F(RenderProgram, EveryKindOfOutputGetsTheSameBytes) {
+    const std::string file = path("plain.wav");
+    ASSERT_EQ(runCommand(render("--frames 3001 --channels 1 -o " + file)).status, 0);
+    const std::string bytes = readFile(file);
+    ASSERT_EQ(bytes.size(), 44u + 3001u + 1u);
+
+    // Standard output.
+    EXPECT_EQ(runShell(render("--frames 3001 --channels 1 -o - > " + path("stdout.wav"))).status, 0);
+    EXPECT_EQ(readFile(path("stdout.wav")), bytes);
+
+    // A link is followed: the file it leads to is replaced, keeping its permissions, and the link stays.
+    writeFile(path("target.wav"), "old");
+    ASSERT_EQ(::chmod(path("target.wav").c_str(), 0640), 0);
+    fs::create_symlink("target.wav", path("link.wav"));
+    ASSERT_EQ(runCommand(render("--frames 3001 --channels 1 -o " + path("link.wav"))).status, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link.wav")));
+    EXPECT_EQ(readFile(path("target.wav")), bytes);
+    EXPECT_EQ(fs::status(path("target.wav")).permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+    // A FIFO is written straight through to its reader, and stays a FIFO.
+    ASSERT_EQ(::mkfifo(path("fifo").c_str(), 0600), 0);
+    EXPECT_EQ(runShell("cat " + path("fifo") + " > " + path("from-fifo.wav") + " & timeout 20 " +
+                       render("--frames 3001 --channels 1 -o " + path("fifo")) + "; wait")
+                  .status,
+              0);
+    EXPECT_TRUE(fs::is_fifo(path("fifo")));
+    EXPECT_EQ(readFile(path("from-fifo.wav")), bytes);
+    for (const auto& entry : fs::directory_iterator(dir))
+        EXPECT_EQ(entry.path().extension(), entry.path().filename() == "fifo" ? "" : ".wav") << entry.path();
+}
+
+TEST_F(RenderProgram, StoppedRenderLeavesNoTemporaryFile) {
+    // Long enough to be stopped midway; the signal comes once the temporary file exists.
+    const std::string out = path("stopped.wav");
+    const Result r = runShell(
+        render("--seconds 36000 --rate 44100 -o " + out) + " & p=$!; for i in $(seq 200); do ls -a " +
+        dir.string() +
+        " | grep -q tmp && break; sleep 0.05; done; kill -TERM $p; { wait $p; } 2>/dev/null; echo $?");
+    EXPECT_EQ(r.output, "143\n");
+    EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
 }

@@ -1,0 +1,49 @@
+// The events reader on arbitrary text, against the start-up patch: it either refuses with a message or
+// gives events in frame order whose plugs and unplugs, applied one after another, always find the cords
+// as the patch bay's rules want them and leave every output with at most one cord.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "engine/defaults.h"
+#include "render/panel_events.h"
+
+using namespace voltina;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string text(reinterpret_cast<const char*>(data), size);
+    static EngineState start;
+    static bool ready = false;
+    if (!ready) {
+        setEngineDefaults(start);
+        ready = true;
+    }
+    std::vector<PanelEvent> events;
+    std::string error;
+    if (!parsePanelEvents(text, start, events, error)) {
+        if (error.empty()) std::abort();  // every refusal says why
+        return 0;
+    }
+    EngineState s;
+    setEngineDefaults(s);
+    std::uint64_t frame = 0;
+    for (const PanelEvent& e : events) {
+        if (e.frame < frame) std::abort();
+        frame = e.frame;
+        if (e.kind == PanelEvent::Kind::Plug && (hasCord(s, e.index) || s.outputUsed[e.output] != 0))
+            std::abort();
+        if (e.kind == PanelEvent::Kind::Unplug && !hasCord(s, e.index)) std::abort();
+        applyPanelEvent(s, e);
+        int cords[kJacks] = {};
+        for (int in = 0; in < kJacks; ++in) {
+            if (hasCord(s, in)) ++cords[s.cordSource[in]];
+        }
+        for (int out = 0; out < kJacks; ++out) {
+            if (cords[out] > 1 || (cords[out] == 1) != (s.outputUsed[out] == 1)) std::abort();
+        }
+    }
+    return 0;
+}

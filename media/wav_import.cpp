@@ -148,10 +148,13 @@ int selectWaveFile(EngineState& s, WaveSampleName& name, const std::string& file
     if (s.waveSample) freeWaveSample(s);
 
     const int loaded = loadWaveSample(s, name, fileName, showMessage);
+    // The flag goes back whatever the outcome: it is the cord's, not the sample's. A cord left plugged
+    // with its output marked unused would be drawn yet dead, stay dead when a sample loads later, and
+    // let the dark jack take a second cord. Without a sample the render loop plays nothing there anyway.
+    s.outputUsed[kOutWave] = wasUsed;
     if (loaded == 1) {
         if (hooks.setWaveCaption) hooks.setWaveCaption(name.waveFileName);
         s.wavePos = 0;
-        s.outputUsed[kOutWave] = wasUsed;
     } else {
         if (hooks.stopSound) hooks.stopSound();
         if (hooks.setWaveCaption) hooks.setWaveCaption(kNoSampleCaption);

@@ -46,9 +46,9 @@ struct WaveButtonHooks {
 };
 
 // Replaces the sample by `fileName`: output 31 is held unused while the sample is rebuilt (the sound keeps
-// being computed inside the message boxes a load may show) and given back its in-use flag only when the new
-// sample loads. On success the Wave button shows the name and the sample plays from its first byte; on
-// failure the sound stops and the button shows "?-?". Returns loadWaveSample's result.
+// being computed inside the message boxes a load may show) and given back its in-use flag afterwards,
+// whether the new sample loads or not. On success the Wave button shows the name and the sample plays from
+// its first byte; on failure the sound stops and the button shows "?-?". Returns loadWaveSample's result.
 int selectWaveFile(EngineState& s, WaveSampleName& name, const std::string& fileName,
                    const MessageSink& showMessage, const WaveButtonHooks& hooks);
 

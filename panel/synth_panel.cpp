@@ -204,8 +204,6 @@ void SynthPanel::selectSample() {
         if (services_.samples) services_.samples->selectWaveFile(list.chosenName());
     } else if (result == kResultNoWave) {
         freeWaveSample();
-        if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
-        if (services_.samples) services_.samples->forgetWaveFileName();
     }
 }
 
@@ -362,11 +360,15 @@ void SynthPanel::closeMidiInput() {
 }
 
 void SynthPanel::freeWaveSample() {
+    // "No wave", a rate change and the shutdown all leave the player without a sample: the Wave button
+    // shows no name then, and a saved configuration names none.
     if (services_.samples) {
         services_.samples->freeWaveSample();
+        services_.samples->forgetWaveFileName();
     } else {
         state_.waveSample.reset();
     }
+    if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
 }
 
 void SynthPanel::updateRateChecks(int rateParam) {

@@ -17,6 +17,7 @@
 #include <random>
 #include <set>
 
+#include "app/audio_system_adapter.h"
 #include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
@@ -31,6 +32,7 @@
 #include "panel/panel_cord_editor.h"
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
+#include "render/offline_render.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 
@@ -377,6 +379,33 @@ TEST_F(StartupConfigurationTest, TheRateIsBuiltStraightAwayWithoutAQuestion) {
     EXPECT_EQ(state.rateParam, 44101);
     EXPECT_EQ(state.sineTable.size(), 44101u);  // the audio was built for it, once
     EXPECT_EQ(audio.count("initAudio"), 1);
+}
+
+// Started from a configuration, the real audio layer plays the ring that voltina-render builds for that
+// rate: a rate chosen from the menu's length above 11025 Hz, never the start-up length of another rate.
+TEST(StartupRing, TheConfigurationsRateGetsTheRingVoltinaRenderPlays) {
+    for (const int rate : {11025, 22050, 44100}) {
+        SCOPED_TRACE(rate);
+        InTemporaryDirectory here;
+        std::string text = goodConfiguration(1, "[[401, 301]]");
+        text.replace(text.find("11025"), 5, std::to_string(rate));
+        ASSERT_TRUE(writeWhole(here.file("patch"), text));
+        EngineState state;
+        AudioSystemAdapter audio(state, AudioBackend::Null);
+        ProgramParts parts{state, audio, [](int) { ADD_FAILURE() << "no rate change at start-up"; },
+                           MidiInputOptions{}};
+        ProgramWiring w = parts.wiring(here.file("patch"));
+        w.services.midi = nullptr;
+        auto frame = createMainWindow(state, audio, w.services, w.startup);
+        EngineState rendered;
+        prepareAudioTables(rendered, rate + 1, 1);
+        EXPECT_EQ(state.rateParam, rate + 1);
+        EXPECT_EQ(state.ring.ringBytes(), rendered.ring.ringBytes());
+        // Longer than the 100 ms between two renders, with room to spare.
+        EXPECT_GT(state.ring.ringFrames(), rate / 10 + rate / 20);
+        frame.reset();
+        audio.setHooks(nullptr);
+    }
 }
 
 TEST_F(StartupConfigurationTest, ABadConfigurationSaysWhyAndTheDefaultPatchStays) {

@@ -188,6 +188,16 @@ void SynthPanel::speakerSwitch() {
     } else {
         syncReset(state_);
         audio_.startSound();
+        if (!audio_.soundPlaying()) {
+            // No usable card, or a device that would not open: the switch shows that nothing plays. A
+            // device that would not open has said so; without a card the click says it again (the
+            // start-up check has said it once already when this is the first tick).
+            const bool hadCard = audio_.audioReady();
+            state_.speakerOn = 0;
+            if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(true);
+            setLamp(ctl::kSpeaker, false);
+            if (!hadCard && !startingUp_) showMessage(kNoSoundMessage);
+        }
     }
     if (cords_) cords_->drawCords(0);
 }
@@ -349,6 +359,9 @@ bool SynthPanel::askRateQuestion(const std::string& text) {
 
 void SynthPanel::setSpeakerLit(bool lit) {
     setLamp(ctl::kSpeaker, lit);
+    // The sound has stopped (a rate change, a lost device): the record switch can be set again.
+    if (!lit)
+        if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(true);
 }
 
 void SynthPanel::saveRecording() {
@@ -384,7 +397,9 @@ void SynthPanel::updateRateChecks(int rateParam) {
 void SynthPanel::firstTick() {
     refreshPanel();
     updateRateChecks(state_.rateParam);
+    startingUp_ = true;
     onCommand(ctl::kSpeaker, control(ctl::kSpeaker), 0);
+    startingUp_ = false;
 }
 
 }  // namespace voltina

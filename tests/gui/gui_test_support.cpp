@@ -91,6 +91,7 @@ void spin(int ms) {
 PanelFixture::PanelFixture() {
     panel = std::make_unique<SynthPanel>(state, audio);
     audio.setHooks(panel.get());
+    audio.setAudioReady(true);
     panel->show();
     spin(20);
 }

@@ -133,6 +133,44 @@ TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
     EXPECT_TRUE(frame->menuAction(906)->isChecked());
 }
 
+// Without a card, or with a device that will not open, nothing plays: H.P stays dark and the record
+// switch stays free, and a click on H.P says why when nothing else has.
+TEST_F(ProgramTest, WithoutSoundTheSwitchesShowThatNothingPlays) {
+    audio.initMessage = "Impossible to detect an audio card";
+    audio.initResult = 0;
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    auto frame = make();
+    SynthPanel* panel = frame->panel();
+    panel->firstTick();
+    ASSERT_EQ(driver.seen().size(), 1u);  // the start says it once
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    EXPECT_TRUE(panel->control(200)->isEnabled());
+
+    driver.then(ModalDriver::clickButtonText("OK"));
+    panel->picture(200)->click();
+    panel->picture(189)->click();
+    ASSERT_EQ(driver.seen().size(), 2u);
+    EXPECT_EQ(driver.seen()[1].text, kNoSoundMessage);
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    EXPECT_TRUE(panel->picture(200)->isLit());  // armed for when the sound plays
+    EXPECT_TRUE(panel->control(200)->isEnabled());
+
+    // A card whose device does not open has shown its own message; the switch only goes dark.
+    audio.setAudioReady(true);
+    audio.opens = false;
+    panel->picture(189)->click();
+    EXPECT_EQ(driver.seen().size(), 2u);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    audio.opens = true;
+    panel->picture(189)->click();
+    EXPECT_TRUE(panel->picture(189)->isLit());
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_TRUE(driver.idle());
+}
+
 TEST_F(ProgramTest, MenuCommandsReachTheirHandlers) {
     int loads = 0, saves = 0, helps = 0;
     PanelServices services;

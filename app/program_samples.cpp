@@ -23,6 +23,9 @@ void ProgramSamples::selectWaveFile(const std::string& name) {
     const MessageSink showMessage = [this](const std::string& text) {
         if (panel_) panel_->showMessage(text);
     };
+    const MessageDetailSink showDetail = [this](const std::string& text, const std::string& detail) {
+        if (panel_) panel_->showMessage(text, detail);
+    };
     WaveButtonHooks hooks;
     hooks.setWaveCaption = [this](const std::string& caption) {
         if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr)
@@ -30,7 +33,7 @@ void ProgramSamples::selectWaveFile(const std::string& name) {
     };
     hooks.stopSound = [this] { audio_.stopSound(); };
     path_.clear();
-    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks) == 1 && !ec) {
+    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks, showDetail) == 1 && !ec) {
         path_ = absolute.lexically_normal().string();
     }
 }

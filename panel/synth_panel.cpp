@@ -346,8 +346,13 @@ void SynthPanel::releasePanel() {
 // ---------------------------------------------------------------- what the audio layer asks
 
 void SynthPanel::showMessage(const std::string& text) {
+    showMessage(text, std::string());
+}
+
+void SynthPanel::showMessage(const std::string& text, const std::string& detail) {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
                     QMessageBox::Ok, this);
+    if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
     box.exec();
 }
 

@@ -79,6 +79,8 @@ class SynthPanel : public QWidget, public AudioHooks {
 
     // ---- AudioHooks
     void showMessage(const std::string& text) override;
+    // The same box with a detail line under the message (which file, and what was wrong with it).
+    void showMessage(const std::string& text, const std::string& detail);
     bool askRateQuestion(const std::string& text) override;
     void setSpeakerLit(bool lit) override;
     void saveRecording() override;

@@ -329,6 +329,40 @@ TEST_F(ConfigurationMenuTest, AConfigurationWithoutSampleUnloadsTheSampleAndOneT
     EXPECT_TRUE(QFileInfo(QString::fromStdString(here.file("taken"))).isDir());
 }
 
+// A sample the player refuses: the message box keeps the short message and names the file and what was
+// wrong with it on its detail line.
+TEST_F(ConfigurationMenuTest, RefusedSamplesNameTheFileAndTheReason) {
+    writeSample(here.file("BAD16.WAV"), 300, 11025, 16);
+    writeSample(here.file("FAST.WAV"), 300, 22050);
+    writeSample(here.file("CUT.WAV"), 300);
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(here.file("CUT.WAV")), 44 + 100));
+    ASSERT_TRUE(writeWhole(here.file("TEXT.WAV"), "not a sound"));
+    QDir(QString::fromStdString(here.path())).mkdir("FOLDER.WAV");
+    const struct {
+        const char* file;
+        const char* text;
+        const char* detail;
+    } cases[] = {
+        {"GONE.WAV", "Error opening file", "GONE.WAV: No such file or directory"},
+        {"FOLDER.WAV", "Error opening file", "FOLDER.WAV: not a regular file"},
+        {"TEXT.WAV", "Error reading file (1)", "TEXT.WAV: not a RIFF WAVE file"},
+        {"BAD16.WAV", "The sound must be mono, 8 bits, 11025 samples per second",
+         "BAD16.WAV: 16-bit samples"},
+        {"FAST.WAV", "The sound must be mono, 8 bits, 11025 samples per second", "FAST.WAV: 22050 Hz"},
+        {"CUT.WAV", "Error reading file (5)",
+         "CUT.WAV: data chunk ends past the file (300 bytes announced, 100 present)"},
+    };
+    for (const auto& c : cases) {
+        driver.then(ModalDriver::clickButtonText("OK"));
+        parts.samples.selectWaveFile(c.file);
+        const SeenDialog& box = driver.seen().back();
+        EXPECT_EQ(box.text, c.text) << c.file;
+        EXPECT_EQ(box.detail, c.detail) << c.file;
+        EXPECT_EQ(panel->button(199)->text(), QStringLiteral("?-?"));
+    }
+    EXPECT_EQ(driver.seen().size(), std::size(cases));
+}
+
 // The command line's configuration, loaded at set-up in place of the default patch.
 class StartupConfigurationTest : public ::testing::Test {
   protected:

@@ -47,6 +47,7 @@ void ModalDriver::poll() {
     seen.className = modal->metaObject()->className();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         seen.text = box->text().toStdString();
+        seen.detail = box->informativeText().toStdString();
         seen.icon = box->icon();
     }
     seen_.push_back(seen);

@@ -64,8 +64,9 @@ class FakeAudio : public PanelAudio {
 // What a dialog or message box looked like when the driver met it.
 struct SeenDialog {
     std::string title;
-    std::string text;  // a message box's text
-    int icon = -1;     // QMessageBox::Icon
+    std::string text;    // a message box's text
+    std::string detail;  // and its informative text
+    int icon = -1;       // QMessageBox::Icon
     std::string className;
 };
 

@@ -21,6 +21,7 @@
 #include "panel/knob.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
+#include "panel/patch_bay.h"
 #include "panel/picture_button.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
@@ -85,6 +86,8 @@ void SynthPanel::buildControls() {
             const int id = t.id;
             connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b, 0); });
         }
+        const std::string jack = jackName(t.id);
+        if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
         controls_[t.id] = w;
     }
 }

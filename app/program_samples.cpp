@@ -31,7 +31,11 @@ void ProgramSamples::selectWaveFile(const std::string& name) {
         if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr)
             wave->setText(QString::fromStdString(waveCaption(caption)));
     };
-    hooks.stopSound = [this] { audio_.stopSound(); };
+    hooks.stopSound = [this] {
+        audio_.stopSound();
+        // Nothing plays now: H.P shows it, and one click starts the sound again.
+        if (panel_) panel_->setSpeakerLit(false);
+    };
     path_.clear();
     if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks, showDetail) == 1 && !ec) {
         path_ = absolute.lexically_normal().string();

@@ -563,6 +563,7 @@ class PanelConsistencyTest : public ::testing::Test {
             EXPECT_EQ(panel->picture(301 + in)->isLit(), hasCord(state, in) || heldHere)
                 << "input " << 301 + in;
         }
+        EXPECT_EQ(panel->picture(189)->isLit(), state.speakerOn == 1);  // H.P shows whether it plays
         const QString caption = panel->button(199)->text();
         if (state.waveSample) {
             EXPECT_EQ(caption.toStdString(), waveCaption(parts.samples.name().waveFileName));

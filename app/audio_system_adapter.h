@@ -25,6 +25,7 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     void renderIfDue() override { audio_->renderIfDue(); }
     void startSound() override { audio_->startSound(); }
     void stopSound() override { audio_->stopSound(); }
+    bool soundPlaying() const override { return audio_->deviceOpen(); }
     void pumpUntilPainted(QWidget* window) override { audio_->pumpUntilPainted(window); }
     void rateCommand(int commandId) override { audio_->rateCommand(commandId); }
     void startStartupTimer() override { audio_->startStartupTimer(); }

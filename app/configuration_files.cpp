@@ -136,8 +136,12 @@ StartupPatch ConfigurationFiles::startupPatch(const std::string& path) {
     patch.beforeAudio = [this, path, pending] {
         Configuration c;
         if (!read(path, c)) return;
-        // Nothing plays yet: the audio is built for this rate straight away.
+        // Nothing plays yet: the audio is built for this rate straight away, with the ring a rate chosen
+        // from the menu gets (the start-up length is 11025 Hz's; at a higher rate it is shorter than the
+        // time between two renders, and the device would replay stale laps).
         state_.rateParam = c.rate + 1;
+        if (state_.rateParam != kDefaultRateParam)
+            state_.ring.setRingBytes(rateChangeRingBytes(state_.rateParam));
         *pending = c;
     };
     patch.afterDefaultPatch = [this, path, pending] {

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QKeySequence>
 #include <QLayout>
 #include <QMenu>
 #include <QMenuBar>
@@ -34,6 +35,8 @@ void FrameWindow::buildMenu() {
             QAction* action = menu->addAction(QString::fromUtf8(item.text));
             action->setData(item.id);
             const int id = item.id;
+            // Ctrl+Q asks "Finished ?" as the menu's Quit does.
+            if (id == cmd::kQuit) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             connect(action, &QAction::triggered, this, [this, id] { panel_->onMenuCommand(id); });
             actions_[id] = action;
         }

@@ -23,14 +23,21 @@ void ProgramSamples::selectWaveFile(const std::string& name) {
     const MessageSink showMessage = [this](const std::string& text) {
         if (panel_) panel_->showMessage(text);
     };
+    const MessageDetailSink showDetail = [this](const std::string& text, const std::string& detail) {
+        if (panel_) panel_->showMessage(text, detail);
+    };
     WaveButtonHooks hooks;
     hooks.setWaveCaption = [this](const std::string& caption) {
         if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr)
             wave->setText(QString::fromStdString(waveCaption(caption)));
     };
-    hooks.stopSound = [this] { audio_.stopSound(); };
+    hooks.stopSound = [this] {
+        audio_.stopSound();
+        // Nothing plays now: H.P shows it, and one click starts the sound again.
+        if (panel_) panel_->setSpeakerLit(false);
+    };
     path_.clear();
-    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks) == 1 && !ec) {
+    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks, showDetail) == 1 && !ec) {
         path_ = absolute.lexically_normal().string();
     }
 }

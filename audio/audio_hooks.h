@@ -36,8 +36,8 @@ constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
 constexpr const char* kStalledMessage = "Impossible to play the sound: the audio-driver has stopped";
 constexpr const char* kMemoryErrorPrefix = "Memory Error ";
 constexpr const char* kRate22050Question =
-    "If your computer is not fasr enough fo 22050, Voltia may hang. Continue ?";
+    "If your computer is not fast enough for 22050, Voltina may hang. Continue ?";
 constexpr const char* kRate44100Question =
-    "If your computer is not fasr enough fo 44100, Voltia may hang. Continue ?";
+    "If your computer is not fast enough for 44100, Voltina may hang. Continue ?";
 
 }  // namespace voltina

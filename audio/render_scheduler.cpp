@@ -45,7 +45,10 @@ class AudioSystem::Host : public RenderHost {
     bool deviceOpen() const override { return audio_.deviceOpen_; }
     bool readPlayPosition(std::uint64_t& frames) override { return audio_.readPlayPosition(frames); }
     void killSoundTimer() override { audio_.timer_.stop(); }
-    void closeDevice() override { audio_.closeAudio(); }
+    void closeDevice() override {
+        audio_.closeAudio();
+        audio_.hooks_.setSpeakerLit(false);  // the engine has stopped the sound: the switch shows it
+    }
     void showMessage(const char* text) override { audio_.hooks_.showMessage(text); }
 
   private:

@@ -66,7 +66,10 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string&
     list_->setFlow(QListView::TopToBottom);
     list_->setWrapping(true);
     list_->setResizeMode(QListView::Adjust);
-    list_->setUniformItemSizes(true);
+    // Each column as wide as its own longest name: uniform item sizes would give every column the width
+    // of one name and cut or blank the others.
+    list_->setUniformItemSizes(false);
+    list_->setTextElideMode(Qt::ElideNone);
     list_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     list_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);

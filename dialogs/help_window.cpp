@@ -47,13 +47,22 @@ constexpr IconSlot kIconSlots[4] = {
 constexpr int kIconPixels = 32;
 
 // Opened for reading only: an installed help file is usually read-only, and the window never writes it.
-int openHelpFile(const std::vector<std::string>& paths) {
+// The first of `paths` that opens as a regular file; -1 when none does, with one line per path tried in
+// `why` (the path and the reason).
+int openHelpFile(const std::vector<std::string>& paths, std::string& why) {
+    why.clear();
     for (const std::string& path : paths) {
         const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        if (fd < 0) continue;
+        const std::string reason = std::strerror(errno);
+        if (!why.empty()) why += '\n';
+        if (fd < 0) {
+            why += path + ": " + reason;
+            continue;
+        }
         struct stat st {};
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
         ::close(fd);
+        why += path + ": not a regular file";
     }
     return -1;
 }
@@ -172,12 +181,14 @@ void HelpWindow::setupWindow() {
 }
 
 void HelpWindow::loadHelpText() {
-    const int fd = openHelpFile(helpPaths_);
+    std::string why;
+    const int fd = openHelpFile(helpPaths_, why);
     if (fd < 0) {
         QWidget* owner = dialogOwner() != nullptr ? dialogOwner() : parentWidget();
         QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle),
                         QStringLiteral("Impossible to open %1").arg(QString::fromLatin1(kHelpFileName)),
                         QMessageBox::Ok, owner);
+        box.setInformativeText(QString::fromStdString(why));
         box.exec();
         return;
     }

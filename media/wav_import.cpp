@@ -1,6 +1,9 @@
 #include "media/wav_import.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <utility>
@@ -36,47 +39,82 @@ constexpr int kChannelsAt = 2;
 constexpr int kSamplesPerSecAt = 4;
 constexpr int kBitsPerSampleAt = 14;
 
+// Why a load was refused: the short message, and what was wrong (empty when there is nothing to add).
+struct Refusal {
+    const char* message = nullptr;
+    std::string reason;
+};
+
 // The steps after the file is open, in their order; the first that fails gives its message.
 // The record is already s.waveSample, so a render running inside a message box only ever sees it whole or
 // without bytes (stepWave plays silence for a record whose bytes are not all there).
-const char* readSample(EngineState& s, ByteSource& source) {
+Refusal readSample(EngineState& s, ByteSource& source) {
     SampleRecord& record = *s.waveSample;
     RiffReader riff(source);
 
     RiffChunk wave;
-    if (!riff.descendRiff(fourCC("WAVE"), wave)) return "Error reading file (1)";
+    if (!riff.descendRiff(fourCC("WAVE"), wave)) return {"Error reading file (1)", "not a RIFF WAVE file"};
 
     RiffChunk fmt;
-    if (!riff.descendChunk(fourCC("fmt "), wave, fmt)) return "Error reading file (2)";
+    if (!riff.descendChunk(fourCC("fmt "), wave, fmt)) return {"Error reading file (2)", "no format chunk"};
     // A short "fmt " chunk leaves the fields it does not reach at 0; an extended one's extra bytes are
     // not read.
     const std::size_t formatBytes = std::min<std::size_t>(fmt.size, kFormatBytes);
-    if (riff.read(record.format, formatBytes) != formatBytes) return "Error reading file (3)";
-    if (formatU16(record, 0) != 1) return "The wave must be a PCM wave";
+    if (riff.read(record.format, formatBytes) != formatBytes)
+        return {"Error reading file (3)", "format chunk ends past the file"};
+    if (formatU16(record, 0) != 1)
+        return {"The wave must be a PCM wave",
+                "format " + std::to_string(formatU16(record, 0)) + ", not PCM"};
     riff.ascend(fmt);
 
     RiffChunk data;
-    if (!riff.descendChunk(fourCC("data"), wave, data)) return "Error reading file (4)";
+    if (!riff.descendChunk(fourCC("data"), wave, data)) return {"Error reading file (4)", "no data chunk"};
 
     // Never more than the file can supply: a chunk that claims more than is there cannot be read whole,
     // and that is found out by reading what there is, not by believing the header.
     const std::uint32_t claimed = data.size;
     const std::size_t present = static_cast<std::size_t>(std::min<std::uint64_t>(claimed, riff.remaining()));
-    if (present > kMaxSampleBytes) return "The sample is too large (at most 256 MB)";
+    const std::string tooMuch = std::to_string(present) + " bytes of sound";
+    if (present > kMaxSampleBytes) return {"The sample is too large (at most 256 MB)", tooMuch};
     std::vector<std::uint8_t> bytes;
-    if (!allocationAllowed(WaveAllocation::Data, present)) return "Error allocating memory";
+    if (!allocationAllowed(WaveAllocation::Data, present)) return {"Error allocating memory", tooMuch};
     try {
         bytes.assign(present, 0);
     } catch (const std::bad_alloc&) {
-        return "Error allocating memory";
+        return {"Error allocating memory", tooMuch};
     }
     // An empty block has no address to lock.
-    if (claimed == 0) return "Error locking memory";
-    if (riff.read(bytes.data(), present) < claimed) return "Error reading file (5)";
+    if (claimed == 0) return {"Error locking memory", "data chunk is empty"};
+    if (riff.read(bytes.data(), present) < claimed) {
+        return {"Error reading file (5)", "data chunk ends past the file (" + std::to_string(claimed) +
+                                              " bytes announced, " + std::to_string(present) + " present)"};
+    }
 
     record.data = std::move(bytes);
     record.dataLength = claimed;
-    return nullptr;
+    return {};
+}
+
+// Why a file could not be opened, in the system's words.
+std::string openFailure(const std::string& fileName, int error) {
+    std::error_code ec;
+    const std::filesystem::file_status status = std::filesystem::status(fileName, ec);
+    if (!ec && std::filesystem::exists(status) && !std::filesystem::is_regular_file(status))
+        return "not a regular file";
+    return std::strerror(error);
+}
+
+// What is wrong with a sample's form for the player at `rate`: its channels, sample size and rate.
+std::string formFailure(const SampleRecord& record, std::uint32_t rate) {
+    std::string wrong;
+    auto add = [&wrong](const std::string& what) { wrong += (wrong.empty() ? "" : ", ") + what; };
+    if (formatU16(record, kChannelsAt) != 1)
+        add(std::to_string(formatU16(record, kChannelsAt)) + " channels");
+    if (formatU16(record, kBitsPerSampleAt) != 8)
+        add(std::to_string(formatU16(record, kBitsPerSampleAt)) + "-bit samples");
+    if (formatU32(record, kSamplesPerSecAt) != rate)
+        add(std::to_string(formatU32(record, kSamplesPerSecAt)) + " Hz");
+    return wrong;
 }
 
 // Opens the bytes (null when they cannot be opened) and closes them again.
@@ -86,33 +124,41 @@ struct SampleSource {
 };
 
 int loadFrom(EngineState& s, WaveSampleName& name, const std::string& fileName, const SampleSource& source,
-             const MessageSink& showMessage) {
+             const MessageSink& showMessage, const MessageDetailSink& showDetail) {
     // The record is freed before the message is shown: a message box lets the sound run, and it must not
     // play a sample that is being refused.
-    auto refuse = [&](const std::string& message) {
+    auto refuse = [&](const std::string& message, const std::string& reason) {
         freeWaveSample(s);
-        if (showMessage) showMessage(message);
+        if (showDetail) {
+            showDetail(message, reason.empty() ? fileName : fileName + ": " + reason);
+        } else if (showMessage) {
+            showMessage(message);
+        }
         return 0;
     };
 
     freeWaveSample(s);
-    if (!allocationAllowed(WaveAllocation::Record, sizeof(SampleRecord))) return refuse("Memory problem");
+    const std::string recordBytes = std::to_string(sizeof(SampleRecord)) + " bytes";
+    if (!allocationAllowed(WaveAllocation::Record, sizeof(SampleRecord)))
+        return refuse("Memory problem", recordBytes);
     s.waveSample.reset(new (std::nothrow) SampleRecord());
-    if (!s.waveSample) return refuse("Memory problem");
+    if (!s.waveSample) return refuse("Memory problem", recordBytes);
 
     name.waveFileName = fileName;
 
+    errno = 0;
     ByteSource* bytes = source.open();
-    if (bytes == nullptr) return refuse("Error opening file");
-    const char* problem = readSample(s, *bytes);
+    if (bytes == nullptr) return refuse("Error opening file", openFailure(fileName, errno));
+    const Refusal problem = readSample(s, *bytes);
     source.close();
-    if (problem != nullptr) return refuse(problem);
+    if (problem.message != nullptr) return refuse(problem.message, problem.reason);
 
     const SampleRecord& record = *s.waveSample;
     const std::uint32_t rate = static_cast<std::uint32_t>(s.rateParam - 1);
-    if (formatU16(record, kChannelsAt) != 1 || formatU32(record, kSamplesPerSecAt) != rate ||
-        formatU16(record, kBitsPerSampleAt) != 8) {
-        return refuse("The sound must be mono, 8 bits, " + std::to_string(rate) + " samples per second");
+    const std::string wrongForm = formFailure(record, rate);
+    if (!wrongForm.empty()) {
+        return refuse("The sound must be mono, 8 bits, " + std::to_string(rate) + " samples per second",
+                      wrongForm);
     }
     return 1;
 }
@@ -128,31 +174,35 @@ void freeWaveSample(EngineState& s) {
 }
 
 int loadWaveSample(EngineState& s, WaveSampleName& name, const std::string& fileName,
-                   const MessageSink& showMessage) {
+                   const MessageSink& showMessage, const MessageDetailSink& showDetail) {
     FileBytes file;
     const SampleSource source{[&]() -> ByteSource* { return file.open(fileName) ? &file : nullptr; },
                               [&]() { file.close(); }};
-    return loadFrom(s, name, fileName, source, showMessage);
+    return loadFrom(s, name, fileName, source, showMessage, showDetail);
 }
 
 int loadWaveSampleFromBytes(EngineState& s, WaveSampleName& name, const std::string& fileName,
                             const std::uint8_t* bytes, std::size_t size, const MessageSink& showMessage) {
     MemoryBytes memory(bytes, bytes != nullptr ? size : 0);
     const SampleSource source{[&]() -> ByteSource* { return &memory; }, []() {}};
-    return loadFrom(s, name, fileName, source, showMessage);
+    return loadFrom(s, name, fileName, source, showMessage, {});
 }
 
 int selectWaveFile(EngineState& s, WaveSampleName& name, const std::string& fileName,
-                   const MessageSink& showMessage, const WaveButtonHooks& hooks) {
+                   const MessageSink& showMessage, const WaveButtonHooks& hooks,
+                   const MessageDetailSink& showDetail) {
     const int wasUsed = s.outputUsed[kOutWave];
     s.outputUsed[kOutWave] = 0;
     if (s.waveSample) freeWaveSample(s);
 
-    const int loaded = loadWaveSample(s, name, fileName, showMessage);
+    const int loaded = loadWaveSample(s, name, fileName, showMessage, showDetail);
+    // The flag goes back whatever the outcome: it is the cord's, not the sample's. A cord left plugged
+    // with its output marked unused would be drawn yet dead, stay dead when a sample loads later, and
+    // let the dark jack take a second cord. Without a sample the render loop plays nothing there anyway.
+    s.outputUsed[kOutWave] = wasUsed;
     if (loaded == 1) {
         if (hooks.setWaveCaption) hooks.setWaveCaption(name.waveFileName);
         s.wavePos = 0;
-        s.outputUsed[kOutWave] = wasUsed;
     } else {
         if (hooks.stopSound) hooks.stopSound();
         if (hooks.setWaveCaption) hooks.setWaveCaption(kNoSampleCaption);

@@ -20,6 +20,9 @@ constexpr std::size_t kMaxSampleBytes = std::size_t{256} << 20;
 
 // Where the loader's messages go: the program's message box, or stderr in voltina-render.
 using MessageSink = std::function<void(const std::string& text)>;
+// The same message with its detail line: the file's name, then what was wrong with it ("LOOP.WAV:
+// 16-bit samples", "LOOP.WAV: No such file or directory").
+using MessageDetailSink = std::function<void(const std::string& text, const std::string& detail)>;
 
 // What the loader keeps beside the engine: the name of the last file given to loadWaveSample, whole (the
 // Wave button shows it, a saved configuration names it). "No wave" empties it.
@@ -29,9 +32,10 @@ struct WaveSampleName {
 
 // Loads `fileName` into s.waveSample. 1 when the sample is loaded and playable; 0 after a refusal, when
 // `showMessage` has been given the reason and no sample is loaded. A sample still loaded on entry is
-// freed first. wavePos is left to the caller.
+// freed first. wavePos is left to the caller. When `showDetail` is given it gets the message with its
+// detail line, in place of `showMessage`.
 int loadWaveSample(EngineState& s, WaveSampleName& name, const std::string& fileName,
-                   const MessageSink& showMessage);
+                   const MessageSink& showMessage, const MessageDetailSink& showDetail = {});
 
 // The same from bytes in memory, as if they were the file `fileName` (which is only recorded, never
 // opened).
@@ -50,11 +54,12 @@ struct WaveButtonHooks {
 };
 
 // Replaces the sample by `fileName`: output 31 is held unused while the sample is rebuilt (the sound keeps
-// being computed inside the message boxes a load may show) and given back its in-use flag only when the new
-// sample loads. On success the Wave button shows the name and the sample plays from its first byte; on
-// failure the sound stops and the button shows "?-?". Returns loadWaveSample's result.
+// being computed inside the message boxes a load may show) and given back its in-use flag afterwards,
+// whether the new sample loads or not. On success the Wave button shows the name and the sample plays from
+// its first byte; on failure the sound stops and the button shows "?-?". Returns loadWaveSample's result.
 int selectWaveFile(EngineState& s, WaveSampleName& name, const std::string& fileName,
-                   const MessageSink& showMessage, const WaveButtonHooks& hooks);
+                   const MessageSink& showMessage, const WaveButtonHooks& hooks,
+                   const MessageDetailSink& showDetail = {});
 
 // The Wave button's text after a failed load.
 constexpr const char* kNoSampleCaption = "?-?";

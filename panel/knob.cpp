@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
@@ -10,6 +11,7 @@
 #include "engine/oscillator.h"
 #include "panel/bitmap_table.h"
 #include "panel/panel_audio.h"
+#include "panel/panel_look.h"
 #include "panel/synth_panel.h"
 #include "resources/artwork.h"
 #include "resources/panel_template.h"
@@ -36,6 +38,11 @@ Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
     timer_.setTimerType(Qt::PreciseTimer);
     timer_.setInterval(kTickMs);
     connect(&timer_, &QTimer::timeout, this, &Knob::tick);
+    wheelTipTimer_.setSingleShot(true);
+    wheelTipTimer_.setInterval(800);
+    connect(&wheelTipTimer_, &QTimer::timeout, this, [this] {
+        if (!held()) panel_.valueTip()->hide();
+    });
 }
 
 int Knob::intValue() const {
@@ -66,10 +73,7 @@ void Knob::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept();
 }
 
-void Knob::press(int direction, QPoint panelPos) {
-    // The mouse stays with this knob while a button is down (Qt's implicit grab), so a press of the
-    // other button only restarts the turn.
-    if (step_ != 0.0f) timer_.stop();
+void Knob::startStep(int direction) {
     const EngineState& s = panel_.state();
     if (paramIndex_ < kOscillators && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
         step_ = static_cast<float>(direction) * 0.01f;
@@ -79,18 +83,50 @@ void Knob::press(int direction, QPoint panelPos) {
         fineMode = 0;
     }
     dragTicks = 0;
-    if (paramIndex_ >= kPanIndex) {
-        QLabel* tip = panel_.valueTip();
-        tip->move(panelPos.x() - 20, panelPos.y() - 30);
-        tip->show();
-    }
+}
+
+bool Knob::showsTip() const {
+    return paramIndex_ >= kLevelIndex;
+}
+
+void Knob::showTip(QPoint panelPos) {
+    QLabel* tip = panel_.valueTip();
+    tip->move(panelPos.x() - 20, panelPos.y() - 30);
+    if (paramIndex_ < kPanIndex) tip->setText(QString::number(intValue()));
+    tip->show();
+    tip->raise();
+}
+
+void Knob::press(int direction, QPoint panelPos) {
+    // The mouse stays with this knob while a button is down (Qt's implicit grab), so a press of the
+    // other button only restarts the turn.
+    if (step_ != 0.0f) timer_.stop();
+    startStep(direction);
+    if (showsTip()) showTip(panelPos);
     timer_.start();
 }
 
 void Knob::release() {
     step_ = 0.0f;
     timer_.stop();
-    if (paramIndex_ >= kPanIndex) panel_.valueTip()->hide();
+    if (showsTip()) panel_.valueTip()->hide();
+}
+
+void Knob::wheelEvent(QWheelEvent* e) {
+    e->accept();
+    if (held()) return;  // a held button is turning it already
+    wheelAngle_ += e->angleDelta().y();
+    const int notches = wheelAngle_ / 120;
+    if (notches == 0) return;
+    wheelAngle_ -= notches * 120;
+    if (showsTip()) showTip(mapTo(&panel_, e->position().toPoint()));
+    const int direction = notches > 0 ? 1 : -1;
+    for (int k = 0; k < notches * direction; ++k) {
+        startStep(direction);
+        tick();
+    }
+    step_ = 0.0f;
+    if (showsTip()) wheelTipTimer_.start();
 }
 
 void Knob::tick() {
@@ -132,6 +168,7 @@ void Knob::tickLevel() {
     int& level = s.mixLevel[paramIndex_ - kLevelIndex];
     const int v = static_cast<int>(static_cast<float>(level) + step_);
     level = std::clamp(v, 0, 128);
+    panel_.valueTip()->setText(QString::number(level));
     update();
     if (dragTicks < 16) {
         ++dragTicks;
@@ -173,6 +210,7 @@ void Knob::paintEvent(QPaintEvent* e) {
         painter.fillRect(QRect(QPoint(3, 4), QPoint(w + 3, 8)).adjusted(0, 0, -1, -1), Qt::black);
         painter.fillRect(QRect(QPoint(w + 3, 4), QPoint(33, 8)).adjusted(0, 0, -1, -1), kPanGray);
     }
+    if (hasFocus()) paintFocusMark(painter, rect());
 }
 
 }  // namespace voltina

@@ -1,6 +1,8 @@
 #pragma once
 // The panel's knob: held with the left button it turns down, with the right button up, faster the
-// longer it is held. Oscillator frequency knobs, mixer level knobs and the small pan controls.
+// longer it is held; each notch of the mouse wheel turns it by one tick of a held button (up raises).
+// Oscillator frequency knobs, mixer level knobs and the small pan controls; the levels and the pans
+// show their value in the panel's tip while they turn.
 
 #include <QPushButton>
 #include <QTimer>
@@ -32,11 +34,16 @@ class Knob : public QPushButton {
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
   private:
     void press(int direction, QPoint panelPos);
     void release();
+    // The first step of a turn, as a press starts it: fine below 10 Hz.
+    void startStep(int direction);
+    bool showsTip() const;
+    void showTip(QPoint panelPos);
     void tick();
     void tickOscillator();
     void tickLevel();
@@ -47,6 +54,8 @@ class Knob : public QPushButton {
     int paramIndex_;
     float step_ = 0.0f;
     QTimer timer_;
+    int wheelAngle_ = 0;    // eighths of a degree not yet turned
+    QTimer wheelTipTimer_;  // hides the tip a moment after the wheel stops
 };
 
 }  // namespace voltina

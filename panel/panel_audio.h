@@ -26,6 +26,9 @@ class PanelAudio {
     virtual void renderIfDue() = 0;
     virtual void startSound() = 0;
     virtual void stopSound() = 0;
+    // True while a device plays the ring: false without a usable card, after a failed open and once the
+    // sound has stopped.
+    virtual bool soundPlaying() const = 0;
     // Never from inside a paint event.
     virtual void pumpUntilPainted(QWidget* window) = 0;
 

@@ -58,6 +58,20 @@ void styleValueTip(QLabel* tip) {
                        "10px 'DejaVu Sans'; }"));
 }
 
+const QColor kFocusMarkColour(0xff, 0xc4, 0x00);
+
+void paintFocusMark(QPainter& painter, const QRect& area) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.setBrush(Qt::NoBrush);
+    // Amber on a dark edge: seen on the light panel and on the dark pictures alike.
+    painter.setPen(QPen(QColor(0x20, 0x20, 0x20), 1));
+    painter.drawRect(area.adjusted(0, 0, -1, -1));
+    painter.setPen(QPen(kFocusMarkColour, 2));
+    painter.drawRect(area.adjusted(2, 2, -2, -2));
+    painter.restore();
+}
+
 void paintPanelFace(QPainter& painter, const QRect& area) {
     painter.fillRect(area, kPanel);
     painter.setRenderHint(QPainter::Antialiasing);

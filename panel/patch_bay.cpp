@@ -29,6 +29,54 @@ PixelBox unite(const PixelBox& a, const PixelBox& b) {
 
 }  // namespace
 
+std::string jackName(int jackId) {
+    const auto n = [](int k) { return std::to_string(k + 1); };
+    std::string what;
+    if (isInputJack(jackId)) {
+        const int i = jackId - kFirstInput;
+        const int pair = (i % 2);
+        if (i < kInAccumulator) {
+            what = "Mixer channel " + n(i) + ", input";
+        } else if (i < kInMultiplier) {
+            what = "Accumulator " + n((i - kInAccumulator) / 2) + ", input " + n(pair);
+        } else if (i < kInSinusoider) {
+            what = "Multiplier " + n((i - kInMultiplier) / 2) + ", input " + n(pair);
+        } else if (i < kInPanoramiker) {
+            what = "Sinusoider " + n((i - kInSinusoider) / 2) +
+                   (pair == 0 ? ", amplitude input" : ", angle input");
+        } else {
+            what = "Auto-pan " + n((i - kInPanoramiker) / 2) +
+                   (pair == 0 ? ", sound input" : ", position input");
+        }
+    } else if (isOutputJack(jackId)) {
+        const int o = jackId - kFirstOutput;
+        if (o < kOutAccumulator) {
+            what = "Oscillator " + n(o) + ", output 1";
+        } else if (o < kOutMultiplier) {
+            what = "Accumulator " + n(o - kOutAccumulator) + ", output";
+        } else if (o < kOutSinusoider) {
+            what = "Multiplier " + n(o - kOutMultiplier) + ", output";
+        } else if (o < kOutPanoramiker) {
+            what = "Sinusoider " + n(o - kOutSinusoider) + ", output";
+        } else if (o < kOutOscB) {
+            what = "Auto-pan " + n(o - kOutPanoramiker) + ", output (mixer inputs only)";
+        } else if (o < kOutMidiSine) {
+            what = "Oscillator " + n(o - kOutOscB) + ", output 2";
+        } else if (o == kOutMidiSine) {
+            what = "MIDI voice, sine output";
+        } else if (o == kOutMidiSquare) {
+            what = "MIDI voice, pulse output";
+        } else if (o == kOutMidiSaw) {
+            what = "MIDI voice, ramp output";
+        } else {
+            what = "Wave, output";
+        }
+    } else {
+        return {};
+    }
+    return what + " (" + std::to_string(jackId) + ")";
+}
+
 PatchBay::PatchBay(EngineState& state, PatchBayView& view) : state_(state), view_(view) {}
 
 PanelPoint PatchBay::jackPoint(int jackId) const {

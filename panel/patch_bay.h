@@ -18,6 +18,10 @@ constexpr const char* kInputIntoInputMessage = "Impossible to plug an input into
 constexpr const char* kOutputIntoOutputMessage = "Impossible to plug an output into an output";
 constexpr const char* kAutoPanMessage = "The auto-pan outputs must be plugged in the mixer";
 
+// What a jack is, for its tip: the module, input or output, and the number configurations write for it
+// ("Sinusoider 1, angle input (322)"); empty for ids that name no jack.
+std::string jackName(int jackId);
+
 // bandEnd.x of a rubber band that is not on the screen.
 constexpr int kNoBand = -1000;
 

@@ -7,6 +7,7 @@
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
 #include "panel/panel_audio.h"
+#include "panel/panel_look.h"
 #include "panel/synth_panel.h"
 #include "resources/artwork.h"
 
@@ -35,10 +36,9 @@ void PictureButton::paintEvent(QPaintEvent* e) {
     panel_.audio().renderIfDue();
     const int id = bitmapIdFor(ctrlId_, lit_ ? 1 : 0);
     const QPixmap& picture = panel_.bitmaps().get(id);
-    if (!picture.isNull()) {
-        QPainter painter(this);
-        painter.drawPixmap(0, 0, picture);
-    }
+    QPainter painter(this);
+    if (!picture.isNull()) painter.drawPixmap(0, 0, picture);
+    if (hasFocus()) paintFocusMark(painter, rect());
     paintedBitmap_ = id;
 }
 

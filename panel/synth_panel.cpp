@@ -21,6 +21,7 @@
 #include "panel/knob.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
+#include "panel/patch_bay.h"
 #include "panel/picture_button.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
@@ -85,6 +86,8 @@ void SynthPanel::buildControls() {
             const int id = t.id;
             connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b, 0); });
         }
+        const std::string jack = jackName(t.id);
+        if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
         controls_[t.id] = w;
     }
 }
@@ -188,6 +191,16 @@ void SynthPanel::speakerSwitch() {
     } else {
         syncReset(state_);
         audio_.startSound();
+        if (!audio_.soundPlaying()) {
+            // No usable card, or a device that would not open: the switch shows that nothing plays. A
+            // device that would not open has said so; without a card the click says it again (the
+            // start-up check has said it once already when this is the first tick).
+            const bool hadCard = audio_.audioReady();
+            state_.speakerOn = 0;
+            if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(true);
+            setLamp(ctl::kSpeaker, false);
+            if (!hadCard && !startingUp_) showMessage(kNoSoundMessage);
+        }
     }
     if (cords_) cords_->drawCords(0);
 }
@@ -204,8 +217,6 @@ void SynthPanel::selectSample() {
         if (services_.samples) services_.samples->selectWaveFile(list.chosenName());
     } else if (result == kResultNoWave) {
         freeWaveSample();
-        if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
-        if (services_.samples) services_.samples->forgetWaveFileName();
     }
 }
 
@@ -338,8 +349,13 @@ void SynthPanel::releasePanel() {
 // ---------------------------------------------------------------- what the audio layer asks
 
 void SynthPanel::showMessage(const std::string& text) {
+    showMessage(text, std::string());
+}
+
+void SynthPanel::showMessage(const std::string& text, const std::string& detail) {
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
                     QMessageBox::Ok, this);
+    if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));
     box.exec();
 }
 
@@ -351,6 +367,9 @@ bool SynthPanel::askRateQuestion(const std::string& text) {
 
 void SynthPanel::setSpeakerLit(bool lit) {
     setLamp(ctl::kSpeaker, lit);
+    // The sound has stopped (a rate change, a lost device): the record switch can be set again.
+    if (!lit)
+        if (QWidget* rec = control(ctl::kRecord)) rec->setEnabled(true);
 }
 
 void SynthPanel::saveRecording() {
@@ -362,11 +381,15 @@ void SynthPanel::closeMidiInput() {
 }
 
 void SynthPanel::freeWaveSample() {
+    // "No wave", a rate change and the shutdown all leave the player without a sample: the Wave button
+    // shows no name then, and a saved configuration names none.
     if (services_.samples) {
         services_.samples->freeWaveSample();
+        services_.samples->forgetWaveFileName();
     } else {
         state_.waveSample.reset();
     }
+    if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
 }
 
 void SynthPanel::updateRateChecks(int rateParam) {
@@ -382,7 +405,9 @@ void SynthPanel::updateRateChecks(int rateParam) {
 void SynthPanel::firstTick() {
     refreshPanel();
     updateRateChecks(state_.rateParam);
+    startingUp_ = true;
     onCommand(ctl::kSpeaker, control(ctl::kSpeaker), 0);
+    startingUp_ = false;
 }
 
 }  // namespace voltina

@@ -35,6 +35,9 @@ struct StartupPatch {
     std::function<void()> afterDefaultPatch;
 };
 
+// What a click on H.P says when there is no card to play on.
+constexpr const char* kNoSoundMessage = "Impossible to play: no usable audio card";
+
 class SynthPanel : public QWidget, public AudioHooks {
     Q_OBJECT
   public:
@@ -76,6 +79,8 @@ class SynthPanel : public QWidget, public AudioHooks {
 
     // ---- AudioHooks
     void showMessage(const std::string& text) override;
+    // The same box with a detail line under the message (which file, and what was wrong with it).
+    void showMessage(const std::string& text, const std::string& detail);
     bool askRateQuestion(const std::string& text) override;
     void setSpeakerLit(bool lit) override;
     void saveRecording() override;
@@ -118,6 +123,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     std::map<int, QWidget*> controls_;
     std::unique_ptr<CordEditor> cords_;
     std::array<QAction*, 3> rateActions_{};
+    bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;
     bool released_ = false;
 };

@@ -4,14 +4,15 @@ namespace voltina {
 
 const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
     static const std::vector<MenuPopupTemplate> menu = {
-        {"System",
-         {{"Load a configuration", cmd::kLoadConfiguration},
-          {"Save a configuration", cmd::kSaveConfiguration},
-          {"11025 samples", cmd::kRate11025},
-          {"22050 samples", cmd::kRate22050},
-          {"44100 samples", cmd::kRate44100},
-          {"Quit Voltina", cmd::kQuit}}},
-        {"Help", {{"About Voltina", cmd::kAbout}}},
+        // "&" marks each item's mnemonic (Alt+S, Alt+H, then the underlined letter).
+        {"&System",
+         {{"&Load a configuration", cmd::kLoadConfiguration},
+          {"&Save a configuration", cmd::kSaveConfiguration},
+          {"&11025 samples", cmd::kRate11025},
+          {"&22050 samples", cmd::kRate22050},
+          {"&44100 samples", cmd::kRate44100},
+          {"&Quit Voltina", cmd::kQuit}}},
+        {"&Help", {{"&About Voltina", cmd::kAbout}}},
     };
     return menu;
 }

@@ -91,7 +91,8 @@ TEST_F(Scheduling, LostPositionStopsTheSoundWithOneMessage) {
     EXPECT_EQ(state.speakerOn, 0);
     EXPECT_EQ(audio.timerId(), 0);
     EXPECT_FALSE(audio.deviceOpen());
-    EXPECT_EQ(hooks.saves, 1);  // the recording is offered
+    EXPECT_EQ(hooks.saves, 1);                            // the recording is offered
+    EXPECT_EQ(hooks.speakerStates, std::vector<int>{0});  // and H.P shows that nothing plays
     const int reads = log.positionReads;
     for (int i = 0; i < 5; ++i) gateAfter(200);
     EXPECT_EQ(log.positionReads, reads);

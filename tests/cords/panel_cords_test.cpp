@@ -40,6 +40,7 @@ class QuietAudio : public PanelAudio {
     void renderIfDue() override {}
     void startSound() override {}
     void stopSound() override {}
+    bool soundPlaying() const override { return true; }
     void pumpUntilPainted(QWidget* w) override { pumped.push_back(w); }
     void rateCommand(int) override {}
     void startStartupTimer() override {}

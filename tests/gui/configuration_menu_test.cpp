@@ -4,21 +4,35 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <cstdio>
+#include <random>
+#include <set>
 
+#include "app/audio_system_adapter.h"
 #include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
+#include "app/program_samples.h"
 #include "config/configuration.h"
 #include "dialogs/dialog_context.h"
+#include "dialogs/file_list_dialog.h"
 #include "engine/defaults.h"
+#include "engine/render_block.h"
+#include "panel/cord_editor.h"
+#include "panel/panel_cord_editor.h"
+#include "panel/patch_bay.h"
 #include "panel/picture_button.h"
+#include "render/offline_render.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 
@@ -54,8 +68,9 @@ std::string describe(const EngineState& s, SynthPanel* panel) {
     return t;
 }
 
-// A mono 8-bit sample at 11025 Hz, as the Wave player takes it (an even length: no pad byte).
-void writeSample(const std::string& path, std::uint32_t bytes) {
+// A mono 8-bit sample, as the Wave player takes it at `rate` (an even length: no pad byte); 16 bits makes
+// one it refuses.
+void writeSample(const std::string& path, std::uint32_t bytes, std::uint32_t rate = 11025, int bits = 8) {
     std::string file;
     auto put = [&file](std::uint32_t v, int size) {
         for (int i = 0; i < size; ++i) file += static_cast<char>((v >> (8 * i)) & 0xFF);
@@ -66,10 +81,10 @@ void writeSample(const std::string& path, std::uint32_t bytes) {
     put(16, 4);
     put(1, 2);  // PCM
     put(1, 2);  // mono
-    put(11025, 4);
-    put(11025, 4);  // bytes per second
-    put(1, 2);      // block align
-    put(8, 2);      // bits
+    put(rate, 4);
+    put(rate * static_cast<std::uint32_t>(bits / 8), 4);  // bytes per second
+    put(static_cast<std::uint32_t>(bits / 8), 2);         // block align
+    put(static_cast<std::uint32_t>(bits), 2);
     file += "data";
     put(bytes, 4);
     for (std::uint32_t i = 0; i < bytes; ++i) file += static_cast<char>(128 + (i % 16) * 4);
@@ -314,6 +329,40 @@ TEST_F(ConfigurationMenuTest, AConfigurationWithoutSampleUnloadsTheSampleAndOneT
     EXPECT_TRUE(QFileInfo(QString::fromStdString(here.file("taken"))).isDir());
 }
 
+// A sample the player refuses: the message box keeps the short message and names the file and what was
+// wrong with it on its detail line.
+TEST_F(ConfigurationMenuTest, RefusedSamplesNameTheFileAndTheReason) {
+    writeSample(here.file("BAD16.WAV"), 300, 11025, 16);
+    writeSample(here.file("FAST.WAV"), 300, 22050);
+    writeSample(here.file("CUT.WAV"), 300);
+    ASSERT_TRUE(QFile::resize(QString::fromStdString(here.file("CUT.WAV")), 44 + 100));
+    ASSERT_TRUE(writeWhole(here.file("TEXT.WAV"), "not a sound"));
+    QDir(QString::fromStdString(here.path())).mkdir("FOLDER.WAV");
+    const struct {
+        const char* file;
+        const char* text;
+        const char* detail;
+    } cases[] = {
+        {"GONE.WAV", "Error opening file", "GONE.WAV: No such file or directory"},
+        {"FOLDER.WAV", "Error opening file", "FOLDER.WAV: not a regular file"},
+        {"TEXT.WAV", "Error reading file (1)", "TEXT.WAV: not a RIFF WAVE file"},
+        {"BAD16.WAV", "The sound must be mono, 8 bits, 11025 samples per second",
+         "BAD16.WAV: 16-bit samples"},
+        {"FAST.WAV", "The sound must be mono, 8 bits, 11025 samples per second", "FAST.WAV: 22050 Hz"},
+        {"CUT.WAV", "Error reading file (5)",
+         "CUT.WAV: data chunk ends past the file (300 bytes announced, 100 present)"},
+    };
+    for (const auto& c : cases) {
+        driver.then(ModalDriver::clickButtonText("OK"));
+        parts.samples.selectWaveFile(c.file);
+        const SeenDialog& box = driver.seen().back();
+        EXPECT_EQ(box.text, c.text) << c.file;
+        EXPECT_EQ(box.detail, c.detail) << c.file;
+        EXPECT_EQ(panel->button(199)->text(), QStringLiteral("?-?"));
+    }
+    EXPECT_EQ(driver.seen().size(), std::size(cases));
+}
+
 // The command line's configuration, loaded at set-up in place of the default patch.
 class StartupConfigurationTest : public ::testing::Test {
   protected:
@@ -366,6 +415,33 @@ TEST_F(StartupConfigurationTest, TheRateIsBuiltStraightAwayWithoutAQuestion) {
     EXPECT_EQ(audio.count("initAudio"), 1);
 }
 
+// Started from a configuration, the real audio layer plays the ring that voltina-render builds for that
+// rate: a rate chosen from the menu's length above 11025 Hz, never the start-up length of another rate.
+TEST(StartupRing, TheConfigurationsRateGetsTheRingVoltinaRenderPlays) {
+    for (const int rate : {11025, 22050, 44100}) {
+        SCOPED_TRACE(rate);
+        InTemporaryDirectory here;
+        std::string text = goodConfiguration(1, "[[401, 301]]");
+        text.replace(text.find("11025"), 5, std::to_string(rate));
+        ASSERT_TRUE(writeWhole(here.file("patch"), text));
+        EngineState state;
+        AudioSystemAdapter audio(state, AudioBackend::Null);
+        ProgramParts parts{state, audio, [](int) { ADD_FAILURE() << "no rate change at start-up"; },
+                           MidiInputOptions{}};
+        ProgramWiring w = parts.wiring(here.file("patch"));
+        w.services.midi = nullptr;
+        auto frame = createMainWindow(state, audio, w.services, w.startup);
+        EngineState rendered;
+        prepareAudioTables(rendered, rate + 1, 1);
+        EXPECT_EQ(state.rateParam, rate + 1);
+        EXPECT_EQ(state.ring.ringBytes(), rendered.ring.ringBytes());
+        // Longer than the 100 ms between two renders, with room to spare.
+        EXPECT_GT(state.ring.ringFrames(), rate / 10 + rate / 20);
+        frame.reset();
+        audio.setHooks(nullptr);
+    }
+}
+
 TEST_F(StartupConfigurationTest, ABadConfigurationSaysWhyAndTheDefaultPatchStays) {
     ASSERT_TRUE(writeWhole(here.file("broken"), goodConfiguration(7, "[]")));
     driver.then(ModalDriver::clickButtonText("OK"));
@@ -388,6 +464,206 @@ TEST_F(StartupConfigurationTest, ABadConfigurationSaysWhyAndTheDefaultPatchStays
     ASSERT_EQ(driver.seen().size(), 2u);
     EXPECT_NE(driver.seen()[1].text.find(here.file("absent")), std::string::npos);
     EXPECT_EQ(other.oscFreq[0], 256.0f);
+}
+
+}  // namespace
+}  // namespace voltina::test
+
+namespace voltina::test {
+namespace {
+
+class SilentHost : public RenderHost {
+  public:
+    bool deviceOpen() const override { return true; }
+    bool readPlayPosition(std::uint64_t& frames) override {
+        frames = 0;
+        return true;
+    }
+    void killSoundTimer() override {}
+    void closeDevice() override {}
+    void showMessage(const char*) override {}
+};
+
+// Random sequences of sample loads (good, refused, vanished), "No wave", rate changes, cord moves and
+// configurations saved and loaded, against what the panel promises after each step: the cords drawn are
+// the engine's routing, an output carries at most one cord, the lamps show both, a loaded sample sounds
+// where it is plugged, the Wave button names only a loaded sample, and whatever the panel shows is saved
+// and loaded back as it was.
+class PanelConsistencyTest : public ::testing::Test {
+  protected:
+    PanelConsistencyTest() {
+        ProgramWiring w = parts.wiring();
+        w.services.midi = nullptr;
+        frame = createMainWindow(state, audio, w.services);
+        panel = frame->panel();
+        panel->firstTick();
+        answer.setInterval(5);
+        QObject::connect(&answer, &QTimer::timeout, [this] { answerModal(); });
+        answer.start();
+        writeSample(here.file("L11025.WAV"), 300, 11025);
+        writeSample(here.file("L22050.WAV"), 302, 22050);
+        writeSample(here.file("L44100.WAV"), 304, 44100);
+        writeSample(here.file("BAD16.WAV"), 300, 11025, 16);
+    }
+
+    // What the audio layer's rate change does to the panel and the engine.
+    void changeRate(int rateParam) {
+        static_cast<AudioHooks*>(panel)->freeWaveSample();
+        state.rateParam = rateParam;
+        audio.initAudio();
+        static_cast<AudioHooks*>(panel)->updateRateChecks(rateParam);
+    }
+
+    // Message boxes get OK (Yes for the rate questions); the sample list gets `listChoice`: a name, "" for
+    // Cancel, "-" for "No wave". GONE.WAV disappears between the listing and the choice.
+    void answerModal() {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible() || modal == answered.data()) return;
+        answered = modal;
+        ++modals;
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            messages.push_back(box->text().toStdString());
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes ? yes : box->button(QMessageBox::Ok))->click();
+            return;
+        }
+        auto* list = dynamic_cast<FileListDialog*>(modal);
+        if (!list) return;
+        if (listChoice.empty()) {
+            list->cancelButton()->click();
+        } else if (listChoice == "-") {
+            list->noWaveButton()->click();
+        } else {
+            pickFromList(QString::fromStdString(listChoice))(list);
+        }
+        if (listChoice == "GONE.WAV") QFile::remove(QString::fromStdString(here.file("GONE.WAV")));
+    }
+
+    int cordsFrom(int output) const {
+        int n = 0;
+        for (int in = 0; in < kJacks; ++in) n += hasCord(state, in) && state.cordSource[in] == output;
+        return n;
+    }
+
+    void check(const std::string& step) {
+        SCOPED_TRACE(step);
+        const PatchBay* bay = patchBayOf(panel->cordEditor());
+        ASSERT_NE(bay, nullptr);
+        const HeldCord held = bay->heldCord();
+        for (int out = 0; out < kJacks; ++out) {
+            ASSERT_LE(cordsFrom(out), 1) << "output " << 401 + out;
+            // An output in use feeds a cord, and a cord's output is in use: nothing drawn is dead.
+            EXPECT_EQ(state.outputUsed[out] == 1, cordsFrom(out) == 1) << "output " << 401 + out;
+            const bool heldHere = held == HeldCord::FixedAtOutput && bay->pickedOutput() == out;
+            EXPECT_EQ(panel->picture(401 + out)->isLit(), state.outputUsed[out] == 1 || heldHere)
+                << "output " << 401 + out;
+        }
+        for (int in = 0; in < kJacks; ++in) {
+            const bool heldHere = held == HeldCord::FixedAtInput && bay->pickedInput() == in;
+            EXPECT_EQ(panel->picture(301 + in)->isLit(), hasCord(state, in) || heldHere)
+                << "input " << 301 + in;
+        }
+        EXPECT_EQ(panel->picture(189)->isLit(), state.speakerOn == 1);  // H.P shows whether it plays
+        const QString caption = panel->button(199)->text();
+        if (state.waveSample) {
+            EXPECT_EQ(caption.toStdString(), waveCaption(parts.samples.name().waveFileName));
+        } else {
+            EXPECT_TRUE(caption.isEmpty() || caption == "?-?" || caption == "Wave") << caption.toStdString();
+        }
+        if (state.waveSample && cordsFrom(kOutWave) == 1) {
+            std::set<float> heard;
+            SilentHost host;
+            for (int k = 0; k < 40; ++k) {
+                renderFrame(state, host);
+                heard.insert(state.outValue[kOutWave]);
+            }
+            EXPECT_GT(heard.size(), 1u) << "the plugged sample is silent";
+        }
+        if (held == HeldCord::None) {
+            const std::string shown = describe(state, panel);
+            ASSERT_TRUE(parts.configurations.saveFile(here.file("roundtrip"))) << messages.back();
+            ASSERT_TRUE(parts.configurations.loadFile(here.file("roundtrip")));
+            std::string back = describe(state, panel);
+            std::string expected = shown;
+            // Without a sample the button's leftover text ("?-?", "Wave") is not part of a patch.
+            if (!state.waveSample) {
+                expected = expected.substr(0, expected.rfind("\nwave ")) + "\nwave  none\n";
+            }
+            EXPECT_EQ(back, expected);
+        }
+    }
+
+    InTemporaryDirectory here;
+    EngineState state;
+    FakeAudio audio{state};
+    ProgramParts parts{state, audio, [this](int rateParam) { changeRate(rateParam); }, MidiInputOptions{}};
+    std::unique_ptr<FrameWindow> frame;
+    SynthPanel* panel = nullptr;
+    QTimer answer;
+    QPointer<QWidget> answered;
+    std::string listChoice;
+    std::vector<std::string> messages;
+    int modals = 0;
+};
+
+TEST_F(PanelConsistencyTest, RandomLoadsRatesAndCordMovesKeepThePanelTheEnginesRoutingAndSavable) {
+    const std::string samples[] = {
+        "L11025.WAV", "L22050.WAV", "L44100.WAV", "BAD16.WAV", "GONE.WAV", "-", ""};
+    // The jacks the Wave output meets most: its own, the mixer's, an oscillator's and the auto-pan's.
+    const int jacks[] = {432, 432, 432, 301, 302, 303, 308, 401, 402, 418, 309, 327, 321, 411};
+    const int rates[] = {11026, 22051, 44101};
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        check("start, seed " + std::to_string(seed));
+        for (int step = 0; step < 60; ++step) {
+            writeSample(here.file("GONE.WAV"), 300, static_cast<std::uint32_t>(state.rateParam - 1));
+            listChoice = samples[pick(std::size(samples))];
+            std::string did;
+            switch (pick(8)) {
+                case 0:
+                case 1:
+                    did = "Wave button, list answer '" + listChoice + "'";
+                    panel->button(199)->click();
+                    break;
+                case 2: {
+                    const int rate = rates[pick(3)];
+                    did = "rate " + std::to_string(rate - 1);
+                    changeRate(rate);
+                    break;
+                }
+                case 3: {
+                    // A configuration whose sample went missing since it was saved.
+                    if (patchBayOf(panel->cordEditor())->heldCord() != HeldCord::None) continue;
+                    did = "configuration with a missing sample";
+                    ASSERT_TRUE(parts.configurations.saveFile(here.file("missing")));
+                    Configuration c;
+                    std::string error;
+                    ASSERT_TRUE(readConfigurationFile(here.file("missing"), c, error));
+                    if (!c.hasWave) continue;
+                    const QString sample = QString::fromStdString(here.file(c.wave));
+                    ASSERT_TRUE(QFile::rename(sample, sample + ".away"));
+                    parts.configurations.loadFile(here.file("missing"));
+                    ASSERT_TRUE(QFile::rename(sample + ".away", sample));
+                    break;
+                }
+                default: {
+                    const int jack = jacks[pick(std::size(jacks))];
+                    did = "jack " + std::to_string(jack) + ", list answer '" + listChoice + "'";
+                    panel->button(jack)->click();
+                    break;
+                }
+            }
+            check("seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " + did);
+            if (HasFatalFailure() || ::testing::Test::HasFailure()) return;
+        }
+        // The next seed starts from the start-up patch, nothing held.
+        panel->cordEditor()->dropHeldCord();
+        clearCords(state);
+        setDefaultPatch(state);
+        panel->refreshPanel();
+    }
+    EXPECT_GT(modals, 50);  // the lists and messages were met, not skipped
 }
 
 }  // namespace

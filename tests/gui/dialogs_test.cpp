@@ -146,6 +146,61 @@ TEST_F(ListDialogTest, WaveModeListsWavFilesInAnyCase) {
     EXPECT_FALSE(list.noWaveButton()->isHidden());
 }
 
+// Every column is as wide as its longest name, whatever the last name is: no name is cut or blank.
+TEST_F(ListDialogTest, ColumnsAreAsWideAsTheirLongestName) {
+    const QStringList sets[] = {
+        {"bass_line_1", "z"},
+        {"DRUMLOOP1.WAV", "DRUMLOOP2.WAV", "A.WAV"},
+        {"a_rather_long_sample_name_30.WAV",
+         "b.wav",
+         "c.wav",
+         "d.wav",
+         "e.wav",
+         "f.wav",
+         "g.wav",
+         "h.wav",
+         "i.wav",
+         "j.wav",
+         "k.wav",
+         "l.wav",
+         "m.wav",
+         "n.wav",
+         "o.wav",
+         "p.wav",
+         "q.wav",
+         "r.wav",
+         "s.wav",
+         "t.wav",
+         "u.wav",
+         "v.wav",
+         "w.wav",
+         "x.wav",
+         "y.wav",
+         "zz_another_long_one.wav"},
+    };
+    for (const QStringList& names : sets) {
+        for (const QString& name : QDir(dir.path()).entryList(QDir::Files)) QFile::remove(dir.filePath(name));
+        for (const QString& name : names) touch(name);
+        const bool wave = names.first().endsWith(".WAV", Qt::CaseInsensitive);
+        FileListDialog list(nullptr, wave ? 1 : 0, wave ? std::string() : dir.path().toStdString());
+        list.show();
+        QTest::qWait(20);
+        QListWidget* box = list.list();
+        ASSERT_EQ(box->count(), names.size());
+        const QFontMetrics metrics(box->font());
+        for (int i = 0; i < box->count(); ++i) {
+            const QString text = box->item(i)->text();
+            const QRect place = box->visualItemRect(box->item(i));
+            EXPECT_GE(place.width(), metrics.horizontalAdvance(text)) << text.toStdString();
+            for (int j = 0; j < i; ++j) {
+                EXPECT_FALSE(place.intersects(box->visualItemRect(box->item(j))))
+                    << text.toStdString() << " over " << box->item(j)->text().toStdString();
+            }
+        }
+        list.close();
+    }
+}
+
 TEST_F(ListDialogTest, ConfigurationModeListsNamesWithoutADotInTheStartDirectory) {
     touch("PATCH1");
     touch("bass");

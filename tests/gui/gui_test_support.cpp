@@ -47,6 +47,7 @@ void ModalDriver::poll() {
     seen.className = modal->metaObject()->className();
     if (auto* box = qobject_cast<QMessageBox*>(modal)) {
         seen.text = box->text().toStdString();
+        seen.detail = box->informativeText().toStdString();
         seen.icon = box->icon();
     }
     seen_.push_back(seen);
@@ -91,6 +92,7 @@ void spin(int ms) {
 PanelFixture::PanelFixture() {
     panel = std::make_unique<SynthPanel>(state, audio);
     audio.setHooks(panel.get());
+    audio.setAudioReady(true);
     panel->show();
     spin(20);
 }

@@ -29,11 +29,16 @@ class FakeAudio : public PanelAudio {
     bool audioReady() const override { return ready_; }
     void setAudioReady(bool ready) override { ready_ = ready; }
     void renderIfDue() override { ++gateCalls; }
-    void startSound() override { calls.push_back("startSound"); }
+    void startSound() override {
+        calls.push_back("startSound");
+        playing_ = ready_ && opens;
+    }
     void stopSound() override {
         calls.push_back("stopSound");
         state_.speakerOn = 0;
+        playing_ = false;
     }
+    bool soundPlaying() const override { return playing_; }
     void pumpUntilPainted(QWidget*) override { calls.push_back("pump"); }
     void rateCommand(int id) override { calls.push_back("rate" + std::to_string(id)); }
     void startStartupTimer() override { calls.push_back("startupTimer"); }
@@ -43,6 +48,8 @@ class FakeAudio : public PanelAudio {
 
     // initAudio's answer, and a message it shows through the hooks first (as the audio layer does).
     int initResult = 1;
+    // Whether a started sound finds a device that opens.
+    bool opens = true;
     std::string initMessage;
     std::vector<std::string> calls;
     long gateCalls = 0;
@@ -51,13 +58,15 @@ class FakeAudio : public PanelAudio {
     EngineState& state_;
     AudioHooks* hooks_ = nullptr;
     bool ready_ = false;
+    bool playing_ = false;
 };
 
 // What a dialog or message box looked like when the driver met it.
 struct SeenDialog {
     std::string title;
-    std::string text;  // a message box's text
-    int icon = -1;     // QMessageBox::Icon
+    std::string text;    // a message box's text
+    std::string detail;  // and its informative text
+    int icon = -1;       // QMessageBox::Icon
     std::string className;
 };
 

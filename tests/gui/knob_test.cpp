@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 #include <cmath>
 #include <vector>
 
@@ -208,6 +209,79 @@ TEST_F(KnobTest, PanTipShowsTheValueWhereTheButtonWentDown) {
     hold(160, Qt::RightButton, 450, [&] { return double(state.mixPan[3]); });
     EXPECT_EQ(state.mixPan[3], 100);
     EXPECT_EQ(tip->text(), QStringLiteral("10"));
+}
+
+// One notch of the wheel is one tick of a held button, up raising: fine steps at 10 Hz and below, whole
+// ones above, the pan by 5. The level and the pan show their value in the tip while they turn.
+TEST_F(KnobTest, WheelNotchesTurnByOneTickEach) {
+    auto wheel = [this](int id, int angle) {
+        Knob* k = panel->knob(id);
+        QWheelEvent e(QPointF(10, 10), QPointF(k->mapToGlobal(QPoint(10, 10))), QPoint(), QPoint(0, angle),
+                      Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(k, &e);
+    };
+    const struct {
+        int id;
+        float start;
+        std::vector<int> angles;
+        float expected;
+        const char* tip;  // null: no tip
+    } cases[] = {
+        {101, 100.0f, {120}, 101.0f, nullptr},    {101, 100.0f, {-360}, 97.0f, nullptr},
+        {102, 5.0f, {120}, 5.01f, nullptr},       {102, 10.0f, {-240}, 9.98f, nullptr},
+        {103, 300.0f, {60}, 300.0f, nullptr},  // half a notch turns nothing yet
+        {103, 300.0f, {60, 60}, 301.0f, nullptr}, {104, 5500.0f, {120}, 5500.0f, nullptr},
+        {151, 80.0f, {240}, 82.0f, "82"},         {151, 128.0f, {120}, 128.0f, "128"},
+        {152, 3.0f, {-120}, 2.0f, "2"},           {160, 50.0f, {-120}, 45.0f, "-1"},
+    };
+    QLabel* tip = panel->valueTip();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        SCOPED_TRACE(c.start);
+        tip->hide();
+        if (c.id < 149) {
+            state.oscFreq[c.id - 101] = c.start;
+        } else if (c.id < 157) {
+            state.mixLevel[c.id - 149] = static_cast<int>(c.start);
+        } else {
+            state.mixPan[c.id - 157] = static_cast<int>(c.start);
+        }
+        for (const int angle : c.angles) wheel(c.id, angle);
+        if (c.id < 149) {
+            EXPECT_NEAR(state.oscFreq[c.id - 101], c.expected, 0.001f);
+            if (c.expected != c.start) {
+                EXPECT_EQ(panel->button(109 + c.id - 101)->text(),
+                          QString::fromStdString(formatFrequency(state.oscFreq[c.id - 101])));
+            }
+        } else if (c.id < 157) {
+            EXPECT_EQ(state.mixLevel[c.id - 149], static_cast<int>(c.expected));
+        } else {
+            EXPECT_EQ(state.mixPan[c.id - 157], static_cast<int>(c.expected));
+        }
+        EXPECT_FALSE(panel->knob(c.id)->held());
+        EXPECT_EQ(tip->isVisible(), c.tip != nullptr);
+        if (c.tip) {
+            EXPECT_EQ(tip->text(), QString::fromUtf8(c.tip));
+        }
+    }
+    spin(1000);
+    EXPECT_FALSE(tip->isVisible());  // gone a moment after the wheel stops
+}
+
+// A level knob held down shows its level in the tip, as the pan bar does.
+TEST_F(KnobTest, LevelTipShowsTheLevelWhileItTurns) {
+    QLabel* tip = panel->valueTip();
+    state.mixLevel[0] = 40;
+    QTest::mousePress(panel->knob(149), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_EQ(tip->text(), QStringLiteral("40"));
+    QElapsedTimer t;
+    t.start();
+    while (state.mixLevel[0] == 40 && t.elapsed() < 1000)
+        QApplication::processEvents(QEventLoop::AllEvents, 2);
+    EXPECT_EQ(tip->text(), QString::number(state.mixLevel[0]));
+    QTest::mouseRelease(panel->knob(149), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+    EXPECT_FALSE(tip->isVisible());
 }
 
 TEST_F(KnobTest, PointerFollowsTheValueClockwiseFromTheTop) {

@@ -11,10 +11,14 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include "app/frame_window.h"
 #include "dialogs/dialog_context.h"
+#include "panel/panel_look.h"
 #include "panel/panel_services.h"
 #include "panel/picture_button.h"
 #include "resources/menu_template.h"
@@ -54,11 +58,11 @@ TEST_F(ProgramTest, FrameWindowHasTheTitleTheMenuAndAFixedSize) {
 
     QStringList popups;
     for (QAction* a : frame->menuBar()->actions()) popups << a->text();
-    EXPECT_EQ(popups, QStringList({"System", "Help"}));
-    const std::pair<int, const char*> items[] = {{900, "Load a configuration"}, {901, "Save a configuration"},
-                                                 {904, "11025 samples"},        {905, "22050 samples"},
-                                                 {906, "44100 samples"},        {902, "Quit Voltina"},
-                                                 {903, "About Voltina"}};
+    EXPECT_EQ(popups, QStringList({"&System", "&Help"}));
+    const std::pair<int, const char*> items[] = {
+        {900, "&Load a configuration"}, {901, "&Save a configuration"}, {904, "&11025 samples"},
+        {905, "&22050 samples"},        {906, "&44100 samples"},        {902, "&Quit Voltina"},
+        {903, "&About Voltina"}};
     for (auto [id, text] : items) {
         ASSERT_NE(frame->menuAction(id), nullptr) << id;
         EXPECT_EQ(frame->menuAction(id)->text(), QString::fromUtf8(text));
@@ -131,6 +135,102 @@ TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
     panel->updateRateChecks(44101);
     EXPECT_FALSE(frame->menuAction(904)->isChecked());
     EXPECT_TRUE(frame->menuAction(906)->isChecked());
+}
+
+// Without a card, or with a device that will not open, nothing plays: H.P stays dark and the record
+// switch stays free, and a click on H.P says why when nothing else has.
+TEST_F(ProgramTest, WithoutSoundTheSwitchesShowThatNothingPlays) {
+    audio.initMessage = "Impossible to detect an audio card";
+    audio.initResult = 0;
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("OK"));
+    auto frame = make();
+    SynthPanel* panel = frame->panel();
+    panel->firstTick();
+    ASSERT_EQ(driver.seen().size(), 1u);  // the start says it once
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    EXPECT_TRUE(panel->control(200)->isEnabled());
+
+    driver.then(ModalDriver::clickButtonText("OK"));
+    panel->picture(200)->click();
+    panel->picture(189)->click();
+    ASSERT_EQ(driver.seen().size(), 2u);
+    EXPECT_EQ(driver.seen()[1].text, kNoSoundMessage);
+    EXPECT_EQ(state.speakerOn, 0);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    EXPECT_TRUE(panel->picture(200)->isLit());  // armed for when the sound plays
+    EXPECT_TRUE(panel->control(200)->isEnabled());
+
+    // A card whose device does not open has shown its own message; the switch only goes dark.
+    audio.setAudioReady(true);
+    audio.opens = false;
+    panel->picture(189)->click();
+    EXPECT_EQ(driver.seen().size(), 2u);
+    EXPECT_FALSE(panel->picture(189)->isLit());
+    audio.opens = true;
+    panel->picture(189)->click();
+    EXPECT_TRUE(panel->picture(189)->isLit());
+    EXPECT_EQ(state.speakerOn, 1);
+    EXPECT_TRUE(driver.idle());
+}
+
+// The keyboard finds its way: Alt+S and Alt+H open the menus, Ctrl+Q asks "Finished ?" as Quit does, the
+// control Space would operate wears a mark, and every jack names itself in its tip.
+TEST_F(ProgramTest, KeysOpenTheMenusQuitAsksAndTheFocusIsMarked) {
+    auto frame = make();
+    frame->show();
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    SynthPanel* panel = frame->panel();
+    panel->firstTick();
+
+    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_H, 1}};
+    for (auto [key, index] : menus) {
+        QMenu* menu = frame->menuBar()->actions()[index]->menu();
+        QTest::keyClick(frame.get(), key, Qt::AltModifier);
+        spin(50);
+        EXPECT_TRUE(menu->isVisible()) << index;
+        menu->close();
+        spin(20);
+    }
+
+    ModalDriver driver;
+    driver.then(ModalDriver::clickButtonText("Cancel"));
+    QTest::keyClick(frame.get(), Qt::Key_Q, Qt::ControlModifier);
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].text, "Finished ?");
+    EXPECT_FALSE(panel->isFinished());
+    EXPECT_TRUE(frame->isVisible());
+
+    auto marks = [](QWidget* control) {
+        const QImage image = control->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        int n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) n += QColor(image.pixel(x, y)) == kFocusMarkColour;
+        return n;
+    };
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame.get()));
+    for (const int id : {189, 301, 432, 117, 101, 149, 157}) {
+        QWidget* control = panel->control(id);
+        control->setFocus();
+        ASSERT_TRUE(control->hasFocus()) << id;
+        EXPECT_GT(marks(control), 8) << id;
+        panel->control(198)->setFocus();  // Sync
+        EXPECT_EQ(marks(control), 0) << id;
+    }
+
+    EXPECT_EQ(panel->control(301)->toolTip(), QStringLiteral("Mixer channel 1, input (301)"));
+    EXPECT_EQ(panel->control(322)->toolTip(), QStringLiteral("Sinusoider 1, angle input (322)"));
+    EXPECT_EQ(panel->control(421)->toolTip(), QStringLiteral("Oscillator 1, output 2 (421)"));
+    EXPECT_EQ(panel->control(432)->toolTip(), QStringLiteral("Wave, output (432)"));
+    QSet<QString> names;
+    for (int id = 301; id <= 332; ++id) names.insert(panel->control(id)->toolTip());
+    for (int id = 401; id <= 432; ++id) names.insert(panel->control(id)->toolTip());
+    EXPECT_EQ(names.size(), 64);
+    for (const QString& name : names)
+        EXPECT_TRUE(name.contains(QRegularExpression(" \\([34][0-3][0-9]\\)$")));
 }
 
 TEST_F(ProgramTest, MenuCommandsReachTheirHandlers) {

@@ -55,12 +55,13 @@ class MessageBoxWatcher {
     struct Seen {
         QString title, text;
         QMessageBox::Icon icon;
+        QString detail;
     };
     MessageBoxWatcher() {
         QObject::connect(&poll_, &QTimer::timeout, [this]() {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
             if (box == nullptr) return;
-            seen.push_back({box->windowTitle(), box->text(), box->icon()});
+            seen.push_back({box->windowTitle(), box->text(), box->icon(), box->informativeText()});
             box->accept();
         });
         poll_.start(10);
@@ -155,6 +156,9 @@ TEST(HelpWindow, MissingFileGivesTheMessageAndAnEmptyWindow) {
                       {dir.filePath("VOLTINA.TXT").toStdString(), dir.path().toStdString()});
     ASSERT_EQ(watcher.seen.size(), 1u);
     EXPECT_EQ(watcher.seen[0].text, QStringLiteral("Impossible to open VOLTINA.TXT"));
+    // Where it looked and why each place failed.
+    EXPECT_EQ(watcher.seen[0].detail, dir.filePath("VOLTINA.TXT") + ": No such file or directory\n" +
+                                          dir.path() + ": not a regular file");
     EXPECT_EQ(watcher.seen[0].title, QStringLiteral("Voltina 3.10"));
     EXPECT_EQ(watcher.seen[0].icon, QMessageBox::Information);
     EXPECT_FALSE(window.isVisible());  // the message came before the window was shown

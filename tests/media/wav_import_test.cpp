@@ -362,13 +362,20 @@ TEST(WavImportSelect, FailedLoadStopsTheSoundAndLeavesNoSample) {
     EXPECT_EQ(l.said(), rateMessage(11025));
     EXPECT_TRUE(heldDuringMessage);
     EXPECT_EQ(l.state.waveSample, nullptr);  // the replaced sample is gone too
-    EXPECT_EQ(l.state.outputUsed[kOutWave], 0);
+    // The cord keeps its output: drawn and in use, so the next good load sounds where it is plugged.
+    EXPECT_EQ(l.state.outputUsed[kOutWave], 1);
     EXPECT_EQ(panel.events, (std::vector<std::string>{"caption " + good, "stop", "caption ?-?"}));
 
-    // The next good load restores the flag as it found it: still unused, until a cord is plugged again.
+    EXPECT_EQ(selectWaveFile(l.state, l.name, good, l.sink, panel.hooks), 1);
+    EXPECT_EQ(l.state.outputUsed[kOutWave], 1);
+    ASSERT_NE(l.state.waveSample, nullptr);
+
+    // An output without a cord stays unused through a failed load and a good one.
+    l.state.outputUsed[kOutWave] = 0;
+    EXPECT_EQ(selectWaveFile(l.state, l.name, bad, l.sink, panel.hooks), 0);
+    EXPECT_EQ(l.state.outputUsed[kOutWave], 0);
     EXPECT_EQ(selectWaveFile(l.state, l.name, good, l.sink, panel.hooks), 1);
     EXPECT_EQ(l.state.outputUsed[kOutWave], 0);
-    ASSERT_NE(l.state.waveSample, nullptr);
 
     freeWaveSample(l.state);
     freeWaveSample(l.state);

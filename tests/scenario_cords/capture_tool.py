@@ -7,6 +7,10 @@
       -> "pixels xor_matches": the pixels of the line AX,AY .. BX,BY (last one left out) in AFTER that
          are those of BEFORE exclusive-or'ed with green.
   capture_tool.py pixel IMAGE.ppm X Y  -> "R G B"
+  capture_tool.py match RAW WAV  -> "start matched underrun_runs problem"
+      RAW is interleaved stereo s16le at any rate, WAV an 8-bit stereo file; finds the WAV's first frames
+      in RAW and walks both in order: runs of zero frames in RAW are the server's underruns; anything else
+      that differs is the problem ("none" when every frame up to the end of either matched).
 """
 import array
 import math
@@ -94,12 +98,51 @@ def band(before_path, after_path, ax, ay, bx, by):
     print(f"{total} {matches}")
 
 
+def match(raw_path, wav_path):
+    cap = array.array("h")
+    with open(raw_path, "rb") as f:
+        cap.frombytes(f.read())
+    if sys.byteorder != "little":
+        cap.byteswap()
+    with open(wav_path, "rb") as f:
+        wav = f.read()
+    at = wav.find(b"data")
+    size = int.from_bytes(wav[at + 4:at + 8], "little")
+    ren = array.array("h", [(b - 128) * 256 for b in wav[at + 8:at + 8 + size]])
+    if sys.byteorder != "little":
+        ren.byteswap()
+    key, whole = ren[0:4000].tobytes(), cap.tobytes()
+    pos = whole.find(key)
+    while pos >= 0 and pos % 4:
+        pos = whole.find(key, pos + 1)
+    if pos < 0:
+        print("0 0 0 start-not-found")
+        return
+    if sys.byteorder != "little":
+        ren.byteswap()
+    c, k, runs, problem = pos // 4, 0, 0, "none"
+    nc, nr = len(cap) // 2, len(ren) // 2
+    while c < nc and k < nr:
+        if cap[2 * c] == ren[2 * k] and cap[2 * c + 1] == ren[2 * k + 1]:
+            c, k = c + 1, k + 1
+        elif cap[2 * c] == 0 and cap[2 * c + 1] == 0:
+            runs += 1
+            while c < nc and cap[2 * c] == 0 and cap[2 * c + 1] == 0:
+                c += 1
+        else:
+            problem = "frame-%d" % k
+            break
+    print(pos // 4, k, runs, problem)
+
+
 def main():
     cmd = sys.argv[1]
     if cmd == "levels":
         levels(sys.argv[2], float(sys.argv[3]), float(sys.argv[4]))
     elif cmd == "band":
         band(sys.argv[2], sys.argv[3], *map(int, sys.argv[4:8]))
+    elif cmd == "match":
+        match(sys.argv[2], sys.argv[3])
     elif cmd == "pixel":
         print(*pixel(read_ppm(sys.argv[2]), int(sys.argv[3]), int(sys.argv[4])))
     else:

@@ -3,7 +3,11 @@
 # the user pulls its cord out of mixer input 307 (silence, the loose end follows the mouse), plugs it into
 # 301 (the sound is back), turns channel 1's pan all the way right (the left side falls silent), then
 # plugs oscillator 4's output (140 Hz) into mixer input 302 (the left side now carries that pitch).
-# Every step is made with real clicks; the screenshots stay in the artifact folder.
+# Then the Wave player off the happy path: a sample plugged into mixer input 303 sounds, a refused file
+# and the good one again leave it sounding; the patch is saved through the menu, the sample taken away,
+# and Voltina started from the configuration keeps the Wave cord alive: the sample loaded by hand sounds,
+# the cord moves to 304, and the patch saves again with one cord on output 432.
+# Every step is made with real clicks and keys; the screenshots stay in the artifact folder.
 #
 #   cords_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
@@ -29,6 +33,21 @@ unset VOLTINA_AUDIO
 
 start_capture
 sleep 0.5
+
+# A 220.5 Hz square wave, 8-bit mono at 11025 Hz as the Wave player takes it, and a 16-bit file it refuses.
+mkdir -p "$work/patches"
+cd "$work/patches" || fail "no work folder"
+python3 - <<'PY'
+import struct
+def wave(name, bits, frames):
+    data = frames if bits == 8 else b"".join(struct.pack("<h", (b - 128) * 256) for b in frames)
+    fmt = struct.pack("<HHIIHH", 1, 1, 11025, 11025 * bits // 8, bits // 8, bits)
+    body = b"WAVE" + b"fmt " + struct.pack("<I", 16) + fmt + b"data" + struct.pack("<I", len(data)) + data
+    open(name, "wb").write(b"RIFF" + struct.pack("<I", len(body)) + body)
+square = bytes(200 if (i // 25) % 2 == 0 else 56 for i in range(11000))
+wave("LOOP.WAV", 8, square)
+wave("BAD16.WAV", 16, square)
+PY
 
 "$bin" >"$art/voltina.log" 2>&1 &
 vpid=$!
@@ -125,6 +144,104 @@ read -r r g b < <(pixel final "${IN301[0]}" 25)
 [ "$r $g $b" = "0 255 0" ] || fail "first cord in input order is not green ($r $g $b)"
 read -r r g b < <(pixel final "${IN302[0]}" 77)
 [ "$r $g $b" = "255 0 0" ] || fail "second cord in input order is not red ($r $g $b)"
+
+# 5. The Wave player. Oscillator 4's cord leaves 302 first, so the left side carries only channel 3.
+WAVE=(333 182) HP=(431 202) OUT432=(336 213) IN303=(569 143) IN304=(569 195)
+# find_window NAME_REGEX: the newest visible window so named other than the main one.
+find_window() {
+    local w=""
+    for _ in $(seq 50); do
+        w=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | grep -v "^$win\$" | tail -n1)
+        [ -n "$w" ] && break
+        sleep 0.1
+    done
+    echo "$w"
+}
+# wave_pick N: the Wave button, then the list's entry N (0 = BAD16.WAV, 1 = LOOP.WAV) and OK.
+wave_pick() {
+    click_at "${WAVE[@]}"
+    local list keys="Home Down"  # Home alone moves the cursor without selecting
+    list=$(find_window '^Chargement Wave$')
+    [ -n "$list" ] || fail "no sample list"
+    [ "$1" = 0 ] && keys="$keys Up"
+    xdotool windowfocus --sync "$list" key $keys Return
+    sleep 0.5
+}
+answer_box() {
+    local box
+    box=$(find_window '^Voltina 3\.10$')
+    [ -n "$box" ] || fail "no message box: $1"
+    xdotool windowfocus --sync "$box" key Return
+    sleep 0.3
+}
+no_box() { [ -z "$(xdotool search --onlyvisible --name '^Voltina 3\.10$' | grep -v "^$win\$")" ] || fail "$1"; }
+# heard LABEL: the left side carries the 220 Hz square from about now on.
+heard() {
+    local t lmax rmax lrms rrms hz
+    t=$(elapsed)
+    read -r lmax rmax lrms rrms hz < <(levels "$(calc "$t + 0.8")" 1.0)
+    echo "$1: left rms $lrms at $hz Hz"
+    check "$lrms > 0.01 && $hz > 200 && $hz < 240" || fail "$1: the Wave output is not heard"
+}
+click_at "${IN302[@]}"
+sleep 0.3
+click_at "${OUT405[@]}"
+sleep 0.3
+wave_pick 1
+click_at "${OUT432[@]}"
+sleep 0.3
+click_at "${IN303[@]}"
+heard "sample into 303"
+wave_pick 0
+answer_box "the 16-bit file is not refused"
+wave_pick 1
+no_box "LOOP.WAV refused"
+click_at "${HP[@]}"  # the refusal stopped the sound
+heard "after a refused file"
+shot wave_again
+
+# 6. Saved through the menu (Alt+S, S), quit with Ctrl+Q, the sample taken away, started from the patch.
+xdotool windowfocus --sync "$win" key alt+s s
+dialog=$(find_window '^Save a configuration$')
+[ -n "$dialog" ] || fail "Alt+S, S does not ask for a configuration's name"
+xdotool windowfocus --sync "$dialog" type wavepatch
+xdotool key Return
+sleep 0.5
+[ -f wavepatch ] || fail "the configuration was not saved"
+grep -q '"wave": "LOOP.WAV"' wavepatch || fail "the configuration does not name the sample"
+xdotool windowfocus --sync "$win" key ctrl+q
+answer_box "Ctrl+Q does not ask Finished ?"
+for _ in $(seq 50); do kill -0 "$vpid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$vpid" 2>/dev/null && fail "Voltina did not quit"
+mv LOOP.WAV LOOP.AWAY
+"$bin" wavepatch >>"$art/voltina.log" 2>&1 &
+vpid=$!
+win=$(main_window 20)  # it answers "Error opening file" on the way
+[ -n "$win" ] || fail "no window after starting from the configuration"
+sleep 2.5
+shot missing_sample
+read -r r g b < <(pixel missing_sample "${IN303[0]}" $((IN303[1] - 14)))
+echo "cord above 303: $r $g $b"
+[ "$r $g $b" = "0 0 0" ] && fail "the Wave cord into 303 is not drawn"
+mv LOOP.AWAY LOOP.WAV
+wave_pick 1
+no_box "LOOP.WAV refused after the start"
+heard "loaded by hand after a start without it"
+# The cord out of 303 and into 304, and the patch saves with one cord on 432.
+click_at "${IN303[@]}"
+sleep 0.3
+click_at "${IN304[@]}"
+sleep 0.3
+no_box "moving the Wave cord gave a message"
+xdotool windowfocus --sync "$win" key alt+s s
+dialog=$(find_window '^Save a configuration$')
+[ -n "$dialog" ] || fail "no name asked the second time"
+xdotool windowfocus --sync "$dialog" type wavepatch2
+xdotool key Return
+sleep 0.5
+no_box "the moved patch could not be saved"
+[ "$(grep -o '\[432, *30[0-9]\]' wavepatch2 | tr -d ' ')" = "[432,304]" ] || fail "output 432 does not carry one cord into 304"
+heard "moved to 304"
 
 kill -0 "$vpid" 2>/dev/null || fail "the program ended"
 echo "PASS"

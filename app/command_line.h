@@ -13,6 +13,7 @@ namespace voltina {
 struct ProgramOptions {
     bool help = false;
     bool version = false;
+    bool recover = false;  // list the unsaved takes and end
     AudioBackend backend = AudioBackend::Automatic;
     bool printStats = false;
     double zoom = 1.0;       // 1, 1.5 or 2

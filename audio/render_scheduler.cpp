@@ -113,6 +113,7 @@ void AudioSystem::renderIfDue() {
     ++renders_;
     renderBlock(state_, *host_);
     lastRenderTick_ = now;
+    spoolRecording();
 }
 
 void AudioSystem::startSound() {

@@ -47,7 +47,7 @@ void playAndCompare(bool guiStalls) {
     // Ten seconds of sound and a little more, however long a loaded machine takes to start the stream.
     const std::uint32_t wantedBytes =
         static_cast<std::uint32_t>(rate) * 2 * 10 + static_cast<std::uint32_t>(rate);
-    for (int waited = 0; waited < 30000 && player.state.recording.length() < wantedBytes; waited += 100)
+    for (int waited = 0; waited < 30000 && player.audio.takeBytes() < wantedBytes; waited += 100)
         runEventLoop(100);
     stall.stop();
     player.audio.stopSound();

@@ -208,19 +208,14 @@ bool TakeSpool::begin(const std::string& folder, const WaveFormat& format, std::
     ::flock(fd, LOCK_EX | LOCK_NB);
     const std::vector<std::uint8_t> header = waveHeader(format, 0);
     int e = 0;
-    if (!writeAll(fd, header.data(), header.size(), e) || ::fdatasync(fd) != 0) {
-        if (e == 0) e = errno;
+    // Written, not yet flushed: the writer thread flushes it, the sound must not wait for the disk.
+    if (!writeAll(fd, header.data(), header.size(), e)) {
         error = "Cannot write " + path + ": " + std::strerror(e);
         ::close(fd);
         ::unlink(path.c_str());
         return false;
     }
-    // The file's name is on disk too, not only its bytes.
-    const int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    folder_ = folder;
     fd_ = fd;
     path_ = path;
     format_ = format;
@@ -289,6 +284,13 @@ void TakeSpool::fail(const std::string& what, int errorNumber) {
 }
 
 void TakeSpool::writerLoop() {
+    // The file's name goes to disk too, not only its bytes.
+    flushHeader(false);
+    const int dirFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
     auto lastSync = std::chrono::steady_clock::now();
     for (;;) {
         bool stopping = false;

@@ -21,7 +21,7 @@ scenario_begin recovery
 : "${VOLTINA_TEST_PULSE_SINK:?run this through with_pulse_null_sink.sh}"
 start_xvfb 1280x1024x24
 unset VOLTINA_AUDIO
-export XDG_DATA_HOME="$work/data"
+# (XDG_DATA_HOME is the run's own: see scenario_begin)
 mkdir -p "$work/songs"
 cd "$work/songs" || fail "no folder for the songs"
 

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 
 #include "app/audio_system_adapter.h"
@@ -214,7 +215,10 @@ TEST_F(RecordingSaveTest, AFolderThatCannotBeWrittenOffersTheDesktopsSaveDialog)
     driver.then(ModalDriver::clickButtonText("OK"));
     driver.then([&elsewhere](QWidget* w) {
         auto* dialog = static_cast<QFileDialog*>(w);
-        dialog->selectFile(elsewhere);
+        // Typed as a user types it: the whole path in the file name field.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(elsewhere);
         static_cast<QDialog*>(dialog)->accept();
     });
     panel->saveRecording();

@@ -3,6 +3,7 @@
 # null sink under a private X server, at 11025 Hz (the start-up patch) and at 44100 Hz (the same patch
 # from a configuration with "rate": 44100). Reports the CPU each thread of the program used while it played,
 # from /proc/PID/task/*/stat, as a percentage of one core, and the whole process. Not part of scripts/test.
+# /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %.
 #
 #   bench/live_cpu.sh VOLTINA_BINARY [SECONDS]
 set -uo pipefail
@@ -74,7 +75,6 @@ start=$(date +%s.%N)
 sleep "$seconds"
 snapshot >"$work/after"
 end=$(date +%s.%N)
-sw_before=$(awk '/^ctxt/ { print $2 }' /proc/stat)
 
 kill "$vpid"
 wait "$vpid" 2>/dev/null

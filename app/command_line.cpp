@@ -41,7 +41,7 @@ std::string badAudioName(const std::string& where, const std::string& name) {
 const char* programUsage() {
     return "Usage: voltina [--audio pulse|alsa|jack|null] [--no-connect] [--midi-port NAME] [--zoom 1|1.5|2] "
            "[--stats] [CONFIG]\n"
-           "       voltina --help | --version\n"
+           "       voltina --recover | --help | --version\n"
            "\n"
            "A small modular analog synthesizer: one panel of oscillators, modules and a mixer joined by "
            "cords.\n"
@@ -53,7 +53,11 @@ const char* programUsage() {
            "                    system's playback ports (also VOLTINA_NO_CONNECT=1)\n"
            "  --midi-port NAME  listen to the first MIDI input port whose name contains NAME\n"
            "  --zoom Z          draw the whole window Z times as large: 1, 1.5 or 2\n"
-           "  --stats           print the audio figures (stale frames, stalls, xruns) when the program ends\n"
+           "  --stats           print the audio figures (late renders, stale frames, stalls, xruns) when "
+           "the\n"
+           "                    program ends\n"
+           "  --recover         list the takes a run that ended abnormally left unsaved (the next start\n"
+           "                    offers them for saving)\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }
@@ -94,6 +98,8 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
             o.help = true;
         } else if (a == "--version") {
             o.version = true;
+        } else if (a == "--recover") {
+            o.recover = true;
         } else if (a == "--stats") {
             o.printStats = true;
         } else if (a == "--no-connect") {

@@ -13,6 +13,7 @@ namespace voltina {
 struct ProgramOptions {
     bool help = false;
     bool version = false;
+    bool recover = false;  // list the unsaved takes and end
     AudioBackend backend = AudioBackend::Automatic;
     bool printStats = false;
     bool connectPorts = true;  // --no-connect clears it: JACK outputs left unconnected

@@ -1,6 +1,7 @@
 // voltina: the synthesizer's window.
 
 #include <QByteArray>
+#include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -13,6 +14,8 @@
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/program_parts.h"
+#include "app/recording_save.h"
+#include "dialogs/dialog_context.h"
 #include "engine/engine_state.h"
 #include "midi/midi_port_option.h"
 #include "voltina_version.h"
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
         std::puts("Voltina " VOLTINA_VERSION);
         return 0;
     }
+    if (options.recover) return listUnsavedTakes(stdout);
     if (!options.environmentWarning.empty())
         std::fprintf(stderr, "voltina: %s\n", options.environmentWarning.c_str());
     if (options.zoom != 1.0) {
@@ -70,6 +74,8 @@ int main(int argc, char** argv) {
     wiring.afterSetup = [&parts] {
         const std::string& notice = parts.midi.input().notice();
         if (!notice.empty()) std::fprintf(stderr, "voltina: %s\n", notice.c_str());
+        // Once the window shows: a take a crash or a kill left behind.
+        QTimer::singleShot(0, [] { offerUnsavedTakes(dialogOwner()); });
     };
     const int status = runVoltina(app, systemPlatform(), audio, state, std::move(wiring));
     if (options.printStats) std::fprintf(stderr, "%s\n", audio.system().statsText().c_str());

@@ -1,9 +1,13 @@
 #pragma once
 // Saving the recording when the sound stops: the "Save to Wave" name, then NAME.WAV in the current
-// directory. A recording is never lost to a file that cannot be written: the user is told and asked for
-// a name again, and only Cancel (or an empty name) discards it.
+// directory. The take comes from its file on disk (the spool the audio layer wrote while it was recorded),
+// or from memory when it could not be kept on disk. A take is never lost to a file that cannot be written:
+// the user is told why and asked for a name again; when the folder itself cannot be written, the desktop's
+// save dialog offers another place. Only the user's choice (Cancel or an empty name) discards it.
+// Takes left on disk by a run that ended abnormally are offered at the next start.
 // GUI thread only.
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -16,15 +20,24 @@ namespace voltina {
 constexpr const char* kRecordingCaption = "Save to Wave";
 constexpr int kRecordingNameLength = 8;
 constexpr const char* kCannotOpenPrefix = "Impossible to open ";
+constexpr const char* kUnsavedTakeText = "A take was not saved when Voltina last ended.";
 
 // The file a typed name is saved as: "ab-1" gives "AB_1.WAV". Every character that is not a letter a..z
 // or A..Z or a digit becomes one "_", a letter outside ASCII included (the typed text is UTF-8).
 std::string recordingFileName(const std::string& typed);
 
 // Offers the recording when there is one: recordOn is 1, or the recording memory ran out during the run
-// (recordOn went to 0, the frames kept are still worth saving). Afterwards the recording is cleared and
-// recordOn is left as it was. `showMessage` is the program's message box.
+// (recordOn went to 0, the frames kept are still worth saving). Afterwards the recording is cleared (its
+// file on disk removed, saved or discarded) and recordOn is left as it was. `showMessage` is unused by the
+// failure path, whose box carries the reason as its detail line.
 void saveRecording(EngineState& s, QWidget* owner,
                    const std::function<void(const std::string&)>& showMessage);
+
+// At start-up: each take left in the unsaved folder by a run that ended abnormally, with its date and
+// length; Save asks for a name, Discard removes it, Later keeps it for the next start.
+void offerUnsavedTakes(QWidget* owner);
+
+// voltina --recover: the unsaved takes, one a line, on `out`. Returns the exit status.
+int listUnsavedTakes(std::FILE* out);
 
 }  // namespace voltina

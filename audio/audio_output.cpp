@@ -4,6 +4,7 @@
 
 #include "audio/audio_system.h"
 #include "engine/tables.h"
+#include "media/wav_file.h"
 
 namespace voltina {
 
@@ -103,7 +104,54 @@ void AudioSystem::openAudio() {
         showMemoryError("3");
         return;
     }
-    if (state_.recordOn == 1 && !state_.recording.start()) state_.recordOn = 0;
+    if (state_.recordOn == 1) {
+        if (state_.recording.start()) {
+            beginSpool();
+        } else {
+            state_.recordOn = 0;
+        }
+    }
+}
+
+void AudioSystem::beginSpool() {
+    spoolStopped_ = false;
+    spooledBytes_ = 0;
+    std::string error;
+    if (!spool_.begin(spoolFolder_, recordingFormat(state_.rateParam, state_.stereoOut), error))
+        sayLater("The take is kept in memory only, not on disk: " + error);
+}
+
+void AudioSystem::spoolRecording() {
+    if (!spool_.writing()) return;
+    Recording& take = state_.recording;
+    if (!spoolStopped_ && take.length() > 0) {
+        if (spool_.push(take.bytes().data(), take.length())) {
+            spooledBytes_ += take.length();
+        } else {
+            spoolStopped_ = true;
+            if (!spool_.failed())
+                sayLater(
+                    "The disk is too slow for the take: it ends here, what was recorded until now is kept.");
+        }
+    }
+    if (!spoolStopped_ && spool_.failed()) {
+        spoolStopped_ = true;
+        sayLater("The take ends here, what was recorded until now is kept. " + spool_.failure());
+    }
+    take.forgetBytes();
+}
+
+void AudioSystem::finishSpool() {
+    if (!spool_.writing()) return;
+    spoolRecording();
+    std::string error;
+    if (!spool_.finish(error) && !spoolStopped_)
+        hooks_.showMessage("The end of the take could not be written: " + error);
+    state_.recording.setSpoolFile(spool_.path());
+}
+
+void AudioSystem::sayLater(const std::string& text) {
+    QTimer::singleShot(0, &timer_, [this, text] { hooks_.showMessage(text); });
 }
 
 void AudioSystem::showMemoryError(const std::string& code) {
@@ -118,8 +166,12 @@ void AudioSystem::closeAudio() {
         deviceOpen_ = false;
         closedXruns_ += xruns;
     }
+    finishSpool();
     // The engine drops recordOn when the recording memory cannot grow but keeps what it had: offer that too.
     if (state_.recordOn == 1 || state_.recording.active()) hooks_.saveRecording();
+    // Saved or discarded, the file is no longer this run's; left (a crash in the prompt), it is offered at
+    // the next start.
+    spool_.release();
 }
 
 void AudioSystem::changeRate(int newRateParam) {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "audio/audio_hooks.h"
+#include "audio/take_spool.h"
 #include "audio/wave_device.h"
 #include "engine/engine_state.h"
 #include "engine/render_block.h"
@@ -89,6 +90,13 @@ class AudioSystem {
     std::uint64_t xruns() const;
     std::string statsText() const;
 
+    // ---- The take on disk ----
+    // Where takes are spooled while they are recorded (by default the user's data folder).
+    void setSpoolFolder(std::string folder) { spoolFolder_ = std::move(folder); }
+    const TakeSpool& spool() const { return spool_; }
+    // Bytes of stereo frames in the current (or last) take: handed to the spool or held in memory.
+    std::uint64_t takeBytes() const { return spooledBytes_ + state_.recording.length(); }
+
     // ---- For tests and benchmarks ----
     void setTickSource(std::function<std::uint32_t()> tick) { tick_ = std::move(tick); }
     // Asked before each table or ring allocation with its size in bytes; false makes it fail.
@@ -102,6 +110,12 @@ class AudioSystem {
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
     bool readPlayPosition(std::uint64_t& frames);
     void noteProgress(std::uint64_t frames);
+    // The take: begun with the sound, fed by the render gate, finished before the name is asked.
+    void beginSpool();
+    void spoolRecording();
+    void finishSpool();
+    // Shows a message once the current event is done (never from inside the render gate).
+    void sayLater(const std::string& text);
 
     EngineState& state_;
     AudioHooks& hooks_;
@@ -124,6 +138,11 @@ class AudioSystem {
     QCoreApplication* hookedApp_ = nullptr;
     QMetaObject::Connection idleConnection_;
     bool pumping_ = false;
+
+    TakeSpool spool_;
+    std::string spoolFolder_ = unsavedTakeFolder();
+    bool spoolStopped_ = false;
+    std::uint64_t spooledBytes_ = 0;  // the take ends where the disk failed or fell too far behind
 
     std::uint64_t lastPosition_ = 0;
     std::uint64_t staleLaps_ = 0;

@@ -14,6 +14,8 @@ namespace voltina {
 
 namespace {
 constexpr std::int32_t kRenderSpacingMs = 100;
+// The sound timer wakes the thread when the next render is due, not more often: ten times a second
+// while nothing else happens. It starts at this interval and is then re-armed for the time left.
 constexpr int kSoundTimerMs = 10;
 constexpr int kStartupTimerMs = 300;
 constexpr std::uint32_t kPumpLimitMs = 3000;
@@ -140,6 +142,7 @@ void AudioSystem::renderIfDue() {
     ++renders_;
     renderBlock(state_, *host_);
     lastRenderTick_ = now;
+    spoolRecording();
     // Said after the render, and marked said first: the message box runs the event loop, which renders.
     if (stallToSay_ && deviceOpen_) {
         stallToSay_ = false;
@@ -173,6 +176,15 @@ void AudioSystem::startStartupTimer() {
 void AudioSystem::onSoundTick() {
     if (startupPending_ == 0) {
         renderIfDue();
+        // A render the mouse or another event brought on moves the next one: wake up exactly then.
+        if (timer_.isActive()) {
+            // Overdue (the render could not run): ask again at the old pace.
+            const std::int32_t since = tickDistance(tick_(), lastRenderTick_);
+            const int left = since >= kRenderSpacingMs ? kSoundTimerMs
+                             : since < 0               ? kRenderSpacingMs
+                                                       : kRenderSpacingMs - static_cast<int>(since);
+            if (left != timer_.interval()) timer_.start(left);
+        }
         return;
     }
     startupPending_ = 0;
@@ -206,7 +218,7 @@ void AudioSystem::installApplicationHooks(QCoreApplication& app) {
     preDispatchHook_ = std::make_unique<EventTrigger>(*this, EventTrigger::PreDispatch);
     app.installEventFilter(preDispatchHook_.get());
     // The idle hook renders each time the loop is about to wait. It does not keep the loop spinning: the
-    // 10 ms sound timer already wakes it as often as the sound needs.
+    // sound timer already wakes it as often as the sound needs.
     if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app.thread()))
         idleConnection_ =
             QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { idle(); });

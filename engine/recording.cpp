@@ -13,6 +13,7 @@ constexpr std::size_t kMaxStep = std::size_t{1} << 24;
 
 bool Recording::start() {
     bytes_.clear();
+    spoolFile_.clear();
     active_ = false;
     try {
         if (limit_ != 0 && kFirstBlock > limit_) return false;
@@ -26,6 +27,7 @@ bool Recording::start() {
 
 void Recording::clear() {
     std::vector<std::uint8_t>().swap(bytes_);
+    spoolFile_.clear();
     active_ = false;
 }
 

@@ -3,6 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <utility>
 #include <vector>
 
 namespace voltina {
@@ -20,6 +22,12 @@ class Recording {
         return true;
     }
     void clear();
+    // The bytes so far have gone to the take's file on disk: they are dropped and the block is kept for the
+    // next ones, so the memory a take needs stays flat however long it lasts.
+    void forgetBytes() { bytes_.clear(); }
+    // The file on disk that holds the take (the bytes in memory follow it); empty when the take is in memory.
+    void setSpoolFile(std::string path) { spoolFile_ = std::move(path); }
+    const std::string& spoolFile() const { return spoolFile_; }
     // Frames that can be appended before the block has to grow (and growing could fail).
     std::size_t framesBeforeGrowth() const { return (bytes_.capacity() - bytes_.size()) / 2; }
 
@@ -35,6 +43,7 @@ class Recording {
     bool grow();
 
     std::vector<std::uint8_t> bytes_;
+    std::string spoolFile_;
     std::size_t limit_ = 0;
     bool active_ = false;  // a block exists for this run
 };

@@ -1,62 +1,80 @@
 #include "midi/midi_delivery.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <cerrno>
 
 namespace voltina {
 
 namespace {
+constexpr std::uint64_t kEmptySlot = ~std::uint64_t{0};
 
-// Registered once; the number Qt hands out does not clash with any other custom event of the program.
-QEvent::Type wakeEventType() {
-    static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
-    return type;
+std::uint64_t slotValue(std::uint64_t index, std::uint32_t packed) {
+    return (index & 0xFFFFFFFFu) << 32 | packed;
 }
-
 }  // namespace
 
 MidiDelivery::MidiDelivery(std::function<void(std::uint32_t)> onMidiData, QObject* parent)
-    : QObject(parent), onMidiData_(std::move(onMidiData)) {
-    wakeEventType();  // registered on the GUI thread, before any MIDI thread asks for it
+    : QObject(parent),
+      onMidiData_(std::move(onMidiData)),
+      slots_(new std::atomic<std::uint64_t>[kQueueLength]) {
+    for (std::uint32_t i = 0; i < kQueueLength; ++i) slots_[i].store(kEmptySlot, std::memory_order_relaxed);
+    wakeFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ >= 0) {
+        notifier_ = new QSocketNotifier(wakeFd_, QSocketNotifier::Read, this);
+        QObject::connect(notifier_, &QSocketNotifier::activated, this, [this] {
+            std::uint64_t count = 0;
+            while (::read(wakeFd_, &count, sizeof count) < 0 && errno == EINTR) {
+            }
+            drain();
+        });
+    }
 }
 
 MidiDelivery::~MidiDelivery() {
-    // Taking the mutex orders this destruction (and Qt's disposal of a wake-up event still queued)
-    // after the MIDI thread's last post.
-    std::lock_guard<std::mutex> lock(mutex_);
-    waiting_.clear();
+    delete notifier_;
+    notifier_ = nullptr;
+    if (wakeFd_ >= 0) ::close(wakeFd_);
 }
 
 void MidiDelivery::post(std::uint32_t packed) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    waiting_.push_back(packed);
-    if (wakePosted_) return;  // the GUI thread has not emptied the queue yet: it will take this one too
-    wakePosted_ = true;
-    // Posted under the mutex, so the event is made before the GUI thread can take the queue: Qt frees
-    // it on the GUI thread after customEvent has locked the mutex.
-    QCoreApplication::postEvent(this, new QEvent(wakeEventType()));
+    const std::uint64_t index = head_.load(std::memory_order_relaxed);
+    slots_[index % kQueueLength].store(slotValue(index, packed), std::memory_order_release);
+    head_.store(index + 1, std::memory_order_release);
+    // Only the post that raises the flag wakes the GUI thread; the drain lowers it before it reads.
+    if (!wakePending_.exchange(true, std::memory_order_acq_rel) && wakeFd_ >= 0) {
+        const std::uint64_t one = 1;
+        // A full eventfd counter (never reached: one write per drain) would only mean a wake-up is
+        // already pending.
+        while (::write(wakeFd_, &one, sizeof one) < 0 && errno == EINTR) {
+        }
+    }
 }
 
 MidiConsumer MidiDelivery::consumer() {
     return [this](std::uint32_t packed) { post(packed); };
 }
 
-void MidiDelivery::customEvent(QEvent* /*event*/) {
-    // Only the wake-up event is ever posted to this object. The messages are taken one at a time, the
-    // handler running outside the lock: a handler that spins a nested event loop then cannot reorder
-    // them, and the MIDI thread is never held up by the GUI thread's work.
+void MidiDelivery::drain() {
+    wakePending_.store(false, std::memory_order_seq_cst);
+    // The messages are taken one at a time and tail_ moves on before the handler runs: a handler that
+    // spins a nested event loop (and so a nested drain) cannot apply one twice or reorder them.
     for (;;) {
-        std::uint32_t packed = 0;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (waiting_.empty()) {
-                wakePosted_ = false;
-                return;
-            }
-            packed = waiting_.front();
-            waiting_.pop_front();
+        const std::uint64_t head = head_.load(std::memory_order_acquire);
+        if (tail_ == head) return;
+        if (head - tail_ > kQueueLength) {
+            dropped_ += head - kQueueLength - tail_;
+            tail_ = head - kQueueLength;
         }
-        if (onMidiData_) onMidiData_(packed);
+        const std::uint64_t value = slots_[tail_ % kQueueLength].load(std::memory_order_acquire);
+        const std::uint64_t index = tail_++;
+        if (value >> 32 != (index & 0xFFFFFFFFu)) {
+            ++dropped_;  // overwritten by a newer message since head was read
+            continue;
+        }
+        if (onMidiData_) onMidiData_(static_cast<std::uint32_t>(value & 0xFFFFFFFFu));
     }
 }
 

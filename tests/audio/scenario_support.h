@@ -5,6 +5,8 @@
 #include <sys/types.h>
 
 #include <cstdint>
+#include <cstdio>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -57,7 +59,18 @@ class ScenarioHooks : public AudioHooks {
     void setSpeakerLit(bool) override {}
     void saveRecording() override {
         ++saves;
-        saved = state_.recording.bytes();
+        // The take as the program saves it: the spool's sound bytes, then any still in memory.
+        saved.clear();
+        const std::string spool = state_.recording.spoolFile();
+        if (!spool.empty()) {
+            const UnsavedTake take = readUnsavedTake(spool);
+            std::ifstream in(spool, std::ios::binary);
+            in.seekg(static_cast<std::streamoff>(kWaveHeaderBytes));
+            saved.resize(take.dataLength);
+            in.read(reinterpret_cast<char*>(saved.data()), static_cast<std::streamsize>(saved.size()));
+            std::remove(spool.c_str());
+        }
+        saved.insert(saved.end(), state_.recording.bytes().begin(), state_.recording.bytes().end());
         state_.recording.clear();
     }
     void closeMidiInput() override {}

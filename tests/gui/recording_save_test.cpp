@@ -8,11 +8,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 
 #include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
+#include "audio/take_spool.h"
 #include "engine/defaults.h"
 #include "render/offline_render.h"
 #include "tests/gui/gui_test_support.h"
@@ -191,6 +195,46 @@ TEST_F(RecordingSaveTest, AFileThatCannotBeWrittenAsksAgainAndKeepsTheRecording)
     EXPECT_FALSE(state.recording.active());
 }
 
+TEST_F(RecordingSaveTest, AFolderThatCannotBeWrittenOffersTheDesktopsSaveDialog) {
+    // The current folder is removed while the take is recorded: nothing can be created in it.
+    const QString gone = QString::fromStdString(here.file("gone"));
+    ASSERT_TRUE(QDir().mkdir(gone));
+    ASSERT_TRUE(QDir::setCurrent(gone));
+    ASSERT_TRUE(QDir().rmdir(gone));
+    state.recordOn = 1;
+    recordFrames(state, 30);
+    const QString elsewhere = QString::fromStdString(here.file("ELSEWHERE.WAV"));
+    std::string reason;
+    driver.then(ModalDriver::typeThenClick("take", "ok"));
+    driver.then([&reason](QWidget* w) {
+        reason = static_cast<QMessageBox*>(w)->informativeText().toStdString();
+        ModalDriver::clickButtonText("OK")(w);
+    });
+    driver.then([](QWidget* w) { static_cast<QDialog*>(w)->reject(); });  // the save dialog, cancelled
+    driver.then(ModalDriver::typeThenClick("take", "ok"));                // the name again
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then([&elsewhere](QWidget* w) {
+        auto* dialog = static_cast<QFileDialog*>(w);
+        // Typed as a user types it: the whole path in the file name field.
+        auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+        ASSERT_NE(name, nullptr);
+        name->setText(elsewhere);
+        static_cast<QDialog*>(dialog)->accept();
+    });
+    panel->saveRecording();
+
+    ASSERT_EQ(driver.seen().size(), 6u);
+    EXPECT_EQ(driver.seen()[1].text, "Impossible to open TAKE.WAV");
+    EXPECT_NE(reason.find("No such file or directory"), std::string::npos) << reason;
+    EXPECT_EQ(driver.seen()[2].className, "QFileDialog");
+    EXPECT_EQ(driver.seen()[5].className, "QFileDialog");
+    std::vector<std::uint8_t> bytes;
+    ASSERT_TRUE(readWhole(elsewhere.toStdString(), bytes));
+    ASSERT_EQ(bytes.size(), 44u + 60u);
+    EXPECT_EQ(bytes[44 + 2 * 29], 29);
+    EXPECT_FALSE(state.recording.active());
+}
+
 TEST_F(RecordingSaveTest, ARecordingCutShortByMemoryIsStillOffered) {
     // The memory ran out during the run: recordOn went to 0, the frames kept are offered.
     recordFrames(state, 20);
@@ -223,6 +267,10 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     while (state.speakerOn == 0 && t.elapsed() < 3000) spin(10);
     ASSERT_EQ(state.speakerOn, 1) << "the first tick did not switch the sound on";
     spin(700);
+    // The take goes to disk as it is recorded: memory holds no more than one render's bytes.
+    ASSERT_TRUE(audio.system().spool().writing());
+    EXPECT_GT(audio.system().takeBytes(), 2u * 5000u);
+    EXPECT_LT(state.recording.length(), 2u * 5000u);
 
     ModalDriver driver;
     driver.then(ModalDriver::typeThenClick("run", "ok"));
@@ -250,6 +298,8 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     std::string samples;
     EXPECT_EQ(runTool("sox", {"--i", "-s", QString::fromStdString(here.file("RUN.WAV"))}, &samples), 0);
     EXPECT_EQ(samples, std::to_string(frames) + "\n");
+    // Saved, the take no longer waits on disk.
+    EXPECT_TRUE(QDir(QString::fromStdString(unsavedTakeFolder())).entryList(QDir::Files).isEmpty());
 
     frame.reset();
     audio.removeMouseHook();

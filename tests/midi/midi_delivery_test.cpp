@@ -156,5 +156,33 @@ TEST_F(MidiDeliveryTest, MessagesStillQueuedGoWithTheDeliveryObject) {
     EXPECT_EQ(s.midiNote, 0);
 }
 
+TEST_F(MidiDeliveryTest, AFullQueueDropsTheOldestMessagesAndCountsThem) {
+    // The GUI thread is busy while the MIDI thread posts more than the queue holds: the newest messages
+    // are kept, in order, and the overwritten ones are counted.
+    std::vector<std::uint32_t> received;
+    MidiDelivery lossy([&](std::uint32_t packed) { received.push_back(packed); });
+    const std::uint32_t total = MidiDelivery::kQueueLength + 100;
+    std::thread midiThread([&] {
+        for (std::uint32_t i = 0; i < total; ++i) lossy.post(i);
+    });
+    midiThread.join();
+    QElapsedTimer clock;
+    clock.start();
+    while (received.size() < MidiDelivery::kQueueLength && clock.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(received.size(), MidiDelivery::kQueueLength);
+    for (std::uint32_t i = 0; i < MidiDelivery::kQueueLength; ++i) ASSERT_EQ(received[i], 100 + i) << i;
+    EXPECT_EQ(lossy.droppedMessages(), 100u);
+
+    // Afterwards the queue carries messages as before.
+    std::thread again([&] { lossy.post(7); });
+    again.join();
+    while (received.size() < MidiDelivery::kQueueLength + 1 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    ASSERT_EQ(received.size(), MidiDelivery::kQueueLength + 1);
+    EXPECT_EQ(received.back(), 7u);
+    EXPECT_EQ(lossy.droppedMessages(), 100u);
+}
+
 }  // namespace
 }  // namespace voltina

@@ -12,6 +12,9 @@ int main(int argc, char** argv) {
     QTemporaryDir runtime;
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR"))
         qputenv("XDG_RUNTIME_DIR", runtime.path().toLocal8Bit());
+    // Takes recorded by the tests are spooled here, never among the user's own.
+    QTemporaryDir data;
+    qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
     QApplication app(argc, argv);
     voltina::initArtwork();
     ::testing::InitGoogleTest(&argc, argv);

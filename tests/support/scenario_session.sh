@@ -1,9 +1,10 @@
 # Sourced by the scenario scripts: a folder for the run, a private X server, a capture of the null sink,
 # and the clean-up of all of them. The script sets art (its artifact folder) before scenario_begin.
 #
-#   scenario_begin NAME   makes $work (a fresh temporary folder voltina-NAME.XXXXXX); when the script ends,
-#                         the program ($vpid), the capture ($cpid) and the X server ($xpid) are ended, a
-#                         capture is kept as $art/capture.wav, and $work is removed
+#   scenario_begin NAME   makes $work (a fresh temporary folder voltina-NAME.XXXXXX, which also holds
+#                         XDG_DATA_HOME); when the script ends, the program ($vpid), the capture ($cpid)
+#                         and the X server ($xpid) are ended, a capture is kept as $art/capture.wav, and
+#                         $work is removed
 #   start_xvfb SCREEN     starts Xvfb (SCREEN like 1280x1024x24) on a free display and exports DISPLAY
 #   start_capture         records "$VOLTINA_TEST_PULSE_SINK.monitor" into $work/capture.raw (format RAW);
 #                         capture_start is the time of its first sample
@@ -28,6 +29,8 @@ scenario_cleanup() {
 
 scenario_begin() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-$1.XXXXXX")
+    # Takes the program spools (and one killed leaves behind) stay in the run's folder.
+    export XDG_DATA_HOME="$work/data"
     trap scenario_cleanup EXIT
 }
 

@@ -31,6 +31,8 @@ mkdir -p "$dir/pulse" "$dir/config" "$dir/state" "$dir/runtime"
 chmod 700 "$dir/pulse" "$dir/runtime"
 export PULSE_RUNTIME_PATH="$dir/pulse" XDG_CONFIG_HOME="$dir/config" PULSE_STATE_PATH="$dir/state"
 export XDG_RUNTIME_DIR="$dir/runtime"
+# Takes a program under test spools (and one killed leaves behind) stay in the run's folder.
+export XDG_DATA_HOME="$dir/data"
 unset PULSE_SERVER PULSE_SINK
 
 sink_name="voltina_null_$$"

@@ -1,0 +1,373 @@
+#include "audio/take_spool.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+
+#include "media/atomic_file.h"
+
+namespace voltina {
+
+namespace {
+
+constexpr auto kSyncSpacing = std::chrono::milliseconds(500);
+constexpr auto kWriterNap = std::chrono::milliseconds(200);
+constexpr std::size_t kCopyBlock = 64 * 1024;
+
+std::uint32_t get32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+std::uint16_t get16(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+bool makeFolders(const std::string& folder, std::string& error) {
+    std::string sofar;
+    std::size_t from = 0;
+    while (from <= folder.size()) {
+        std::size_t slash = folder.find('/', from);
+        if (slash == std::string::npos) slash = folder.size();
+        sofar = folder.substr(0, slash);
+        from = slash + 1;
+        if (sofar.empty()) continue;
+        if (::mkdir(sofar.c_str(), 0700) != 0 && errno != EEXIST) {
+            error = "Cannot make the folder " + sofar + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t size, int& errorNumber) {
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            errorNumber = errno;
+            return false;
+        }
+        if (n == 0) {
+            errorNumber = ENOSPC;
+            return false;
+        }
+        data += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool readAllAt(int fd, std::uint8_t* data, std::size_t size, off_t offset) {
+    while (size > 0) {
+        const ssize_t n = ::pread(fd, data, size, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        data += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string unsavedTakeFolder() {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    // The XDG rule: a relative path is ignored.
+    if (data && data[0] == '/') return std::string(data) + "/voltina/unsaved";
+    const char* home = std::getenv("HOME");
+    if (home && home[0] != '\0') return std::string(home) + "/.local/share/voltina/unsaved";
+    return {};
+}
+
+UnsavedTake readUnsavedTake(const std::string& path) {
+    UnsavedTake take;
+    take.path = path;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return take;
+    struct stat st {};
+    std::uint8_t h[kWaveHeaderBytes];
+    if (::fstat(fd, &st) == 0 && readAllAt(fd, h, sizeof h, 0)) {
+        take.modified = static_cast<std::int64_t>(st.st_mtime);
+        const std::uint64_t held = static_cast<std::uint64_t>(st.st_size) - kWaveHeaderBytes;
+        WaveFormat& f = take.format;
+        f.formatTag = get16(h + 20);
+        f.channels = get16(h + 22);
+        f.samplesPerSec = get32(h + 24);
+        f.avgBytesPerSec = get32(h + 28);
+        f.blockAlign = get16(h + 32);
+        f.bitsPerSample = get16(h + 34);
+        take.readable = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 &&
+                        std::memcmp(h + 12, "fmt ", 4) == 0 && get32(h + 16) == 16 &&
+                        std::memcmp(h + 36, "data", 4) == 0 && f.formatTag == 1 && f.bitsPerSample == 8 &&
+                        (f.channels == 1 || f.channels == 2) && f.blockAlign == f.channels &&
+                        f.avgBytesPerSec == f.samplesPerSec * f.channels;
+        std::uint64_t length = std::min<std::uint64_t>(get32(h + 40), held);
+        length -= length % (f.blockAlign ? f.blockAlign : 1);
+        take.dataLength = static_cast<std::uint32_t>(length);
+    }
+    ::close(fd);
+    return take;
+}
+
+std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder) {
+    std::vector<UnsavedTake> takes;
+    if (folder.empty()) return takes;
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return takes;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name.size() < 9 || name.compare(0, 5, "take-") != 0 ||
+            name.compare(name.size() - 4, 4, ".wav") != 0)
+            continue;
+        const std::string path = folder + "/" + name;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        // A running program holds its spool locked.
+        const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+        ::close(fd);
+        if (free) takes.push_back(readUnsavedTake(path));
+    }
+    ::closedir(dir);
+    std::sort(takes.begin(), takes.end(), [](const UnsavedTake& a, const UnsavedTake& b) {
+        return a.modified != b.modified ? a.modified < b.modified : a.path < b.path;
+    });
+    return takes;
+}
+
+bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::string& error) {
+    const int in = ::open(take.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0) {
+        error = "Cannot read " + take.path + ": " + std::strerror(errno);
+        return false;
+    }
+    AtomicFile file;
+    bool ok = file.open(target, error);
+    const std::vector<std::uint8_t> header = waveHeader(take.format, take.dataLength);
+    ok = ok && file.write(header.data(), header.size(), error);
+    std::vector<std::uint8_t> block(kCopyBlock);
+    std::uint64_t done = 0;
+    while (ok && done < take.dataLength) {
+        const std::size_t n =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kCopyBlock, take.dataLength - done));
+        if (!readAllAt(in, block.data(), n, static_cast<off_t>(kWaveHeaderBytes + done))) {
+            error = "Cannot read " + take.path + ": it ends before its header says";
+            ok = false;
+            break;
+        }
+        ok = file.write(block.data(), n, error);
+        done += n;
+    }
+    ::close(in);
+    // An odd data chunk is followed by a pad byte that the RIFF size counts.
+    if (ok && (take.dataLength & 1u) != 0) ok = file.write("", 1, error);
+    return ok && file.commit(error);
+}
+
+TakeSpool::~TakeSpool() {
+    std::string ignored;
+    finish(ignored);
+    release();
+}
+
+bool TakeSpool::begin(const std::string& folder, const WaveFormat& format, std::string& error) {
+    std::string ignored;
+    finish(ignored);
+    release();
+    if (folder.empty()) {
+        error = "Neither XDG_DATA_HOME nor HOME is set";
+        return false;
+    }
+    if (!makeFolders(folder, error)) return false;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    const std::string base = folder + "/take-" + stamp + "-" + std::to_string(::getpid());
+    int fd = -1;
+    std::string path;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        path = base + (attempt ? "-" + std::to_string(attempt) : std::string()) + ".wav";
+        fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+        error = "Cannot create a file in " + folder + ": " + std::strerror(errno);
+        return false;
+    }
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    const std::vector<std::uint8_t> header = waveHeader(format, 0);
+    int e = 0;
+    // Written, not yet flushed: the writer thread flushes it, the sound must not wait for the disk.
+    if (!writeAll(fd, header.data(), header.size(), e)) {
+        error = "Cannot write " + path + ": " + std::strerror(e);
+        ::close(fd);
+        ::unlink(path.c_str());
+        return false;
+    }
+    folder_ = folder;
+    fd_ = fd;
+    path_ = path;
+    format_ = format;
+    buffer_.assign(kBufferBytes, 0);
+    head_.store(0, std::memory_order_relaxed);
+    tail_.store(0, std::memory_order_relaxed);
+    written_ = 0;
+    durable_.store(0, std::memory_order_relaxed);
+    failed_.store(false, std::memory_order_relaxed);
+    {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_.clear();
+    }
+    stop_ = false;
+    writer_ = std::thread([this] { writerLoop(); });
+    return true;
+}
+
+bool TakeSpool::push(const std::uint8_t* frames, std::size_t bytes) {
+    if (!writing() || failed()) return false;
+    const std::uint64_t head = head_.load(std::memory_order_relaxed);
+    const std::uint64_t tail = tail_.load(std::memory_order_acquire);
+    if (kBufferBytes - (head - tail) < bytes) return false;
+    const std::size_t at = static_cast<std::size_t>(head % kBufferBytes);
+    const std::size_t first = std::min(bytes, kBufferBytes - at);
+    std::memcpy(buffer_.data() + at, frames, first);
+    std::memcpy(buffer_.data(), frames + first, bytes - first);
+    head_.store(head + bytes, std::memory_order_release);
+    return true;
+}
+
+bool TakeSpool::finish(std::string& error) {
+    if (!writing()) return true;
+    {
+        std::lock_guard<std::mutex> lock(wakeMutex_);
+        stop_ = true;
+    }
+    wake_.notify_one();
+    writer_.join();
+    if (failed()) {
+        error = failure();
+        return false;
+    }
+    return true;
+}
+
+void TakeSpool::release() {
+    if (writing()) return;
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    std::vector<std::uint8_t>().swap(buffer_);
+}
+
+std::string TakeSpool::failure() const {
+    std::lock_guard<std::mutex> lock(failureMutex_);
+    return failure_;
+}
+
+void TakeSpool::fail(const std::string& what, int errorNumber) {
+    if (failed()) return;
+    {
+        std::lock_guard<std::mutex> lock(failureMutex_);
+        failure_ = what + " " + path_ + ": " + std::strerror(errorNumber);
+    }
+    failed_.store(true, std::memory_order_release);
+}
+
+void TakeSpool::writerLoop() {
+    // The file's name goes to disk too, not only its bytes.
+    flushHeader(false);
+    const int dirFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        ::fsync(dirFd);
+        ::close(dirFd);
+    }
+    auto lastSync = std::chrono::steady_clock::now();
+    for (;;) {
+        bool stopping = false;
+        {
+            std::unique_lock<std::mutex> lock(wakeMutex_);
+            wake_.wait_for(lock, kWriterNap, [this] { return stop_; });
+            stopping = stop_;
+        }
+        writeQueued();
+        if (stopping) {
+            flushHeader(true);
+            return;
+        }
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lastSync >= kSyncSpacing) {
+            flushHeader(false);
+            lastSync = now;
+        }
+    }
+}
+
+void TakeSpool::writeQueued() {
+    const std::uint64_t head = head_.load(std::memory_order_acquire);
+    std::uint64_t tail = tail_.load(std::memory_order_relaxed);
+    while (tail != head) {
+        const std::size_t at = static_cast<std::size_t>(tail % kBufferBytes);
+        std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(head - tail, kBufferBytes - at));
+        n = std::min(n, kCopyBlock);
+        if (!failed()) {
+            const std::uint8_t* data = buffer_.data() + at;
+            std::size_t length = n;
+            if (format_.channels == 1) {
+                // The left byte of each frame (frames never straddle the ring's end: both sizes are even).
+                scratch_.resize(n / 2);
+                for (std::size_t i = 0; i < n / 2; ++i) scratch_[i] = data[2 * i];
+                data = scratch_.data();
+                length = n / 2;
+            }
+            const off_t end = static_cast<off_t>(kWaveHeaderBytes + written_);
+            int e = 0;
+            if (writeAll(fd_, data, length, e)) {
+                written_ += length;
+            } else {
+                // What was written stays: the file is cut back to whole frames and the header counts them.
+                struct stat st {};
+                if (::fstat(fd_, &st) == 0 && st.st_size > end) {
+                    const std::uint64_t extra = static_cast<std::uint64_t>(st.st_size - end);
+                    written_ += extra - extra % format_.blockAlign;
+                }
+                if (::ftruncate(fd_, static_cast<off_t>(kWaveHeaderBytes + written_)) == 0)
+                    ::lseek(fd_, 0, SEEK_END);
+                fail("Cannot write", e);
+                flushHeader(false);
+            }
+        }
+        tail += n;
+        tail_.store(tail, std::memory_order_release);
+    }
+}
+
+bool TakeSpool::flushHeader(bool final) {
+    const std::uint32_t length =
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(written_, 0xFFFFFFFFull - 37));
+    std::vector<std::uint8_t> header = waveHeader(format_, length);
+    bool ok = true;
+    if (final && (length & 1u) != 0) {
+        const std::uint8_t pad = 0;
+        ok = ::pwrite(fd_, &pad, 1, static_cast<off_t>(kWaveHeaderBytes + length)) == 1;
+    }
+    ok = ok && ::pwrite(fd_, header.data(), header.size(), 0) == static_cast<ssize_t>(header.size());
+    ok = ok && ::fdatasync(fd_) == 0;
+    if (!ok) {
+        fail("Cannot write", errno);
+        return false;
+    }
+    durable_.store(length, std::memory_order_release);
+    return true;
+}
+
+}  // namespace voltina

@@ -1,0 +1,89 @@
+#!/usr/bin/env bash
+# What live play costs: the default patch played for SECONDS (default 10) through a private PulseAudio
+# null sink under a private X server, at 11025 Hz (the start-up patch) and at 44100 Hz (the same patch
+# from a configuration with "rate": 44100). Reports the CPU each thread of the program used while it played,
+# from /proc/PID/task/*/stat, as a percentage of one core, and the whole process. Not part of scripts/test.
+# /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %.
+#
+#   bench/live_cpu.sh VOLTINA_BINARY [SECONDS]
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+bin=$(realpath "$1")
+seconds=${2:-10}
+
+if [ -z "${VOLTINA_TEST_PULSE_SINK:-}" ]; then
+    for rate in 11025 44100; do
+        "$here/../tests/support/with_pulse_null_sink.sh" --rate "$rate" -- "$0" "$bin" "$seconds" || exit 1
+    done
+    exit 0
+fi
+
+rate=$VOLTINA_TEST_PULSE_RATE
+work=$(mktemp -d "${TMPDIR:-/tmp}/voltina-cpu.XXXXXX")
+xpid="" vpid=""
+cleanup() {
+    for p in $vpid $xpid; do kill "$p" 2>/dev/null && wait "$p" 2>/dev/null; done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+export JACK_DEFAULT_SERVER="voltina-bench-nobody-$$" XDG_DATA_HOME="$work/data"
+unset VOLTINA_AUDIO
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+xpid=$!
+exec 3>&-
+for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.05; done
+export DISPLAY=":$(head -n1 "$work/display")"
+
+args=()
+if [ "$rate" != 11025 ]; then
+    cat >"$work/patch.json" <<JSON
+{
+  "voltina": 1,
+  "rate": $rate,
+  "oscillators": [ {"type": "square", "frequency": 256}, {"type": "sine", "frequency": 1.52},
+                   {"type": "sine", "frequency": 2.16}, {"type": "sine", "frequency": 130},
+                   {"type": "sine", "frequency": 140}, {"type": "sine", "frequency": 150},
+                   {"type": "sine", "frequency": 160}, {"type": "sine", "frequency": 170} ],
+  "mixer": [ {"level": 80, "pan": 50}, {"level": 80, "pan": 50}, {"level": 80, "pan": 50},
+             {"level": 80, "pan": 50}, {"level": 80, "pan": 50}, {"level": 80, "pan": 50},
+             {"level": 80, "pan": 50}, {"level": 80, "pan": 50} ],
+  "cords": [ [401, 321], [402, 322], [415, 327], [403, 328], [418, 307] ]
+}
+JSON
+    args=("$work/patch.json")
+fi
+
+"$bin" --stats "${args[@]}" >"$work/voltina.log" 2>&1 &
+vpid=$!
+. "$here/../tests/support/main_window.sh"
+win=$(main_window 20)
+[ -n "$win" ] || { echo "no window" >&2; cat "$work/voltina.log" >&2; exit 1; }
+sleep 3  # the start-up and the first laps
+
+ticks=$(getconf CLK_TCK)
+snapshot() {  # "tid name utime+stime" for every thread
+    for t in /proc/"$vpid"/task/*; do
+        # the name is in parentheses and may hold spaces: fields 14 and 15 count from after it
+        awk -v tid="${t##*/}" '{ s = $0; sub(/^[^(]*\(/, "", s); name = s; sub(/\).*$/, "", name);
+             sub(/^.*\) /, "", s); split(s, f, " "); gsub(/ /, "_", name); print tid, name, f[12] + f[13] }' "$t/stat"
+    done
+}
+snapshot >"$work/before"
+start=$(date +%s.%N)
+sleep "$seconds"
+snapshot >"$work/after"
+end=$(date +%s.%N)
+
+kill "$vpid"
+wait "$vpid" 2>/dev/null
+vpid=""
+echo "== $rate Hz, $seconds s of the default patch =="
+awk -v ticks="$ticks" -v span="$(awk "BEGIN { print $end - $start }")" '
+    NR == FNR { before[$1] = $3; next }
+    { used = ($3 - before[$1]) / ticks; total += used
+      printf "  %-8s %-18s %6.2f %%\n", $1, $2, 100 * used / span }
+    END { printf "  %-27s %6.2f %% of one core\n", "whole process", 100 * total / span }' \
+    "$work/before" "$work/after"
+

@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# A take that survives a kill, on a private X server and a private PulseAudio null sink: the program
+# starts and plays, H.P off, Record on, H.P on; while it records, `voltina --recover` lists nothing (the
+# running program holds its take); after a few seconds it is killed with SIGKILL. `voltina --recover`
+# then lists the take, the next start offers it, the name "rescued" saves it as RESCUED.WAV in the
+# current folder, and its frames are those the sink played, in order, up to about a second before the
+# kill; the unsaved folder is empty afterwards.
+#
+#   take_recovery_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
+# Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
+set -uo pipefail
+. "$(dirname "$0")/../support/main_window.sh"
+. "$(dirname "$0")/../support/scenario_session.sh"
+export JACK_DEFAULT_SERVER="voltina-scenario-nobody-$$"
+
+bin=$1
+art=$2
+mkdir -p "$art"
+rm -f "$art"/*.png "$art"/capture.wav "$art"/voltina*.log
+scenario_begin recovery
+: "${VOLTINA_TEST_PULSE_SINK:?run this through with_pulse_null_sink.sh}"
+start_xvfb 1280x1024x24
+unset VOLTINA_AUDIO
+# (XDG_DATA_HOME is the run's own: see scenario_begin)
+mkdir -p "$work/songs"
+cd "$work/songs" || fail "no folder for the songs"
+
+start_capture
+sleep 0.5
+"$bin" >"$art/voltina-1.log" 2>&1 &
+vpid=$!
+win=$(main_window 20)
+[ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
+sleep 1.5
+eval "$(xdotool getwindowgeometry --shell "$win")"
+bar=$((HEIGHT - 442))  # the menu bar over the 639 x 442 panel
+click() { xdotool mousemove --window "$win" "$1" "$((bar + $2))" click 1; sleep 0.4; }
+click 422 195  # H.P off
+click 337 422  # Record on
+on=$(now)
+click 422 195  # H.P on: the take begins
+sleep 1.5
+listed=$("$bin" --recover)
+echo "while recording: $listed"
+case "$listed" in "No unsaved takes"*) ;; *) fail "a take still being recorded was listed" ;; esac
+sleep 3
+kill -KILL "$vpid"
+killed=$(now)
+wait "$vpid" 2>/dev/null
+vpid=""
+sleep 1.0
+cp "$work/capture.raw" "$work/first.raw"
+echo "killed $(calc "$killed - $capture_start") s into the capture"
+
+listed=$("$bin" --recover)
+echo "after the kill: $listed"
+[ "$(grep -c '/take-.*\.wav ' <<<"$listed")" -eq 1 ] || fail "--recover does not list the one take"
+
+"$bin" >"$art/voltina-2.log" 2>&1 &
+vpid=$!
+win=$(main_window 20)
+[ -n "$win" ] || fail "no window the second time"
+prompt=""
+for _ in $(seq 100); do
+    prompt=$(xdotool search --onlyvisible --name '^Save to Wave$' 2>/dev/null | head -n1)
+    [ -n "$prompt" ] && break
+    # The offer of the take ("Save..." is its default button), unless main_window answered it already.
+    for w in $(xdotool search --onlyvisible --name '^Voltina 3\.10$' 2>/dev/null); do
+        [ "$w" != "$win" ] && xdotool windowfocus --sync "$w" key Return 2>/dev/null
+    done
+    sleep 0.2
+done
+[ -n "$prompt" ] || { import -window root "$art/no_prompt.png"; fail "the take was not offered"; }
+xdotool windowfocus --sync "$prompt" type rescued
+xdotool windowfocus --sync "$prompt" key Return
+for _ in $(seq 50); do [ -s RESCUED.WAV ] && break; sleep 0.1; done
+[ -s RESCUED.WAV ] || fail "RESCUED.WAV was not written"
+sleep 0.3
+left=$(find "$XDG_DATA_HOME/voltina/unsaved" -type f | wc -l)
+[ "$left" -eq 0 ] || fail "$left files are left in the unsaved folder"
+cp RESCUED.WAV "$art/RESCUED.WAV"
+sndfile-info RESCUED.WAV | grep -q "Frames" || fail "RESCUED.WAV is not a WAV file sndfile reads"
+
+python3 - "$work/first.raw" RESCUED.WAV "$(calc "$killed - $capture_start")" "$(calc "$on - $capture_start")" <<'PY' || fail "the take is not what the sink played"
+import array, struct, sys
+RATE = 11025
+cap = array.array("h")
+with open(sys.argv[1], "rb") as f:
+    cap.frombytes(f.read())
+with open(sys.argv[2], "rb") as f:
+    wav = f.read()
+killed_at = float(sys.argv[3])
+# The first run played the same patch from the same start before the take: look from the click on.
+switched_on = int(float(sys.argv[4]) * RATE)
+assert wav[:4] == b"RIFF" and wav[8:12] == b"WAVE", "not a WAV file"
+length = struct.unpack_from("<I", wav, 40)[0]
+data = wav[44:44 + length]
+assert len(data) == length and length % 2 == 0, "the data chunk does not hold whole frames"
+frames = length // 2
+n = len(cap) // 2
+def same(c, r):
+    return cap[2 * c] == (data[2 * r] - 128) * 256 and cap[2 * c + 1] == (data[2 * r + 1] - 128) * 256
+def zero(c):
+    return cap[2 * c] == 0 and cap[2 * c + 1] == 0
+# Anchor on the first sounding stretch of the take: the silence before it matches anywhere.
+first = next((r for r in range(frames) if data[2 * r] != 128 or data[2 * r + 1] != 128), None)
+assert first is not None, "the take is silent"
+anchor = min(2000, frames - first)
+start = next((c for c in range(switched_on, n - anchor) if all(same(c + k, first + k) for k in range(anchor))), None)
+assert start is not None, "the take's frames were not found in the capture"
+r, c, gaps = first, start, 0
+while r < frames and c < n:
+    if same(c, r):
+        r += 1; c += 1
+    elif zero(c):
+        z = c
+        while z < n and zero(z): z += 1
+        if z == n: break
+        gaps += 1; c = z
+    else:
+        raise SystemExit(f"frame {r} of the take differs from the capture at {c / RATE:.3f} s")
+last_sound = max(i for i in range(n) if not zero(i))
+print(f"take {frames} frames ({frames / RATE:.2f} s), matched {r - first} from {start / RATE:.3f} s, "
+      f"{gaps} gaps, ends {(last_sound - c) / RATE:.3f} s before the last frame played "
+      f"({killed_at - last_sound / RATE:.3f} s before the kill), {frames - r} frames rendered but not played")
+# Every frame of the take was played, except what was rendered ahead of the device (under one ring).
+assert frames - r < RATE // 2, "the take holds frames the sink never played"
+assert r - first > 2 * RATE, "the take is too short"
+# ...and the take reaches to about a second before the sound ended.
+assert (last_sound - c) / RATE < 1.2, "the take ends more than a second before the kill"
+PY
+kill "$vpid" 2>/dev/null
+wait "$vpid" 2>/dev/null
+vpid=""
+echo "PASS"

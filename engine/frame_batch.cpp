@@ -10,6 +10,10 @@
 #define VOLTINA_WIDE_VECTORS 1
 #endif
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 namespace voltina {
 
 namespace {
@@ -266,14 +270,62 @@ void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[2
     }
 }
 
+// The feedback loop's steps. Their values go from step to step as doubles: every jack value is a
+// float, which a double holds exactly, so the widening each step starts with is done once, where a
+// value leaves the loop, instead of on the chain of dependent steps from frame to frame. Each step
+// gives exactly the float that its frame step gives, as a double.
+namespace loop {
+
+#ifdef __SSE2__
+// The whole number a cast to int gives (0x80000000 when x is out of range, as the cast's instruction
+// does), left in a vector register: moving it to an integer register and back costs more than the
+// conversions.
+inline __m128i truncated(double x) {
+    return _mm_cvttpd_epi32(_mm_set1_pd(x));
+}
+inline double widened(__m128i v) {
+    return _mm_cvtsd_f64(_mm_cvtepi32_pd(v));
+}
+#endif
+
+inline double accumulated(double current, double a, double b) {
+    const double x = current + (a + b) * (1.0 / 12);
+#ifdef __SSE2__
+    // frames::wrapAccumulator, lane by lane
+    const __m128i turned =
+        _mm_and_si128(_mm_add_epi32(truncated(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
+    return widened(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
+#else
+    return frames::wrapAccumulator(static_cast<int>(x));
+#endif
+}
+
+inline double product(double a, double b) {
+#ifdef __SSE2__
+    // Clamped as a double, which gives the same (the whole number is exact, and never NaN), with
+    // minimum and maximum instructions: the compiler makes the comparisons branches, which values
+    // going in and out of the clamp mispredict.
+    const __m128d v = _mm_cvtepi32_pd(truncated(a * b));
+    return _mm_cvtsd_f64(_mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0)));
+#else
+    return frames::product(static_cast<float>(a), static_cast<float>(b));
+#endif
+}
+
+inline double sinusoid(double amplitude, double angle, const float (&table)[256]) {
+    return frames::sinusoid(static_cast<float>(amplitude), static_cast<float>(angle), table);
+}
+
+}  // namespace loop
+
 // The feedback loop's values from one frame to the next, one per loop module by its place in the
 // loop. They stay in registers: passing them through memory would add a store and a load to every
 // turn of the loop's chain of dependent steps.
 struct LoopValues {
-    float v0, v1, v2, v3, v4, v5, v6, v7, v8;
+    double v0, v1, v2, v3, v4, v5, v6, v7, v8;
 
     template <int K>
-    float& at() {
+    double& at() {
         static_assert(K >= 0 && K < kModules, "one value per module");
         if constexpr (K == 0) return v0;
         if constexpr (K == 1) return v1;
@@ -288,7 +340,7 @@ struct LoopValues {
 
     // What a loop module hears: a loop module, whose value is this frame's if it comes earlier in the
     // loop and the frame before's otherwise, just as in the fixed order; or a column.
-    float heard(int slot, const float* column, int f) const {
+    double heard(int slot, const float* column, int f) const {
         switch (slot) {
             case 0:
                 return v0;
@@ -318,27 +370,27 @@ template <int K>
 inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
                            const float (&sinusoiderTable)[256]) {
     const ModuleRun& run = runs[K];
-    const float a = values.heard(run.slotA, run.a, f);
-    const float b = values.heard(run.slotB, run.b, f);
-    float& value = values.at<K>();
+    const double a = values.heard(run.slotA, run.a, f);
+    const double b = values.heard(run.slotB, run.b, f);
+    double& value = values.at<K>();
     switch (run.kind) {
         case ModuleKind::Accumulator:
-            value = frames::accumulated(value, a, b);
+            value = loop::accumulated(value, a, b);
             break;
         case ModuleKind::Multiplier:
-            value = frames::product(a, b);
+            value = loop::product(a, b);
             break;
         case ModuleKind::Sinusoider:
-            value = frames::sinusoid(a, b, sinusoiderTable);
+            value = loop::sinusoid(a, b, sinusoiderTable);
             break;
     }
-    run.column[f + 1] = value;
+    run.column[f + 1] = static_cast<float>(value);  // exact: the value is a float's
 }
 
 // The modules that feed back, frame by frame in the fixed order.
 void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]) {
     if (n == 0) return;
-    float start[kModules] = {};
+    double start[kModules] = {};
     for (int m = 0; m < n; ++m) start[m] = runs[m].column[0];
     LoopValues values{start[0], start[1], start[2], start[3], start[4],
                       start[5], start[6], start[7], start[8]};

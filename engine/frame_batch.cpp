@@ -28,7 +28,7 @@ using batch::OscillatorGroup;
 using batch::OscillatorRun;
 using batch::Plan;
 
-bool wideVectorsAllowed = true;
+int vectorBitsAllowed = 512;
 
 // The frequency an oscillator advances by in a batch's first frame; reading the flag clears it, as
 // every oscillator step does, whether or not its type uses the frequency. In the later frames every
@@ -443,7 +443,14 @@ __attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int co
         }
     }
     const int divisor = plan.channelCount;
-    if (divisor > 0) {
+    if (divisor > 0 && (divisor & (divisor - 1)) == 0) {
+        // Dividing by a power of two is multiplying by its inverse, exactly: a float's quotient by at
+        // most 8 is far from the doubles too small to be exact.
+        const double inverse = 1.0 / divisor;
+        for (int f = 0; f < count; ++f) left[f] = static_cast<float>(static_cast<double>(left[f]) * inverse);
+        for (int f = 0; f < count; ++f)
+            right[f] = static_cast<float>(static_cast<double>(right[f]) * inverse);
+    } else if (divisor > 0) {
         for (int f = 0; f < count; ++f) left[f] = frames::average(left[f], divisor);
         for (int f = 0; f < count; ++f) right[f] = frames::average(right[f], divisor);
     }
@@ -465,12 +472,31 @@ __attribute__((target("avx2"))) void mixBatchWide(const Plan& plan, int count, s
                                                   std::uint8_t* rightBytes) {
     mixBatchBody(plan, count, leftBytes, rightBytes);
 }
+
+// And for processors with 512-bit vectors: eight doubles to an operation.
+#ifdef __clang__
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"), min_vector_width(512)))
+#else
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,prefer-vector-width=512")))
+#endif
+VOLTINA_WIDEST_VECTORS void mixBatchWidest(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                           std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
 #endif
 
 void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
 #ifdef VOLTINA_WIDE_VECTORS
     static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide && wideVectorsAllowed) {
+    static const bool widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+    if (widest && vectorBitsAllowed >= 512) {
+        mixBatchWidest(plan, count, leftBytes, rightBytes);
+        return;
+    }
+    if (wide && vectorBitsAllowed >= 256) {
         mixBatchWide(plan, count, leftBytes, rightBytes);
         return;
     }
@@ -546,8 +572,8 @@ void renderFrames(EngineState& s, RenderHost& host, int n) {
     }
 }
 
-void allowWideVectorsForTesting(bool allow) {
-    wideVectorsAllowed = allow;
+void limitVectorBitsForTesting(int bits) {
+    vectorBitsAllowed = bits;
 }
 
 }  // namespace voltina

@@ -13,6 +13,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef VOLTINA_WIDE_VECTORS
+#include <immintrin.h>
+#endif
 
 namespace voltina {
 
@@ -29,6 +32,23 @@ using batch::OscillatorRun;
 using batch::Plan;
 
 int vectorBitsAllowed = 512;
+
+#ifdef VOLTINA_WIDE_VECTORS
+// For processors with 512-bit vectors: eight doubles to an operation.
+#ifdef __clang__
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"), min_vector_width(512)))
+#else
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,prefer-vector-width=512")))
+#endif
+
+bool widestVectors() {
+    static const bool widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+    return widest && vectorBitsAllowed >= 512;
+}
+#endif
 
 // The frequency an oscillator advances by in a batch's first frame; reading the flag clears it, as
 // every oscillator step does, whether or not its type uses the frequency. In the later frames every
@@ -253,7 +273,8 @@ void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
 
 // A module outside the feedback loop, over all the batch's frames: its frames do not depend on one
 // another.
-void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+__attribute__((always_inline)) inline void runColumnBody(const ModuleRun& run, int count,
+                                                         const float (&sinusoiderTable)[256]) {
     const float* a = run.a;
     const float* b = run.b;
     float* out = run.column + 1;
@@ -268,6 +289,50 @@ void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[2
             for (int f = 0; f < count; ++f) out[f] = frames::sinusoid(a[f], b[f], sinusoiderTable);
             break;
     }
+}
+
+void runColumnNarrow(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+    runColumnBody(run, count, sinusoiderTable);
+}
+
+#ifdef VOLTINA_WIDE_VECTORS
+// The compiler does not gather a sinusoider's table entries by itself: written out, eight frames at a
+// time, each lane rounding as frames::sinusoid does (and cutting an angle out of range to the same
+// whole number).
+VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
+                                            const float (&sinusoiderTable)[256]) {
+    if (run.kind != ModuleKind::Sinusoider) {
+        runColumnBody(run, count, sinusoiderTable);
+        return;
+    }
+    const float* a = run.a;
+    const float* b = run.b;
+    float* out = run.column + 1;
+    const __m256i offset = _mm256_set1_epi32(127);
+    const __m256i lowest = _mm256_setzero_si256();
+    const __m256i highest = _mm256_set1_epi32(255);
+    int f = 0;
+    for (; f + 8 <= count; f += 8) {
+        __m256i j = _mm256_add_epi32(_mm256_cvttps_epi32(_mm256_loadu_ps(b + f)), offset);
+        j = _mm256_min_epi32(_mm256_max_epi32(j, lowest), highest);
+        const __m256 entry = _mm256_i32gather_ps(sinusoiderTable, j, 4);
+        // (the mask-all forms: the plain ones start from a register GCC 12 warns is uninitialized)
+        const __m512d product = _mm512_mul_pd(_mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(a + f)),
+                                              _mm512_maskz_cvtps_pd(0xff, entry));
+        _mm256_storeu_ps(out + f, _mm512_maskz_cvtpd_ps(0xff, product));
+    }
+    for (; f < count; ++f) out[f] = frames::sinusoid(a[f], b[f], sinusoiderTable);
+}
+#endif
+
+void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+#ifdef VOLTINA_WIDE_VECTORS
+    if (widestVectors()) {
+        runColumnWidest(run, count, sinusoiderTable);
+        return;
+    }
+#endif
+    runColumnNarrow(run, count, sinusoiderTable);
 }
 
 // The feedback loop's steps. Their values go from step to step as doubles: every jack value is a
@@ -473,14 +538,7 @@ __attribute__((target("avx2"))) void mixBatchWide(const Plan& plan, int count, s
     mixBatchBody(plan, count, leftBytes, rightBytes);
 }
 
-// And for processors with 512-bit vectors: eight doubles to an operation.
-#ifdef __clang__
-#define VOLTINA_WIDEST_VECTORS \
-    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"), min_vector_width(512)))
-#else
-#define VOLTINA_WIDEST_VECTORS \
-    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,prefer-vector-width=512")))
-#endif
+// And the same for processors with 512-bit vectors.
 VOLTINA_WIDEST_VECTORS void mixBatchWidest(const Plan& plan, int count, std::uint8_t* leftBytes,
                                            std::uint8_t* rightBytes) {
     mixBatchBody(plan, count, leftBytes, rightBytes);
@@ -490,9 +548,7 @@ VOLTINA_WIDEST_VECTORS void mixBatchWidest(const Plan& plan, int count, std::uin
 void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
 #ifdef VOLTINA_WIDE_VECTORS
     static const bool wide = __builtin_cpu_supports("avx2");
-    static const bool widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
-    if (widest && vectorBitsAllowed >= 512) {
+    if (widestVectors()) {
         mixBatchWidest(plan, count, leftBytes, rightBytes);
         return;
     }

@@ -195,6 +195,73 @@ void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const K
     }
 }
 
+#ifdef VOLTINA_WIDE_VECTORS
+// Four sines side by side, one to a lane. Each lane takes the steps of frames::sineSample in the same
+// order; a float sum or difference worked out in double and rounded to float is the float sum or
+// difference itself (a double has more than twice a float's digits, so the two roundings never
+// differ from one), so the lanes add in float. The phase is brought back into the table only when a
+// lane needs it, which keeps the comparisons off the chain of additions from frame to frame.
+VOLTINA_WIDEST_VECTORS void runSineQuad(EngineState& s, const OscillatorRun* runs, int count,
+                                        const SineView& sine) {
+    alignas(16) float phase[4];
+    alignas(16) float first[4];
+    alignas(16) float steady[4];
+    for (int k = 0; k < 4; ++k) {
+        phase[k] = s.oscPhase[runs[k].index];
+        first[k] = firstFrequency(s, runs[k]);
+        steady[k] = runs[k].steadyFreq;
+    }
+    const __m128 rate = _mm_set1_ps(static_cast<float>(s.rateParam));
+    const __m128 zero = _mm_setzero_ps();
+    const __m128i lowest = _mm_setzero_si128();
+    const __m128i last = _mm_set1_epi32(sine.lastIndex());
+    const float* entries = sine.entries();
+    float* out0 = runs[0].column;
+    float* out1 = runs[1].column;
+    float* out2 = runs[2].column;
+    float* out3 = runs[3].column;
+    __m128 p = _mm_load_ps(phase);
+    __m128 step = _mm_load_ps(first);
+    const __m128 freq = _mm_load_ps(steady);
+    for (int f = 0; f < count; ++f) {
+        const __m128 high = _mm_cmpge_ps(p, rate);
+        if (_mm_movemask_ps(_mm_or_ps(high, _mm_cmplt_ps(p, zero))) != 0) {
+            p = _mm_blendv_ps(p, _mm_sub_ps(p, rate), high);
+            p = _mm_blendv_ps(p, _mm_add_ps(p, rate), _mm_cmplt_ps(p, zero));
+        }
+        const __m128i index = _mm_min_epi32(_mm_max_epi32(_mm_cvttps_epi32(p), lowest), last);
+        const __m128 sample = _mm_i32gather_ps(entries, index, 4);
+        out0[f] = _mm_cvtss_f32(sample);
+        out1[f] = _mm_cvtss_f32(_mm_shuffle_ps(sample, sample, 1));
+        out2[f] = _mm_cvtss_f32(_mm_shuffle_ps(sample, sample, 2));
+        out3[f] = _mm_cvtss_f32(_mm_shuffle_ps(sample, sample, 3));
+        p = _mm_add_ps(p, step);
+        step = freq;
+    }
+    _mm_store_ps(phase, p);
+    for (int k = 0; k < 4; ++k) {
+        s.oscPhase[runs[k].index] = phase[k];
+        finishOscillator(s, runs[k].index, runs[k].column[count - 1]);
+    }
+}
+#endif
+
+// The sines: four at a time on processors with the vectors for it, the rest in pairs.
+void runSines(EngineState& s, const OscillatorGroup& sines, int count, const SineView& sine) {
+    const SineKind kind{s.rateParam, sine};
+#ifdef VOLTINA_WIDE_VECTORS
+    if (widestVectors() && sines.count >= 4) {
+        int o = 0;
+        for (; o + 4 <= sines.count; o += 4) runSineQuad(s, sines.runs + o, count, sine);
+        OscillatorGroup rest;
+        for (; o < sines.count; ++o) rest.runs[rest.count++] = sines.runs[o];
+        runInPairs(s, rest, count, kind);
+        return;
+    }
+#endif
+    runInPairs(s, sines, count, kind);
+}
+
 // The oscillators, the MIDI voice and the Wave player of a batch. None of them hears another jack, so
 // each runs over all the batch's frames on its own. Only the random oscillators share something, one
 // generator: they must draw in their order frame by frame, which a pair does, and three or more go
@@ -203,7 +270,7 @@ void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const K
 void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
     const SineView sine(s);
     const int rate = s.rateParam;
-    runInPairs(s, plan.sines, count, SineKind{rate, sine});
+    runSines(s, plan.sines, count, sine);
     runInPairs(s, plan.squares, count, SquareKind{});
     runInPairs(s, plan.sawtooths, count, SawtoothKind{});
     if (plan.randoms.count <= 2) {

@@ -652,10 +652,16 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
     // recording.
     int writePos = s.writePos;
     const int ringBytes = s.ring.ringBytes();
-    for (int f = 0; f < count; ++f) {
-        s.ring.store(writePos, leftBytes[f]);
-        s.ring.store(writePos + 1, rightBytes[f]);
-        writePos += 2;
+    for (int f = 0; f < count;) {
+        // the frames up to the wrap: those starting below the played length (at least one)
+        int run = writePos < ringBytes ? (ringBytes - writePos + 1) / 2 : 1;
+        run = run < count - f ? run : count - f;
+        for (int k = 0; k < run; ++k) {
+            s.ring.store(writePos + 2 * k, leftBytes[f + k]);
+            s.ring.store(writePos + 2 * k + 1, rightBytes[f + k]);
+        }
+        f += run;
+        writePos += 2 * run;
         if (writePos >= ringBytes) writePos = 0;
     }
     s.writePos = writePos;

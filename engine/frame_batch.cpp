@@ -160,39 +160,50 @@ inline void finishOscillator(EngineState& s, int i, float value) {
     s.outValue[kOutOscB + i] = value;
 }
 
-// The oscillators of one kind over a batch, their running values in locals, two at a time: each
-// one's running value is a chain of dependent steps, and two chains side by side keep the processor
-// busy. Within a pair, frame by frame, the first one takes its sample first.
+// Two oscillators over a batch, their running values in locals: each one's running value is a chain
+// of dependent steps, and two chains side by side keep the processor busy. Frame by frame, X takes its
+// sample first.
+template <typename KindX, typename KindY>
+void runPair(EngineState& s, const OscillatorRun& runX, const KindX& kindX, const OscillatorRun& runY,
+             const KindY& kindY, int count) {
+    typename KindX::State x = kindX.load(s, runX);
+    typename KindY::State y = kindY.load(s, runY);
+    float* outX = runX.column;
+    float* outY = runY.column;
+    outX[0] = kindX.template sample<true>(x);
+    outY[0] = kindY.template sample<true>(y);
+    for (int f = 1; f < count; ++f) {
+        outX[f] = kindX.template sample<false>(x);
+        outY[f] = kindY.template sample<false>(y);
+    }
+    kindX.store(s, runX, x);
+    kindY.store(s, runY, y);
+    finishOscillator(s, runX.index, outX[count - 1]);
+    finishOscillator(s, runY.index, outY[count - 1]);
+}
+
+template <typename Kind>
+void runAlone(EngineState& s, const OscillatorRun& run, const Kind& kind, int count) {
+    typename Kind::State x = kind.load(s, run);
+    float* out = run.column;
+    out[0] = kind.template sample<true>(x);
+    for (int f = 1; f < count; ++f) out[f] = kind.template sample<false>(x);
+    kind.store(s, run, x);
+    finishOscillator(s, run.index, out[count - 1]);
+}
+
+// The oscillators of one kind over a batch, two at a time, in their order; the one left over when
+// they are odd in number is returned, for a pair with another kind's, or null.
+template <typename Kind>
+const OscillatorRun* runPairs(EngineState& s, const OscillatorGroup& group, int count, const Kind& kind) {
+    int o = 0;
+    for (; o + 1 < group.count; o += 2) runPair(s, group.runs[o], kind, group.runs[o + 1], kind, count);
+    return o < group.count ? &group.runs[o] : nullptr;
+}
+
 template <typename Kind>
 void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const Kind& kind) {
-    int o = 0;
-    for (; o + 1 < group.count; o += 2) {
-        const OscillatorRun& runX = group.runs[o];
-        const OscillatorRun& runY = group.runs[o + 1];
-        typename Kind::State x = kind.load(s, runX);
-        typename Kind::State y = kind.load(s, runY);
-        float* outX = runX.column;
-        float* outY = runY.column;
-        outX[0] = kind.template sample<true>(x);
-        outY[0] = kind.template sample<true>(y);
-        for (int f = 1; f < count; ++f) {
-            outX[f] = kind.template sample<false>(x);
-            outY[f] = kind.template sample<false>(y);
-        }
-        kind.store(s, runX, x);
-        kind.store(s, runY, y);
-        finishOscillator(s, runX.index, outX[count - 1]);
-        finishOscillator(s, runY.index, outY[count - 1]);
-    }
-    if (o < group.count) {
-        const OscillatorRun& run = group.runs[o];
-        typename Kind::State x = kind.load(s, run);
-        float* out = run.column;
-        out[0] = kind.template sample<true>(x);
-        for (int f = 1; f < count; ++f) out[f] = kind.template sample<false>(x);
-        kind.store(s, run, x);
-        finishOscillator(s, run.index, out[count - 1]);
-    }
+    if (const OscillatorRun* left = runPairs(s, group, count, kind)) runAlone(s, *left, kind, count);
 }
 
 #ifdef VOLTINA_WIDE_VECTORS
@@ -273,10 +284,14 @@ void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
     const SineView sine(s);
     const int rate = s.rateParam;
     runSines(s, plan.sines, count, sine);
-    runInPairs(s, plan.squares, count, SquareKind{});
-    runInPairs(s, plan.sawtooths, count, SawtoothKind{});
+    const SquareKind squareKind{};
+    const SawtoothKind sawtoothKind{};
+    const RandomKind randomKind{rate, sine, s.random};
+    const OscillatorRun* square = runPairs(s, plan.squares, count, squareKind);
+    const OscillatorRun* sawtooth = runPairs(s, plan.sawtooths, count, sawtoothKind);
+    const OscillatorRun* random = nullptr;
     if (plan.randoms.count <= 2) {
-        runInPairs(s, plan.randoms, count, RandomKind{rate, sine, s.random});
+        random = runPairs(s, plan.randoms, count, randomKind);
     } else {
         for (int f = 0; f < count; ++f) {
             for (int o = 0; o < plan.randoms.count; ++o) {
@@ -290,6 +305,22 @@ void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
             finishOscillator(s, i, s.outValue[i]);
         }
     }
+    // The ones left over by kind, in pairs too where they can be.
+    if (square && sawtooth) {
+        runPair(s, *square, squareKind, *sawtooth, sawtoothKind, count);
+        square = sawtooth = nullptr;
+    }
+    if (square && random) {
+        runPair(s, *square, squareKind, *random, randomKind, count);
+        square = random = nullptr;
+    }
+    if (sawtooth && random) {
+        runPair(s, *sawtooth, sawtoothKind, *random, randomKind, count);
+        sawtooth = random = nullptr;
+    }
+    if (square) runAlone(s, *square, squareKind, count);
+    if (sawtooth) runAlone(s, *sawtooth, sawtoothKind, count);
+    if (random) runAlone(s, *random, randomKind, count);
     for (int o = 0; o < plan.others.count; ++o) {
         const OscillatorRun& run = plan.others.runs[o];
         s.oscSlow[run.index] = 0;

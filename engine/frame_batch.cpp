@@ -10,6 +10,13 @@
 #define VOLTINA_WIDE_VECTORS 1
 #endif
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+#ifdef VOLTINA_WIDE_VECTORS
+#include <immintrin.h>
+#endif
+
 namespace voltina {
 
 namespace {
@@ -24,7 +31,24 @@ using batch::OscillatorGroup;
 using batch::OscillatorRun;
 using batch::Plan;
 
-bool wideVectorsAllowed = true;
+int vectorBitsAllowed = 512;
+
+#ifdef VOLTINA_WIDE_VECTORS
+// For processors with 512-bit vectors: eight doubles to an operation.
+#ifdef __clang__
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"), min_vector_width(512)))
+#else
+#define VOLTINA_WIDEST_VECTORS \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,prefer-vector-width=512")))
+#endif
+
+bool widestVectors() {
+    static const bool widest = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+    return widest && vectorBitsAllowed >= 512;
+}
+#endif
 
 // The frequency an oscillator advances by in a batch's first frame; reading the flag clears it, as
 // every oscillator step does, whether or not its type uses the frequency. In the later frames every
@@ -136,39 +160,119 @@ inline void finishOscillator(EngineState& s, int i, float value) {
     s.outValue[kOutOscB + i] = value;
 }
 
-// The oscillators of one kind over a batch, their running values in locals, two at a time: each
-// one's running value is a chain of dependent steps, and two chains side by side keep the processor
-// busy. Within a pair, frame by frame, the first one takes its sample first.
+// Two oscillators over a batch, their running values in locals: each one's running value is a chain
+// of dependent steps, and two chains side by side keep the processor busy. Frame by frame, X takes its
+// sample first.
+template <typename KindX, typename KindY>
+void runPair(EngineState& s, const OscillatorRun& runX, const KindX& kindX, const OscillatorRun& runY,
+             const KindY& kindY, int count) {
+    typename KindX::State x = kindX.load(s, runX);
+    typename KindY::State y = kindY.load(s, runY);
+    float* outX = runX.column;
+    float* outY = runY.column;
+    outX[0] = kindX.template sample<true>(x);
+    outY[0] = kindY.template sample<true>(y);
+    for (int f = 1; f < count; ++f) {
+        outX[f] = kindX.template sample<false>(x);
+        outY[f] = kindY.template sample<false>(y);
+    }
+    kindX.store(s, runX, x);
+    kindY.store(s, runY, y);
+    finishOscillator(s, runX.index, outX[count - 1]);
+    finishOscillator(s, runY.index, outY[count - 1]);
+}
+
+template <typename Kind>
+void runAlone(EngineState& s, const OscillatorRun& run, const Kind& kind, int count) {
+    typename Kind::State x = kind.load(s, run);
+    float* out = run.column;
+    out[0] = kind.template sample<true>(x);
+    for (int f = 1; f < count; ++f) out[f] = kind.template sample<false>(x);
+    kind.store(s, run, x);
+    finishOscillator(s, run.index, out[count - 1]);
+}
+
+// The oscillators of one kind over a batch, two at a time, in their order; the one left over when
+// they are odd in number is returned, for a pair with another kind's, or null.
+template <typename Kind>
+const OscillatorRun* runPairs(EngineState& s, const OscillatorGroup& group, int count, const Kind& kind) {
+    int o = 0;
+    for (; o + 1 < group.count; o += 2) runPair(s, group.runs[o], kind, group.runs[o + 1], kind, count);
+    return o < group.count ? &group.runs[o] : nullptr;
+}
+
 template <typename Kind>
 void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const Kind& kind) {
-    int o = 0;
-    for (; o + 1 < group.count; o += 2) {
-        const OscillatorRun& runX = group.runs[o];
-        const OscillatorRun& runY = group.runs[o + 1];
-        typename Kind::State x = kind.load(s, runX);
-        typename Kind::State y = kind.load(s, runY);
-        float* outX = runX.column;
-        float* outY = runY.column;
-        outX[0] = kind.template sample<true>(x);
-        outY[0] = kind.template sample<true>(y);
-        for (int f = 1; f < count; ++f) {
-            outX[f] = kind.template sample<false>(x);
-            outY[f] = kind.template sample<false>(y);
+    if (const OscillatorRun* left = runPairs(s, group, count, kind)) runAlone(s, *left, kind, count);
+}
+
+#ifdef VOLTINA_WIDE_VECTORS
+// Four sines side by side, one to a lane. Each lane takes the steps of frames::sineSample in the same
+// order; a float sum or difference worked out in double and rounded to float is the float sum or
+// difference itself (a double has more than twice a float's digits, so the two roundings never
+// differ from one), so the lanes add in float. The phase is brought back into the table only when a
+// lane needs it, which keeps the comparisons off the chain of additions from frame to frame. The
+// entries are looked up one by one, straight into their columns: quicker here than a gather.
+VOLTINA_WIDEST_VECTORS void runSineQuad(EngineState& s, const OscillatorRun* runs, int count,
+                                        const SineView& sine) {
+    alignas(16) float phase[4];
+    alignas(16) float first[4];
+    alignas(16) float steady[4];
+    for (int k = 0; k < 4; ++k) {
+        phase[k] = s.oscPhase[runs[k].index];
+        first[k] = firstFrequency(s, runs[k]);
+        steady[k] = runs[k].steadyFreq;
+    }
+    const __m128 rate = _mm_set1_ps(static_cast<float>(s.rateParam));
+    const __m128 zero = _mm_setzero_ps();
+    const __m128i lowest = _mm_setzero_si128();
+    const __m128i last = _mm_set1_epi32(sine.lastIndex());
+    const float* entries = sine.entries();
+    float* out0 = runs[0].column;
+    float* out1 = runs[1].column;
+    float* out2 = runs[2].column;
+    float* out3 = runs[3].column;
+    __m128 p = _mm_load_ps(phase);
+    __m128 step = _mm_load_ps(first);
+    const __m128 freq = _mm_load_ps(steady);
+    for (int f = 0; f < count; ++f) {
+        const __m128 high = _mm_cmpge_ps(p, rate);
+        if (_mm_movemask_ps(_mm_or_ps(high, _mm_cmplt_ps(p, zero))) != 0) {
+            p = _mm_blendv_ps(p, _mm_sub_ps(p, rate), high);
+            p = _mm_blendv_ps(p, _mm_add_ps(p, rate), _mm_cmplt_ps(p, zero));
         }
-        kind.store(s, runX, x);
-        kind.store(s, runY, y);
-        finishOscillator(s, runX.index, outX[count - 1]);
-        finishOscillator(s, runY.index, outY[count - 1]);
+        const __m128i index = _mm_min_epi32(_mm_max_epi32(_mm_cvttps_epi32(p), lowest), last);
+        alignas(16) int at[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at), index);
+        out0[f] = entries[at[0]];
+        out1[f] = entries[at[1]];
+        out2[f] = entries[at[2]];
+        out3[f] = entries[at[3]];
+        p = _mm_add_ps(p, step);
+        step = freq;
     }
-    if (o < group.count) {
-        const OscillatorRun& run = group.runs[o];
-        typename Kind::State x = kind.load(s, run);
-        float* out = run.column;
-        out[0] = kind.template sample<true>(x);
-        for (int f = 1; f < count; ++f) out[f] = kind.template sample<false>(x);
-        kind.store(s, run, x);
-        finishOscillator(s, run.index, out[count - 1]);
+    _mm_store_ps(phase, p);
+    for (int k = 0; k < 4; ++k) {
+        s.oscPhase[runs[k].index] = phase[k];
+        finishOscillator(s, runs[k].index, runs[k].column[count - 1]);
     }
+}
+#endif
+
+// The sines: four at a time on processors with the vectors for it, the rest in pairs.
+void runSines(EngineState& s, const OscillatorGroup& sines, int count, const SineView& sine) {
+    const SineKind kind{s.rateParam, sine};
+#ifdef VOLTINA_WIDE_VECTORS
+    if (widestVectors() && sines.count >= 4) {
+        int o = 0;
+        for (; o + 4 <= sines.count; o += 4) runSineQuad(s, sines.runs + o, count, sine);
+        OscillatorGroup rest;
+        for (; o < sines.count; ++o) rest.runs[rest.count++] = sines.runs[o];
+        runInPairs(s, rest, count, kind);
+        return;
+    }
+#endif
+    runInPairs(s, sines, count, kind);
 }
 
 // The oscillators, the MIDI voice and the Wave player of a batch. None of them hears another jack, so
@@ -179,11 +283,15 @@ void runInPairs(EngineState& s, const OscillatorGroup& group, int count, const K
 void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
     const SineView sine(s);
     const int rate = s.rateParam;
-    runInPairs(s, plan.sines, count, SineKind{rate, sine});
-    runInPairs(s, plan.squares, count, SquareKind{});
-    runInPairs(s, plan.sawtooths, count, SawtoothKind{});
+    runSines(s, plan.sines, count, sine);
+    const SquareKind squareKind{};
+    const SawtoothKind sawtoothKind{};
+    const RandomKind randomKind{rate, sine, s.random};
+    const OscillatorRun* square = runPairs(s, plan.squares, count, squareKind);
+    const OscillatorRun* sawtooth = runPairs(s, plan.sawtooths, count, sawtoothKind);
+    const OscillatorRun* random = nullptr;
     if (plan.randoms.count <= 2) {
-        runInPairs(s, plan.randoms, count, RandomKind{rate, sine, s.random});
+        random = runPairs(s, plan.randoms, count, randomKind);
     } else {
         for (int f = 0; f < count; ++f) {
             for (int o = 0; o < plan.randoms.count; ++o) {
@@ -197,6 +305,22 @@ void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
             finishOscillator(s, i, s.outValue[i]);
         }
     }
+    // The ones left over by kind, in pairs too where they can be.
+    if (square && sawtooth) {
+        runPair(s, *square, squareKind, *sawtooth, sawtoothKind, count);
+        square = sawtooth = nullptr;
+    }
+    if (square && random) {
+        runPair(s, *square, squareKind, *random, randomKind, count);
+        square = random = nullptr;
+    }
+    if (sawtooth && random) {
+        runPair(s, *sawtooth, sawtoothKind, *random, randomKind, count);
+        sawtooth = random = nullptr;
+    }
+    if (square) runAlone(s, *square, squareKind, count);
+    if (sawtooth) runAlone(s, *sawtooth, sawtoothKind, count);
+    if (random) runAlone(s, *random, randomKind, count);
     for (int o = 0; o < plan.others.count; ++o) {
         const OscillatorRun& run = plan.others.runs[o];
         s.oscSlow[run.index] = 0;
@@ -249,7 +373,8 @@ void runSources(EngineState& s, const Plan& plan, Columns& columns, int count) {
 
 // A module outside the feedback loop, over all the batch's frames: its frames do not depend on one
 // another.
-void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+__attribute__((always_inline)) inline void runColumnBody(const ModuleRun& run, int count,
+                                                         const float (&sinusoiderTable)[256]) {
     const float* a = run.a;
     const float* b = run.b;
     float* out = run.column + 1;
@@ -266,14 +391,110 @@ void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[2
     }
 }
 
+void runColumnNarrow(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+    runColumnBody(run, count, sinusoiderTable);
+}
+
+#ifdef VOLTINA_WIDE_VECTORS
+// The compiler does not vectorize a sinusoider's loop by itself (its table lookups): written out,
+// eight frames at a time, each lane rounding as frames::sinusoid does (and cutting an angle out of
+// range to the same whole number). The entries are looked up one by one: quicker here than a gather.
+VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
+                                            const float (&sinusoiderTable)[256]) {
+    if (run.kind != ModuleKind::Sinusoider) {
+        runColumnBody(run, count, sinusoiderTable);
+        return;
+    }
+    const float* a = run.a;
+    const float* b = run.b;
+    float* out = run.column + 1;
+    const __m256i offset = _mm256_set1_epi32(127);
+    const __m256i lowest = _mm256_setzero_si256();
+    const __m256i highest = _mm256_set1_epi32(255);
+    int f = 0;
+    for (; f + 8 <= count; f += 8) {
+        __m256i j = _mm256_add_epi32(_mm256_cvttps_epi32(_mm256_loadu_ps(b + f)), offset);
+        j = _mm256_min_epi32(_mm256_max_epi32(j, lowest), highest);
+        alignas(32) int at[8];
+        alignas(32) float looked[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(at), j);
+        for (int k = 0; k < 8; ++k) looked[k] = sinusoiderTable[at[k]];
+        const __m256 entry = _mm256_load_ps(looked);
+        // (the mask-all forms: the plain ones start from a register GCC 12 warns is uninitialized)
+        const __m512d product = _mm512_mul_pd(_mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(a + f)),
+                                              _mm512_maskz_cvtps_pd(0xff, entry));
+        _mm256_storeu_ps(out + f, _mm512_maskz_cvtpd_ps(0xff, product));
+    }
+    for (; f < count; ++f) out[f] = frames::sinusoid(a[f], b[f], sinusoiderTable);
+}
+#endif
+
+void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
+#ifdef VOLTINA_WIDE_VECTORS
+    if (widestVectors()) {
+        runColumnWidest(run, count, sinusoiderTable);
+        return;
+    }
+#endif
+    runColumnNarrow(run, count, sinusoiderTable);
+}
+
+// The feedback loop's steps. Their values go from step to step as doubles: every jack value is a
+// float, which a double holds exactly, so the widening each step starts with is done once, where a
+// value leaves the loop, instead of on the chain of dependent steps from frame to frame. Each step
+// gives exactly the float that its frame step gives, as a double.
+namespace loop {
+
+#ifdef __SSE2__
+// The whole number a cast to int gives (0x80000000 when x is out of range, as the cast's instruction
+// does), left in a vector register: moving it to an integer register and back costs more than the
+// conversions.
+inline __m128i truncated(double x) {
+    return _mm_cvttpd_epi32(_mm_set1_pd(x));
+}
+inline double widened(__m128i v) {
+    return _mm_cvtsd_f64(_mm_cvtepi32_pd(v));
+}
+#endif
+
+inline double accumulated(double current, double a, double b) {
+    const double x = current + (a + b) * (1.0 / 12);
+#ifdef __SSE2__
+    // frames::wrapAccumulator, lane by lane
+    const __m128i turned =
+        _mm_and_si128(_mm_add_epi32(truncated(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
+    return widened(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
+#else
+    return frames::wrapAccumulator(static_cast<int>(x));
+#endif
+}
+
+inline double product(double a, double b) {
+#ifdef __SSE2__
+    // Clamped as a double, which gives the same (the whole number is exact, and never NaN), with
+    // minimum and maximum instructions: the compiler makes the comparisons branches, which values
+    // going in and out of the clamp mispredict.
+    const __m128d v = _mm_cvtepi32_pd(truncated(a * b));
+    return _mm_cvtsd_f64(_mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0)));
+#else
+    return frames::product(static_cast<float>(a), static_cast<float>(b));
+#endif
+}
+
+inline double sinusoid(double amplitude, double angle, const float (&table)[256]) {
+    return frames::sinusoid(static_cast<float>(amplitude), static_cast<float>(angle), table);
+}
+
+}  // namespace loop
+
 // The feedback loop's values from one frame to the next, one per loop module by its place in the
 // loop. They stay in registers: passing them through memory would add a store and a load to every
 // turn of the loop's chain of dependent steps.
 struct LoopValues {
-    float v0, v1, v2, v3, v4, v5, v6, v7, v8;
+    double v0, v1, v2, v3, v4, v5, v6, v7, v8;
 
     template <int K>
-    float& at() {
+    double& at() {
         static_assert(K >= 0 && K < kModules, "one value per module");
         if constexpr (K == 0) return v0;
         if constexpr (K == 1) return v1;
@@ -288,7 +509,7 @@ struct LoopValues {
 
     // What a loop module hears: a loop module, whose value is this frame's if it comes earlier in the
     // loop and the frame before's otherwise, just as in the fixed order; or a column.
-    float heard(int slot, const float* column, int f) const {
+    double heard(int slot, const float* column, int f) const {
         switch (slot) {
             case 0:
                 return v0;
@@ -318,27 +539,27 @@ template <int K>
 inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
                            const float (&sinusoiderTable)[256]) {
     const ModuleRun& run = runs[K];
-    const float a = values.heard(run.slotA, run.a, f);
-    const float b = values.heard(run.slotB, run.b, f);
-    float& value = values.at<K>();
+    const double a = values.heard(run.slotA, run.a, f);
+    const double b = values.heard(run.slotB, run.b, f);
+    double& value = values.at<K>();
     switch (run.kind) {
         case ModuleKind::Accumulator:
-            value = frames::accumulated(value, a, b);
+            value = loop::accumulated(value, a, b);
             break;
         case ModuleKind::Multiplier:
-            value = frames::product(a, b);
+            value = loop::product(a, b);
             break;
         case ModuleKind::Sinusoider:
-            value = frames::sinusoid(a, b, sinusoiderTable);
+            value = loop::sinusoid(a, b, sinusoiderTable);
             break;
     }
-    run.column[f + 1] = value;
+    run.column[f + 1] = static_cast<float>(value);  // exact: the value is a float's
 }
 
 // The modules that feed back, frame by frame in the fixed order.
 void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]) {
     if (n == 0) return;
-    float start[kModules] = {};
+    double start[kModules] = {};
     for (int m = 0; m < n; ++m) start[m] = runs[m].column[0];
     LoopValues values{start[0], start[1], start[2], start[3], start[4],
                       start[5], start[6], start[7], start[8]};
@@ -391,7 +612,14 @@ __attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int co
         }
     }
     const int divisor = plan.channelCount;
-    if (divisor > 0) {
+    if (divisor > 0 && (divisor & (divisor - 1)) == 0) {
+        // Dividing by a power of two is multiplying by its inverse, exactly: a float's quotient by at
+        // most 8 is far from the doubles too small to be exact.
+        const double inverse = 1.0 / divisor;
+        for (int f = 0; f < count; ++f) left[f] = static_cast<float>(static_cast<double>(left[f]) * inverse);
+        for (int f = 0; f < count; ++f)
+            right[f] = static_cast<float>(static_cast<double>(right[f]) * inverse);
+    } else if (divisor > 0) {
         for (int f = 0; f < count; ++f) left[f] = frames::average(left[f], divisor);
         for (int f = 0; f < count; ++f) right[f] = frames::average(right[f], divisor);
     }
@@ -413,12 +641,22 @@ __attribute__((target("avx2"))) void mixBatchWide(const Plan& plan, int count, s
                                                   std::uint8_t* rightBytes) {
     mixBatchBody(plan, count, leftBytes, rightBytes);
 }
+
+// And the same for processors with 512-bit vectors.
+VOLTINA_WIDEST_VECTORS void mixBatchWidest(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                           std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
 #endif
 
 void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
 #ifdef VOLTINA_WIDE_VECTORS
     static const bool wide = __builtin_cpu_supports("avx2");
-    if (wide && wideVectorsAllowed) {
+    if (widestVectors()) {
+        mixBatchWidest(plan, count, leftBytes, rightBytes);
+        return;
+    }
+    if (wide && vectorBitsAllowed >= 256) {
         mixBatchWide(plan, count, leftBytes, rightBytes);
         return;
     }
@@ -451,10 +689,16 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
     // recording.
     int writePos = s.writePos;
     const int ringBytes = s.ring.ringBytes();
-    for (int f = 0; f < count; ++f) {
-        s.ring.store(writePos, leftBytes[f]);
-        s.ring.store(writePos + 1, rightBytes[f]);
-        writePos += 2;
+    for (int f = 0; f < count;) {
+        // the frames up to the wrap: those starting below the played length (at least one)
+        int run = writePos < ringBytes ? (ringBytes - writePos + 1) / 2 : 1;
+        run = run < count - f ? run : count - f;
+        for (int k = 0; k < run; ++k) {
+            s.ring.store(writePos + 2 * k, leftBytes[f + k]);
+            s.ring.store(writePos + 2 * k + 1, rightBytes[f + k]);
+        }
+        f += run;
+        writePos += 2 * run;
         if (writePos >= ringBytes) writePos = 0;
     }
     s.writePos = writePos;
@@ -494,8 +738,8 @@ void renderFrames(EngineState& s, RenderHost& host, int n) {
     }
 }
 
-void allowWideVectorsForTesting(bool allow) {
-    wideVectorsAllowed = allow;
+void limitVectorBitsForTesting(int bits) {
+    vectorBitsAllowed = bits;
 }
 
 }  // namespace voltina

@@ -8,8 +8,9 @@ namespace voltina {
 // values of n renderFrame calls. The patch must not change meanwhile: it is read once per call.
 void renderFrames(EngineState& s, RenderHost& host, int n);
 
-// Tests only: whether the mixer may use 256-bit vectors on a processor that has them (the default).
-// Both ways give the same bytes; tests check the narrow way on a machine that has the wide one.
-void allowWideVectorsForTesting(bool allow);
+// Tests only: the widest vectors the mixer may use, in bits (128, 256, or 512, the default), on a
+// processor that has them. Every width gives the same bytes; tests check the narrower ones on a
+// machine that has the wider.
+void limitVectorBitsForTesting(int bits);
 
 }  // namespace voltina

@@ -19,6 +19,10 @@ class SineView {
         return entries_[index];
     }
 
+    // the table and its last index, for a caller that looks up several phases at once
+    const float* entries() const { return entries_; }
+    int lastIndex() const { return last_; }
+
   private:
     static constexpr float kSilence = 0.0f;  // what a missing table sounds
     const float* entries_;

@@ -221,15 +221,17 @@ TEST(BlockRender, EqualsFrameByFrameAcrossPatchEditsBetweenCalls) {
     EXPECT_EQ(t.batched.random.next(), t.single.random.next());  // the same number of draws
 }
 
-// The mixer runs on 256-bit vectors where the processor has them; the 128-bit path must give the same
-// bytes, and is checked here even on such a processor.
-TEST(BlockRender, EqualsFrameByFrameWithTheNarrowMixer) {
-    struct NarrowMixer {
-        NarrowMixer() { allowWideVectorsForTesting(false); }
-        ~NarrowMixer() { allowWideVectorsForTesting(true); }
-    } narrow;
-    Twins t(44101);
-    EXPECT_GT(renderWithEdits(t, 200), 300000);
+// The mixer runs on the widest vectors the processor has (up to 512 bits); the 128-bit and 256-bit
+// paths must give the same bytes, and are checked here even on such a processor.
+TEST(BlockRender, EqualsFrameByFrameWithNarrowerMixers) {
+    for (int bits : {128, 256}) {
+        struct NarrowerMixer {
+            explicit NarrowerMixer(int b) { limitVectorBitsForTesting(b); }
+            ~NarrowerMixer() { limitVectorBitsForTesting(512); }
+        } narrower(bits);
+        Twins t(44101);
+        EXPECT_GT(renderWithEdits(t, 200), 300000) << bits << " bits";
+    }
 }
 
 TEST(BlockRender, EqualsFrameByFrameWhenTheRecordingRunsOutOfMemory) {

@@ -155,7 +155,7 @@ JackDevice::JackDevice(bool connectPorts) : connectPorts_(connectPorts) {
 
 JackDevice::~JackDevice() {
     close();
-    reapClosers(true);
+    closers_.reap(true);
 }
 
 int JackDevice::deviceCount() {
@@ -179,7 +179,7 @@ bool JackDevice::deviceCaps(int index, DeviceCaps& caps) {
 
 bool JackDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (stream_) return false;
-    reapClosers(false);
+    closers_.reap(false);
     if (format.sampleRate <= 0 || ring.ringFrames() <= 0) return false;
     if (!closesSettled()) return false;
 
@@ -292,38 +292,8 @@ bool JackDevice::close() {
         closeClient(s);
         closesPending.fetch_sub(1, std::memory_order_acq_rel);
     };
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    try {
-        closers_.push_back(Closer{std::thread([closeAndCount, done] {
-                                      closeAndCount();
-                                      done->store(true, std::memory_order_release);
-                                  }),
-                                  done});
-    } catch (...) {
-        // No thread to be had: close here and accept the wait.
-        closeAndCount();
-    }
+    closers_.run(closeAndCount);
     return true;
-}
-
-void JackDevice::reapClosers(bool waitForAll) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    for (auto it = closers_.begin(); it != closers_.end();) {
-        if (waitForAll) {
-            while (!it->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (it->done->load(std::memory_order_acquire)) {
-            it->thread.join();
-            it = closers_.erase(it);
-        } else if (waitForAll) {
-            // A server frozen for good: leave its client to the end of the process.
-            it->thread.detach();
-            it = closers_.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 }  // namespace voltina

@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/background_closers.h"
 #include "audio/wave_device.h"
 
 namespace voltina {
@@ -57,16 +58,11 @@ class JackDevice : public WaveDevice {
     struct Stream;  // one client and everything libjack's threads touch
 
   private:
-    struct Closer {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    void reapClosers(bool waitForAll);
     void connectToPlayback();
 
     bool connectPorts_;
     std::unique_ptr<Stream> stream_;
-    std::vector<Closer> closers_;
+    BackgroundClosers closers_;
 };
 
 }  // namespace voltina

@@ -139,7 +139,7 @@ RtAudioDevice::RtAudioDevice(RtBackend backend) : backend_(backend) {
 
 RtAudioDevice::~RtAudioDevice() {
     close();
-    reapClosers(true);
+    closers_.reap(true);
 }
 
 std::string RtAudioDevice::name() const {
@@ -189,7 +189,7 @@ bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
 
 bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (stream_) return false;
-    reapClosers(false);
+    closers_.reap(false);
     if (format.sampleRate <= 0 || ring.ringFrames() <= 0) return false;
     // RtAudio crashes opening a stream on a Pulse server that has no sink: ask first.
     if (backend_ == RtBackend::Pulse && probePulseServer().sinks == 0) return false;
@@ -281,38 +281,8 @@ bool RtAudioDevice::close() {
         }
         delete s;
     };
-    auto done = std::make_shared<std::atomic<bool>>(false);
-    try {
-        closers_.push_back(Closer{std::thread([closeAndDelete, done] {
-                                      closeAndDelete();
-                                      done->store(true, std::memory_order_release);
-                                  }),
-                                  done});
-    } catch (...) {
-        // No thread to be had: close here and accept the wait.
-        closeAndDelete();
-    }
+    closers_.run(closeAndDelete);
     return true;
-}
-
-void RtAudioDevice::reapClosers(bool waitForAll) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    for (auto it = closers_.begin(); it != closers_.end();) {
-        if (waitForAll) {
-            while (!it->done->load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        if (it->done->load(std::memory_order_acquire)) {
-            it->thread.join();
-            it = closers_.erase(it);
-        } else if (waitForAll) {
-            // A server frozen for good: leave its stream to the end of the process.
-            it->thread.detach();
-            it = closers_.erase(it);
-        } else {
-            ++it;
-        }
-    }
 }
 
 }  // namespace voltina

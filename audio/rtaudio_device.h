@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "audio/background_closers.h"
 #include "audio/wave_device.h"
 
 namespace voltina {
@@ -43,16 +44,10 @@ class RtAudioDevice : public WaveDevice {
     struct Stream;  // one open stream and everything its audio thread touches
 
   private:
-    struct Closer {
-        std::thread thread;
-        std::shared_ptr<std::atomic<bool>> done;
-    };
-    void reapClosers(bool waitForAll);
-
     RtBackend backend_;
     int chosen_ = -1;  // the device index open() opens; -1: the library's default output
     std::unique_ptr<Stream> stream_;
-    std::vector<Closer> closers_;
+    BackgroundClosers closers_;
 };
 
 }  // namespace voltina

@@ -117,11 +117,6 @@ unsigned bufferFramesFor(int rate) {
     return frames;
 }
 constexpr unsigned kDeviceBuffers = 3;
-// PulseAudio: two buffers of twice that size. The client is woken half as often (the whole process
-// then stays under 1 % of a core while it plays), the server still has 46 ms left when it asks for
-// more, and the start burst (about 93 ms) stays well inside the ring.
-constexpr unsigned kPulseBuffers = 2;
-constexpr unsigned kPulseBufferScale = 2;
 // The stream's name on the server.
 const char* const kStreamName = "Voltina";
 
@@ -212,14 +207,13 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
         s->deviceRate = rate;
         s->player.attach(&ring, channels);
         RtAudio::StreamOptions options;
-        const bool pulse = backend_ == RtBackend::Pulse;
-        options.numberOfBuffers = pulse ? kPulseBuffers : kDeviceBuffers;
+        options.numberOfBuffers = kDeviceBuffers;
         options.streamName = kStreamName;
         // ALSA's "default" is opened by name: RtAudio's index for it is the last one.
         if (backend_ == RtBackend::Alsa &&
             (chosen_ < 0 || s->rt->getDeviceInfo(out.deviceId).name == "default"))
             options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
-        unsigned bufferFrames = bufferFramesFor(rate) * (pulse ? kPulseBufferScale : 1);
+        unsigned bufferFrames = bufferFramesFor(rate);
         // The error callback matters twice: RtAudio then reports a lost server instead of printing it, and
         // the audio callback may return 2 (abort) without RtAudio throwing on its own thread.
         s->rt->openStream(&out, nullptr, s->floatSamples ? RTAUDIO_FLOAT32 : RTAUDIO_SINT16,

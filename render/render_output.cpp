@@ -133,8 +133,10 @@ bool RenderOutput::open(const std::string& path, std::string& error) {
             tempPath_ = candidate;
             if (exists) {
                 // The replacement keeps the file's permissions and, where allowed, its owner and group.
-                if (::fchown(fd, st.st_uid, st.st_gid) != 0)
-                    (void)::fchown(fd, static_cast<uid_t>(-1), st.st_gid);
+                if (::fchown(fd, st.st_uid, st.st_gid) != 0 &&
+                    ::fchown(fd, static_cast<uid_t>(-1), st.st_gid) != 0) {
+                    // Neither owner nor group can be ours to give: the file keeps the renderer's.
+                }
                 if (::fchmod(fd, st.st_mode & 07777) != 0)
                     return fail("Cannot set the permissions of", errno, error);
             }

@@ -612,10 +612,10 @@ TEST_F(PanelConsistencyTest, RandomLoadsRatesAndCordMovesKeepThePanelTheEnginesR
     // The jacks the Wave output meets most: its own, the mixer's, an oscillator's and the auto-pan's.
     const int jacks[] = {432, 432, 432, 301, 302, 303, 308, 401, 402, 418, 309, 327, 321, 411};
     const int rates[] = {11026, 22051, 44101};
-    for (unsigned seed = 1; seed <= 6; ++seed) {
-        std::mt19937 random(seed);
+    for (unsigned run = 1; run <= 6; ++run) {
+        std::mt19937 random(run);
         auto pick = [&random](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
-        check("start, seed " + std::to_string(seed));
+        check("start, run " + std::to_string(run));
         for (int step = 0; step < 60; ++step) {
             writeSample(here.file("GONE.WAV"), 300, static_cast<std::uint32_t>(state.rateParam - 1));
             listChoice = samples[pick(std::size(samples))];
@@ -654,10 +654,10 @@ TEST_F(PanelConsistencyTest, RandomLoadsRatesAndCordMovesKeepThePanelTheEnginesR
                     break;
                 }
             }
-            check("seed " + std::to_string(seed) + " step " + std::to_string(step) + ": " + did);
+            check("run " + std::to_string(run) + " step " + std::to_string(step) + ": " + did);
             if (HasFatalFailure() || ::testing::Test::HasFailure()) return;
         }
-        // The next seed starts from the start-up patch, nothing held.
+        // The next run starts from the start-up patch, nothing held.
         panel->cordEditor()->dropHeldCord();
         clearCords(state);
         setDefaultPatch(state);

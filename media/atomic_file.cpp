@@ -10,8 +10,6 @@
 
 namespace voltina {
 
-namespace {
-
 std::string folderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) return ".";
@@ -23,6 +21,8 @@ std::string baseOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+namespace {
 
 // A hidden name that ends in ".tmp", so neither the list of configurations (names without a dot) nor
 // the list of WAV files ever shows a file being written. Long names are cut to stay under NAME_MAX.

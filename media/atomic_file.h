@@ -9,6 +9,10 @@
 
 namespace voltina {
 
+// The folder of a path ("." for a bare name, "/" at the root) and its last part.
+std::string folderOf(const std::string& path);
+std::string baseOf(const std::string& path);
+
 class AtomicFile {
   public:
     AtomicFile() = default;

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/atomic_file.h"
+
 namespace voltina {
 
 namespace {
@@ -31,18 +33,6 @@ extern "C" void removeTempAndDie(int sig) {
     if (gHaveTemp) ::unlink(gTempPath);
     ::signal(sig, SIG_DFL);
     ::raise(sig);  // delivered when the handler returns, with the default action: the process ends
-}
-
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-std::string baseOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
 // The file a chain of symbolic links leads to (the path itself when it is not a link). False with errno

@@ -40,7 +40,7 @@ CordOverlay::CordOverlay(PatchBay& bay, QWidget* panel) : QWidget(panel), bay_(b
 void CordOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, false);
-    // A paint is a drawing pass: the routing arrays are normalised even while the cords are off.
+    // The routes are worked out again on every paint; while the cords are off nothing is drawn.
     const std::vector<CordPath> paths = bay_.cordPaths();
     if (!bay_.cordsErased()) {
         for (const CordPath& path : paths) {

@@ -270,15 +270,19 @@ void PatchBay::moveBand(int x, int y, int clear) {
     if (!area.empty()) view_.bandChanged(area);
 }
 
-std::vector<CordPath> PatchBay::cordPaths() {
+void PatchBay::normaliseInputsWithoutCord() {
+    for (int i = 0; i < kJacks; ++i) {
+        if (hasCord(state_, i)) continue;
+        state_.cordPresent[i] = 0;
+        state_.cordSource[i] = kNoCord;
+    }
+}
+
+std::vector<CordPath> PatchBay::cordPaths() const {
     std::vector<CordPath> paths;
     CordColour colour = CordColour::Green;
     for (int i = 0; i < kJacks; ++i) {
-        if (!hasCord(state_, i)) {
-            state_.cordPresent[i] = 0;
-            state_.cordSource[i] = kNoCord;
-            continue;
-        }
+        if (!hasCord(state_, i)) continue;
         const int o = state_.cordSource[i];
         paths.push_back(
             {i, o, colour, cordRoute(o, jackPoint(kFirstOutput + o), jackPoint(kFirstInput + i))});
@@ -288,8 +292,8 @@ std::vector<CordPath> PatchBay::cordPaths() {
 }
 
 void PatchBay::drawCords(int erase) {
-    // Every pass normalises the arrays; the overlay computes the routes again when it paints.
-    cordPaths();
+    // Every pass tidies the arrays; the overlay computes the routes itself when it paints.
+    normaliseInputsWithoutCord();
     cordsErased_ = erase != 0;
     bandEnd_.x = kNoBand;
     view_.cordsChanged();

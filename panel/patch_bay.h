@@ -90,9 +90,9 @@ class PatchBay {
     // bring in line with the routing arrays afterwards.
     void dropHeldCord();
 
-    // The cords a drawing pass draws, in input order with alternating colours, after normalising the
-    // inputs without a cord (cordPresent 0, cordSource 32). The overlay calls it on every paint.
-    std::vector<CordPath> cordPaths();
+    // The cords a drawing pass draws, in input order with alternating colours. The overlay calls it on
+    // every paint, so it only reads the routing; drawCords() is what tidies the inputs without a cord.
+    std::vector<CordPath> cordPaths() const;
     // A jack's jack point: 14 pixels right of its control's top-left corner.
     PanelPoint jackPoint(int jackId) const;
 
@@ -106,6 +106,9 @@ class PatchBay {
     void plugCord(int input, int output, bool chooseSample);
     void chooseSampleIfNoneLoaded();
     PanelPoint outputAnchor(int output) const;
+    // An input without a cord reads cordPresent 0 and cordSource 32, whatever a load or a half-made cord
+    // left there.
+    void normaliseInputsWithoutCord();
 
     EngineState& state_;
     PatchBayView& view_;

@@ -215,7 +215,6 @@ bool TakeSpool::begin(const std::string& folder, const WaveFormat& format, std::
         ::unlink(path.c_str());
         return false;
     }
-    folder_ = folder;
     fd_ = fd;
     path_ = path;
     format_ = format;
@@ -286,11 +285,7 @@ void TakeSpool::fail(const std::string& what, int errorNumber) {
 void TakeSpool::writerLoop() {
     // The file's name goes to disk too, not only its bytes.
     flushHeader(false);
-    const int dirFd = ::open(folder_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        ::fsync(dirFd);
-        ::close(dirFd);
-    }
+    syncFolderOf(path_);
     auto lastSync = std::chrono::steady_clock::now();
     for (;;) {
         bool stopping = false;

@@ -85,7 +85,6 @@ class TakeSpool {
     void fail(const std::string& what, int errorNumber);
 
     std::string path_;
-    std::string folder_;
     WaveFormat format_;
     int fd_ = -1;
 

@@ -22,6 +22,13 @@ std::string baseOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+void syncFolderOf(const std::string& path) {
+    const int dir = ::open(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir < 0) return;
+    (void)::fsync(dir);
+    ::close(dir);
+}
+
 namespace {
 
 // A hidden name that ends in ".tmp", so neither the list of configurations (names without a dot) nor
@@ -125,12 +132,7 @@ bool AtomicFile::commit(std::string& error) {
     if (::close(fd) != 0) return fail("Cannot write", errno, error);
     if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return fail("Cannot replace", errno, error);
     tempPath_.clear();
-    // Makes the rename itself durable; a folder that cannot be opened or synced does not undo the write.
-    const int dir = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    syncFolderOf(path_);
     path_.clear();
     return true;
 }

@@ -12,6 +12,9 @@ namespace voltina {
 // The folder of a path ("." for a bare name, "/" at the root) and its last part.
 std::string folderOf(const std::string& path);
 std::string baseOf(const std::string& path);
+// Makes a rename into the folder of `path` durable. A folder that cannot be opened or synced is let be:
+// the file itself is already on disk.
+void syncFolderOf(const std::string& path);
 
 class AtomicFile {
   public:

@@ -211,12 +211,7 @@ bool RenderOutput::finish(std::uint64_t expectedBytes, std::string& error) {
     if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return fail("Cannot replace", errno, error);
     gHaveTemp = 0;
     tempPath_.clear();
-    // Makes the rename itself durable; a folder that cannot be opened or synced does not undo the write.
-    const int dir = ::open(folderOf(target_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        (void)::fsync(dir);
-        ::close(dir);
-    }
+    syncFolderOf(target_);
     return true;
 }
 

@@ -3,7 +3,9 @@
 # null sink under a private X server, at 11025 Hz (the start-up patch) and at 44100 Hz (the same patch
 # from a configuration with "rate": 44100). Reports the CPU each thread of the program used while it played,
 # from /proc/PID/task/*/stat, as a percentage of one core, and the whole process. Not part of scripts/test.
-# /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %.
+# /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %. The wake-ups (voluntary
+# context switches) per second show how often each thread runs; on a virtual machine the CPU time of the
+# same wake-ups can vary several times from run to run with the host's load, the count does not.
 #
 #   bench/live_cpu.sh VOLTINA_BINARY [SECONDS]
 set -uo pipefail
@@ -63,11 +65,12 @@ win=$(main_window 20)
 sleep 3  # the start-up and the first laps
 
 ticks=$(getconf CLK_TCK)
-snapshot() {  # "tid name utime+stime" for every thread
+snapshot() {  # "tid name utime+stime wake-ups" for every thread
     for t in /proc/"$vpid"/task/*; do
         # the name is in parentheses and may hold spaces: fields 14 and 15 count from after it
-        awk -v tid="${t##*/}" '{ s = $0; sub(/^[^(]*\(/, "", s); name = s; sub(/\).*$/, "", name);
-             sub(/^.*\) /, "", s); split(s, f, " "); gsub(/ /, "_", name); print tid, name, f[12] + f[13] }' "$t/stat"
+        awk -v tid="${t##*/}" -v wakes="$(awk '/^voluntary_ctxt_switches/ { print $2 }' "$t/status")" \
+            '{ s = $0; sub(/^[^(]*\(/, "", s); name = s; sub(/\).*$/, "", name);
+             sub(/^.*\) /, "", s); split(s, f, " "); gsub(/ /, "_", name); print tid, name, f[12] + f[13], wakes }' "$t/stat"
     done
 }
 snapshot >"$work/before"
@@ -81,9 +84,9 @@ wait "$vpid" 2>/dev/null
 vpid=""
 echo "== $rate Hz, $seconds s of the default patch =="
 awk -v ticks="$ticks" -v span="$(awk "BEGIN { print $end - $start }")" '
-    NR == FNR { before[$1] = $3; next }
-    { used = ($3 - before[$1]) / ticks; total += used
-      printf "  %-8s %-18s %6.2f %%\n", $1, $2, 100 * used / span }
-    END { printf "  %-27s %6.2f %% of one core\n", "whole process", 100 * total / span }' \
+    NR == FNR { before[$1] = $3; woke[$1] = $4; next }
+    { used = ($3 - before[$1]) / ticks; total += used; wakes = ($4 - woke[$1]) / span; allWakes += wakes
+      printf "  %-8s %-18s %6.2f %%  %7.1f wake-ups/s\n", $1, $2, 100 * used / span, wakes }
+    END { printf "  %-27s %6.2f %% of one core, %.1f wake-ups/s\n", "whole process", 100 * total / span, allWakes }' \
     "$work/before" "$work/after"
 

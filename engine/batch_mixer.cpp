@@ -1,0 +1,101 @@
+#include <cstdint>
+
+#include "engine/batch_steps.h"
+#include "engine/mixer_terms.h"
+#include "engine/module_frames.h"
+
+namespace voltina::batch {
+
+namespace {
+
+// The mixer over a batch, channel by channel, then the bytes of its frames; each a loop over frames,
+// which the compiler runs several frames at a time.
+__attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                                        std::uint8_t* rightBytes) {
+    float left[kBatchFrames] = {};
+    float right[kBatchFrames] = {};
+    for (int c = 0; c < plan.channelCount; ++c) {
+        const batch::ChannelRun& run = plan.channels[c];
+        const float* heard = run.signal;
+        const float* heardPan = run.pan;
+        switch (run.kind) {
+            case ChannelKind::Weighted:
+                for (int f = 0; f < count; ++f) {
+                    const float term = frames::channelTerm(run.level, heard[f]);
+                    right[f] = frames::addWeighted(right[f], run.rightWeight, term);
+                    left[f] = frames::addWeighted(left[f], run.leftWeight, term);
+                }
+                break;
+            case ChannelKind::AutoPanned:
+                for (int f = 0; f < count; ++f) {
+                    const float term = frames::channelTerm(run.level, heard[f]);
+                    const int e = frames::autoPanPosition(heardPan[f]);
+                    right[f] = frames::addAutoPanned(right[f], e, term, run.rightWeight);
+                    left[f] = frames::addAutoPanned(left[f], 254 - e, term, run.leftWeight);
+                }
+                break;
+            case ChannelKind::Mono:
+                for (int f = 0; f < count; ++f) {
+                    const float term = frames::channelTerm(run.level, heard[f]);
+                    right[f] = frames::addMono(right[f], term);
+                    left[f] = frames::addMono(left[f], term);
+                }
+                break;
+        }
+    }
+    const int divisor = plan.channelCount;
+    if (divisor > 0 && (divisor & (divisor - 1)) == 0) {
+        // Dividing by a power of two is multiplying by its inverse, exactly: a float's quotient by at
+        // most 8 is far from the doubles too small to be exact.
+        const double inverse = 1.0 / divisor;
+        for (int f = 0; f < count; ++f) left[f] = static_cast<float>(static_cast<double>(left[f]) * inverse);
+        for (int f = 0; f < count; ++f)
+            right[f] = static_cast<float>(static_cast<double>(right[f]) * inverse);
+    } else if (divisor > 0) {
+        for (int f = 0; f < count; ++f) left[f] = frames::average(left[f], divisor);
+        for (int f = 0; f < count; ++f) right[f] = frames::average(right[f], divisor);
+    }
+    for (int f = 0; f < count; ++f) left[f] = frames::clippedSum(left[f]);
+    for (int f = 0; f < count; ++f) right[f] = frames::clippedSum(right[f]);
+    for (int f = 0; f < count; ++f) leftBytes[f] = static_cast<std::uint8_t>(frames::byteOfClipped(left[f]));
+    for (int f = 0; f < count; ++f)
+        rightBytes[f] = static_cast<std::uint8_t>(frames::byteOfClipped(right[f]));
+}
+
+void mixBatchNarrow(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
+
+#ifdef VOLTINA_WIDE_VECTORS
+// The same mixer for processors with 256-bit vectors: four doubles to an operation instead of two,
+// which halves the turns of the divisions, its costliest steps. Every operation rounds as before.
+__attribute__((target("avx2"))) void mixBatchWide(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                                  std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
+
+// And the same for processors with 512-bit vectors.
+VOLTINA_WIDEST_VECTORS void mixBatchWidest(const Plan& plan, int count, std::uint8_t* leftBytes,
+                                           std::uint8_t* rightBytes) {
+    mixBatchBody(plan, count, leftBytes, rightBytes);
+}
+#endif
+
+}  // namespace
+
+void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes) {
+#ifdef VOLTINA_WIDE_VECTORS
+    static const bool wide = __builtin_cpu_supports("avx2");
+    if (widestVectors()) {
+        mixBatchWidest(plan, count, leftBytes, rightBytes);
+        return;
+    }
+    if (wide && allowedVectorBits() >= 256) {
+        mixBatchWide(plan, count, leftBytes, rightBytes);
+        return;
+    }
+#endif
+    mixBatchNarrow(plan, count, leftBytes, rightBytes);
+}
+
+}  // namespace voltina::batch

@@ -10,6 +10,7 @@
 
 #include "midi/midi_message.h"
 #include "midi/midi_ports.h"
+#include "midi/rtmidi_jack_client.h"
 
 namespace voltina {
 
@@ -85,47 +86,23 @@ void onJackServerGoneWithReason(jack_status_t, const char*, void* arg) {
     onJackServerGone(arg);
 }
 
-// RtMidi keeps its API object and that object's data protected. A pointer to a protected member, formed
-// inside a derived class, is allowed to read it; neither class is ever instantiated.
-struct RtMidiAccess : RtMidi {
-    static MidiApi* api(RtMidi& midi) { return midi.*(&RtMidiAccess::rtapi_); }
-};
-struct MidiApiAccess : MidiApi {
-    static void* data(MidiApi& api) { return api.*(&MidiApiAccess::apiData_); }
-};
-
-// RtMidi's JACK data is its own struct; in the 5.x series its first member is the jack_client_t*.
-constexpr bool knownLayout(const char* version) {
-    return version[0] == '5' && version[1] == '.';
-}
-
 // Makes `feed.serverGone` the record of the JACK server shutting the input's client down. False when the
 // client cannot be reached safely (an RtMidi whose internals are not the ones this was written for): the
 // input must then not be used, since it could not be closed safely once its server had gone.
 bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed) {
-    if constexpr (!knownLayout(RTMIDI_VERSION)) {
+    jack_client_t* client = jackClientOf(input);
+    if (client == nullptr) return false;
+    // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows here.
+    const char* name = jack_get_client_name(client);
+    if (name == nullptr || std::strncmp(name, kMidiClientName, std::strlen(kMidiClientName)) != 0)
         return false;
-    } else {
-        // A library other than the one the header describes could lay its data out differently.
-        if (RtMidi::getVersion() != RTMIDI_VERSION || input.getCurrentApi() != RtMidi::UNIX_JACK)
-            return false;
-        MidiApi* api = RtMidiAccess::api(input);
-        void* data = api ? MidiApiAccess::data(*api) : nullptr;
-        jack_client_t* client = data ? *static_cast<jack_client_t**>(data) : nullptr;
-        if (client == nullptr) return false;
-        // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows
-        // here.
-        const char* name = jack_get_client_name(client);
-        if (name == nullptr || std::strncmp(name, kMidiClientName, std::strlen(kMidiClientName)) != 0)
-            return false;
-        // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
-        // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
-        // libjack calls the plain one too when its threads notice the loss twice.
-        if (jack_deactivate(client) != 0) return false;
-        jack_on_shutdown(client, &onJackServerGone, &feed.serverGone);
-        jack_on_info_shutdown(client, &onJackServerGoneWithReason, &feed.serverGone);
-        return jack_activate(client) == 0;
-    }
+    // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
+    // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
+    // libjack calls the plain one too when its threads notice the loss twice.
+    if (jack_deactivate(client) != 0) return false;
+    jack_on_shutdown(client, &onJackServerGone, &feed.serverGone);
+    jack_on_info_shutdown(client, &onJackServerGoneWithReason, &feed.serverGone);
+    return jack_activate(client) == 0;
 }
 
 // What close() lets go of when the JACK server has gone. libjack deletes such a client at the process's

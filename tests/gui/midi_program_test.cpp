@@ -18,6 +18,7 @@
 #include "engine/midi_keys.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
+#include "tests/midi/jack_midi_out.h"
 #include "tests/midi/jack_server.h"
 
 namespace voltina::test {
@@ -121,6 +122,7 @@ JackServer* MidiOnJackProgram::server = nullptr;
 
 TEST_F(MidiOnJackProgram, AKeyboardPlaysThroughThePanelUntilTheRateChanges) {
     RtMidiOut keys(RtMidi::UNIX_JACK, "keys");
+    const test::JackMidiOutStopper stopKeys(keys);
     keys.openVirtualPort("out");
     ModalDriver driver;
     driver.then(ModalDriver::clickButtonText("OK"));  // only if a message comes, which it must not
@@ -171,6 +173,7 @@ TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
                                                   oscillators + "], \"mixer\": [" + mixer +
                                                   "], \"cords\": [[429, 301]]}"));
     RtMidiOut keys(RtMidi::UNIX_JACK, "keys");
+    const test::JackMidiOutStopper stopKeys(keys);
     keys.openVirtualPort("out");
     ModalDriver driver;
     MidiInputOptions options;

@@ -15,6 +15,7 @@
 #include "engine/midi_keys.h"
 #include "engine/render_block.h"
 #include "engine/tables.h"
+#include "jack_midi_out.h"
 #include "jack_server.h"
 #include "midi/midi_control.h"
 #include "midi/midi_delivery.h"
@@ -60,6 +61,9 @@ class TestKeyboard {
         : out_(RtMidi::UNIX_JACK, client), portName_(client + ":" + port) {
         out_.openVirtualPort(port);
     }
+    ~TestKeyboard() { test::stopJackMidiOut(out_); }
+    TestKeyboard(const TestKeyboard&) = delete;
+    TestKeyboard& operator=(const TestKeyboard&) = delete;
     // Connects to an input port the way a patchbay would.
     void connectTo(const std::string& input) {
         ASSERT_EQ(server->run("jack_connect '" + portName_ + "' '" + input + "'; echo $?"), "0\n");

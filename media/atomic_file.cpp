@@ -29,6 +29,27 @@ void syncFolderOf(const std::string& path) {
     ::close(dir);
 }
 
+bool closeAndReplace(int fd, const std::string& tempPath, const std::string& target, const char*& step,
+                     int& errorNumber) {
+    step = "Cannot write";
+    if (::fsync(fd) != 0) {
+        errorNumber = errno;
+        ::close(fd);
+        return false;
+    }
+    if (::close(fd) != 0) {
+        errorNumber = errno;
+        return false;
+    }
+    if (::rename(tempPath.c_str(), target.c_str()) != 0) {
+        errorNumber = errno;
+        step = "Cannot replace";
+        return false;
+    }
+    syncFolderOf(target);
+    return true;
+}
+
 namespace {
 
 // A hidden name that ends in ".tmp", so neither the list of configurations (names without a dot) nor
@@ -125,14 +146,12 @@ bool AtomicFile::commit(std::string& error) {
         error = "Cannot write " + path_ + ": the file is not open";
         return false;
     }
-    // The data must be on disk before the rename makes it the target, or a crash could leave an empty file.
-    if (::fsync(fd_) != 0) return fail("Cannot write", errno, error);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return fail("Cannot write", errno, error);
-    if (::rename(tempPath_.c_str(), path_.c_str()) != 0) return fail("Cannot replace", errno, error);
+    const char* step = nullptr;
+    int errorNumber = 0;
+    if (!closeAndReplace(fd, tempPath_, path_, step, errorNumber)) return fail(step, errorNumber, error);
     tempPath_.clear();
-    syncFolderOf(path_);
     path_.clear();
     return true;
 }

@@ -15,6 +15,12 @@ std::string baseOf(const std::string& path);
 // Makes a rename into the folder of `path` durable. A folder that cannot be opened or synced is let be:
 // the file itself is already on disk.
 void syncFolderOf(const std::string& path);
+// The last steps of writing a file beside its target: flushes `fd` to disk (before the rename makes it the
+// target, or a crash could leave an empty file), closes it, renames `tempPath` over `target` and makes the
+// rename durable. False when a step fails, with `step` naming it ("Cannot write" or "Cannot replace") and
+// `errorNumber` its reason. `fd` is closed either way; a temporary file left behind is the caller's.
+bool closeAndReplace(int fd, const std::string& tempPath, const std::string& target, const char*& step,
+                     int& errorNumber);
 
 class AtomicFile {
   public:

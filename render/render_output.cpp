@@ -203,15 +203,13 @@ bool RenderOutput::finish(std::uint64_t expectedBytes, std::string& error) {
         abandon();
         return false;
     }
-    // The data must be on disk before the rename makes it the target, or a crash could leave an empty file.
-    if (::fsync(fd_) != 0) return fail("Cannot write", errno, error);
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) return fail("Cannot write", errno, error);
-    if (::rename(tempPath_.c_str(), target_.c_str()) != 0) return fail("Cannot replace", errno, error);
+    const char* step = nullptr;
+    int errorNumber = 0;
+    if (!closeAndReplace(fd, tempPath_, target_, step, errorNumber)) return fail(step, errorNumber, error);
     gHaveTemp = 0;
     tempPath_.clear();
-    syncFolderOf(target_);
     return true;
 }
 

@@ -18,17 +18,6 @@
 
 namespace voltina {
 
-namespace {
-
-// A configuration names its sample relative to its own folder, so the two can travel together.
-std::string besideConfiguration(const std::string& configPath, const std::string& wave) {
-    const std::filesystem::path path(wave);
-    if (path.is_absolute()) return wave;
-    return (std::filesystem::path(configPath).parent_path() / path).string();
-}
-
-}  // namespace
-
 std::string configurationFileName(const std::string& typed) {
     std::string name;
     const QString text = QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size()));
@@ -100,23 +89,35 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
 }
 
 void ConfigurationFiles::apply(const Configuration& c, const std::string& path) {
-    std::string error;
-    // A cord end held from the old patch would be plugged into the new one by the next click.
-    if (panel_ && panel_->cordEditor()) panel_->cordEditor()->dropHeldCord();
-    if (!applyConfiguration(c, state_, error)) {  // read() has checked it; this cannot refuse
-        tell("Cannot load this configuration, nothing was changed.\n\n" + path + ": " + error);
+    if (!panel_) {
+        std::string error;
+        applyConfiguration(c, state_, error);  // read() has checked it; this cannot refuse
         return;
     }
+    PatchSession& session = panel_->session();
+    // A cord end held from the old patch would be plugged into the new one by the next click.
+    if (panel_->cordEditor()) panel_->cordEditor()->dropHeldCord();
+    const PanelPatch before = session.snapshot();
+    PanelPatch patch = configurationPatch(c);
     if (samples_) {
         if (c.hasWave) {
-            samples_->selectWaveFile(besideConfiguration(path, c.wave));
+            // A sample that cannot be used says which and why; the panel is loaded without it.
+            if (samples_->loadWithoutStep(besideConfiguration(path, c.wave)) == 1) {
+                patch.sample = state_.waveSample;
+                patch.samplePath = samples_->loadedPath();
+            }
         } else {
             samples_->freeWaveSample();
             samples_->forgetWaveFileName();
-            if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr) wave->setText(QString());
+            if (QPushButton* wave = panel_->button(ctl::kWave)) wave->setText(QString());
         }
+    } else {
+        patch.sample = state_.waveSample;
+        patch.samplePath = session.samplePath();
     }
-    if (panel_) panel_->refreshPanel();
+    session.applySince(before, Edit::loadConfiguration(patch));
+    session.markSaved();
+    panel_->showPatch();
 }
 
 bool ConfigurationFiles::saveFile(const std::string& path) {
@@ -125,7 +126,10 @@ bool ConfigurationFiles::saveFile(const std::string& path) {
     const Configuration c = captureConfiguration(state_, state_.rateParam - 1,
                                                  sample.empty() ? sample : sampleNameFor(sample, folder));
     std::string error;
-    if (writeConfigurationFile(path, c, error)) return true;
+    if (writeConfigurationFile(path, c, error)) {
+        if (panel_) panel_->session().markSaved();
+        return true;
+    }
     tell("Cannot save the configuration.\n\n" + error);
     return false;
 }
@@ -145,7 +149,11 @@ StartupPatch ConfigurationFiles::startupPatch(const std::string& path) {
         *pending = c;
     };
     patch.afterDefaultPatch = [this, path, pending] {
-        if (*pending) apply(**pending, path);
+        if (*pending) {
+            apply(**pending, path);
+            // The panel starts from this file: there is nothing before it to undo.
+            if (panel_) panel_->session().clearHistory();
+        }
         pending->reset();
     };
     return patch;

@@ -37,12 +37,29 @@ void FrameWindow::buildMenu() {
             const int id = item.id;
             // Ctrl+Q asks "Finished ?" as the menu's Quit does.
             if (id == cmd::kQuit) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+            if (id == cmd::kUndo) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+            if (id == cmd::kRedo)
+                action->setShortcuts(
+                    {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
             connect(action, &QAction::triggered, this, [this, id] { panel_->onMenuCommand(id); });
             actions_[id] = action;
         }
     }
     panel_->setRateActions(menuAction(cmd::kRate11025), menuAction(cmd::kRate22050),
                            menuAction(cmd::kRate44100));
+    connect(panel_, &SynthPanel::historyChanged, this, &FrameWindow::showHistory);
+    showHistory();
+}
+
+void FrameWindow::showHistory() {
+    // "Undo cord 404 → 301", greyed when there is nothing to take back; the same for Redo.
+    const auto show = [](QAction* action, const QString& verb, const std::string& label) {
+        if (!action) return;
+        action->setEnabled(!label.empty());
+        action->setText(label.empty() ? verb : verb + QLatin1Char(' ') + QString::fromStdString(label));
+    };
+    show(menuAction(cmd::kUndo), QStringLiteral("&Undo"), panel_->session().undoLabel());
+    show(menuAction(cmd::kRedo), QStringLiteral("&Redo"), panel_->session().redoLabel());
 }
 
 QAction* FrameWindow::menuAction(int id) const {

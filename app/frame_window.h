@@ -24,6 +24,8 @@ class FrameWindow : public QMainWindow {
 
   private:
     void buildMenu();
+    // The Edit menu's items as the panel's history stands.
+    void showHistory();
 
     SynthPanel* panel_;
     std::map<int, QAction*> actions_;

@@ -18,6 +18,19 @@ std::string waveCaption(const std::string& fileName) {
 ProgramSamples::ProgramSamples(EngineState& state, PanelAudio& audio) : state_(state), audio_(audio) {}
 
 void ProgramSamples::selectWaveFile(const std::string& name) {
+    if (!panel_) {
+        loadWithoutStep(name);
+        return;
+    }
+    const PanelPatch before = panel_->session().snapshot();
+    const bool loaded = loadWithoutStep(name) == 1;
+    // The loader has read straight into the player (so a render inside its message boxes never sees a
+    // half-made sample); the edit records what it did.
+    panel_->session().applySince(before,
+                                 loaded ? Edit::loadSample(state_.waveSample, path_) : Edit::removeSample());
+}
+
+int ProgramSamples::loadWithoutStep(const std::string& name) {
     std::error_code ec;
     const std::filesystem::path absolute = std::filesystem::absolute(name, ec);
     const MessageSink showMessage = [this](const std::string& text) {
@@ -37,9 +50,14 @@ void ProgramSamples::selectWaveFile(const std::string& name) {
         if (panel_) panel_->setSpeakerLit(false);
     };
     path_.clear();
-    if (voltina::selectWaveFile(state_, name_, name, showMessage, hooks, showDetail) == 1 && !ec) {
-        path_ = absolute.lexically_normal().string();
-    }
+    const int loaded = voltina::selectWaveFile(state_, name_, name, showMessage, hooks, showDetail);
+    if (loaded == 1 && !ec) path_ = absolute.lexically_normal().string();
+    return loaded;
+}
+
+void ProgramSamples::adoptSample(const std::string& path) {
+    name_.waveFileName = path;
+    path_ = path;
 }
 
 void ProgramSamples::freeWaveSample() {

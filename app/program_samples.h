@@ -22,10 +22,14 @@ class ProgramSamples : public SampleLoader {
     // loaded while the panel sets itself up.
     void setPanel(SynthPanel* panel) { panel_ = panel; }
 
-    // `name` is relative to the current directory (the list dialog lists it) or a path.
+    // `name` is relative to the current directory (the list dialog lists it) or a path. The load (or
+    // the refusal that leaves no sample) is one undo step.
     void selectWaveFile(const std::string& name) override;
+    // The same as part of a larger edit (a configuration load): no step of its own. 1 when loaded.
+    int loadWithoutStep(const std::string& name);
     void freeWaveSample() override;
     void forgetWaveFileName() override;
+    void adoptSample(const std::string& path) override;
 
     // The playing sample's file as an absolute path; empty when no sample is loaded.
     std::string loadedPath() const;

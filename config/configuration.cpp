@@ -2,22 +2,23 @@
 
 #include <charconv>
 #include <cmath>
+#include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "config/json_value.h"
 #include "engine/defaults.h"
 #include "media/atomic_file.h"
 #include "media/file_bytes.h"
+#include "patch/cord_rules.h"
 
 namespace voltina {
 
 namespace {
 
 constexpr const char* kTypeNames[] = {"sine", "square", "sawtooth", "random"};
-constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;                   // 432
-constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;                     // 332
-constexpr int kFirstPanoramikerJack = kFirstOutputJackId + kOutPanoramiker;        // 418
-constexpr int kLastMixerJack = kFirstInputJackId + kInMixer + kMixerChannels - 1;  // 308
+constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;  // 432
+constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;    // 332
 
 std::string oscillatorLabel(int index) {
     return "oscillator " + std::to_string(index + 1);
@@ -48,7 +49,7 @@ bool panAllowed(int pan) {
     return pan >= 0 && pan <= 100 && pan % 5 == 0;
 }
 
-// The cord rules, checked against the cords before it in the list. Empty when the cord may be plugged.
+// The patch bay's rules, on the cords before it in the list. Empty when the cord may be plugged.
 std::string checkCord(const Configuration& c, std::size_t index) {
     const int out = c.cords[index].first;
     const int in = c.cords[index].second;
@@ -59,20 +60,13 @@ std::string checkCord(const Configuration& c, std::size_t index) {
     if (in < kFirstInputJackId || in > kLastInputJack) {
         return label + "the input jack must be 301 to 332, not " + std::to_string(in);
     }
-    for (std::size_t k = 0; k < index; ++k) {
-        if (c.cords[k].first == out) {
-            return label + "output jack " + std::to_string(out) + " already carries " + cordLabel(k);
-        }
-        if (c.cords[k].second == in) {
-            return label + "input jack " + std::to_string(in) + " already carries " + cordLabel(k);
-        }
-    }
-    if (isPanoramikerOutput(out - kFirstOutputJackId) && in > kLastMixerJack) {
-        return label + "a panoramiker output (" + std::to_string(kFirstPanoramikerJack) + " to " +
-               std::to_string(kFirstPanoramikerJack + kModulesPerGroup - 1) +
-               ") goes only into a mixer input (301 to 308), not " + std::to_string(in);
-    }
-    return {};
+    auto cords = std::make_unique<EngineState>();
+    clearCords(*cords);
+    for (std::size_t k = 0; k < index; ++k)
+        plugCord(*cords, c.cords[k].first - kFirstOutputJackId, c.cords[k].second - kFirstInputJackId);
+    const PlugRule rule = plugRule(*cords, out - kFirstOutputJackId, in - kFirstInputJackId);
+    if (rule == PlugRule::Allowed) return {};
+    return label + plugRuleMessage(rule, *cords, out - kFirstOutputJackId, in - kFirstInputJackId);
 }
 
 // Whole numbers are accepted in any JSON spelling (80, 80.0, 8e1), as long as the value is exact.
@@ -296,6 +290,10 @@ std::string checkConfiguration(const Configuration& c) {
 bool parseConfiguration(const std::string& text, Configuration& out, std::string& error) {
     JsonValue root;
     if (!parseJson(text, root, error)) return false;
+    return parseConfigurationValue(root, out, error);
+}
+
+bool parseConfigurationValue(const JsonValue& root, Configuration& out, std::string& error) {
     Configuration c;
     std::string problem = Reader(c).read(root);
     if (problem.empty())
@@ -381,6 +379,40 @@ bool applyConfiguration(const Configuration& c, EngineState& s, std::string& err
     for (const auto& cord : c.cords)
         plugCord(s, cord.first - kFirstOutputJackId, cord.second - kFirstInputJackId);
     return true;
+}
+
+PanelPatch configurationPatch(const Configuration& c) {
+    PanelPatch p;
+    p.oscType = c.oscType;
+    p.oscFreq = c.oscFreq;
+    p.mixLevel = c.mixLevel;
+    p.mixPan = c.mixPan;
+    for (const auto& cord : c.cords)
+        p.cordSource[static_cast<std::size_t>(cord.second - kFirstInputJackId)] =
+            cord.first - kFirstOutputJackId;
+    return p;
+}
+
+Configuration patchConfiguration(const PanelPatch& p, int sampleRate) {
+    Configuration c;
+    c.rate = sampleRate;
+    c.oscType = p.oscType;
+    c.oscFreq = p.oscFreq;
+    c.mixLevel = p.mixLevel;
+    c.mixPan = p.mixPan;
+    for (int in = 0; in < kJacks; ++in) {
+        const int out = p.cordSource[static_cast<std::size_t>(in)];
+        if (out != kNoCord) c.cords.emplace_back(kFirstOutputJackId + out, kFirstInputJackId + in);
+    }
+    c.hasWave = p.sample != nullptr && !p.samplePath.empty();
+    if (c.hasWave) c.wave = p.samplePath;
+    return c;
+}
+
+std::string besideConfiguration(const std::string& configPath, const std::string& wave) {
+    const std::filesystem::path path(wave);
+    if (path.is_absolute()) return wave;
+    return (std::filesystem::path(configPath).parent_path() / path).string();
 }
 
 bool readConfigurationFile(const std::string& path, Configuration& out, std::string& error) {

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "patch/panel_patch.h"
 
 namespace voltina {
 
@@ -50,6 +51,10 @@ std::string checkConfiguration(const Configuration& c);
 // ("oscillator 3: frequency must be above 0 and at most 5500") and leaves `out` untouched.
 bool parseConfiguration(const std::string& text, Configuration& out, std::string& error);
 
+// The same from JSON already read (a configuration inside an events file).
+struct JsonValue;
+bool parseConfigurationValue(const JsonValue& root, Configuration& out, std::string& error);
+
 // The JSON text, one oscillator, mixer channel and cord per line; frequencies in the shortest decimal
 // form that reads back to the same 32-bit float.
 std::string serializeConfiguration(const Configuration& c);
@@ -62,6 +67,15 @@ Configuration captureConfiguration(const EngineState& s, int sampleRate, const s
 // caller handles the rate, deriveOscillator and the sample. Refuses, changing nothing, a configuration
 // that checkConfiguration refuses.
 bool applyConfiguration(const Configuration& c, EngineState& s, std::string& error);
+
+// The panel patch a configuration describes, without its sample (the caller loads that).
+PanelPatch configurationPatch(const Configuration& c);
+// The configuration of a patch at `sampleRate`, its sample named by the path the patch has.
+Configuration patchConfiguration(const PanelPatch& p, int sampleRate);
+
+// A configuration names its sample relative to its own folder, so the two can travel together: the
+// sample's path for a configuration at `configPath`.
+std::string besideConfiguration(const std::string& configPath, const std::string& wave);
 
 // Reads and parses a file; messages start with the path. `out` changes only on success.
 bool readConfigurationFile(const std::string& path, Configuration& out, std::string& error);

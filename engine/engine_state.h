@@ -91,7 +91,8 @@ struct EngineState {
     float midiAcc = 0.0f;
 
     // Sample player.
-    std::unique_ptr<SampleRecord> waveSample;
+    // Shared with the undo history, which keeps the samples a load or "No wave" replaced.
+    std::shared_ptr<SampleRecord> waveSample;
     std::uint32_t wavePos = 0;
 
     float sinusoiderTable[256] = {};

@@ -171,6 +171,9 @@ void setWaveAllocationHook(WaveAllocationHook hook) {
 
 void freeWaveSample(EngineState& s) {
     s.waveSample.reset();
+    // The player's output falls silent with its sample: left holding its last value it would add a
+    // constant offset to the mix and to every recording after it.
+    s.outValue[kOutWave] = 0.0f;
 }
 
 int loadWaveSample(EngineState& s, WaveSampleName& name, const std::string& fileName,

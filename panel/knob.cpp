@@ -13,6 +13,7 @@
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/synth_panel.h"
+#include "patch/patch_session.h"
 #include "resources/artwork.h"
 #include "resources/panel_template.h"
 
@@ -29,6 +30,8 @@ const QColor kPanGray(128, 128, 128);
 // frequencies first, then the mixer's levels and its pans.
 constexpr int kLevelIndex = ctl::kMixLevelKnob - ctl::kOscKnob;
 constexpr int kPanIndex = ctl::kMixPanKnob - ctl::kOscKnob;
+// Wheel notches on one knob this close together are one undo step.
+constexpr std::uint64_t kWheelStepMs = 500;
 }  // namespace
 
 Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
@@ -101,6 +104,7 @@ void Knob::press(int direction, QPoint panelPos) {
     // The mouse stays with this knob while a button is down (Qt's implicit grab), so a press of the
     // other button only restarts the turn.
     if (step_ != 0.0f) timer_.stop();
+    turnStep_ = {objectName().toStdString() + " held " + std::to_string(++holds_), 0};
     startStep(direction);
     if (showsTip()) showTip(panelPos);
     timer_.start();
@@ -109,6 +113,7 @@ void Knob::press(int direction, QPoint panelPos) {
 void Knob::release() {
     step_ = 0.0f;
     timer_.stop();
+    panel_.session().endGesture();
     if (showsTip()) panel_.valueTip()->hide();
 }
 
@@ -121,6 +126,7 @@ void Knob::wheelEvent(QWheelEvent* e) {
     wheelAngle_ -= notches * 120;
     if (showsTip()) showTip(mapTo(&panel_, e->position().toPoint()));
     const int direction = notches > 0 ? 1 : -1;
+    turnStep_ = {objectName().toStdString() + " wheel", kWheelStepMs};
     for (int k = 0; k < notches * direction; ++k) {
         startStep(direction);
         tick();
@@ -139,21 +145,23 @@ void Knob::tick() {
     }
 }
 
+void Knob::turn(const Edit& edit) {
+    panel_.session().apply(edit, turnStep_);
+}
+
 void Knob::tickOscillator() {
-    EngineState& s = panel_.state();
     const int i = paramIndex_;
-    float f = s.oscFreq[i] + step_;
+    turn(Edit::frequencyKnob(i, step_));
+    // The next tick's step: fine steps below 10 Hz (the limits the tick held the value to lie on the
+    // same sides of 10 Hz as the unheld value).
+    const float f = panel_.state().oscFreq[i];
     if (static_cast<double>(f) > 10.0) {
         fineMode = 0;
     } else if (fineMode == 0) {
         step_ = step_ >= 0.0f ? 0.01f : -0.01f;
         fineMode = 1;
     }
-    if (static_cast<double>(f) < 0.01) f = 0.01f;
-    if (f > 5500.0f) f = 5500.0f;
-    s.oscFreq[i] = f;
     update();
-    if (s.oscType[i] != kSine) deriveOscillator(s, i, s.oscType[i]);
     panel_.button(ctl::kOscFreqButton + i)->setText(QString::fromStdString(formatFrequency(f)));
     if (dragTicks < 32) {
         ++dragTicks;
@@ -164,11 +172,9 @@ void Knob::tickOscillator() {
 
 void Knob::tickLevel() {
     if (paramIndex_ < kLevelIndex) return;  // the indexes between the frequencies and the levels name no knob
-    EngineState& s = panel_.state();
-    int& level = s.mixLevel[paramIndex_ - kLevelIndex];
-    const int v = static_cast<int>(static_cast<float>(level) + step_);
-    level = std::clamp(v, 0, 128);
-    panel_.valueTip()->setText(QString::number(level));
+    const int channel = paramIndex_ - kLevelIndex;
+    turn(Edit::levelKnob(channel, step_));
+    panel_.valueTip()->setText(QString::number(panel_.state().mixLevel[channel]));
     update();
     if (dragTicks < 16) {
         ++dragTicks;
@@ -177,10 +183,9 @@ void Knob::tickLevel() {
 }
 
 void Knob::tickPan() {
-    EngineState& s = panel_.state();
-    int& pan = s.mixPan[paramIndex_ - kPanIndex];
-    pan = step_ > 0.0f ? std::min(pan + 5, 100) : std::max(pan - 5, 0);
-    panel_.valueTip()->setText(QString::number((pan - 50) / 5));
+    const int channel = paramIndex_ - kPanIndex;
+    turn(Edit::panKnob(channel, step_ > 0.0f ? 1 : -1));
+    panel_.valueTip()->setText(QString::number((panel_.state().mixPan[channel] - 50) / 5));
     update();
 }
 

@@ -7,9 +7,12 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "patch/edit_history.h"
+
 namespace voltina {
 
 class SynthPanel;
+struct Edit;
 
 class Knob : public QPushButton {
     Q_OBJECT
@@ -49,13 +52,17 @@ class Knob : public QPushButton {
     void tickLevel();
     void tickPan();
     int intValue() const;
+    // One tick as an edit of the panel's session, in the current turn's undo step.
+    void turn(const Edit& edit);
 
     SynthPanel& panel_;
     int paramIndex_;
     float step_ = 0.0f;
     QTimer timer_;
-    int wheelAngle_ = 0;    // eighths of a degree not yet turned
-    QTimer wheelTipTimer_;  // hides the tip a moment after the wheel stops
+    int wheelAngle_ = 0;     // eighths of a degree not yet turned
+    QTimer wheelTipTimer_;   // hides the tip a moment after the wheel stops
+    StepGrouping turnStep_;  // a hold from press to release, or wheel notches close together
+    int holds_ = 0;
 };
 
 }  // namespace voltina

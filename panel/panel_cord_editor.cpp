@@ -47,7 +47,7 @@ class MoveForwarder : public QObject {
 class PanelCordEditor : public CordEditor, private PatchBayView {
   public:
     explicit PanelCordEditor(SynthPanel& panel)
-        : panel_(panel), bay_(panel.state(), *this), overlay_(new CordOverlay(bay_, &panel)) {
+        : panel_(panel), bay_(panel.session(), *this), overlay_(new CordOverlay(bay_, &panel)) {
         overlay_->setGeometry(panel.rect());
         for (QWidget* control : panel.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (control != overlay_) forwarder_.watch(control);
@@ -77,7 +77,9 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
         const QPoint p = jack->mapTo(&panel_, QPoint(0, 0));
         return {p.x(), p.y()};
     }
-    void showMessage(const std::string& text) override { panel_.showMessage(text); }
+    void showMessage(const std::string& text, const std::string& detail) override {
+        panel_.showMessage(text, detail);
+    }
     void setPlugCursor(bool plug) override {
         if (plug) {
             panel_.setCursor(plugCursor(panel_.devicePixelRatioF()));

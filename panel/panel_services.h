@@ -29,6 +29,8 @@ class SampleLoader {
     virtual void selectWaveFile(const std::string& name) = 0;
     virtual void freeWaveSample() = 0;
     virtual void forgetWaveFileName() = 0;
+    // Undo or redo has put this file's sample (already read) back in the player; empty for none.
+    virtual void adoptSample(const std::string& path) = 0;
 };
 
 struct PanelServices {

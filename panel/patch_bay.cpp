@@ -77,7 +77,8 @@ std::string jackName(int jackId) {
     return what + " (" + std::to_string(jackId) + ")";
 }
 
-PatchBay::PatchBay(EngineState& state, PatchBayView& view) : state_(state), view_(view) {}
+PatchBay::PatchBay(PatchSession& session, PatchBayView& view)
+    : session_(session), state_(session.state()), view_(view) {}
 
 PanelPoint PatchBay::jackPoint(int jackId) const {
     const PanelPoint corner = view_.jackCorner(jackId);
@@ -99,12 +100,28 @@ void PatchBay::setBand(PanelPoint anchor, PanelPoint end) {
     bandEnd_ = end;
 }
 
-bool PatchBay::plugAllowed(int input, int output) {
-    if (isPanoramikerOutput(output) && input >= kInAccumulator) {
-        view_.showMessage(kAutoPanMessage);
-        return false;
+StepGrouping PatchBay::newHeldCord() {
+    heldStep_ = {"held cord " + std::to_string(++heldCount_), 0};
+    return heldStep_;
+}
+
+void PatchBay::endHeldCord() {
+    held_ = HeldCord::None;
+    heldStep_ = {};
+    session_.endGesture();
+}
+
+void PatchBay::refuse(int jackId, PlugRule rule, int output, int input) {
+    // The rule in the panel's own words; the jacks it is about in the line under it. The auto-pan rule
+    // speaks while the clicked jack is still lit, the others once its lamp is back as it was.
+    if (rule == PlugRule::AutoPanOutsideMixer) {
+        view_.showMessage(kAutoPanMessage, jackName(kFirstOutput + output) + " cannot go into " +
+                                               jackName(kFirstInput + input));
+        restoreLamp(jackId);
+        return;
     }
-    return true;
+    restoreLamp(jackId);
+    view_.showMessage(plugRuleMessage(rule, state_, output, input), std::string());
 }
 
 void PatchBay::onJackClick(int ctrlId) {
@@ -127,17 +144,13 @@ void PatchBay::onInputClick(int i) {
                 setBand(jackPoint(jack), jackPoint(jack));
                 pickedInput_ = i;
                 held_ = HeldCord::FixedAtInput;
+                newHeldCord();
                 break;
             case HeldCord::FixedAtInput:
-                undoToggle(jack);
-                view_.showMessage(kInputIntoInputMessage);
+                refuse(jack, PlugRule::InputIntoInput, 0, i);
                 break;
             default:
-                if (plugAllowed(i, pickedOutput_)) {
-                    plugCord(i, pickedOutput_, false);
-                } else {
-                    undoToggle(jack);
-                }
+                plugHeldCord(jack, pickedOutput_, i, false);
                 break;
         }
         return;
@@ -145,42 +158,47 @@ void PatchBay::onInputClick(int i) {
     switch (held_) {
         case HeldCord::FixedAtInput:
             if (i == pickedInput_) {
-                state_.cordPresent[i] = 0;
-                held_ = HeldCord::None;
+                endHeldCord();  // let go where it was picked: nothing was plugged
             } else {
-                undoToggle(jack);
+                refuse(jack, PlugRule::InputIntoInput, 0, i);
             }
             break;
         case HeldCord::FixedAtOutput:
-            undoToggle(jack);
+            refuse(jack, PlugRule::InputTaken, pickedOutput_, i);
             break;
         default: {
             // Taken out at the input: the output keeps its plug and the user holds the loose end.
             drawCords(1);
-            state_.cordPresent[i] = 0;
             const int o = state_.cordSource[i];
+            session_.apply(Edit::unplugAtInput(i), newHeldCord());
             if (o >= 0 && o < kJacks) {
                 pickedOutput_ = o;
-                state_.outputUsed[o] = 0;
                 setBand(outputAnchor(o), jackPoint(jack));
                 drawCords(0);
                 held_ = HeldCord::FixedAtOutput;
             } else {
                 drawCords(0);
-                held_ = HeldCord::None;
+                endHeldCord();
             }
             break;
         }
     }
 }
 
-void PatchBay::plugCord(int input, int output, bool chooseSample) {
+void PatchBay::plugHeldCord(int clickedJack, int output, int input, bool chooseSample) {
+    const PlugRule rule = plugRule(state_, output, input);
+    if (rule != PlugRule::Allowed) {
+        refuse(clickedJack, rule, output, input);
+        return;
+    }
+    const StepGrouping step = heldStep_;
     held_ = HeldCord::None;
     drawCords(1);
     if (chooseSample) chooseSampleIfNoneLoaded();
-    state_.cordSource[input] = output;
-    state_.outputUsed[output] = 1;
-    state_.cordPresent[input] = 1;
+    // The session checks the rules again: the sample list ran its own event loop, and a nested click
+    // may have plugged something meanwhile.
+    session_.apply(Edit::plug(output, input), step);
+    endHeldCord();
     drawCords(0);
 }
 
@@ -202,54 +220,46 @@ void PatchBay::onOutputClick(int o) {
                 pickedOutput_ = o;
                 if (isSidewaysOutput(o)) bandAnchor_ = outputAnchor(o);
                 held_ = HeldCord::FixedAtOutput;
+                newHeldCord();
                 break;
             }
             case HeldCord::FixedAtOutput:
-                undoToggle(jack);
-                view_.showMessage(kOutputIntoOutputMessage);
+                refuse(jack, PlugRule::OutputIntoOutput, o, 0);
                 break;
-            default: {
+            default:
                 // The sample list runs its own event loop: keep the input this click plugs, whatever a
                 // nested click does to the editing state meanwhile.
-                const int input = pickedInput_;
-                if (plugAllowed(input, o)) {
-                    plugCord(input, o, o == kOutWave);
-                } else {
-                    undoToggle(jack);
-                }
+                plugHeldCord(jack, o, pickedInput_, o == kOutWave);
                 break;
-            }
         }
         return;
     }
     switch (held_) {
         case HeldCord::FixedAtOutput:
             if (o == pickedOutput_) {
-                state_.outputUsed[o] = 0;
-                held_ = HeldCord::None;
+                endHeldCord();  // let go where it was picked: nothing was plugged
             } else {
-                undoToggle(jack);
+                refuse(jack, PlugRule::OutputIntoOutput, o, 0);
             }
             break;
         case HeldCord::FixedAtInput:
-            undoToggle(jack);
+            refuse(jack, PlugRule::OutputTaken, o, pickedInput_);
             break;
         default: {
             // Taken out at the output: the input keeps its plug and the user holds the loose end.
             drawCords(1);
-            state_.outputUsed[o] = 0;
-            state_.outValue[o] = 0.0f;
             int found = -1;
             for (int i = 0; i < kJacks && found < 0; ++i) {
                 if (state_.cordPresent[i] == 1 && state_.cordSource[i] == o) found = i;
             }
+            session_.apply(Edit::unplugAtOutput(o), newHeldCord());
             if (found < 0) {
                 // A lit output that feeds no input: only its lamp was left on. It is dark and free now.
                 drawCords(0);
+                endHeldCord();
                 break;
             }
             pickedInput_ = found;
-            state_.cordPresent[found] = 0;
             setBand(jackPoint(kFirstInput + found), jackPoint(jack));
             drawCords(0);
             held_ = HeldCord::FixedAtInput;
@@ -270,14 +280,6 @@ void PatchBay::moveBand(int x, int y, int clear) {
     if (!area.empty()) view_.bandChanged(area);
 }
 
-void PatchBay::normaliseInputsWithoutCord() {
-    for (int i = 0; i < kJacks; ++i) {
-        if (hasCord(state_, i)) continue;
-        state_.cordPresent[i] = 0;
-        state_.cordSource[i] = kNoCord;
-    }
-}
-
 std::vector<CordPath> PatchBay::cordPaths() const {
     std::vector<CordPath> paths;
     CordColour colour = CordColour::Green;
@@ -293,7 +295,7 @@ std::vector<CordPath> PatchBay::cordPaths() const {
 
 void PatchBay::drawCords(int erase) {
     // Every pass tidies the arrays; the overlay computes the routes itself when it paints.
-    normaliseInputsWithoutCord();
+    tidyInputsWithoutCord(session_.state());
     cordsErased_ = erase != 0;
     bandEnd_.x = kNoBand;
     view_.cordsChanged();
@@ -301,7 +303,7 @@ void PatchBay::drawCords(int erase) {
 
 void PatchBay::dropHeldCord() {
     moveBand(0, 0, 1);
-    held_ = HeldCord::None;
+    endHeldCord();
     view_.setPlugCursor(false);
 }
 

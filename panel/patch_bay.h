@@ -1,6 +1,7 @@
 #pragma once
-// The patch bay's editing: which end of a cord the user holds, the plugging rule, and the routing arrays
-// of the engine state that the render loop reads. It draws nothing and knows no widget: the panel is
+// The patch bay's editing as the mouse does it: which end of a cord the user holds, the rubber band, the
+// lamps and the cursor. What a click does to the cords is an edit of the panel's session, which holds the
+// cord rules and their words; this only asks it. It draws nothing and knows no widget: the panel is
 // reached through PatchBayView (an adapter over SynthPanel in the program, a fake in tests), and the cord
 // overlay paints whatever this holds.
 // GUI thread only.
@@ -11,12 +12,9 @@
 #include "engine/engine_state.h"
 #include "panel/cord_editor.h"
 #include "panel/cord_routes.h"
+#include "patch/patch_session.h"
 
 namespace voltina {
-
-constexpr const char* kInputIntoInputMessage = "Impossible to plug an input into an input";
-constexpr const char* kOutputIntoOutputMessage = "Impossible to plug an output into an output";
-constexpr const char* kAutoPanMessage = "The auto-pan outputs must be plugged in the mixer";
 
 // What a jack is, for its tip: the module, input or output, and the number configurations write for it
 // ("Sinusoider 1, angle input (322)"); empty for ids that name no jack.
@@ -39,8 +37,8 @@ class PatchBayView {
     virtual bool toggleLamp(int jackId) = 0;
     // Top-left corner of the jack's control in panel client coordinates.
     virtual PanelPoint jackCorner(int jackId) const = 0;
-    // The program's modal information box.
-    virtual void showMessage(const std::string& text) = 0;
+    // The program's modal information box, with a line of detail under the text when it is not empty.
+    virtual void showMessage(const std::string& text, const std::string& detail) = 0;
     // The plug cursor while a cord end is held, the arrow otherwise.
     virtual void setPlugCursor(bool plug) = 0;
     // The Wave button's sample choice (may load a sample, or not).
@@ -65,7 +63,7 @@ struct CordPath {
 
 class PatchBay {
   public:
-    PatchBay(EngineState& state, PatchBayView& view);
+    PatchBay(PatchSession& session, PatchBayView& view);
 
     // FixedAtInput: the fixed end is the input pickedInput; FixedAtOutput: the output pickedOutput.
     HeldCord heldCord() const { return held_; }
@@ -81,17 +79,15 @@ class PatchBay {
     void onJackClick(int ctrlId);
     // Moves the band's loose end to (x, y), or takes the band off when clear is 1.
     void moveBand(int x, int y, int clear);
-    // The plugging rule; shows its message when it refuses.
-    bool plugAllowed(int input, int output);
     // erase = 1 takes the cords off the panel, 0 puts them back. Either way the inputs without a cord are
-    // normalised and the band is forgotten.
+    // tidied and the band is forgotten.
     void drawCords(int erase);
     // Lets go of a held cord end: no band, nothing held, the arrow cursor. The lamps are the panel's to
     // bring in line with the routing arrays afterwards.
     void dropHeldCord();
 
     // The cords a drawing pass draws, in input order with alternating colours. The overlay calls it on
-    // every paint, so it only reads the routing; drawCords() is what tidies the inputs without a cord.
+    // every paint, so it only reads the routing.
     std::vector<CordPath> cordPaths() const;
     // A jack's jack point: 14 pixels right of its control's top-left corner.
     PanelPoint jackPoint(int jackId) const;
@@ -99,19 +95,25 @@ class PatchBay {
   private:
     void onInputClick(int input);
     void onOutputClick(int output);
-    void undoToggle(int jackId) { view_.toggleLamp(jackId); }
+    // A click the patch bay does not take: the jack's lamp goes back as it was and the rule is said.
+    void refuse(int jackId, PlugRule rule, int output, int input);
+    void restoreLamp(int jackId) { view_.toggleLamp(jackId); }
     void setBand(PanelPoint anchor, PanelPoint end);
-    // Ends a held cord: `output` into `input`, nothing held any more. The sample list, when asked for,
-    // opens while the cords are off the panel.
-    void plugCord(int input, int output, bool chooseSample);
+    // Ends a held cord: `output` into `input`, nothing held any more, or the rule's message and the
+    // clicked jack's lamp back. The sample list, when asked for, opens while the cords are off the panel.
+    void plugHeldCord(int clickedJack, int output, int input, bool chooseSample);
+    // The held cord is let go: its step in the history is complete.
+    void endHeldCord();
+    // A new cord end is held; a cord taken out and plugged elsewhere is one step.
+    StepGrouping newHeldCord();
     void chooseSampleIfNoneLoaded();
     PanelPoint outputAnchor(int output) const;
-    // An input without a cord reads cordPresent 0 and cordSource 32, whatever a load or a half-made cord
-    // left there.
-    void normaliseInputsWithoutCord();
 
-    EngineState& state_;
+    PatchSession& session_;
+    const EngineState& state_;
     PatchBayView& view_;
+    StepGrouping heldStep_;
+    int heldCount_ = 0;
     HeldCord held_ = HeldCord::None;
     int pickedInput_ = 0;
     int pickedOutput_ = 0;

@@ -36,7 +36,8 @@ QRect toQRect(const DluRect& r) {
 }  // namespace
 
 SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices services, QWidget* parent)
-    : QWidget(parent), state_(state), audio_(audio), services_(std::move(services)) {
+    : QWidget(parent), state_(state), session_(state), audio_(audio), services_(std::move(services)) {
+    session_.setHistoryObserver([this] { emit historyChanged(); });
     setObjectName(QStringLiteral("panel"));
     setFixedSize(dluToPixelsX(kPanelWidthDlu), dluToPixelsY(kPanelHeightDlu));
     setMouseTracking(true);
@@ -125,15 +126,14 @@ void SynthPanel::onCommand(int id, QWidget* control, int code) {
     if (id >= ctl::kOscType0 && id < ctl::kOscType0 + 4 * kOscillators) {
         const int t = (id - ctl::kOscType0) / kOscillators;
         const int osc = (id - ctl::kOscType0) - kOscillators * t;
-        deriveOscillator(state_, osc, t);
-        state_.oscType[osc] = t;
+        session_.apply(Edit::waveType(osc, t));
         showOscType(osc);
     } else if (id >= ctl::kOscFreqButton && id < ctl::kOscFreqButton + kOscillators) {
         frequencyEntry(id - ctl::kOscFreqButton);
     } else if (id == ctl::kSpeaker) {
         speakerSwitch();
     } else if (id == ctl::kSync) {
-        syncReset(state_);
+        session_.apply(Edit::sync());
     } else if (id == ctl::kWave) {
         selectSample();
     } else if (id == ctl::kRecord) {
@@ -158,6 +158,12 @@ void SynthPanel::onMenuCommand(int id) {
         case cmd::kAbout:
             if (services_.showHelp) services_.showHelp();
             break;
+        case cmd::kUndo:
+            undo();
+            break;
+        case cmd::kRedo:
+            redo();
+            break;
         case cmd::kRate11025:
         case cmd::kRate22050:
         case cmd::kRate44100:
@@ -170,11 +176,8 @@ void SynthPanel::onMenuCommand(int id) {
 
 void SynthPanel::frequencyEntry(int osc) {
     float value = state_.oscFreq[osc];
-    // Text that is not a number reads as 0 and changes nothing, like zero or a negative value.
-    if (runFrequencyDialog(value, "Frequency", 7, this) == 1 && value > 0.0f) {
-        if (value > 5000.0f) value = 5000.0f;
-        state_.oscFreq[osc] = value;
-        deriveOscillator(state_, osc, state_.oscType[osc]);
+    if (runFrequencyDialog(value, "Frequency", 7, this) == 1) {
+        session_.apply(Edit::typedFrequency(osc, value));
         showOscFreq(osc);
     }
     if (QWidget* hp = control(ctl::kSpeaker)) hp->setFocus();
@@ -216,8 +219,32 @@ void SynthPanel::selectSample() {
     if (result == kResultOk && !list.chosenName().empty()) {
         if (services_.samples) services_.samples->selectWaveFile(list.chosenName());
     } else if (result == kResultNoWave) {
-        freeWaveSample();
+        removeSample();
     }
+}
+
+void SynthPanel::removeSample() {
+    session_.apply(Edit::removeSample());
+    if (services_.samples) services_.samples->forgetWaveFileName();
+    if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
+}
+
+void SynthPanel::dropHeldCord() {
+    if (cords_) cords_->dropHeldCord();
+}
+
+void SynthPanel::undo() {
+    dropHeldCord();
+    if (!session_.undo()) return;
+    showPatch();
+    showSample();
+}
+
+void SynthPanel::redo() {
+    dropHeldCord();
+    if (!session_.redo()) return;
+    showPatch();
+    showSample();
 }
 
 void SynthPanel::onMidiData(std::uint32_t packed) {
@@ -239,17 +266,31 @@ void SynthPanel::showOscFreq(int osc) {
     if (QWidget* k = control(ctl::kOscKnob + osc)) k->update();
 }
 
-void SynthPanel::refreshPanel() {
+void SynthPanel::showPatch() {
     for (int osc = 0; osc < kOscillators; ++osc) {
         showOscType(osc);
         showOscFreq(osc);
         if (QWidget* k = control(ctl::kMixLevelKnob + osc)) k->update();
         if (QWidget* k = control(ctl::kMixPanKnob + osc)) k->update();
-        deriveOscillator(state_, osc, state_.oscType[osc]);
     }
     for (int i = 0; i < kJacks; ++i) setLamp(ctl::kFirstInputJack + i, hasCord(state_, i));
     for (int o = 0; o < kJacks; ++o) setLamp(ctl::kFirstOutputJack + o, state_.outputUsed[o] != 0);
     if (cords_) cords_->drawCords(0);
+}
+
+void SynthPanel::showSample() {
+    const std::string& sample = session_.samplePath();
+    if (services_.samples) services_.samples->adoptSample(sample);
+    if (QPushButton* wave = button(ctl::kWave)) {
+        const std::string::size_type slash = sample.find_last_of('/');
+        wave->setText(QString::fromStdString(slash == std::string::npos ? sample : sample.substr(slash + 1)));
+    }
+}
+
+void SynthPanel::refreshPanel() {
+    for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state_, osc, state_.oscType[osc]);
+    tidyInputsWithoutCord(state_);
+    showPatch();
     syncReset(state_);
 }
 
@@ -393,6 +434,9 @@ void SynthPanel::freeWaveSample() {
 }
 
 void SynthPanel::updateRateChecks(int rateParam) {
+    // A rate change restarts the sound and frees the sample: what came before cannot be undone.
+    if (historyRate_ != 0 && historyRate_ != rateParam) session_.clearHistory();
+    historyRate_ = rateParam;
     constexpr int kRates[3] = {11026, 22051, 44101};
     for (int k = 0; k < 3; ++k) {
         if (QAction* a = rateActions_[k]) {

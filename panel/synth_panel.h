@@ -15,6 +15,7 @@
 #include "engine/engine_state.h"
 #include "panel/bitmap_table.h"
 #include "panel/panel_services.h"
+#include "patch/patch_session.h"
 
 class QAction;
 class QLabel;
@@ -61,8 +62,20 @@ class SynthPanel : public QWidget, public AudioHooks {
     void onMenuCommand(int id);
     void showOscType(int osc);
     void showOscFreq(int osc);
+    // Every control as the engine state has it: types, frequencies, knobs, lamps, cords. Changes nothing
+    // in the engine.
+    void showPatch();
+    // The Wave button and the sample loader as the session has the sample (after undo and redo).
+    void showSample();
+    // After a whole new patch: every oscillator derived, the panel shown, the sound restarted.
     void refreshPanel();
     void selectSample();
+
+    // ---- the panel's edits
+    PatchSession& session() { return session_; }
+    // Menu "Edit": one gesture back or forward; the panel shows the result at once.
+    void undo();
+    void redo();
     // A short MIDI message (status | note << 8 | velocity << 16) delivered on the GUI thread by the MIDI
     // input; it plays the MIDI voice.
     void onMidiData(std::uint32_t packed);
@@ -102,6 +115,8 @@ class SynthPanel : public QWidget, public AudioHooks {
 
   signals:
     void closeRequested(int result);
+    // What Undo and Redo would do has changed.
+    void historyChanged();
 
   protected:
     bool event(QEvent* e) override;
@@ -111,11 +126,15 @@ class SynthPanel : public QWidget, public AudioHooks {
 
   private:
     void frequencyEntry(int osc);
+    void removeSample();
+    // A held cord end is let go before the patch changes under it.
+    void dropHeldCord();
     void speakerSwitch();
     void recordSwitch();
     void keepOverlayOnTop();
 
     EngineState& state_;
+    PatchSession session_;
     PanelAudio& audio_;
     PanelServices services_;
     StartupPatch startup_;
@@ -126,6 +145,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;
     bool released_ = false;
+    int historyRate_ = 0;  // the rate the undo history was made at
 };
 
 }  // namespace voltina

@@ -50,18 +50,30 @@ void startSoundOffline(EngineState& s) {
     s.lastFramePos = 0;
 }
 
-bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<TimedMidiMessage>& midi,
-                     const std::vector<PanelEvent>& events, const FrameSink& sink,
-                     const RenderProgress& progress) {
-    OfflineHost host;
+struct OfflineRenderer::Host : OfflineHost {};
+
+OfflineRenderer::OfflineRenderer(EngineState& s) : s_(s), host_(std::make_unique<Host>()) {
     // The frames are taken from the ring, where every frame is written exactly as the recording would
     // receive it, so nothing grows with the length of the render.
-    s.recordOn = 0;
+    s_.recordOn = 0;
+}
+
+OfflineRenderer::~OfflineRenderer() = default;
+
+std::uint64_t OfflineRenderer::position() const {
+    return host_->position;
+}
+
+bool OfflineRenderer::renderTo(std::uint64_t frames, const std::vector<TimedMidiMessage>& midi,
+                               const std::vector<PanelEvent>& events, const FrameSink& sink,
+                               const RenderProgress& progress) {
+    EngineState& s = s_;
+    OfflineHost& host = *host_;
     // Each call of the render loop must see less than one lap, or it would skip it as a live run does.
     const std::uint64_t maxStep = static_cast<std::uint64_t>(std::max(1, s.ring.ringFrames() / 2));
-    std::vector<std::uint8_t> block(static_cast<std::size_t>(maxStep) * 2);
-    std::size_t nextMidi = 0;
-    std::size_t nextEvent = 0;
+    block_.resize(static_cast<std::size_t>(maxStep) * 2);
+    std::size_t& nextMidi = nextMidi_;
+    std::size_t& nextEvent = nextEvent_;
     while (host.position < frames) {
         while (nextMidi < midi.size() && midi[nextMidi].frame <= host.position)
             onMidiMessage(s, midi[nextMidi++].packed);
@@ -81,12 +93,19 @@ bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<Tim
         // last one may end one byte past an odd length), then from the start.
         const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
         const std::size_t first = 2 * std::min(count, (ringBytes - static_cast<std::size_t>(at) + 1) / 2);
-        s.ring.copyOut(at, first, block.data());
-        s.ring.copyOut(0, 2 * count - first, block.data() + first);
-        if (!sink(block.data(), 2 * count)) return false;
+        s.ring.copyOut(at, first, block_.data());
+        s.ring.copyOut(0, 2 * count - first, block_.data() + first);
+        if (!sink(block_.data(), 2 * count)) return false;
         if (progress) progress(host.position);
     }
     return true;
+}
+
+bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<TimedMidiMessage>& midi,
+                     const std::vector<PanelEvent>& events, const FrameSink& sink,
+                     const RenderProgress& progress) {
+    OfflineRenderer renderer(s);
+    return renderer.renderTo(frames, midi, events, sink, progress);
 }
 
 std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,

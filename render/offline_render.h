@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "engine/engine_state.h"
@@ -30,6 +31,29 @@ void startSoundOffline(EngineState& s);
 using FrameSink = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;
 // Told the number of frames rendered so far after each block.
 using RenderProgress = std::function<void(std::uint64_t framesDone)>;
+
+// A render that can go on: the play position and the lists' places are kept from one call to the next,
+// so rendering to frame A and then to frame B gives the frames one call to B would. Between two calls the
+// caller may change the engine state (a test playing the real panel), which then acts at frame A.
+class OfflineRenderer {
+  public:
+    explicit OfflineRenderer(EngineState& s);
+    ~OfflineRenderer();
+    // The frames rendered so far: the frame the next change acts at.
+    std::uint64_t position() const;
+    // Renders up to frame `end`, as renderOfflineTo does; the lists are the same on every call.
+    bool renderTo(std::uint64_t end, const std::vector<TimedMidiMessage>& midi,
+                  const std::vector<PanelEvent>& events, const FrameSink& sink,
+                  const RenderProgress& progress = {});
+
+  private:
+    struct Host;
+    EngineState& s_;
+    std::unique_ptr<Host> host_;
+    std::size_t nextMidi_ = 0;
+    std::size_t nextEvent_ = 0;
+    std::vector<std::uint8_t> block_;
+};
 
 // Renders `frames` frames in blocks of at most half a ring, handing each block to `sink` as soon as it
 // is computed, so memory stays the same whatever the length. Before each frame F, the MIDI messages of

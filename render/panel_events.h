@@ -1,35 +1,42 @@
 #pragma once
-// Scripted panel moves for voltina-render (--events FILE): timed operations applied between two frames
-// as the panel applies them between two renders.
+// Scripted panel gestures for voltina-render (--events FILE): timed edits applied between two frames,
+// each exactly the panel gesture it names (the same edit value, through the same function).
 //
 //   {"voltina-events": 1, "events": [
-//     {"frame": 11025, "oscillator": 4, "frequency": 150.5},
-//     {"frame": 11025, "oscillator": 4, "type": "square"},
+//     {"frame": 11025, "oscillator": 4, "frequency": 150.5},     set as a configuration sets it
+//     {"frame": 11025, "oscillator": 4, "typed": 6000},          typed under the knob (5000 at most)
+//     {"frame": 11025, "oscillator": 4, "frequency-knob": -50},  one tick of the held knob
+//     {"frame": 11025, "oscillator": 4, "type": "square"},       a wave-type button
 //     {"frame": 22050, "channel": 2, "level": 90},
+//     {"frame": 22050, "channel": 2, "level-knob": 10},          one tick of the level knob
 //     {"frame": 22050, "channel": 2, "pan": 70},
-//     {"frame": 33075, "unplug": 307},
+//     {"frame": 22050, "channel": 2, "pan-knob": -1},            one tick of the pan control
+//     {"frame": 33075, "unplug": 307},                           taken out at the input
+//     {"frame": 33075, "unplug-output": 404},                    taken out at the output
 //     {"frame": 33075, "plug": [418, 301]},
-//     {"frame": 44100, "sync": true}
+//     {"frame": 44100, "sync": true},
+//     {"frame": 44100, "sample": "LOOP.WAV"},                    a sample loaded
+//     {"frame": 44100, "no-wave": true},                         "No wave"
+//     {"frame": 55125, "configuration": "my-patch"},             a configuration loaded (a file, or
+//                                                                the configuration's object itself)
+//     {"frame": 55125, "restore": {...a configuration...}}       what Undo and Redo do
 //   ]}
 //
-// Oscillators and channels count 1..8 from the top; jacks use the configuration's numbers.
+// Oscillators and channels count 1..8 from the top; jacks use the configuration's numbers; files are
+// named relative to the events file's folder (a configuration's sample relative to the configuration).
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "patch/edit.h"
 
 namespace voltina {
 
 struct PanelEvent {
-    enum class Kind { Frequency, Type, Level, Pan, Plug, Unplug, Sync };
     std::uint64_t frame = 0;  // acts after frame - 1 and before this frame
-    Kind kind = Kind::Sync;
-    int index = 0;   // oscillator or mixer channel 0..7; the input jack 0..31 for plug and unplug
-    int output = 0;  // plug: the output jack 0..31
-    int value = 0;   // type 0..3, level 0..128, pan 0..100
-    float frequency = 0.0f;
+    Edit edit;
 };
 
 constexpr int kPanelEventsVersion = 1;
@@ -37,15 +44,26 @@ constexpr int kPanelEventsVersion = 1;
 // reader takes up to about a hundred times the bytes it reads, so larger files are refused unread.
 constexpr std::size_t kMaxPanelEventsBytes = 1u << 20;
 
+// Where an events file's names are looked for and the rate its samples and configurations must have.
+struct PanelEventPlace {
+    std::string folder;                 // "" for the current directory
+    int rateParam = kDefaultRateParam;  // the render's
+};
+
 // Reads the JSON text. False with the first problem in `error`, naming the event ("event 3 (frame
 // 22050): level must be a whole number from 0 to 128"). Checks every field; plugs and unplugs are checked
 // against the cords of `start` as the events before them leave them, by the patch bay's rules.
 bool parsePanelEvents(const std::string& text, const EngineState& start, std::vector<PanelEvent>& out,
-                      std::string& error);
+                      std::string& error, const PanelEventPlace& place = {});
 
 // Reads and parses a file; messages start with the path.
-bool readPanelEventsFile(const std::string& path, const EngineState& start, std::vector<PanelEvent>& out,
-                         std::string& error);
+bool readPanelEventsFile(const std::string& path, const EngineState& start, int rateParam,
+                         std::vector<PanelEvent>& out, std::string& error);
+
+// The events as a file of this form, one per line, that reads back to the same edits: frequencies and
+// steps in the shortest decimal form of their float, samples by their path, configurations (and what
+// undo restores) written out in full.
+std::string serializePanelEvents(const std::vector<PanelEvent>& events, int sampleRate);
 
 // Applies one event, as the panel's control does.
 void applyPanelEvent(EngineState& s, const PanelEvent& event);

@@ -30,13 +30,6 @@ int fail(const std::string& message) {
     return 1;
 }
 
-// A configuration names its sample relative to its own folder, as it travels with it.
-std::string besideConfiguration(const std::string& configPath, const std::string& wave) {
-    const std::filesystem::path path(wave);
-    if (path.is_absolute()) return wave;
-    return (std::filesystem::path(configPath).parent_path() / path).string();
-}
-
 // One line on a terminal, rewritten in place: how far the render is and how fast it goes. Shown only
 // once the render has taken a second, so short renders stay silent.
 class ProgressLine {
@@ -127,7 +120,8 @@ int run(const voltina::RenderOptions& options) {
     }
 
     std::vector<PanelEvent> events;
-    if (!options.eventsPath.empty() && !readPanelEventsFile(options.eventsPath, *state, events, error))
+    if (!options.eventsPath.empty() &&
+        !readPanelEventsFile(options.eventsPath, *state, rate + 1, events, error))
         return fail(error);
 
     const int rateParam = rate + 1;

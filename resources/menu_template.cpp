@@ -4,7 +4,7 @@ namespace voltina {
 
 const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
     static const std::vector<MenuPopupTemplate> menu = {
-        // "&" marks each item's mnemonic (Alt+S, Alt+H, then the underlined letter).
+        // "&" marks each item's mnemonic (Alt+S, Alt+E, Alt+H, then the underlined letter).
         {"&System",
          {{"&Load a configuration", cmd::kLoadConfiguration},
           {"&Save a configuration", cmd::kSaveConfiguration},
@@ -12,6 +12,7 @@ const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
           {"&22050 samples", cmd::kRate22050},
           {"&44100 samples", cmd::kRate44100},
           {"&Quit Voltina", cmd::kQuit}}},
+        {"&Edit", {{"&Undo", cmd::kUndo}, {"&Redo", cmd::kRedo}}},
         {"&Help", {{"&About Voltina", cmd::kAbout}}},
     };
     return menu;

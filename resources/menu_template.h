@@ -1,5 +1,5 @@
 #pragma once
-// The frame window's menu (MENU_1): two pop-ups, no separators.
+// The frame window's menu: System, Edit (undo and redo) and Help, no separators.
 
 #include <vector>
 
@@ -13,6 +13,8 @@ constexpr int kAbout = 903;
 constexpr int kRate11025 = 904;
 constexpr int kRate22050 = 905;
 constexpr int kRate44100 = 906;
+constexpr int kUndo = 907;
+constexpr int kRedo = 908;
 }  // namespace cmd
 
 struct MenuItemTemplate {

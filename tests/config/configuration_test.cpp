@@ -253,17 +253,18 @@ std::vector<BadCase> badCases() {
         {mix(0, "[80, 50]"), "mixer channel 1: must be an object with \"level\" and \"pan\""},
         {configText({{"cords", ""}}), "cords is missing"},
         {cords("{}"), "cords must be a list of [output jack, input jack] pairs"},
-        {cords("[[401, 321], [401, 322]]"), "cord 2: output jack 401 already carries cord 1"},
-        {cords("[[401, 321], [402, 322], [403, 321]]"), "cord 3: input jack 321 already carries cord 1"},
+        {cords("[[401, 321], [401, 322]]"), "cord 2: Output jack 401 already carries a cord (into 321)"},
+        {cords("[[401, 321], [402, 322], [403, 321]]"),
+         "cord 3: Input jack 321 already carries a cord (from 401)"},
         {cords("[[400, 321]]"), "cord 1: the output jack must be 401 to 432, not 400"},
         {cords("[[433, 321]]"), "cord 1: the output jack must be 401 to 432, not 433"},
         {cords("[[321, 401]]"), "cord 1: the output jack must be 401 to 432, not 321"},
         {cords("[[401, 300]]"), "cord 1: the input jack must be 301 to 332, not 300"},
         {cords("[[401, 333]]"), "cord 1: the input jack must be 301 to 332, not 333"},
         {cords("[[418, 309]]"),
-         "cord 1: a panoramiker output (418 to 420) goes only into a mixer input (301 to 308), not 309"},
+         "cord 1: The auto-pan outputs must be plugged in the mixer (301 to 308), not 309"},
         {cords("[[420, 332]]"),
-         "cord 1: a panoramiker output (418 to 420) goes only into a mixer input (301 to 308), not 332"},
+         "cord 1: The auto-pan outputs must be plugged in the mixer (301 to 308), not 332"},
         {cords("[[401]]"), "cord 1: must be a pair [output jack, input jack]"},
         {cords("[[401, 321, 1]]"), "cord 1: must be a pair [output jack, input jack]"},
         {cords("[401, 321]"), "cord 1: must be a pair [output jack, input jack]"},
@@ -317,7 +318,7 @@ TEST(ConfigurationTest, ApplyRefusesAnUncheckedConfigurationAndChangesNothing) {
     c.cords.push_back({404, 307});  // 307 already takes the panoramiker
     std::string error;
     EXPECT_FALSE(applyConfiguration(c, s, error));
-    EXPECT_EQ(error, "cord 6: input jack 307 already carries cord 1");
+    EXPECT_EQ(error, "cord 6: Input jack 307 already carries a cord (from 418)");
     EXPECT_EQ(std::memcmp(s.oscFreq, before.oscFreq, sizeof s.oscFreq), 0);
     EXPECT_EQ(std::memcmp(s.cordPresent, before.cordPresent, sizeof s.cordPresent), 0);
     EXPECT_EQ(std::memcmp(s.cordSource, before.cordSource, sizeof s.cordSource), 0);

@@ -26,9 +26,10 @@ PanelPoint FakePatchView::jackCorner(int jackId) const {
     return {-1, -1};
 }
 
-void FakePatchView::showMessage(const std::string& text) {
+void FakePatchView::showMessage(const std::string& text, const std::string& detail) {
     log.push_back("message " + text);
     messages.push_back(text);
+    details.push_back(detail);
 }
 
 void FakePatchView::setPlugCursor(bool plug) {

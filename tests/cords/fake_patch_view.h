@@ -23,7 +23,7 @@ class FakePatchView : public PatchBayView {
   public:
     bool toggleLamp(int jackId) override;
     PanelPoint jackCorner(int jackId) const override;
-    void showMessage(const std::string& text) override;
+    void showMessage(const std::string& text, const std::string& detail) override;
     void setPlugCursor(bool plug) override;
     void selectSample() override;
     void pumpUntilPanelPainted() override;
@@ -37,6 +37,7 @@ class FakePatchView : public PatchBayView {
     std::map<int, int> lamps;
     std::vector<std::string> log;
     std::vector<std::string> messages;
+    std::vector<std::string> details;
     bool plugCursor = false;
     int cursorSets = 0;
     // Band moves are counted apart from the log.

@@ -243,8 +243,10 @@ TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
         {"huge", std::string(kMaxConfigurationBytes + 1, ' ')},
     };
     const std::pair<const char*, const char*> why[] = {
-        {"corrupt", "corrupt:"},    {"newer", "newer than this Voltina reads"},
-        {"badcord", "mixer input"}, {"twice", "already carries"},
+        {"corrupt", "corrupt:"},
+        {"newer", "newer than this Voltina reads"},
+        {"badcord", "plugged in the mixer"},
+        {"twice", "already carries"},
         {"huge", "too large"},
     };
     writeSample(here.file("LOOP.WAV"), 300);

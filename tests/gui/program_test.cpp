@@ -58,7 +58,7 @@ TEST_F(ProgramTest, FrameWindowHasTheTitleTheMenuAndAFixedSize) {
 
     QStringList popups;
     for (QAction* a : frame->menuBar()->actions()) popups << a->text();
-    EXPECT_EQ(popups, QStringList({"&System", "&Help"}));
+    EXPECT_EQ(popups, QStringList({"&System", "&Edit", "&Help"}));
     const std::pair<int, const char*> items[] = {
         {900, "&Load a configuration"}, {901, "&Save a configuration"}, {904, "&11025 samples"},
         {905, "&22050 samples"},        {906, "&44100 samples"},        {902, "&Quit Voltina"},
@@ -185,7 +185,7 @@ TEST_F(ProgramTest, KeysOpenTheMenusQuitAsksAndTheFocusIsMarked) {
     SynthPanel* panel = frame->panel();
     panel->firstTick();
 
-    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_H, 1}};
+    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_E, 1}, {Qt::Key_H, 2}};
     for (auto [key, index] : menus) {
         QMenu* menu = frame->menuBar()->actions()[index]->menu();
         QTest::keyClick(frame.get(), key, Qt::AltModifier);

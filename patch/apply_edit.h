@@ -1,0 +1,19 @@
+#pragma once
+// The one function that makes an edit happen to the engine, with each gesture's own arithmetic (float
+// storage, truncation toward zero, the order of the stores) exactly as the panel's controls have always
+// done it. An edit that breaks a cord rule changes nothing.
+// Plain C++; the thread that owns `s` (the GUI thread in the program, the renderer's thread offline).
+
+#include "patch/cord_rules.h"
+#include "patch/edit.h"
+
+namespace voltina {
+
+// Allowed, or the cord rule a plug broke (nothing changed then). Every other edit is always taken.
+PlugRule applyEdit(EngineState& s, const Edit& edit);
+
+// Every input without a cord reads cordPresent 0 and cordSource kNoCord, whatever a load or a half-made
+// cord left there. Cord edits do it; the patch bay's drawing passes do it too.
+void tidyInputsWithoutCord(EngineState& s);
+
+}  // namespace voltina

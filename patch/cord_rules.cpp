@@ -1,0 +1,65 @@
+#include "patch/cord_rules.h"
+
+namespace voltina {
+
+namespace {
+
+std::string inputNumber(int input) {
+    return std::to_string(kFirstInputJackId + input);
+}
+std::string outputNumber(int output) {
+    return std::to_string(kFirstOutputJackId + output);
+}
+
+}  // namespace
+
+int inputFedBy(const EngineState& s, int output) {
+    for (int i = 0; i < kJacks; ++i) {
+        if (hasCord(s, i) && s.cordSource[i] == output) return i;
+    }
+    return -1;
+}
+
+PlugRule plugRule(const EngineState& s, int output, int input) {
+    if (output < 0 || output >= kJacks || input < 0 || input >= kJacks) return PlugRule::NoSuchJack;
+    if (hasCord(s, input)) return PlugRule::InputTaken;
+    if (s.outputUsed[output] != 0) return PlugRule::OutputTaken;
+    if (isPanoramikerOutput(output) && input >= kInMixer + kMixerChannels)
+        return PlugRule::AutoPanOutsideMixer;
+    return PlugRule::Allowed;
+}
+
+std::string cordText(int output, int input) {
+    return outputNumber(output) + " \u2192 " + inputNumber(input);
+}
+
+std::string plugRuleMessage(PlugRule rule, const EngineState& s, int output, int input) {
+    switch (rule) {
+        case PlugRule::Allowed:
+            return {};
+        case PlugRule::InputIntoInput:
+            return kInputIntoInputMessage;
+        case PlugRule::OutputIntoOutput:
+            return kOutputIntoOutputMessage;
+        case PlugRule::AutoPanOutsideMixer:
+            return std::string(kAutoPanMessage) + " (301 to 308), not " + inputNumber(input);
+        case PlugRule::InputTaken: {
+            std::string text = "Input jack " + inputNumber(input) + " already carries a cord";
+            if (input >= 0 && input < kJacks && hasCord(s, input))
+                text += " (from " + outputNumber(s.cordSource[input]) + ")";
+            return text;
+        }
+        case PlugRule::OutputTaken: {
+            std::string text = "Output jack " + outputNumber(output) + " already carries a cord";
+            const int fed = output >= 0 && output < kJacks ? inputFedBy(s, output) : -1;
+            if (fed >= 0) text += " (into " + inputNumber(fed) + ")";
+            return text;
+        }
+        case PlugRule::NoSuchJack:
+            break;
+    }
+    return "Jacks are 401 to 432 (outputs) and 301 to 332 (inputs), not " + outputNumber(output) + " and " +
+           inputNumber(input);
+}
+
+}  // namespace voltina

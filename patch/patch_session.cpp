@@ -1,0 +1,138 @@
+#include "patch/patch_session.h"
+
+#include <chrono>
+
+namespace voltina {
+
+namespace {
+
+std::uint64_t steadyMilliseconds() {
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                          std::chrono::steady_clock::now().time_since_epoch())
+                                          .count());
+}
+
+std::string number(int index) {
+    return std::to_string(index + 1);
+}
+
+std::string baseName(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string takenOut(const EngineState& s, int input) {
+    if (input < 0 || !hasCord(s, input)) return "cord taken out";
+    return "cord " + cordText(s.cordSource[input], input) + " taken out";
+}
+
+}  // namespace
+
+std::string describeEdit(const Edit& e, const EngineState& s) {
+    switch (e.kind) {
+        case EditKind::FrequencyKnob:
+        case EditKind::TypedFrequency:
+        case EditKind::Frequency:
+            return "oscillator " + number(e.index) + " frequency";
+        case EditKind::WaveType:
+            return "oscillator " + number(e.index) + " wave type";
+        case EditKind::LevelKnob:
+        case EditKind::Level:
+            return "mixer channel " + number(e.index) + " level";
+        case EditKind::PanKnob:
+        case EditKind::Pan:
+            return "mixer channel " + number(e.index) + " pan";
+        case EditKind::Plug:
+            return "cord " + cordText(e.output, e.index);
+        case EditKind::UnplugAtInput:
+            return takenOut(s, e.index >= 0 && e.index < kJacks ? e.index : -1);
+        case EditKind::UnplugAtOutput:
+            return takenOut(s, e.output >= 0 && e.output < kJacks ? inputFedBy(s, e.output) : -1);
+        case EditKind::Sync:
+            return "Sync";
+        case EditKind::LoadSample:
+            return e.patch && !e.patch->samplePath.empty() ? "sample " + baseName(e.patch->samplePath)
+                                                           : "sample";
+        case EditKind::RemoveSample:
+            return "No wave";
+        case EditKind::LoadConfiguration:
+            return "configuration load";
+        case EditKind::Restore:
+            break;
+    }
+    return "restore";
+}
+
+PatchSession::PatchSession(EngineState& state, Clock clock, EditHistory::Limits limits)
+    : state_(state), clock_(clock ? std::move(clock) : Clock(steadyMilliseconds)), history_(limits) {}
+
+PlugRule PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
+    return run(snapshot(), edit, grouping);
+}
+
+PlugRule PatchSession::applySince(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+    return run(before, edit, grouping);
+}
+
+PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+    const std::string label = describeEdit(edit, state_);
+    const PlugRule rule = applyEdit(state_, edit);
+    if (rule != PlugRule::Allowed) return rule;
+    switch (edit.kind) {
+        case EditKind::LoadSample:
+        case EditKind::LoadConfiguration:
+        case EditKind::Restore:
+            samplePath_ = edit.patch && state_.waveSample ? edit.patch->samplePath : std::string();
+            break;
+        case EditKind::RemoveSample:
+            samplePath_.clear();
+            break;
+        default:
+            break;
+    }
+    if (changesPatch(edit.kind)) {
+        history_.record(label, before, snapshot(), grouping, clock_());
+        notifyHistory();
+    }
+    if (editObserver_) editObserver_(edit);
+    return rule;
+}
+
+void PatchSession::restore(const PanelPatch& patch) {
+    const Edit edit = Edit::restore(patch);
+    applyEdit(state_, edit);
+    samplePath_ = state_.waveSample ? patch.samplePath : std::string();
+    if (editObserver_) editObserver_(edit);
+    notifyHistory();
+}
+
+bool PatchSession::undo() {
+    const PanelPatch* patch = history_.stepBack();
+    if (patch == nullptr) return false;
+    restore(*patch);
+    return true;
+}
+
+bool PatchSession::redo() {
+    const PanelPatch* patch = history_.stepForward();
+    if (patch == nullptr) return false;
+    restore(*patch);
+    return true;
+}
+
+void PatchSession::markSaved() {
+    history_.markSaved();
+    notifyHistory();
+}
+
+void PatchSession::clearHistory() {
+    // The sample goes with the rate, so a patch that had one no longer equals its file.
+    history_.clear(false);
+    notifyHistory();
+}
+
+void PatchSession::notifyHistory() {
+    if (historyObserver_) historyObserver_();
+}
+
+}  // namespace voltina

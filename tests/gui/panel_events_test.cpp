@@ -3,6 +3,8 @@
 // renders between the gestures, every edit the panel makes is written out as an events file at the frame
 // it acted, and that file rendered from the start gives the same bytes.
 
+#include "render/panel_events.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -21,7 +23,6 @@
 #include "panel/panel_cord_editor.h"
 #include "panel/synth_panel.h"
 #include "render/offline_render.h"
-#include "render/panel_events.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
@@ -104,7 +105,8 @@ TEST(PanelEvents, TheRealPanelsGesturesRenderAgainFromTheirEvents) {
                     break;
                 case 2:
                 case 3: {  // a jack, any of the 64: pick, plug, take out, refused
-                    const int jack = pick(2) ? ctl::kFirstInputJack + pick(32) : ctl::kFirstOutputJack + pick(31);
+                    const int jack =
+                        pick(2) ? ctl::kFirstInputJack + pick(32) : ctl::kFirstOutputJack + pick(31);
                     panel.button(jack)->click();
                     break;
                 }
@@ -113,7 +115,8 @@ TEST(PanelEvents, TheRealPanelsGesturesRenderAgainFromTheirEvents) {
                     const int angle = pick(2) ? 120 : -120;
                     for (int n = 1 + pick(3); n > 0; --n) {
                         QWheelEvent e(QPointF(10, 10), QPointF(knob->mapToGlobal(QPoint(10, 10))), QPoint(),
-                                      QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+                                      QPoint(0, angle), Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase,
+                                      false);
                         QApplication::sendEvent(knob, &e);
                         play(pick(300));
                     }
@@ -150,7 +153,8 @@ TEST(PanelEvents, TheRealPanelsGesturesRenderAgainFromTheirEvents) {
         auto again = renderStart();
         std::vector<PanelEvent> events;
         std::string error;
-        ASSERT_TRUE(parsePanelEvents(text, *again, events, error, {folder.path().toStdString(), kDefaultRateParam}))
+        ASSERT_TRUE(
+            parsePanelEvents(text, *again, events, error, {folder.path().toStdString(), kDefaultRateParam}))
             << error << "\n"
             << text;
         ASSERT_EQ(events.size(), edits.size());

@@ -31,20 +31,26 @@ TEST(ApplyEdit, EachGestureKeepsItsOwnArithmetic) {
     const Case cases[] = {
         {"knob tick in float", nothing, Edit::frequencyKnob(3, -0.01f),
          [](const EngineState& s) { EXPECT_EQ(s.oscFreq[3], 130.0f + -0.01f); }},
-        {"knob tick held at 0.01", [](EngineState& s) { s.oscFreq[3] = 0.02f; }, Edit::frequencyKnob(3, -50.0f),
-         [](const EngineState& s) { EXPECT_EQ(s.oscFreq[3], 0.01f); }},
+        {"knob tick held at 0.01", [](EngineState& s) { s.oscFreq[3] = 0.02f; },
+         Edit::frequencyKnob(3, -50.0f), [](const EngineState& s) { EXPECT_EQ(s.oscFreq[3], 0.01f); }},
         {"knob tick held at 5500", nothing, Edit::frequencyKnob(3, 6000.0f),
          [](const EngineState& s) { EXPECT_EQ(s.oscFreq[3], 5500.0f); }},
-        {"knob tick derives a square", [](EngineState& s) { s.oscType[6] = kSquare; }, Edit::frequencyKnob(6, 100.0f),
-         [](const EngineState& s) { EXPECT_EQ(s.oscPhase[6], static_cast<float>(254.0 * 260.0f / s.rateParam)); }},
-        {"knob tick leaves a sine's phase", [](EngineState& s) { s.oscPhase[2] = 77.0f; }, Edit::frequencyKnob(2, 1.0f),
-         [](const EngineState& s) { EXPECT_EQ(s.oscPhase[2], 77.0f); }},
+        {"knob tick derives a square", [](EngineState& s) { s.oscType[6] = kSquare; },
+         Edit::frequencyKnob(6, 100.0f),
+         [](const EngineState& s) {
+             EXPECT_EQ(s.oscPhase[6], static_cast<float>(254.0 * 260.0f / s.rateParam));
+         }},
+        {"knob tick leaves a sine's phase", [](EngineState& s) { s.oscPhase[2] = 77.0f; },
+         Edit::frequencyKnob(2, 1.0f), [](const EngineState& s) { EXPECT_EQ(s.oscPhase[2], 77.0f); }},
         {"typed capped at 5000", nothing, Edit::typedFrequency(4, 6000.0f),
          [](const EngineState& s) { EXPECT_EQ(s.oscFreq[4], 5000.0f); }},
         {"typed zero changes nothing", nothing, Edit::typedFrequency(4, 0.0f),
          [](const EngineState& s) { EXPECT_EQ(s.oscFreq[4], 140.0f); }},
-        {"typed derives a sawtooth", [](EngineState& s) { s.oscType[4] = kSawtooth; }, Edit::typedFrequency(4, 300.0f),
-         [](const EngineState& s) { EXPECT_EQ(s.oscPhase[4], static_cast<float>(254.0 * 300.0f / s.rateParam)); }},
+        {"typed derives a sawtooth", [](EngineState& s) { s.oscType[4] = kSawtooth; },
+         Edit::typedFrequency(4, 300.0f),
+         [](const EngineState& s) {
+             EXPECT_EQ(s.oscPhase[4], static_cast<float>(254.0 * 300.0f / s.rateParam));
+         }},
         {"frequency as a configuration, up to 5500", nothing, Edit::frequency(4, 5200.0f),
          [](const EngineState& s) { EXPECT_EQ(s.oscFreq[4], 5200.0f); }},
         {"type derived before it is stored", nothing, Edit::waveType(5, kSquare),
@@ -52,13 +58,14 @@ TEST(ApplyEdit, EachGestureKeepsItsOwnArithmetic) {
              EXPECT_EQ(s.oscType[5], kSquare);
              EXPECT_EQ(s.oscPhase[5], static_cast<float>(254.0 * 150.0f / s.rateParam));
          }},
-        {"level tick truncates toward zero", [](EngineState& s) { s.mixLevel[1] = 5; }, Edit::levelKnob(1, -5.5f),
-         [](const EngineState& s) { EXPECT_EQ(s.mixLevel[1], 0); }},
+        {"level tick truncates toward zero", [](EngineState& s) { s.mixLevel[1] = 5; },
+         Edit::levelKnob(1, -5.5f), [](const EngineState& s) { EXPECT_EQ(s.mixLevel[1], 0); }},
         {"level tick held at 128", nothing, Edit::levelKnob(1, 100.0f),
          [](const EngineState& s) { EXPECT_EQ(s.mixLevel[1], 128); }},
         {"pan tick by five, held at 100", [](EngineState& s) { s.mixPan[6] = 98; }, Edit::panKnob(6, +1),
          [](const EngineState& s) { EXPECT_EQ(s.mixPan[6], 100); }},
-        {"pan tick left", nothing, Edit::panKnob(6, -1), [](const EngineState& s) { EXPECT_EQ(s.mixPan[6], 45); }},
+        {"pan tick left", nothing, Edit::panKnob(6, -1),
+         [](const EngineState& s) { EXPECT_EQ(s.mixPan[6], 45); }},
         {"unplug at the input keeps the output's value", [](EngineState& s) { s.outValue[0] = 55.0f; },
          Edit::unplugAtInput(20),
          [](const EngineState& s) {
@@ -67,7 +74,8 @@ TEST(ApplyEdit, EachGestureKeepsItsOwnArithmetic) {
              EXPECT_EQ(s.outputUsed[0], 0);
              EXPECT_EQ(s.outValue[0], 55.0f);
          }},
-        {"unplug at the output zeroes it", [](EngineState& s) { s.outValue[0] = 55.0f; }, Edit::unplugAtOutput(0),
+        {"unplug at the output zeroes it", [](EngineState& s) { s.outValue[0] = 55.0f; },
+         Edit::unplugAtOutput(0),
          [](const EngineState& s) {
              EXPECT_FALSE(hasCord(s, 20));
              EXPECT_EQ(s.outputUsed[0], 0);
@@ -109,8 +117,10 @@ TEST(ApplyEdit, RefusedPlugsChangeNothingAndSayWhy) {
     const Case cases[] = {
         {3, 20, PlugRule::InputTaken, "Input jack 321 already carries a cord (from 401)"},
         {0, 8, PlugRule::OutputTaken, "Output jack 401 already carries a cord (into 321)"},
-        {18, 8, PlugRule::AutoPanOutsideMixer, "The auto-pan outputs must be plugged in the mixer (301 to 308), not 309"},
-        {40, 8, PlugRule::NoSuchJack, "Jacks are 401 to 432 (outputs) and 301 to 332 (inputs), not 441 and 309"},
+        {18, 8, PlugRule::AutoPanOutsideMixer,
+         "The auto-pan outputs must be plugged in the mixer (301 to 308), not 309"},
+        {40, 8, PlugRule::NoSuchJack,
+         "Jacks are 401 to 432 (outputs) and 301 to 332 (inputs), not 441 and 309"},
     };
     for (const Case& c : cases) {
         auto s = startState();

@@ -1,14 +1,13 @@
 // The undo history through the session: random gestures with undos and redos between them, the
 // grouping of a gesture's edits into one step, the saved point, and the bounds.
 
-#include "patch/patch_session.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 
 #include "engine/defaults.h"
+#include "patch/patch_session.h"
 
 namespace voltina {
 namespace {
@@ -17,8 +16,10 @@ namespace {
 std::string saved(const PatchSession& session) {
     const PanelPatch p = session.snapshot();
     std::string t;
-    for (int i = 0; i < kOscillators; ++i) t += std::to_string(p.oscType[i]) + ":" + std::to_string(p.oscFreq[i]) + " ";
-    for (int i = 0; i < kMixerChannels; ++i) t += std::to_string(p.mixLevel[i]) + "/" + std::to_string(p.mixPan[i]) + " ";
+    for (int i = 0; i < kOscillators; ++i)
+        t += std::to_string(p.oscType[i]) + ":" + std::to_string(p.oscFreq[i]) + " ";
+    for (int i = 0; i < kMixerChannels; ++i)
+        t += std::to_string(p.mixLevel[i]) + "/" + std::to_string(p.mixPan[i]) + " ";
     for (int i = 0; i < kJacks; ++i) t += std::to_string(p.cordSource[i]) + ",";
     return t + (p.sample ? " sample " + p.samplePath : " no sample");
 }
@@ -55,7 +56,8 @@ struct Fixture {
     std::uint64_t now = 1000;
 };
 
-Edit randomGesture(std::mt19937& rng, const EngineState& s, std::vector<std::shared_ptr<SampleRecord>>& samples) {
+Edit randomGesture(std::mt19937& rng, const EngineState& s,
+                   std::vector<std::shared_ptr<SampleRecord>>& samples) {
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     switch (pick(11)) {
         case 0:
@@ -195,7 +197,8 @@ TEST(EditHistory, StaysWithinItsBounds) {
     EditHistory::Limits limits;
     limits.maxSteps = 10;
     limits.maxSampleBytes = 2500;
-    PatchSession s(state, [] { return std::uint64_t{0}; }, limits);
+    PatchSession s(
+        state, [] { return std::uint64_t{0}; }, limits);
     for (int k = 0; k < 30; ++k) s.apply(Edit::level(k % 8, k));
     EXPECT_EQ(s.history().size(), 10u);
     for (int k = 0; k < 8; ++k) {

@@ -129,6 +129,15 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     writeFile(path("backwards"), head + R"({"frame": 4, "channel": 1, "level": 3}]})");
     writeFile(path("nine"), head + R"({"frame": 9, "oscillator": 9, "type": "sine"}]})");
     writeFile(path("nothing"), head + R"({"frame": 9}]})");
+    writeFile(path("no-sample"), head + R"({"frame": 9, "sample": "NOPE.WAV"}]})");
+    writeFile(path("free-output"), head + R"({"frame": 9, "unplug-output": 405}]})");
+    writeFile(path("pan-two"), head + R"({"frame": 9, "channel": 1, "pan-knob": 2}]})");
+    {
+        std::string other = config + R"(], "cords": []})";
+        other.replace(other.find("11025"), 5, "22050");
+        writeFile(path("other-rate"), other);
+    }
+    writeFile(path("rate-change"), head + R"({"frame": 9, "configuration": "other-rate"}]})");
 
     // The command (the shell's timeout ends one that would wait for ever) and what its message says.
     const std::vector<std::pair<std::string, std::string>> commands = {
@@ -153,6 +162,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {render("--events " + path("nine") + " --seconds 1 -o " + out),
          "event 2 (frame 9): oscillator must be 1"},
         {render("--events " + path("nothing") + " --seconds 1 -o " + out), "event 2 (frame 9): says nothing"},
+        {render("--events " + path("no-sample") + " --seconds 1 -o " + out), "NOPE.WAV: Error opening file"},
+        {render("--events " + path("free-output") + " --seconds 1 -o " + out),
+         "event 2 (frame 9): output jack 405 has no cord to unplug"},
+        {render("--events " + path("pan-two") + " --seconds 1 -o " + out), "pan-knob must be 1"},
+        {render("--events " + path("rate-change") + " --seconds 1 -o " + out),
+         "configuration is for 22050 Hz and this render plays at 11025 Hz"},
     };
     for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # A new user's first minute, on a private X server and a private PulseAudio null sink: the program
 # starts, its window "Voltina 3.10" appears, the default patch sounds by itself shortly after, the H.P
-# switch is lit; "System" -> "Quit Voltina" asks "Finished ?"; Cancel keeps the sound going; OK ends
-# the program with exit code 0. Screenshots are kept in the artifact folder.
+# switch is lit; a cord pulled out by mistake goes quiet, Ctrl+Z brings it back and Ctrl+Shift+Z takes it
+# out again, as heard in the sink; "System" -> "Quit Voltina" asks "Finished ?"; Cancel keeps the sound
+# going; OK ends the program with exit code 0. Screenshots are kept in the artifact folder.
 #
 #   panel_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
@@ -55,6 +56,41 @@ echo "sound began $delay s after the window showed"
 # The panel is set up just before the window shows; the first tick comes 300 ms later, the first
 # render 100 ms after it, and the device reaches it one ring length (about 0.3 s) on.
 awk -v d="$delay" 'BEGIN { exit !(d > -0.3 && d < 2.0) }' || fail "the sound began $delay s after the window"
+
+# RMS amplitude of the capture's last half second.
+last_rms() {
+    cp "$work/capture.raw" "$work/now.raw"
+    local len
+    len=$(calc "$(stat -c %s "$work/now.raw") / 44100")
+    sox "${RAW[@]}" "$work/now.raw" -n trim "$(calc "$len - 0.5")" 0.5 stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
+}
+expect_sound() {  # what, "loud" or "quiet"
+    sleep 1.2  # the ring's length and the half second measured
+    local rms
+    rms=$(last_rms)
+    echo "$1: RMS $rms"
+    if [ "$2" = loud ]; then
+        awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "$1: nothing heard"
+    else
+        awk -v r="$rms" 'BEGIN { exit !(r < 0.001) }' || fail "$1: still heard"
+    fi
+}
+
+# The start-up patch reaches the mixer only through the auto-pan's cord into input 307 (at 555, 338 in
+# the panel, 28 x 26): taken out there and let go at its output 418 (466, 271), the panel falls silent.
+eval "$(xdotool getwindowgeometry --shell "$win")"
+bar=$((HEIGHT - 442))
+xdotool mousemove --window "$win" $((555 + 14)) $((bar + 338 + 13)) click 1
+sleep 0.3
+xdotool mousemove --window "$win" $((466 + 14)) $((bar + 271 + 13)) click 1
+expect_sound "cord pulled out" quiet
+xdotool windowfocus --sync "$win" key ctrl+z
+expect_sound "Ctrl+Z" loud
+import -window "$win" "$art/undone.png"
+xdotool windowfocus --sync "$win" key ctrl+shift+z
+expect_sound "Ctrl+Shift+Z" quiet
+xdotool windowfocus --sync "$win" key ctrl+z
+expect_sound "Ctrl+Z again" loud
 
 open_quit() {
     xdotool mousemove --window "$win" 25 10 click 1

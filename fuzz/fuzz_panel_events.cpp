@@ -33,9 +33,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const PanelEvent& e : events) {
         if (e.frame < frame) std::abort();
         frame = e.frame;
-        if (e.kind == PanelEvent::Kind::Plug && (hasCord(s, e.index) || s.outputUsed[e.output] != 0))
+        if (e.edit.kind == EditKind::Plug && (hasCord(s, e.edit.index) || s.outputUsed[e.edit.output] != 0))
             std::abort();
-        if (e.kind == PanelEvent::Kind::Unplug && !hasCord(s, e.index)) std::abort();
+        if (e.edit.kind == EditKind::UnplugAtInput && !hasCord(s, e.edit.index)) std::abort();
         applyPanelEvent(s, e);
         int cords[kJacks] = {};
         for (int in = 0; in < kJacks; ++in) {

@@ -10,6 +10,7 @@
 #include "engine/defaults.h"
 #include "media/atomic_file.h"
 #include "media/file_bytes.h"
+#include "patch/apply_edit.h"
 #include "patch/cord_rules.h"
 
 namespace voltina {
@@ -367,17 +368,7 @@ bool applyConfiguration(const Configuration& c, EngineState& s, std::string& err
         error = problem;
         return false;
     }
-    for (int i = 0; i < kOscillators; ++i) {
-        s.oscType[i] = c.oscType[static_cast<std::size_t>(i)];
-        s.oscFreq[i] = c.oscFreq[static_cast<std::size_t>(i)];
-    }
-    for (int i = 0; i < kMixerChannels; ++i) {
-        s.mixLevel[i] = c.mixLevel[static_cast<std::size_t>(i)];
-        s.mixPan[i] = c.mixPan[static_cast<std::size_t>(i)];
-    }
-    clearCords(s);
-    for (const auto& cord : c.cords)
-        plugCord(s, cord.first - kFirstOutputJackId, cord.second - kFirstInputJackId);
+    writePatchSettings(s, configurationPatch(c));
     return true;
 }
 

@@ -90,15 +90,7 @@ void levelKnob(EngineState& s, int channel, float step) {
 }
 
 void loadConfiguration(EngineState& s, const PanelPatch& p) {
-    for (int i = 0; i < kOscillators; ++i) {
-        s.oscType[i] = p.oscType[static_cast<std::size_t>(i)];
-        s.oscFreq[i] = p.oscFreq[static_cast<std::size_t>(i)];
-    }
-    for (int i = 0; i < kMixerChannels; ++i) {
-        s.mixLevel[i] = p.mixLevel[static_cast<std::size_t>(i)];
-        s.mixPan[i] = p.mixPan[static_cast<std::size_t>(i)];
-    }
-    setCords(s, p);
+    writePatchSettings(s, p);
     installSample(s, p.sample);
     // The panel's refresh after a load: every oscillator derived, then all restarted together.
     for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(s, osc, s.oscType[osc]);
@@ -130,6 +122,18 @@ void restore(EngineState& s, const PanelPatch& p) {
 }
 
 }  // namespace
+
+void writePatchSettings(EngineState& s, const PanelPatch& p) {
+    for (int i = 0; i < kOscillators; ++i) {
+        s.oscType[i] = p.oscType[static_cast<std::size_t>(i)];
+        s.oscFreq[i] = p.oscFreq[static_cast<std::size_t>(i)];
+    }
+    for (int i = 0; i < kMixerChannels; ++i) {
+        s.mixLevel[i] = p.mixLevel[static_cast<std::size_t>(i)];
+        s.mixPan[i] = p.mixPan[static_cast<std::size_t>(i)];
+    }
+    setCords(s, p);
+}
 
 void tidyInputsWithoutCord(EngineState& s) {
     for (int i = 0; i < kJacks; ++i) {

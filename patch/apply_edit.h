@@ -12,6 +12,10 @@ namespace voltina {
 // Allowed, or the cord rule a plug broke (nothing changed then). Every other edit is always taken.
 PlugRule applyEdit(EngineState& s, const Edit& edit);
 
+// Types, frequencies, levels, pans and the cords (all others removed) as `p` has them, stored and no
+// more: nothing derived, nothing restarted, the sample left alone. A configuration's first step.
+void writePatchSettings(EngineState& s, const PanelPatch& p);
+
 // Every input without a cord reads cordPresent 0 and cordSource kNoCord, whatever a load or a half-made
 // cord left there. Cord edits do it; the patch bay's drawing passes do it too.
 void tidyInputsWithoutCord(EngineState& s);

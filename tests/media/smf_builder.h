@@ -67,7 +67,10 @@ class TrackBuilder {
 };
 
 inline void appendChunk(Bytes& out, const char* tag, const Bytes& body) {
-    out.insert(out.end(), tag, tag + 4);
+    // Byte by byte into room made first: GCC at -O3 takes a range insert into an empty vector for an
+    // overflow of a zero-sized region and warns.
+    out.reserve(out.size() + 8 + body.size());
+    for (int k = 0; k < 4; ++k) out.push_back(static_cast<std::uint8_t>(tag[k]));
     appendBig(out, static_cast<std::uint32_t>(body.size()), 4);
     out.insert(out.end(), body.begin(), body.end());
 }

@@ -350,6 +350,7 @@ TEST(WavImportSelect, FailedLoadStopsTheSoundAndLeavesNoSample) {
     Panel panel;
     ASSERT_EQ(selectWaveFile(l.state, l.name, good, l.sink, panel.hooks), 1);
     l.state.outputUsed[kOutWave] = 1;
+    l.state.outValue[kOutWave] = 25.0f;  // what the sample last played
 
     // While the message is up the render loop keeps running: it must find output 31 unused and no
     // half-refused sample.
@@ -361,7 +362,8 @@ TEST(WavImportSelect, FailedLoadStopsTheSoundAndLeavesNoSample) {
     EXPECT_EQ(selectWaveFile(l.state, l.name, bad, l.sink, panel.hooks), 0);
     EXPECT_EQ(l.said(), rateMessage(11025));
     EXPECT_TRUE(heldDuringMessage);
-    EXPECT_EQ(l.state.waveSample, nullptr);  // the replaced sample is gone too
+    EXPECT_EQ(l.state.waveSample, nullptr);       // the replaced sample is gone too
+    EXPECT_EQ(l.state.outValue[kOutWave], 0.0f);  // and its output is silent, not stuck at its last value
     // The cord keeps its output: drawn and in use, so the next good load sounds where it is plugged.
     EXPECT_EQ(l.state.outputUsed[kOutWave], 1);
     EXPECT_EQ(panel.events, (std::vector<std::string>{"caption " + good, "stop", "caption ?-?"}));

@@ -145,7 +145,11 @@ int run(const voltina::RenderOptions& options) {
     const std::uint64_t dataBytes = frames * bytesPerFrame;
     const std::vector<std::uint8_t> header = waveHeader(format, static_cast<std::uint32_t>(dataBytes));
     RenderOutput output;
-    if (!output.open(options.outputPath, error)) return fail(error);
+    const std::vector<RenderOutput::NamedInput> inputs = {{"the configuration", options.configPath},
+                                                          {"the MIDI file", options.midiPath},
+                                                          {"the events file", options.eventsPath},
+                                                          {"the sample", wavePath}};
+    if (!output.open(options.outputPath, error, inputs)) return fail(error);
     if (!output.write(header.data(), header.size(), error)) return fail(error);
 
     ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, frames, rate);

@@ -92,13 +92,25 @@ TEST_F(RecordingSaveTest, ARunWithoutFramesGivesAnEmptyDataChunk) {
     EXPECT_EQ(state.recordOn, 1);
 }
 
-TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplaced) {
+TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplacedOnlyWhenTheUserSaysSo) {
     ASSERT_TRUE(writeWhole(here.file("AB_1.WAV"), "an older file of that name"));
     state.recordOn = 1;
     state.rateParam = 22051;
     recordFrames(state, 300);
+    // "ab-1" and "AB?1" meet on one file name: the first answer keeps the old file and asks again.
     driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
+    driver.then(ModalDriver::clickButtonText("Another name..."));
+    driver.then(ModalDriver::typeThenClick("AB?1", "ok"));
+    std::vector<std::uint8_t> kept;
+    driver.then([&](QWidget* w) {
+        ASSERT_TRUE(readWhole(here.file("AB_1.WAV"), kept));  // still the old file when asked again
+        ModalDriver::clickButtonText("Replace")(w);
+    });
     panel->saveRecording();
+    ASSERT_EQ(driver.seen().size(), 4u);
+    EXPECT_EQ(driver.seen()[1].text, "AB_1.WAV already exists.");
+    EXPECT_EQ(driver.seen()[2].title, "Save to Wave");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "an older file of that name");
 
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(readWhole(here.file("AB_1.WAV"), bytes));

@@ -135,7 +135,14 @@ int run(const voltina::RenderOptions& options) {
     if (!wavePath.empty()) {
         WaveSampleName sampleName;
         const auto toStderr = [&](const std::string& message) { fail(wavePath + ": " + message); };
-        if (loadWaveSample(*state, sampleName, wavePath, toStderr) != 1) return 1;
+        // The reason too ("No such file or directory", "not a RIFF WAVE file"): the panel shows it as the
+        // box's detail line, here it is all the user has.
+        const auto withReason = [&](const std::string& message, const std::string& detail) {
+            const std::string prefix = wavePath + ": ";
+            if (detail.compare(0, prefix.size(), prefix) != 0) return toStderr(message);
+            fail(prefix + message + " (" + detail.substr(prefix.size()) + ")");
+        };
+        if (loadWaveSample(*state, sampleName, wavePath, toStderr, withReason) != 1) return 1;
     }
     startSoundOffline(*state);
 

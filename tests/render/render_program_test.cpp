@@ -131,6 +131,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     writeFile(path("nine"), head + R"({"frame": 9, "oscillator": 9, "type": "sine"}]})");
     writeFile(path("nothing"), head + R"({"frame": 9}]})");
 
+    // Samples that are not: 10 GB of anything, 200 MB that do not start with "RIFF" (sparse files).
+    writeFile(path("huge.wav"), "JUNK");
+    fs::resize_file(path("huge.wav"), 10ull << 30);
+    writeFile(path("junk.wav"), "JUNK");
+    fs::resize_file(path("junk.wav"), 200ull << 20);
+
     // The command (the shell's timeout ends one that would wait for ever) and what its message says.
     const std::vector<std::pair<std::string, std::string>> commands = {
         {render(path("missing-config") + " --seconds 1 -o " + out), "missing-config"},
@@ -143,6 +149,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {"timeout 20 " + render(path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
         {"timeout 20 " + render("--midi " + path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
         {"timeout 20 " + render("--wave " + path("pipe") + " --seconds 1 -o " + out), "Error opening file"},
+        {render("--wave " + path("missing.wav") + " --seconds 1 -o " + out),
+         path("missing.wav") + ": Error opening file (No such file or directory)"},
+        {"timeout 5 " + render("--wave " + path("huge.wav") + " --seconds 1 -o " + out),
+         "huge.wav: The sample is too large (at most 256 MB) (10737418240 bytes in the file)"},
+        {"timeout 5 " + render("--wave " + path("junk.wav") + " --seconds 1 -o " + out),
+         "junk.wav: Error reading file (1) (not a RIFF WAVE file)"},
         {render("--frames 999999999999999999 -o " + out), "do not fit in a WAV file"},
         {render("--seconds 1 -o /dev/full"), "No space left on device"},
         {render("--events " + path("late-plug") + " --seconds 1 -o " + out),

@@ -263,6 +263,60 @@ TEST_F(RecordingSaveTest, ARecordingCutShortByMemoryIsStillOffered) {
     EXPECT_EQ(driver.seen().size(), 1u);
 }
 
+TEST_F(RecordingSaveTest, ManyTakesLeftBehindAreOfferedInOneBox) {
+    const std::string folder = unsavedTakeFolder();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const WaveFormat format = recordingFormat(11026, 1);
+    auto leave = [&](const std::string& name, WaveFormat f) {
+        std::vector<std::uint8_t> bytes = waveHeader(f, 2000);
+        bytes.resize(bytes.size() + 2000, 128);
+        ASSERT_TRUE(writeWhole(folder + "/" + name, std::string(bytes.begin(), bytes.end())));
+    };
+    WaveFormat zeroHz = format;
+    zeroHz.samplesPerSec = zeroHz.avgBytesPerSec = 0;
+    auto left = [&] {
+        return QDir(QString::fromStdString(folder))
+            .entryList(QDir::Files, QDir::Name)
+            .join(" ")
+            .toStdString();
+    };
+    // Damaged takes are never offered, and stay where they are.
+    leave("take-0-damaged.wav", zeroHz);
+    for (const char* name : {"take-1.wav", "take-2.wav", "take-3.wav"}) leave(name, format);
+    driver.then(ModalDriver::clickButtonText("Discard all"));
+    offerUnsavedTakes(panel);
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].text, std::string("3") + kUnsavedTakesSuffix);
+    EXPECT_EQ(left(), "take-0-damaged.wav");
+
+    // One by one: discard the first, save the second, keep the rest for later.
+    for (const char* name : {"take-1.wav", "take-2.wav", "take-3.wav", "take-4.wav"}) leave(name, format);
+    driver.then(ModalDriver::clickButtonText("Go through them..."));
+    driver.then(ModalDriver::clickButtonText("Discard"));
+    driver.then(ModalDriver::clickButtonText("Save..."));
+    driver.then(ModalDriver::typeThenClick("two", "ok"));
+    driver.then(ModalDriver::clickButtonText("Keep the rest for later"));
+    offerUnsavedTakes(panel);
+    ASSERT_EQ(driver.seen().size(), 6u);
+    EXPECT_EQ(driver.seen()[1].text, std::string("4") + kUnsavedTakesSuffix);
+    EXPECT_EQ(driver.seen()[2].text, "Take 1 of 4.");
+    EXPECT_EQ(driver.seen()[4].title, "Save to Wave");
+    EXPECT_EQ(driver.seen()[5].text, "Take 3 of 4.");
+    EXPECT_TRUE(driver.idle());
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(readWhole(here.file("TWO.WAV"), saved));
+    EXPECT_EQ(saved.size(), 44u + 2000u);
+    EXPECT_EQ(left(), "take-0-damaged.wav take-3.wav take-4.wav");
+
+    // A single take keeps its own box.
+    QFile::remove(QString::fromStdString(folder + "/take-4.wav"));
+    driver.then(ModalDriver::clickButtonText("Discard"));
+    offerUnsavedTakes(panel);
+    EXPECT_EQ(driver.seen().back().text, kUnsavedTakeText);
+    EXPECT_EQ(left(), "take-0-damaged.wav");
+    QFile::remove(QString::fromStdString(folder + "/take-0-damaged.wav"));
+}
+
 TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     InTemporaryDirectory here;
     EngineState state;

@@ -11,6 +11,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
 
 #include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
@@ -315,6 +317,32 @@ TEST_F(RecordingSaveTest, ManyTakesLeftBehindAreOfferedInOneBox) {
     EXPECT_EQ(driver.seen().back().text, kUnsavedTakeText);
     EXPECT_EQ(left(), "take-0-damaged.wav");
     QFile::remove(QString::fromStdString(folder + "/take-0-damaged.wav"));
+}
+
+TEST_F(RecordingSaveTest, ALargeTakeIsCopiedWhileTheEventLoopRuns) {
+    const std::string folder = unsavedTakeFolder();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::uint32_t bytes = 32u << 20;
+    const std::vector<std::uint8_t> header = waveHeader(recordingFormat(44101, 1), bytes);
+    const std::string take = folder + "/take-large.wav";
+    ASSERT_TRUE(writeWhole(take, std::string(header.begin(), header.end())));
+    std::filesystem::resize_file(take, header.size() + bytes);  // sparse: no time spent making it
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(0);
+    int ticksAtName = -1;
+    driver.then(ModalDriver::clickButtonText("Save..."));
+    driver.then([&ticksAtName, &ticks](QWidget* w) {
+        ModalDriver::typeThenClick("large", "ok")(w);
+        ticksAtName = ticks;
+    });
+    offerUnsavedTakes(panel);
+    // From the name to the end of the copy, only the copy's own progress lets the event loop run.
+    ASSERT_GE(ticksAtName, 0);
+    EXPECT_GT(ticks - ticksAtName, 10) << "the panel was frozen during the copy";
+    EXPECT_EQ(std::filesystem::file_size(here.file("LARGE.WAV")), header.size() + bytes);
+    EXPECT_FALSE(std::filesystem::exists(take));
 }
 
 TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {

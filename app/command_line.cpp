@@ -86,7 +86,12 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
             return a == option || (a.compare(0, n, option) == 0 && a.size() > n && a[n] == '=');
         };
         std::string v;
-        if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
+        if (a.empty()) {
+            // An unset shell variable, most likely: starting the default patch instead would hide it.
+            error = "an empty name is not a configuration file; leave it out to start with the default patch";
+            return false;
+        }
+        if (onlyFiles || a[0] != '-' || a == "-") {
             if (!o.configPath.empty()) {
                 error = "only one configuration can be loaded, \"" + a + "\" is one too many";
                 return false;

@@ -1,6 +1,7 @@
 // voltina: the synthesizer's window.
 
 #include <QByteArray>
+#include <QString>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -17,14 +18,39 @@
 #include "app/recording_save.h"
 #include "dialogs/dialog_context.h"
 #include "engine/engine_state.h"
+#include "media/printable_text.h"
 #include "midi/midi_port_option.h"
 #include "voltina_version.h"
 
 namespace {
 
+// Errors echo what was typed: escaped, an argument cannot drive the terminal.
 int commandLineError(const std::string& error) {
-    std::fprintf(stderr, "voltina: %s\nTry 'voltina --help' for the options.\n", error.c_str());
+    std::fprintf(stderr, "voltina: %s\nTry 'voltina --help' for the options.\n",
+                 voltina::printableText(error).c_str());
     return 2;
+}
+
+void say(const std::string& text) {
+    std::fprintf(stderr, "voltina: %s\n", voltina::printableText(text).c_str());
+}
+
+// Qt ends the process with abort() when no platform plugin starts (no display, -platform bogus): while
+// the application is being made, that fatal message becomes ours and a plain exit.
+bool gMakingApplication = false;
+QtMessageHandler gQtHandler = nullptr;
+
+void startupMessages(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtFatalMsg && gMakingApplication) {
+        say("no display could be opened (" + message.section('\n', 0, 0).toStdString() +
+            "). Start voltina inside a desktop session, or check DISPLAY, WAYLAND_DISPLAY or -platform.");
+        std::fflush(stderr);
+        std::_Exit(1);
+    }
+    if (gQtHandler)
+        gQtHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
 }
 
 }  // namespace
@@ -47,8 +73,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (options.recover) return listUnsavedTakes(stdout);
-    if (!options.environmentWarning.empty())
-        std::fprintf(stderr, "voltina: %s\n", options.environmentWarning.c_str());
+    if (!options.environmentWarning.empty()) say(options.environmentWarning);
     if (options.zoom != 1.0) {
         const std::string factor = scaleFactorFor(options.zoom, std::getenv("QT_SCALE_FACTOR"));
         qputenv("QT_SCALE_FACTOR", QByteArray::fromStdString(factor));
@@ -61,7 +86,11 @@ int main(int argc, char** argv) {
         configPath = ec ? options.configPath : absolute.string();
     }
 
+    gMakingApplication = true;
+    gQtHandler = qInstallMessageHandler(startupMessages);
     Application app(argc, argv);
+    gMakingApplication = false;
+    qInstallMessageHandler(gQtHandler);
     EngineState state;
     const char* noConnect = std::getenv("VOLTINA_NO_CONNECT");
     const bool connectPorts = options.connectPorts && !(noConnect && std::string(noConnect) == "1");
@@ -73,7 +102,7 @@ int main(int argc, char** argv) {
     ProgramWiring wiring = parts.wiring(configPath);
     wiring.afterSetup = [&parts] {
         const std::string& notice = parts.midi.input().notice();
-        if (!notice.empty()) std::fprintf(stderr, "voltina: %s\n", notice.c_str());
+        if (!notice.empty()) say(notice);
         // Once the window shows: a take a crash or a kill left behind.
         QTimer::singleShot(0, [] { offerUnsavedTakes(dialogOwner()); });
     };

@@ -1,11 +1,14 @@
 #include "app/recording_save.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QString>
 #include <cerrno>
@@ -14,6 +17,7 @@
 #include "audio/take_spool.h"
 #include "dialogs/dialog_context.h"
 #include "dialogs/entry_dialog.h"
+#include "media/printable_text.h"
 #include "media/wav_file.h"
 
 namespace voltina {
@@ -56,6 +60,21 @@ bool saveElsewhere(const TakeWriter& write, const std::string& fileName, QWidget
     }
 }
 
+// Names are cut to 8 characters and upper-cased, so two takes easily meet on one name: an existing file
+// is replaced only when the user says so. A folder in the way is left to the write, which reports it.
+bool mayWriteOver(const std::string& fileName, QWidget* owner) {
+    struct stat st {};
+    if (::lstat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return true;
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
+                    QString::fromStdString(fileName + kAlreadyExistsSuffix), QMessageBox::NoButton, owner);
+    box.setInformativeText("Replace it with this take, or choose another name?");
+    QPushButton* replace = box.addButton("Replace", QMessageBox::DestructiveRole);
+    QPushButton* other = box.addButton("Another name...", QMessageBox::RejectRole);
+    box.setDefaultButton(other);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
 // The name prompt until the take is written (true) or the user gives it up: Cancel or an empty name.
 bool offerTake(const TakeWriter& write, QWidget* owner) {
     for (;;) {
@@ -63,6 +82,7 @@ bool offerTake(const TakeWriter& write, QWidget* owner) {
         if (runNameDialog(typed, kRecordingCaption, kRecordingNameLength, owner) != 1 || typed.empty())
             return false;
         const std::string fileName = recordingFileName(typed);
+        if (!mayWriteOver(fileName, owner)) continue;
         std::string error;
         if (write(fileName, error)) return true;
         std::string reason;
@@ -74,6 +94,28 @@ bool offerTake(const TakeWriter& write, QWidget* owner) {
             tellFailure(owner, kCannotOpenPrefix + fileName, error);
         }
     }
+}
+
+// A recovered take can be gigabytes: the copy shows its progress and lets the panel go on drawing and
+// sounding, and Stop leaves the take where it is.
+bool saveTakeFile(const UnsavedTake& take, const std::string& path, std::string& error, QWidget* owner) {
+    QProgressDialog progress(QString::fromStdString("Saving " + path + "..."), "Stop", 0, 1000, owner);
+    progress.setWindowTitle(QString::fromUtf8(kProgramTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoReset(false);
+    progress.setValue(0);
+    return saveUnsavedTake(take, path, error, [&progress](std::uint64_t done, std::uint64_t total) {
+        progress.setValue(total ? static_cast<int>(done * 1000 / total) : 1000);
+        QCoreApplication::processEvents();
+        return !progress.wasCanceled();
+    });
+}
+
+TakeWriter takeFileWriter(const UnsavedTake& take, QWidget* owner) {
+    return [&take, owner](const std::string& path, std::string& error) {
+        return saveTakeFile(take, path, error, owner);
+    };
 }
 
 std::string takeLength(double seconds) {
@@ -102,9 +144,7 @@ void saveRecording(EngineState& s, QWidget* owner, const std::function<void(cons
     const std::string spool = s.recording.spoolFile();
     if (!spool.empty()) {
         const UnsavedTake take = readUnsavedTake(spool);
-        offerTake([&take](const std::string& path,
-                          std::string& error) { return saveUnsavedTake(take, path, error); },
-                  owner);
+        offerTake(takeFileWriter(take, owner), owner);
         // Saved: the copy is safely on disk (flushed and renamed); discarded: by the user's choice.
         ::unlink(spool.c_str());
     } else {
@@ -119,48 +159,111 @@ void saveRecording(EngineState& s, QWidget* owner, const std::function<void(cons
     s.recording.clear();
 }
 
+namespace {
+
+std::string takeSummary(const UnsavedTake& take) {
+    return "Recorded " + takeDate(take.modified) + ", " + takeLength(take.seconds()) + " long.";
+}
+
+enum class TakeChoice { Save, Discard, Later };
+
+TakeChoice askAboutTake(const std::string& text, const std::string& detail, const char* laterText,
+                        QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
+                    QMessageBox::NoButton, owner);
+    box.setInformativeText(QString::fromStdString(detail));
+    QPushButton* save = box.addButton("Save...", QMessageBox::AcceptRole);
+    QPushButton* discard = box.addButton("Discard", QMessageBox::DestructiveRole);
+    box.addButton(laterText, QMessageBox::RejectRole);
+    box.setDefaultButton(save);
+    box.exec();
+    if (box.clickedButton() == save) return TakeChoice::Save;
+    if (box.clickedButton() == discard) return TakeChoice::Discard;
+    return TakeChoice::Later;
+}
+
+// Save asks for a name; a take is removed only once its copy is safely saved, or by Discard. False when
+// the user asked to keep this take (and any after it) for later.
+bool settleTake(const UnsavedTake& take, TakeChoice choice, QWidget* owner) {
+    if (choice == TakeChoice::Discard) {
+        ::unlink(take.path.c_str());
+    } else if (choice == TakeChoice::Save) {
+        // Cancel in the name prompt keeps the take for later: only Discard throws it away.
+        if (offerTake(takeFileWriter(take, owner), owner)) ::unlink(take.path.c_str());
+    }
+    return choice != TakeChoice::Later;
+}
+
+}  // namespace
+
 void offerUnsavedTakes(QWidget* owner) {
-    for (const UnsavedTake& take : findUnsavedTakes(unsavedTakeFolder())) {
-        if (!take.readable) continue;
-        QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
-                        QString::fromUtf8(kUnsavedTakeText), QMessageBox::NoButton, owner);
-        box.setInformativeText(QString::fromStdString("Recorded " + takeDate(take.modified) + ", " +
-                                                      takeLength(take.seconds()) + " long."));
-        QPushButton* save = box.addButton("Save...", QMessageBox::AcceptRole);
-        QPushButton* discard = box.addButton("Discard", QMessageBox::DestructiveRole);
-        box.addButton("Later", QMessageBox::RejectRole);
-        box.setDefaultButton(save);
-        box.exec();
-        if (box.clickedButton() == save) {
-            // Cancel in the name prompt keeps the take for later: only Discard throws it away.
-            if (offerTake([&take](const std::string& path,
-                                  std::string& error) { return saveUnsavedTake(take, path, error); },
-                          owner))
-                ::unlink(take.path.c_str());
-        } else if (box.clickedButton() == discard) {
-            ::unlink(take.path.c_str());
+    std::vector<UnsavedTake> takes;
+    for (UnsavedTake& take : findUnsavedTakes(unsavedTakeFolder()))
+        if (take.readable) takes.push_back(std::move(take));
+    if (takes.empty()) return;
+    if (takes.size() == 1) {
+        settleTake(takes[0], askAboutTake(kUnsavedTakeText, takeSummary(takes[0]), "Later", owner), owner);
+        return;
+    }
+    // Many takes are one question, not one box each: all can be gone through, discarded or kept.
+    double seconds = 0;
+    for (const UnsavedTake& take : takes) seconds += take.seconds();
+    const std::string count = std::to_string(takes.size());
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
+                    QString::fromStdString(count + kUnsavedTakesSuffix), QMessageBox::NoButton, owner);
+    box.setInformativeText(QString::fromStdString("Recorded from " + takeDate(takes.front().modified) +
+                                                  " to " + takeDate(takes.back().modified) + ", " +
+                                                  takeLength(seconds) + " in all."));
+    QPushButton* each = box.addButton("Go through them...", QMessageBox::AcceptRole);
+    QPushButton* discardAll = box.addButton("Discard all", QMessageBox::DestructiveRole);
+    box.addButton("Later", QMessageBox::RejectRole);
+    box.setDefaultButton(each);
+    box.exec();
+    if (box.clickedButton() == discardAll) {
+        for (const UnsavedTake& take : takes) ::unlink(take.path.c_str());
+    } else if (box.clickedButton() == each) {
+        for (std::size_t i = 0; i < takes.size(); ++i) {
+            const std::string text = "Take " + std::to_string(i + 1) + " of " + count + ".";
+            if (!settleTake(takes[i],
+                            askAboutTake(text, takeSummary(takes[i]), "Keep the rest for later", owner),
+                            owner))
+                break;
         }
     }
 }
 
 int listUnsavedTakes(std::FILE* out) {
     const std::string folder = unsavedTakeFolder();
-    const std::vector<UnsavedTake> takes = findUnsavedTakes(folder);
+    std::string folderProblem;
+    const std::vector<UnsavedTake> takes = findUnsavedTakes(folder, &folderProblem);
+    if (!folderProblem.empty()) {
+        std::fprintf(stderr, "voltina: %s\n", printableText(folderProblem).c_str());
+        return 1;
+    }
     if (takes.empty()) {
-        std::fprintf(out, "No unsaved takes in %s\n", folder.c_str());
+        std::fprintf(out, "No unsaved takes in %s\n", printableText(folder).c_str());
         return 0;
     }
+    int status = 0;
     for (const UnsavedTake& take : takes) {
-        if (!take.readable) {
-            std::fprintf(out, "%s  (not a take Voltina can read)\n", take.path.c_str());
+        // Take names come from the folder: escaped, a name cannot drive the terminal or forge a line.
+        const std::string path = printableText(take.path);
+        if (!take.problem.empty()) {
+            std::fprintf(stderr, "voltina: cannot read the take %s: %s\n", path.c_str(),
+                         take.problem.c_str());
+            status = 1;
             continue;
         }
-        std::fprintf(out, "%s  %s  %s  %u Hz %s\n", take.path.c_str(), takeDate(take.modified).c_str(),
+        if (!take.readable) {
+            std::fprintf(out, "%s  (not a take Voltina can read)\n", path.c_str());
+            continue;
+        }
+        std::fprintf(out, "%s  %s  %s  %u Hz %s\n", path.c_str(), takeDate(take.modified).c_str(),
                      takeLength(take.seconds()).c_str(), static_cast<unsigned>(take.format.samplesPerSec),
                      take.format.channels == 1 ? "mono" : "stereo");
     }
     std::fprintf(out, "Start voltina to save or discard them.\n");
-    return 0;
+    return status;
 }
 
 }  // namespace voltina

@@ -20,7 +20,9 @@ namespace voltina {
 constexpr const char* kRecordingCaption = "Save to Wave";
 constexpr int kRecordingNameLength = 8;
 constexpr const char* kCannotOpenPrefix = "Impossible to open ";
+constexpr const char* kAlreadyExistsSuffix = " already exists.";
 constexpr const char* kUnsavedTakeText = "A take was not saved when Voltina last ended.";
+constexpr const char* kUnsavedTakesSuffix = " takes were not saved when Voltina last ended.";
 
 // The file a typed name is saved as: "ab-1" gives "AB_1.WAV". Every character that is not a letter a..z
 // or A..Z or a digit becomes one "_", a letter outside ASCII included (the typed text is UTF-8).
@@ -33,11 +35,13 @@ std::string recordingFileName(const std::string& typed);
 void saveRecording(EngineState& s, QWidget* owner,
                    const std::function<void(const std::string&)>& showMessage);
 
-// At start-up: each take left in the unsaved folder by a run that ended abnormally, with its date and
-// length; Save asks for a name, Discard removes it, Later keeps it for the next start.
+// At start-up: a take left in the unsaved folder by a run that ended abnormally, with its date and
+// length; Save asks for a name, Discard removes it, Later keeps it for the next start. Several takes are
+// offered in one box first: go through them one by one, discard them all, or keep them all for later.
 void offerUnsavedTakes(QWidget* owner);
 
-// voltina --recover: the unsaved takes, one a line, on `out`. Returns the exit status.
+// voltina --recover: the unsaved takes, one a line, on `out`; what cannot be read (a take, the folder)
+// is said on standard error and makes the exit status 1. Returns the exit status.
 int listUnsavedTakes(std::FILE* out);
 
 }  // namespace voltina

@@ -121,32 +121,38 @@ void AudioSystem::beginSpool() {
         sayLater("The take is kept in memory only, not on disk: " + error);
 }
 
-void AudioSystem::spoolRecording() {
+void AudioSystem::spoolRecording(bool sayNow) {
     if (!spool_.writing()) return;
     Recording& take = state_.recording;
-    if (!spoolStopped_ && take.length() > 0) {
+    // The take ends at the first failure, and the user hears of it then: a take that stops growing
+    // without a word is found short only when it is played back.
+    auto stop = [&](const std::string& text) {
+        spoolStopped_ = true;
+        if (sayNow)
+            hooks_.showMessage(text);
+        else
+            sayLater(text);
+    };
+    if (!spoolStopped_ && !spool_.failed() && take.length() > 0) {
         if (spool_.push(take.bytes().data(), take.length())) {
             spooledBytes_ += take.length();
-        } else {
-            spoolStopped_ = true;
-            if (!spool_.failed())
-                sayLater(
-                    "The disk is too slow for the take: it ends here, what was recorded until now is kept.");
+        } else if (!spool_.failed()) {
+            stop("The disk is too slow for the take: it ends here, what was recorded until now is kept.");
         }
     }
-    if (!spoolStopped_ && spool_.failed()) {
-        spoolStopped_ = true;
-        sayLater("The take ends here, what was recorded until now is kept. " + spool_.failure());
-    }
+    if (!spoolStopped_ && spool_.failed())
+        stop("The take ends here, what was recorded until now is kept. " + spool_.failure());
     take.forgetBytes();
 }
 
 void AudioSystem::finishSpool() {
     if (!spool_.writing()) return;
-    spoolRecording();
+    // Said at once: the name prompt comes next, and the user should know first that the take is short.
+    spoolRecording(true);
     std::string error;
     if (!spool_.finish(error) && !spoolStopped_)
-        hooks_.showMessage("The end of the take could not be written: " + error);
+        hooks_.showMessage(
+            "The end of the take could not be written, what was recorded until then is kept. " + error);
     state_.recording.setSpoolFile(spool_.path());
 }
 

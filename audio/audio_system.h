@@ -112,7 +112,8 @@ class AudioSystem {
     void noteProgress(std::uint64_t frames);
     // The take: begun with the sound, fed by the render gate, finished before the name is asked.
     void beginSpool();
-    void spoolRecording();
+    // `sayNow`: a failure is shown at once (outside the render gate) rather than after the current event.
+    void spoolRecording(bool sayNow = false);
     void finishSpool();
     // Shows a message once the current event is done (never from inside the render gate).
     void sayLater(const std::string& text);

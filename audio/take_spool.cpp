@@ -89,49 +89,97 @@ std::string unsavedTakeFolder() {
     return {};
 }
 
+namespace {
+
+// Opens what may be a take without ever waiting: a FIFO (or a device) dropped in the folder would hold
+// the GUI thread in open() until a writer came. Anything but a regular file is refused with ENODEV.
+int openTakeFile(const std::string& path, struct stat& st) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        const int e = S_ISREG(st.st_mode) ? errno : ENODEV;
+        ::close(fd);
+        errno = e;
+        return -1;
+    }
+    return fd;
+}
+
+// The most sound bytes a WAV file can hold, whole frames of `blockAlign` bytes: its RIFF size (36, the
+// data and a pad byte) must fit in 32 bits.
+std::uint32_t largestTake(std::uint16_t blockAlign) {
+    const std::uint64_t align = blockAlign ? blockAlign : 1;
+    return static_cast<std::uint32_t>(kMaxWaveDataBytes - kMaxWaveDataBytes % align);
+}
+
+}  // namespace
+
 UnsavedTake readUnsavedTake(const std::string& path) {
     UnsavedTake take;
     take.path = path;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return take;
     struct stat st {};
-    std::uint8_t h[kWaveHeaderBytes];
-    if (::fstat(fd, &st) == 0 && readAllAt(fd, h, sizeof h, 0)) {
-        take.modified = static_cast<std::int64_t>(st.st_mtime);
-        const std::uint64_t held = static_cast<std::uint64_t>(st.st_size) - kWaveHeaderBytes;
-        WaveFormat& f = take.format;
-        f.formatTag = get16(h + 20);
-        f.channels = get16(h + 22);
-        f.samplesPerSec = get32(h + 24);
-        f.avgBytesPerSec = get32(h + 28);
-        f.blockAlign = get16(h + 32);
-        f.bitsPerSample = get16(h + 34);
-        take.readable = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 &&
-                        std::memcmp(h + 12, "fmt ", 4) == 0 && get32(h + 16) == 16 &&
-                        std::memcmp(h + 36, "data", 4) == 0 && f.formatTag == 1 && f.bitsPerSample == 8 &&
-                        (f.channels == 1 || f.channels == 2) && f.blockAlign == f.channels &&
-                        f.avgBytesPerSec == f.samplesPerSec * f.channels;
-        std::uint64_t length = std::min<std::uint64_t>(get32(h + 40), held);
-        length -= length % (f.blockAlign ? f.blockAlign : 1);
-        take.dataLength = static_cast<std::uint32_t>(length);
+    const int fd = openTakeFile(path, st);
+    if (fd < 0) {
+        take.problem = std::strerror(errno);
+        return take;
     }
+    std::uint8_t h[kWaveHeaderBytes];
+    if (!readAllAt(fd, h, sizeof h, 0)) {
+        ::close(fd);
+        return take;
+    }
+    take.modified = static_cast<std::int64_t>(st.st_mtime);
+    const std::uint64_t held = static_cast<std::uint64_t>(st.st_size) - kWaveHeaderBytes;
+    WaveFormat& f = take.format;
+    f.formatTag = get16(h + 20);
+    f.channels = get16(h + 22);
+    f.samplesPerSec = get32(h + 24);
+    f.avgBytesPerSec = get32(h + 28);
+    f.blockAlign = get16(h + 32);
+    f.bitsPerSample = get16(h + 34);
+    // Takes are recorded at the three rates the program plays: any other rate (0 Hz, 2^31 Hz) is damage.
+    const bool knownRate = f.samplesPerSec == 11025 || f.samplesPerSec == 22050 || f.samplesPerSec == 44100;
+    take.readable = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 &&
+                    std::memcmp(h + 12, "fmt ", 4) == 0 && get32(h + 16) == 16 &&
+                    std::memcmp(h + 36, "data", 4) == 0 && f.formatTag == 1 && f.bitsPerSample == 8 &&
+                    (f.channels == 1 || f.channels == 2) && f.blockAlign == f.channels &&
+                    f.avgBytesPerSec == f.samplesPerSec * f.channels && knownRate;
+    std::uint64_t length = std::min<std::uint64_t>(get32(h + 40), held);
+    length -= length % (f.blockAlign ? f.blockAlign : 1);
+    // A header that claims more than a WAV file holds (damage, or a file grown by hand) is taken at its
+    // word only as far as a saved copy can carry it.
+    take.dataLength = static_cast<std::uint32_t>(std::min<std::uint64_t>(length, largestTake(f.blockAlign)));
     ::close(fd);
     return take;
 }
 
-std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder) {
+std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder, std::string* folderProblem) {
     std::vector<UnsavedTake> takes;
     if (folder.empty()) return takes;
     DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return takes;
+    if (!dir) {
+        // No folder yet is no take yet; a folder that cannot be read may hold some.
+        if (errno != ENOENT && folderProblem)
+            *folderProblem = "Cannot read the folder " + folder + ": " + std::strerror(errno);
+        return takes;
+    }
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
         if (name.size() < 9 || name.compare(0, 5, "take-") != 0 ||
             name.compare(name.size() - 4, 4, ".wav") != 0)
             continue;
         const std::string path = folder + "/" + name;
-        const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) continue;
+        struct stat st {};
+        const int fd = openTakeFile(path, st);
+        if (fd < 0) {
+            // Not a file at all: no take. A take that cannot be opened is still one the user must hear of.
+            if (errno == ENODEV) continue;
+            UnsavedTake unreadable;
+            unreadable.path = path;
+            unreadable.problem = std::strerror(errno);
+            takes.push_back(unreadable);
+            continue;
+        }
         // A running program holds its spool locked.
         const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
         ::close(fd);
@@ -144,8 +192,35 @@ std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder) {
     return takes;
 }
 
-bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::string& error) {
-    const int in = ::open(take.path.c_str(), O_RDONLY | O_CLOEXEC);
+namespace {
+
+// Reads back the saved file's header and length: only a copy that is what it should be lets its take go.
+bool checkSavedCopy(const std::string& target, const std::vector<std::uint8_t>& header, std::uint64_t bytes,
+                    std::string& error) {
+    struct stat st {};
+    const int fd = openTakeFile(target, st);
+    if (fd < 0) {
+        error = "Cannot read back " + target + ": " + std::strerror(errno);
+        return false;
+    }
+    std::vector<std::uint8_t> back(header.size());
+    const bool same = readAllAt(fd, back.data(), back.size(), 0) && back == header &&
+                      static_cast<std::uint64_t>(st.st_size) == bytes;
+    ::close(fd);
+    if (!same) error = "The saved copy " + target + " did not read back as written; the take is kept.";
+    return same;
+}
+
+}  // namespace
+
+bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::string& error,
+                     const TakeCopyProgress& progress) {
+    if (!take.readable || take.dataLength > largestTake(take.format.blockAlign)) {
+        error = take.path + " is not a take Voltina can read";
+        return false;
+    }
+    struct stat st {};
+    const int in = openTakeFile(take.path, st);
     if (in < 0) {
         error = "Cannot read " + take.path + ": " + std::strerror(errno);
         return false;
@@ -166,11 +241,17 @@ bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::st
         }
         ok = file.write(block.data(), n, error);
         done += n;
+        if (ok && progress && !progress(done, take.dataLength)) {
+            error = "The copy was stopped; the take is kept.";
+            ok = false;
+        }
     }
     ::close(in);
     // An odd data chunk is followed by a pad byte that the RIFF size counts.
-    if (ok && (take.dataLength & 1u) != 0) ok = file.write("", 1, error);
-    return ok && file.commit(error);
+    const std::uint64_t pad = take.dataLength & 1u;
+    if (ok && pad != 0) ok = file.write("", 1, error);
+    return ok && file.commit(error) &&
+           checkSavedCopy(target, header, kWaveHeaderBytes + take.dataLength + pad, error);
 }
 
 TakeSpool::~TakeSpool() {

@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -27,6 +28,7 @@ std::string unsavedTakeFolder();
 struct UnsavedTake {
     std::string path;
     bool readable = false;  // a WAV header this program writes; false: left alone, never offered
+    std::string problem;    // why the file could not be read at all (empty when it could)
     WaveFormat format;
     std::uint32_t dataLength = 0;  // the sound bytes the header vouches for (and the file holds)
     std::int64_t modified = 0;     // seconds since 1970, the file's last change
@@ -39,12 +41,19 @@ struct UnsavedTake {
 // counts (and the file really holds) are part of the take.
 UnsavedTake readUnsavedTake(const std::string& path);
 
-// The takes in `folder` that no running program holds, oldest first.
-std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder);
+// The takes in `folder` that no running program holds, oldest first; a take that cannot be opened is
+// listed with its problem. Only regular files count, and none is waited for (a FIFO there is passed
+// over). A folder that exists but cannot be read sets `folderProblem`.
+std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder, std::string* folderProblem = nullptr);
+
+// Called after each block of a copy with the sound bytes copied and their total; false stops the copy.
+using TakeCopyProgress = std::function<bool(std::uint64_t done, std::uint64_t total)>;
 
 // Writes `take` as a WAV file at `target` (through a temporary file renamed over it, as saveWaveFile does),
-// copying a block at a time: the same bytes saveWaveFile would write for the same frames.
-bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::string& error);
+// copying a block at a time: the same bytes saveWaveFile would write for the same frames. True only once
+// the copy on disk has been read back and found whole.
+bool saveUnsavedTake(const UnsavedTake& take, const std::string& target, std::string& error,
+                     const TakeCopyProgress& progress = {});
 
 class TakeSpool {
   public:

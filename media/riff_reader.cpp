@@ -93,7 +93,10 @@ bool RiffReader::descendRiff(std::uint32_t formType, RiffChunk& out) {
         if (!readHeader(at, 8, header)) return false;
         const std::uint32_t id = le32(header);
         const std::uint32_t size = le32(header + 4);
-        if (id == fourCC("RIFF") && readHeader(at + 8, 4, header + 8) && le32(header + 8) == formType) {
+        // Only RIFF chunks follow one another at the top of a RIFF file: anything else is not one, and
+        // walking "chunks" through gigabytes of other bytes would only end in the same answer.
+        if (id != fourCC("RIFF")) return false;
+        if (readHeader(at + 8, 4, header + 8) && le32(header + 8) == formType) {
             out = RiffChunk{id, size, formType, at + 8};
             position_ = at + 12;
             return true;

@@ -35,6 +35,8 @@ std::uint32_t formatU32(const SampleRecord& r, int at) {
 }
 
 constexpr std::size_t kFormatBytes = sizeof(SampleRecord::format);
+// Room beside the sound for the other chunks a sample file may carry (lists, cues, peaks, pictures).
+constexpr std::uint64_t kMaxOtherChunkBytes = std::uint64_t{16} << 20;
 constexpr int kChannelsAt = 2;
 constexpr int kSamplesPerSecAt = 4;
 constexpr int kBitsPerSampleAt = 14;
@@ -52,6 +54,11 @@ Refusal readSample(EngineState& s, ByteSource& source) {
     SampleRecord& record = *s.waveSample;
     RiffReader riff(source);
 
+    // A file far larger than any sample the player takes is refused before a byte of it is read: a
+    // header anywhere in gigabytes would only lead to the same refusal, slowly.
+    if (source.size() > kMaxSampleBytes + kMaxOtherChunkBytes)
+        return {"The sample is too large (at most 256 MB)",
+                std::to_string(source.size()) + " bytes in the file"};
     RiffChunk wave;
     if (!riff.descendRiff(fourCC("WAVE"), wave)) return {"Error reading file (1)", "not a RIFF WAVE file"};
 

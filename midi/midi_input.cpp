@@ -1,6 +1,7 @@
 #include "midi/midi_input.h"
 
 #include <jack/jack.h>
+#include <jack/midiport.h>
 #include <rtmidi/RtMidi.h>
 
 #include <cstring>
@@ -27,6 +28,12 @@ struct MidiInput::Feed {
     std::atomic<bool> released{false};
     std::atomic<bool> delivering{false};
 
+    // On JACK, the input port our own process callback reads (null until it is open), and whether that
+    // thread is inside a SysEx message. RtMidi 5 would take every event after an F0 that never ends for
+    // a piece of it, until a lone F7 came: the keyboard would go deaf.
+    std::atomic<jack_port_t*> jackPort{nullptr};
+    bool inSysEx = false;  // JACK's process thread only
+
     // RtMidi reports errors through a callback, on whichever thread met them.
     std::mutex errorMutex;
     bool failed = false;
@@ -50,9 +57,9 @@ struct MidiInput::Feed {
 namespace {
 
 // MIDI library's thread.
-void deliver(MidiInput::Feed& feed, const std::vector<unsigned char>* message) {
+void deliver(MidiInput::Feed& feed, const unsigned char* bytes, std::size_t size) {
     std::uint32_t packed = 0;
-    if (message == nullptr || !packShortMessage(message->data(), message->size(), packed)) {
+    if (bytes == nullptr || !packShortMessage(bytes, size, packed)) {
         feed.dropped.fetch_add(1, std::memory_order_relaxed);
         return;
     }
@@ -68,8 +75,43 @@ void deliver(MidiInput::Feed& feed, const std::vector<unsigned char>* message) {
 void onRtMidiMessage(double /*deltaSeconds*/, std::vector<unsigned char>* message, void* userData) {
     auto* feed = static_cast<MidiInput::Feed*>(userData);
     feed->delivering.store(true);
-    if (!feed->released.load()) deliver(*feed, message);
+    if (!feed->released.load() && message != nullptr) deliver(*feed, message->data(), message->size());
     feed->delivering.store(false);
+}
+
+// JACK's process thread. One JACK MIDI event: a whole message, or a piece of a SysEx message. A SysEx
+// ends at its F7 or, as the MIDI standard has it, at the next status byte that is not a real-time one.
+// System messages never play a note and pass silently, as RtMidi's filter let them.
+void takeJackEvent(MidiInput::Feed& feed, const unsigned char* bytes, std::size_t size) {
+    const unsigned char first = bytes[0];
+    if (first >= 0xF8) return;  // real-time (clock, start, sensing...): may fall inside a SysEx
+    if (first == 0xF0 || (first < 0x80 && feed.inSysEx)) {
+        feed.inSysEx = bytes[size - 1] != 0xF7;
+        return;
+    }
+    feed.inSysEx = false;
+    if (first >= 0xF0) return;  // a lone F7, system common
+    deliver(feed, bytes, size);
+}
+
+// JACK's process thread: replaces RtMidi's own for the input's client. Never allocates, locks or waits.
+int onJackProcess(jack_nframes_t frames, void* arg) {
+    auto* feed = static_cast<MidiInput::Feed*>(arg);
+    jack_port_t* port = feed->jackPort.load(std::memory_order_acquire);
+    if (port == nullptr) return 0;
+    void* buffer = jack_port_get_buffer(port, frames);
+    if (buffer == nullptr) return 0;
+    const jack_nframes_t count = jack_midi_get_event_count(buffer);
+    feed->delivering.store(true);
+    if (!feed->released.load()) {
+        for (jack_nframes_t i = 0; i < count; ++i) {
+            jack_midi_event_t event;
+            if (jack_midi_event_get(&event, buffer, i) == 0 && event.size > 0)
+                takeJackEvent(*feed, event.buffer, event.size);
+        }
+    }
+    feed->delivering.store(false);
+    return 0;
 }
 
 // Any thread. Without this callback RtMidi prints its errors and throws them.
@@ -102,6 +144,8 @@ bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed) {
     if (jack_deactivate(client) != 0) return false;
     jack_on_shutdown(client, &onJackServerGone, &feed.serverGone);
     jack_on_info_shutdown(client, &onJackServerGoneWithReason, &feed.serverGone);
+    // The events are read by our own process callback, which ends a SysEx as the MIDI standard does.
+    if (jack_set_process_callback(client, &onJackProcess, &feed) != 0) return false;
     return jack_activate(client) == 0;
 }
 
@@ -207,6 +251,16 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
     } catch (const std::exception&) {
         return false;
     }
+    if (system == MidiSystem::Jack) {
+        // The port RtMidi registered on its client, under our port name, whichever way it was opened.
+        jack_client_t* client = jackClientOf(*input);
+        const char* clientName = client ? jack_get_client_name(client) : nullptr;
+        jack_port_t* port =
+            clientName ? jack_port_by_name(client, (std::string(clientName) + ":" + kMidiPortName).c_str())
+                       : nullptr;
+        if (port == nullptr) return false;
+        feed.jackPort.store(port, std::memory_order_release);
+    }
     input_ = std::move(input);
     system_ = system;
     return true;
@@ -214,6 +268,11 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
 
 void MidiInput::close() {
     if (input_ && serverLost()) letGo(std::move(input_), std::move(feed_));
+    // Our process callback reads the port RtMidi unregisters in its teardown: the client stops calling
+    // it first (jack_deactivate waits for a callback in progress).
+    if (input_ && system_ == MidiSystem::Jack) {
+        if (jack_client_t* client = jackClientOf(*input_)) jack_deactivate(client);
+    }
     // Destroying the RtMidi client joins its input thread (ALSA) or closes the JACK client, which stops
     // the process callback; only then may the feed go.
     input_.reset();

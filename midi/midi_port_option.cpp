@@ -16,6 +16,11 @@ bool takeMidiPortOption(int& argc, char** argv, std::string& choice, std::string
     int kept = argc > 0 ? 1 : 0;  // argv[0] is the program's name
     for (int i = kept; i < argc; ++i) {
         const char* arg = argv[i];
+        // After "--" every argument is a file name, "--midi-port=x" too: kept for the command line.
+        if (std::strcmp(arg, "--") == 0) {
+            while (i < argc) argv[kept++] = argv[i++];
+            break;
+        }
         if (std::strcmp(arg, kOption) == 0) {
             // a port's name never starts with "--": that is the next option, not a name
             if (i + 1 < argc && argv[i + 1][0] != '\0' && std::strncmp(argv[i + 1], "--", 2) != 0) {

@@ -129,7 +129,14 @@ int run(const voltina::RenderOptions& options) {
     if (!wavePath.empty()) {
         WaveSampleName sampleName;
         const auto toStderr = [&](const std::string& message) { fail(wavePath + ": " + message); };
-        if (loadWaveSample(*state, sampleName, wavePath, toStderr) != 1) return 1;
+        // The reason too ("No such file or directory", "not a RIFF WAVE file"): the panel shows it as the
+        // box's detail line, here it is all the user has.
+        const auto withReason = [&](const std::string& message, const std::string& detail) {
+            const std::string prefix = wavePath + ": ";
+            if (detail.compare(0, prefix.size(), prefix) != 0) return toStderr(message);
+            fail(prefix + message + " (" + detail.substr(prefix.size()) + ")");
+        };
+        if (loadWaveSample(*state, sampleName, wavePath, toStderr, withReason) != 1) return 1;
     }
     startSoundOffline(*state);
 
@@ -139,7 +146,11 @@ int run(const voltina::RenderOptions& options) {
     const std::uint64_t dataBytes = frames * bytesPerFrame;
     const std::vector<std::uint8_t> header = waveHeader(format, static_cast<std::uint32_t>(dataBytes));
     RenderOutput output;
-    if (!output.open(options.outputPath, error)) return fail(error);
+    const std::vector<RenderOutput::NamedInput> inputs = {{"the configuration", options.configPath},
+                                                          {"the MIDI file", options.midiPath},
+                                                          {"the events file", options.eventsPath},
+                                                          {"the sample", wavePath}};
+    if (!output.open(options.outputPath, error, inputs)) return fail(error);
     if (!output.write(header.data(), header.size(), error)) return fail(error);
 
     ProgressLine progress(!options.quiet && ::isatty(STDERR_FILENO) != 0, frames, rate);

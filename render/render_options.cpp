@@ -72,6 +72,15 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
             into = args[++i];
             return true;
         };
+        // An empty name is a mistake (an unset shell variable), never the same as leaving the option out.
+        auto fileName = [&](std::string& into) {
+            if (!value(into)) return false;
+            if (into.empty()) {
+                error = a + " needs a file name, not an empty one";
+                return false;
+            }
+            return true;
+        };
         std::string v;
         if (a == "--help" || a == "-h") {
             o.help = true;
@@ -102,21 +111,20 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
             }
             o.channels = v == "1" ? 1 : 2;
         } else if (a == "--midi") {
-            if (!value(o.midiPath)) return false;
+            if (!fileName(o.midiPath)) return false;
         } else if (a == "--wave") {
-            if (!value(o.wavePath)) return false;
-            if (o.wavePath.empty()) {
-                error = "--wave needs a file name";
-                return false;
-            }
+            if (!fileName(o.wavePath)) return false;
         } else if (a == "--events") {
-            if (!value(o.eventsPath)) return false;
+            if (!fileName(o.eventsPath)) return false;
         } else if (a == "--quiet" || a == "-q") {
             o.quiet = true;
         } else if (a == "-o" || a == "--output") {
             if (!value(o.outputPath)) return false;
         } else if (!a.empty() && a[0] == '-') {
             error = "unknown option " + a;
+            return false;
+        } else if (a.empty()) {
+            error = "an empty name is not a configuration file; leave it out to render the start-up patch";
             return false;
         } else if (o.configPath.empty()) {
             o.configPath = a;
@@ -144,61 +152,6 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
     }
     out = o;
     return true;
-}
-
-std::string printableText(const std::string& text) {
-    static const char digits[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(text.size());
-    auto escape = [&](unsigned char b) {
-        out += "\\x";
-        out += digits[b >> 4];
-        out += digits[b & 0xF];
-    };
-    const auto* p = reinterpret_cast<const unsigned char*>(text.data());
-    const std::size_t n = text.size();
-    for (std::size_t i = 0; i < n;) {
-        const unsigned char b = p[i];
-        if (b == '\n' || b == '\t') {
-            out += b == '\n' ? "\\n" : "\\t";
-            ++i;
-        } else if (b < 0x20 || b == 0x7F) {
-            escape(b);
-            ++i;
-        } else if (b < 0x80) {
-            out += static_cast<char>(b);
-            ++i;
-        } else {
-            // A whole, shortest-form UTF-8 sequence is kept, except the C1 controls U+0080..U+009F.
-            std::size_t len = 0;
-            std::uint32_t cp = 0;
-            if (b >= 0xC2 && b <= 0xDF) {
-                len = 2;
-                cp = b & 0x1Fu;
-            } else if (b >= 0xE0 && b <= 0xEF) {
-                len = 3;
-                cp = b & 0x0Fu;
-            } else if (b >= 0xF0 && b <= 0xF4) {
-                len = 4;
-                cp = b & 0x07u;
-            }
-            bool ok = len != 0 && i + len <= n;
-            for (std::size_t k = 1; ok && k < len; ++k) {
-                ok = (p[i + k] & 0xC0) == 0x80;
-                cp = cp << 6 | (p[i + k] & 0x3Fu);
-            }
-            ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
-                 !(cp >= 0xD800 && cp <= 0xDFFF) && !(cp >= 0x80 && cp <= 0x9F);
-            if (ok) {
-                out.append(text, i, len);
-                i += len;
-            } else {
-                escape(b);
-                ++i;
-            }
-        }
-    }
-    return out;
 }
 
 }  // namespace voltina

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "media/printable_text.h"
+
 namespace voltina {
 
 struct RenderOptions {
@@ -33,9 +35,5 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
 bool secondsToFrames(const std::string& seconds, int rate, std::uint64_t& frames);
 
 const char* renderUsage();
-
-// `text` with every control character (C0, DEL, C1) and every byte that is not UTF-8 written as an escape
-// (\n, \t, \x1B...), so that names and texts taken from files cannot drive the terminal.
-std::string printableText(const std::string& text);
 
 }  // namespace voltina

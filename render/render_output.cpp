@@ -35,6 +35,13 @@ extern "C" void removeTempAndDie(int sig) {
     ::raise(sig);  // delivered when the handler returns, with the default action: the process ends
 }
 
+// The names of standard output itself: opened and renamed over, they would replace the file the shell
+// appends to, or fail on a pipe.
+bool isStandardOutputName(const std::string& path) {
+    return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1" ||
+           path == "/proc/thread-self/fd/1";
+}
+
 // The file a chain of symbolic links leads to (the path itself when it is not a link). False with errno
 // ELOOP for a chain too long, or errno of a failed readlink.
 bool followLinks(const std::string& path, std::string& target) {
@@ -68,7 +75,7 @@ bool RenderOutput::fail(const std::string& what, int errorNumber, std::string& e
     return false;
 }
 
-bool RenderOutput::open(const std::string& path, std::string& error) {
+bool RenderOutput::open(const std::string& path, std::string& error, const std::vector<NamedInput>& inputs) {
     abandon();
     shown_ = path;
     written_ = 0;
@@ -78,12 +85,29 @@ bool RenderOutput::open(const std::string& path, std::string& error) {
         error = "no output file given";
         return false;
     }
-    if (path == "-") {
+    // The same file under another name, or behind a link: compared by what the names lead to.
+    auto sameAsInput = [&](const struct stat& out) {
+        for (const NamedInput& input : inputs) {
+            struct stat in {};
+            if (input.path.empty() || ::stat(input.path.c_str(), &in) != 0) continue;
+            if (in.st_dev == out.st_dev && in.st_ino == out.st_ino) {
+                error = "will not write over " + input.what + " " + input.path +
+                        ", which is also the output: give another file to -o";
+                return true;
+            }
+        }
+        return false;
+    };
+    if (isStandardOutputName(path)) {
+        // Written in place, never replaced: the shell's ">>" appends, a pipe or a device is fed.
         shown_ = "standard output";
         if (::isatty(STDOUT_FILENO)) {
             error = "will not write a WAV file to a terminal; redirect standard output or give a file";
             return false;
         }
+        struct stat out {};
+        if (::fstat(STDOUT_FILENO, &out) != 0) return fail("Cannot write", errno, error);
+        if (S_ISREG(out.st_mode) && sameAsInput(out)) return false;
         fd_ = STDOUT_FILENO;
         ownsFd_ = false;
         return true;
@@ -95,6 +119,14 @@ bool RenderOutput::open(const std::string& path, std::string& error) {
     if (exists && S_ISDIR(st.st_mode)) {
         error = "Cannot write " + path + ": it is a folder";
         return false;
+    }
+    if (exists && sameAsInput(st)) return false;
+    if (exists && S_ISREG(st.st_mode)) {
+        // The rename below would replace a file the user may not write (the folder's permission is what a
+        // rename needs): refused as cp refuses it.
+        const int probe = ::open(target_.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (probe < 0) return fail("Cannot write", errno, error);
+        ::close(probe);
     }
     if (exists && !S_ISREG(st.st_mode)) {
         // A device or a FIFO: written as it is, never replaced (a FIFO waits here for its reader).
@@ -229,8 +261,15 @@ void installOutputCleanup() {
     struct sigaction action {};
     action.sa_handler = removeTempAndDie;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) ::sigaction(sig, &action, nullptr);
+    // Every signal whose default action ends the process, but the file-size limit: that one is ignored,
+    // so that the write past it fails with EFBIG and says so.
+    for (int sig :
+         {SIGHUP,  SIGINT,  SIGQUIT, SIGILL,    SIGTRAP, SIGABRT,   SIGBUS,  SIGFPE,  SIGUSR1, SIGSEGV,
+          SIGUSR2, SIGALRM, SIGTERM, SIGSTKFLT, SIGXCPU, SIGVTALRM, SIGPROF, SIGPOLL, SIGPWR,  SIGSYS})
+        ::sigaction(sig, &action, nullptr);
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) ::sigaction(sig, &action, nullptr);
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace voltina

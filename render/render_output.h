@@ -1,11 +1,13 @@
 #pragma once
 // Where voltina-render writes its WAV file, streamed as it is rendered:
-//   "-"                  standard output (refused when it is a terminal);
+//   "-"                  standard output, written in place (refused when it is a terminal); /dev/stdout,
+//                        /dev/fd/1 and /proc/self/fd/1 are the same;
 //   a regular file       a temporary file beside it, renamed over it once whole, keeping the existing
 //                        file's permissions: the target is whole or as it was, never half-written;
 //   a symbolic link      followed: the file it leads to is replaced that way, the link stays;
 //   a device or a FIFO   written straight through.
-// Ctrl-C and SIGTERM remove the temporary file (see installOutputCleanup).
+// Every signal that ends the renderer removes the temporary file (see installOutputCleanup). No output
+// overwrites one of the render's inputs or a file the user may not write.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,8 +24,14 @@ class RenderOutput {
     // Abandons an output that was not finished: a temporary file is removed.
     ~RenderOutput();
 
-    // False with a sentence in `error` when the output cannot be opened.
-    bool open(const std::string& path, std::string& error);
+    // An input the output must not overwrite: "the configuration", with its path.
+    struct NamedInput {
+        std::string what;
+        std::string path;
+    };
+    // False with a sentence in `error` when the output cannot be opened, when it is one of `inputs` (by
+    // device and inode, links followed) or an existing file the user could not open for writing.
+    bool open(const std::string& path, std::string& error, const std::vector<NamedInput>& inputs = {});
     // Appends bytes (buffered). False on any failure; the output is then abandoned.
     bool write(const void* data, std::size_t size, std::string& error);
     // Writes out what is buffered and, for a regular file, checks it holds `expectedBytes`, makes it
@@ -46,9 +54,10 @@ class RenderOutput {
     std::vector<std::uint8_t> buffer_;
 };
 
-// Installs SIGINT, SIGTERM and SIGHUP handlers that remove the temporary file of the RenderOutput being
+// Installs handlers for every signal that would end the process (SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1,
+// SIGALRM, SIGXCPU, the real-time signals...) that remove the temporary file of the RenderOutput being
 // written (an async-signal-safe unlink of a path computed beforehand) and then die of the signal; and
-// ignores SIGPIPE, so that a closed pipe is a write error with a message.
+// ignores SIGPIPE and SIGXFSZ, so that a closed pipe or a file-size limit is a write error with a message.
 void installOutputCleanup();
 
 }  // namespace voltina

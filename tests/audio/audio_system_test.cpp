@@ -4,10 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <chrono>
 #include <memory>
+#include <thread>
 
+#include "audio/take_spool.h"
 #include "engine/tables.h"
 #include "fake_device.h"
+#include "tests/support/small_disk.h"
 
 namespace voltina {
 namespace {
@@ -164,6 +169,41 @@ TEST_F(AudioOutput, RecordingThatCannotStartIsDroppedSilently) {
     EXPECT_EQ(state.recordOn, 0);
     EXPECT_TRUE(hooks.messages.empty());
     EXPECT_TRUE(audio.deviceOpen());
+}
+
+TEST_F(AudioOutput, ADiskThatFillsUpEndsTheTakeAndSaysSoAtOnce) {
+    // 200 kB hold about 9 s of a stereo take at 11025 Hz; 13 s are recorded.
+    test::SmallDisk disk(200 * 1024);
+    ASSERT_TRUE(disk.ok()) << disk.error();
+    std::uint32_t now = 0;
+    audio.setTickSource([&now] { return now; });
+    audio.setSpoolFolder(disk.path() + "/unsaved");
+    ASSERT_EQ(audio.initAudio(), 1);
+    audio.setAudioReady(1);
+    state.recordOn = 1;
+    switchOn();
+    ASSERT_TRUE(audio.spool().writing());
+    int fullAt = -1;
+    for (int render = 0; render < 130; ++render) {
+        now += 100;
+        script.position += 1102;
+        audio.renderIfDue();
+        QCoreApplication::processEvents();
+        if (fullAt < 0 && !hooks.messages.empty()) fullAt = render;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_EQ(hooks.messages.size(), 1u) << "the full disk was not reported while recording";
+    EXPECT_NE(hooks.messages[0].find("The take ends here"), std::string::npos) << hooks.messages[0];
+    EXPECT_NE(hooks.messages[0].find("No space left on device"), std::string::npos) << hooks.messages[0];
+    EXPECT_LT(fullAt, 110) << "said only long after the disk filled";
+    audio.stopSound();
+    EXPECT_EQ(hooks.saves, 1);
+    EXPECT_EQ(hooks.messages.size(), 1u);  // said once
+    const UnsavedTake take = readUnsavedTake(state.recording.spoolFile());
+    EXPECT_TRUE(take.readable);
+    EXPECT_GT(take.seconds(), 5.0);
+    EXPECT_LT(take.seconds(), 10.0);
+    std::remove(take.path.c_str());
 }
 
 TEST_F(AudioOutput, DeviceThatRefusesToCloseKeepsItsHandle) {

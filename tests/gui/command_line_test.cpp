@@ -67,6 +67,8 @@ TEST(CommandLine, WrongCommandLinesAreRefusedInWords) {
     EXPECT_NE(refused({"--audio", "oss"}).find("unknown audio system \"oss\""), std::string::npos);
     EXPECT_EQ(refused({"a", "b"}), "only one configuration can be loaded, \"b\" is one too many");
     EXPECT_EQ(refused({"--zoomed"}), "unknown option --zoomed");
+    EXPECT_NE(refused({""}).find("an empty name is not a configuration file"), std::string::npos);
+    EXPECT_NE(refused({"--", ""}).find("an empty name"), std::string::npos);
 }
 
 TEST(CommandLine, TheEnvironmentChoosesTheAudioUnlessTheCommandLineDoes) {

@@ -11,6 +11,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTimer>
+#include <filesystem>
 
 #include "app/audio_system_adapter.h"
 #include "app/frame_window.h"
@@ -92,13 +94,25 @@ TEST_F(RecordingSaveTest, ARunWithoutFramesGivesAnEmptyDataChunk) {
     EXPECT_EQ(state.recordOn, 1);
 }
 
-TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplaced) {
+TEST_F(RecordingSaveTest, TheTypedNameIsMadeSafeAndAnOldFileIsReplacedOnlyWhenTheUserSaysSo) {
     ASSERT_TRUE(writeWhole(here.file("AB_1.WAV"), "an older file of that name"));
     state.recordOn = 1;
     state.rateParam = 22051;
     recordFrames(state, 300);
+    // "ab-1" and "AB?1" meet on one file name: the first answer keeps the old file and asks again.
     driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
+    driver.then(ModalDriver::clickButtonText("Another name..."));
+    driver.then(ModalDriver::typeThenClick("AB?1", "ok"));
+    std::vector<std::uint8_t> kept;
+    driver.then([&](QWidget* w) {
+        ASSERT_TRUE(readWhole(here.file("AB_1.WAV"), kept));  // still the old file when asked again
+        ModalDriver::clickButtonText("Replace")(w);
+    });
     panel->saveRecording();
+    ASSERT_EQ(driver.seen().size(), 4u);
+    EXPECT_EQ(driver.seen()[1].text, "AB_1.WAV already exists.");
+    EXPECT_EQ(driver.seen()[2].title, "Save to Wave");
+    EXPECT_EQ(std::string(kept.begin(), kept.end()), "an older file of that name");
 
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(readWhole(here.file("AB_1.WAV"), bytes));
@@ -249,6 +263,86 @@ TEST_F(RecordingSaveTest, ARecordingCutShortByMemoryIsStillOffered) {
     // No recording and the switch off: nothing is asked.
     panel->saveRecording();
     EXPECT_EQ(driver.seen().size(), 1u);
+}
+
+TEST_F(RecordingSaveTest, ManyTakesLeftBehindAreOfferedInOneBox) {
+    const std::string folder = unsavedTakeFolder();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const WaveFormat format = recordingFormat(11026, 1);
+    auto leave = [&](const std::string& name, WaveFormat f) {
+        std::vector<std::uint8_t> bytes = waveHeader(f, 2000);
+        bytes.resize(bytes.size() + 2000, 128);
+        ASSERT_TRUE(writeWhole(folder + "/" + name, std::string(bytes.begin(), bytes.end())));
+    };
+    WaveFormat zeroHz = format;
+    zeroHz.samplesPerSec = zeroHz.avgBytesPerSec = 0;
+    auto left = [&] {
+        return QDir(QString::fromStdString(folder))
+            .entryList(QDir::Files, QDir::Name)
+            .join(" ")
+            .toStdString();
+    };
+    // Damaged takes are never offered, and stay where they are.
+    leave("take-0-damaged.wav", zeroHz);
+    for (const char* name : {"take-1.wav", "take-2.wav", "take-3.wav"}) leave(name, format);
+    driver.then(ModalDriver::clickButtonText("Discard all"));
+    offerUnsavedTakes(panel);
+    ASSERT_EQ(driver.seen().size(), 1u);
+    EXPECT_EQ(driver.seen()[0].text, std::string("3") + kUnsavedTakesSuffix);
+    EXPECT_EQ(left(), "take-0-damaged.wav");
+
+    // One by one: discard the first, save the second, keep the rest for later.
+    for (const char* name : {"take-1.wav", "take-2.wav", "take-3.wav", "take-4.wav"}) leave(name, format);
+    driver.then(ModalDriver::clickButtonText("Go through them..."));
+    driver.then(ModalDriver::clickButtonText("Discard"));
+    driver.then(ModalDriver::clickButtonText("Save..."));
+    driver.then(ModalDriver::typeThenClick("two", "ok"));
+    driver.then(ModalDriver::clickButtonText("Keep the rest for later"));
+    offerUnsavedTakes(panel);
+    ASSERT_EQ(driver.seen().size(), 6u);
+    EXPECT_EQ(driver.seen()[1].text, std::string("4") + kUnsavedTakesSuffix);
+    EXPECT_EQ(driver.seen()[2].text, "Take 1 of 4.");
+    EXPECT_EQ(driver.seen()[4].title, "Save to Wave");
+    EXPECT_EQ(driver.seen()[5].text, "Take 3 of 4.");
+    EXPECT_TRUE(driver.idle());
+    std::vector<std::uint8_t> saved;
+    ASSERT_TRUE(readWhole(here.file("TWO.WAV"), saved));
+    EXPECT_EQ(saved.size(), 44u + 2000u);
+    EXPECT_EQ(left(), "take-0-damaged.wav take-3.wav take-4.wav");
+
+    // A single take keeps its own box.
+    QFile::remove(QString::fromStdString(folder + "/take-4.wav"));
+    driver.then(ModalDriver::clickButtonText("Discard"));
+    offerUnsavedTakes(panel);
+    EXPECT_EQ(driver.seen().back().text, kUnsavedTakeText);
+    EXPECT_EQ(left(), "take-0-damaged.wav");
+    QFile::remove(QString::fromStdString(folder + "/take-0-damaged.wav"));
+}
+
+TEST_F(RecordingSaveTest, ALargeTakeIsCopiedWhileTheEventLoopRuns) {
+    const std::string folder = unsavedTakeFolder();
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder)));
+    const std::uint32_t bytes = 32u << 20;
+    const std::vector<std::uint8_t> header = waveHeader(recordingFormat(44101, 1), bytes);
+    const std::string take = folder + "/take-large.wav";
+    ASSERT_TRUE(writeWhole(take, std::string(header.begin(), header.end())));
+    std::filesystem::resize_file(take, header.size() + bytes);  // sparse: no time spent making it
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&ticks] { ++ticks; });
+    timer.start(0);
+    int ticksAtName = -1;
+    driver.then(ModalDriver::clickButtonText("Save..."));
+    driver.then([&ticksAtName, &ticks](QWidget* w) {
+        ModalDriver::typeThenClick("large", "ok")(w);
+        ticksAtName = ticks;
+    });
+    offerUnsavedTakes(panel);
+    // From the name to the end of the copy, only the copy's own progress lets the event loop run.
+    ASSERT_GE(ticksAtName, 0);
+    EXPECT_GT(ticks - ticksAtName, 10) << "the panel was frozen during the copy";
+    EXPECT_EQ(std::filesystem::file_size(here.file("LARGE.WAV")), header.size() + bytes);
+    EXPECT_FALSE(std::filesystem::exists(take));
 }
 
 TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {

@@ -272,9 +272,24 @@ TEST_F(MidiOnJack, BrokenAndSystemBytesAreDroppedWithoutHarm) {
     };
     ASSERT_TRUE(playUntil(send, [&] { return s.midiNote == 53; }));
     EXPECT_TRUE(receivedOnly(packMidi(0x90, 64, 100)));
-    // The library filters exclusive, clock and sensing itself; the layer counts the others it drops.
+    // System messages pass silently; the layer counts the others it drops.
     EXPECT_GT(input.droppedMessages(), 0u);
     EXPECT_EQ(s.noteDown[50], 0);
+
+    // A SysEx that never ends ends at the next status byte: the keyboard is not deaf until an F7. One
+    // sent in pieces, a clock inside it, still ends at its F7.
+    auto unended = [&] {
+        keys->send({0xF0, 0x01, 0x02});
+        keys->send({0x90, 65, 100});
+    };
+    ASSERT_TRUE(playUntil(unended, [&] { return s.midiNote == 54; })) << "a note after F0 01 02 was lost";
+    auto pieces = [&] {
+        keys->send({0xF0, 0x43, 0x10});
+        keys->send({0xF8});
+        keys->send({0x41, 0x42, 0xF7});
+        keys->send({0x90, 66, 100});
+    };
+    ASSERT_TRUE(playUntil(pieces, [&] { return s.midiNote == 55; }));
 }
 
 TEST_F(MidiOnJack, ClosingStopsTheInputAndKeepsTheKeys) {

@@ -69,6 +69,14 @@ TEST(MidiPortOption, TakesTheOptionOutOfTheArguments) {
     EXPECT_EQ(choice, "20:0");  // the last one wins
     EXPECT_EQ(b.rest(), std::vector<std::string>{"voltina"});
 
+    // After "--" every word is a file name, one that looks like the option too.
+    Args d({"voltina", "--midi-port", "keys", "--", "--midi-port=x", "--midi-port"});
+    choice.clear();
+    ASSERT_TRUE(takeMidiPortOption(d.argc, d.pointers.data(), choice, error));
+    EXPECT_EQ(choice, "keys");
+    EXPECT_EQ(d.rest(), (std::vector<std::string>{"voltina", "--", "--midi-port=x", "--midi-port"}));
+    EXPECT_EQ(d.pointers[static_cast<std::size_t>(d.argc)], nullptr);
+
     Args c({"voltina"});
     choice.clear();
     ASSERT_TRUE(takeMidiPortOption(c.argc, c.pointers.data(), choice, error));

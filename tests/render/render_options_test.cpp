@@ -75,6 +75,12 @@ TEST(RenderOptions, RefusesIncompleteOrWrongCommandLines) {
         {"--seconds", "1", "-o"},
         {"a", "b", "--seconds", "1", "-o", "x.wav"},
         {"--loud", "--seconds", "1", "-o", "x.wav"},
+        // An empty name is not a missing one.
+        {"", "--seconds", "1", "-o", "x.wav"},
+        {"--events", "", "--seconds", "1", "-o", "x.wav"},
+        {"--midi", "", "--seconds", "1", "-o", "x.wav"},
+        {"--wave", "", "--seconds", "1", "-o", "x.wav"},
+        {"--seconds", "1", "-o", ""},
     };
     for (const auto& args : bad) {
         RenderOptions o;

@@ -1,5 +1,6 @@
 // The voltina-render program as a user runs it; outside tools judge the WAV files it writes.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -139,6 +140,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     }
     writeFile(path("rate-change"), head + R"({"frame": 9, "configuration": "other-rate"}]})");
 
+    // Samples that are not: 10 GB of anything, 200 MB that do not start with "RIFF" (sparse files).
+    writeFile(path("huge.wav"), "JUNK");
+    fs::resize_file(path("huge.wav"), 10ull << 30);
+    writeFile(path("junk.wav"), "JUNK");
+    fs::resize_file(path("junk.wav"), 200ull << 20);
+
     // The command (the shell's timeout ends one that would wait for ever) and what its message says.
     const std::vector<std::pair<std::string, std::string>> commands = {
         {render(path("missing-config") + " --seconds 1 -o " + out), "missing-config"},
@@ -151,6 +158,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {"timeout 20 " + render(path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
         {"timeout 20 " + render("--midi " + path("pipe") + " --seconds 1 -o " + out), "not a regular file"},
         {"timeout 20 " + render("--wave " + path("pipe") + " --seconds 1 -o " + out), "Error opening file"},
+        {render("--wave " + path("missing.wav") + " --seconds 1 -o " + out),
+         path("missing.wav") + ": Error opening file (No such file or directory)"},
+        {"timeout 5 " + render("--wave " + path("huge.wav") + " --seconds 1 -o " + out),
+         "huge.wav: The sample is too large (at most 256 MB) (10737418240 bytes in the file)"},
+        {"timeout 5 " + render("--wave " + path("junk.wav") + " --seconds 1 -o " + out),
+         "junk.wav: Error reading file (1) (not a RIFF WAVE file)"},
         {render("--frames 999999999999999999 -o " + out), "do not fit in a WAV file"},
         {render("--seconds 1 -o /dev/full"), "No space left on device"},
         {render("--events " + path("late-plug") + " --seconds 1 -o " + out),
@@ -190,6 +203,23 @@ TEST_F(RenderProgram, EveryKindOfOutputGetsTheSameBytes) {
     EXPECT_EQ(runShell(render("--frames 3001 --channels 1 -o - > " + path("stdout.wav"))).status, 0);
     EXPECT_EQ(readFile(path("stdout.wav")), bytes);
 
+    // Standard output under its other names is written in place: appended to, framed by other output,
+    // piped.
+    const std::string plain = render("--frames 3001 --channels 1 -o ");
+    writeFile(path("log.txt"), "log\n");
+    EXPECT_EQ(runShell(plain + "/dev/stdout >> " + path("log.txt")).status, 0);
+    EXPECT_EQ(readFile(path("log.txt")), "log\n" + bytes);
+    EXPECT_EQ(
+        runShell("{ echo HEADER; " + plain + "/dev/fd/1; echo TRAILER; } > " + path("framed.txt")).status, 0);
+    EXPECT_EQ(readFile(path("framed.txt")), "HEADER\n" + bytes + "TRAILER\n");
+    const Result piped = runShell(plain + "/proc/self/fd/1 | wc -c");
+    EXPECT_EQ(piped.output, std::to_string(bytes.size()) + "\n");
+    EXPECT_EQ(
+        runShell("script -qec '" + plain + "/dev/stdout' /dev/null | head -c 300 | grep -c terminal").output,
+        "1\n");
+    std::remove(path("log.txt").c_str());
+    std::remove(path("framed.txt").c_str());
+
     // A link is followed: the file it leads to is replaced, keeping its permissions, and the link stays.
     writeFile(path("target.wav"), "old");
     ASSERT_EQ(::chmod(path("target.wav").c_str(), 0640), 0);
@@ -213,12 +243,95 @@ TEST_F(RenderProgram, EveryKindOfOutputGetsTheSameBytes) {
 }
 
 TEST_F(RenderProgram, StoppedRenderLeavesNoTemporaryFile) {
-    // Long enough to be stopped midway; the signal comes once the temporary file exists.
+    // Long enough to be stopped midway; the signal comes once the temporary file exists. Every signal
+    // that ends the renderer, each ending it as it would without the clean-up.
     const std::string out = path("stopped.wav");
-    const Result r = runShell(
-        render("--seconds 36000 --rate 44100 -o " + out) + " & p=$!; for i in $(seq 200); do ls -a " +
-        dir.string() +
-        " | grep -q tmp && break; sleep 0.05; done; kill -TERM $p; { wait $p; } 2>/dev/null; echo $?");
-    EXPECT_EQ(r.output, "143\n");
-    EXPECT_TRUE(fs::is_empty(dir)) << fs::directory_iterator(dir)->path();
+    for (const auto& sig : {std::pair<const char*, int>{"TERM", SIGTERM},
+                            {"INT", SIGINT},
+                            {"HUP", SIGHUP},
+                            {"QUIT", SIGQUIT},
+                            {"USR1", SIGUSR1},
+                            {"USR2", SIGUSR2},
+                            {"ALRM", SIGALRM},
+                            {"XCPU", SIGXCPU},
+                            {"RTMIN+3", SIGRTMIN + 3}}) {
+        const Result r = runShell("ulimit -c 0; " + render("--seconds 36000 --rate 44100 -o " + out) +
+                                  " & p=$!; for i in $(seq 200); do ls -a " + dir.string() +
+                                  " | grep -q tmp && break; sleep 0.05; done; kill -" + sig.first +
+                                  " $p; { wait $p; } 2>/dev/null; echo $?");
+        EXPECT_EQ(r.output, std::to_string(128 + sig.second) + "\n") << sig.first;
+        EXPECT_TRUE(fs::is_empty(dir)) << sig.first << ": " << fs::directory_iterator(dir)->path();
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+    }
+}
+
+// What a render must never do to a file that is there: overwrite one of its own inputs, replace a file
+// the user may not write, or stand an empty name for a missing one; and a file-size limit is a write
+// error like a full disk.
+TEST_F(RenderProgram, OutputsThatWouldLoseAFileAreRefused) {
+    std::string config = R"({"voltina": 1, "rate": 11025, "oscillators": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"type": "sine", "frequency": 100})";
+    config += R"(], "mixer": [)";
+    for (int i = 0; i < 8; ++i) config += std::string(i ? "," : "") + R"({"level": 80, "pan": 50})";
+    config += R"(], "cords": [[401, 301], [432, 302]])";
+    writeFile(path("patch"), config + "}");
+    writeFile(path("sampled"), config + R"(, "wave": "loop.wav"})");
+    ASSERT_EQ(runCommand("sox -n -r 11025 -b 8 -c 1 " + path("loop.wav") + " synth 0.05 sine 440").status, 0);
+    writeFile(path("moves"), R"({"voltina-events": 1, "events": [{"frame": 5, "sync": true}]})");
+    const std::string smf = "MThd" + be32(6) + std::string("\x00\x00\x00\x01\x00\x60", 6) + "MTrk" + be32(4) +
+                            std::string("\x00\xFF\x2F\x00", 4);
+    writeFile(path("tune.mid"), smf);
+    fs::create_symlink("patch", path("patch-link"));
+    // The user's own folder, writable, with the user's own files that the user made read-only.
+    const std::string mine = path("mine");
+    fs::create_directories(mine);
+    ASSERT_EQ(::chmod(mine.c_str(), 0777), 0);
+    writeFile(mine + "/ro.wav", "read-only");
+    writeFile(mine + "/none.wav", "no access");
+    ASSERT_EQ(::chown((mine + "/ro.wav").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chown((mine + "/none.wav").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod((mine + "/ro.wav").c_str(), 0444), 0);
+    ASSERT_EQ(::chmod((mine + "/none.wav").c_str(), 0000), 0);
+    const std::string asUser = "setpriv --reuid=65534 --regid=65534 --clear-groups ";
+
+    struct Case {
+        std::string command;
+        std::string said;
+        std::string kept;  // a file that must come out as it went in ("" for none)
+    };
+    const std::string out = path("never.wav");
+    const std::vector<Case> cases = {
+        {render(path("patch") + " --frames 10 -o " + path("patch")), "the configuration", path("patch")},
+        {render(path("patch") + " --frames 10 -o " + path("patch-link")), "the configuration", path("patch")},
+        {render(path("patch-link") + " --frames 10 -o " + path("patch")), "the configuration", path("patch")},
+        {render(path("patch") + " --frames 10 -o - >> " + path("patch")), "the configuration", path("patch")},
+        {render("--events " + path("moves") + " --frames 10 -o " + path("moves")), "the events file",
+         path("moves")},
+        {render(path("sampled") + " --frames 10 -o " + path("loop.wav")), "the sample", path("loop.wav")},
+        {render("--wave " + path("loop.wav") + " --frames 10 -o " + path("loop.wav")), "the sample",
+         path("loop.wav")},
+        {render("--midi " + path("tune.mid") + " --frames 10 -o " + path("tune.mid")), "the MIDI file",
+         path("tune.mid")},
+        {asUser + render("--frames 10 -o " + mine + "/ro.wav"), "Permission denied", mine + "/ro.wav"},
+        {asUser + render("--frames 10 -o " + mine + "/none.wav"), "Permission denied", mine + "/none.wav"},
+        {render("'' --frames 10 -o " + out), "empty name", ""},
+        {render("--events '' --frames 10 -o " + out), "--events needs a file name", ""},
+        {render("--midi '' --frames 10 -o " + out), "--midi needs a file name", ""},
+        {"ulimit -f 1000; " + render("--seconds 600 -o " + out), "File too large", ""},
+    };
+    for (const Case& c : cases) {
+        const std::string before = c.kept.empty() ? std::string() : readFile(c.kept);
+        const Result r = runShell("{ " + c.command + "; } 2>&1");
+        EXPECT_NE(r.status, 0) << c.command;
+        EXPECT_NE(r.output.find("voltina-render: "), std::string::npos) << c.command << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.said), std::string::npos) << c.command << "\n" << r.output;
+        if (!c.kept.empty()) {
+            EXPECT_EQ(readFile(c.kept), before) << c.command;
+        }
+        EXPECT_FALSE(fs::exists(out)) << c.command;
+        for (const auto& entry : fs::recursive_directory_iterator(dir))
+            EXPECT_EQ(entry.path().extension() == ".tmp", false) << c.command << ": " << entry.path();
+    }
+    EXPECT_TRUE(fs::is_symlink(path("patch-link")));
 }

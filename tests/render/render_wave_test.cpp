@@ -117,7 +117,7 @@ TEST_F(RenderWave, WaveOptionIsTakenBesideTheUserAndWinsOverTheConfiguration) {
     expectLoops(frames(dir / "work" / "o.wav"), mine);
 }
 
-TEST_F(RenderWave, RefusedSamplesGiveTheLoadersMessageAndNoFile) {
+TEST_F(RenderWave, RefusedSamplesGiveTheLoadersMessageWithItsReasonAndNoFile) {
     writeFile(dir / "work" / "STEREO.WAV", waveFile(pattern(40, 1), 11025, 2));
     writeFile(dir / "work" / "FAST.WAV", waveFile(pattern(40, 1), 44100));
     writeFile(dir / "work" / "TEXT.WAV", "not a sound at all");
@@ -126,12 +126,13 @@ TEST_F(RenderWave, RefusedSamplesGiveTheLoadersMessageAndNoFile) {
         std::string args, message;
     };
     const Case cases[] = {
-        {"--wave STEREO.WAV", "STEREO.WAV: The sound must be mono, 8 bits, 11025 samples per second"},
+        {"--wave STEREO.WAV",
+         "STEREO.WAV: The sound must be mono, 8 bits, 11025 samples per second (2 channels)"},
         {"--wave FAST.WAV --rate 22050",
-         "FAST.WAV: The sound must be mono, 8 bits, 22050 samples per second"},
-        {"--wave TEXT.WAV", "TEXT.WAV: Error reading file (1)"},
-        {"--wave NOWHERE.WAV", "NOWHERE.WAV: Error opening file"},
-        {"../patches/missing", "GONE.WAV: Error opening file"},
+         "FAST.WAV: The sound must be mono, 8 bits, 22050 samples per second (44100 Hz)"},
+        {"--wave TEXT.WAV", "TEXT.WAV: Error reading file (1) (not a RIFF WAVE file)"},
+        {"--wave NOWHERE.WAV", "NOWHERE.WAV: Error opening file (No such file or directory)"},
+        {"../patches/missing", "GONE.WAV: Error opening file (No such file or directory)"},
     };
     for (const Case& c : cases) {
         const Result r = render(dir / "work", c.args + " --frames 100 -o never.wav");

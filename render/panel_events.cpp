@@ -16,7 +16,9 @@ namespace voltina {
 
 namespace {
 
-constexpr double kMaxFrame = 9007199254740992.0;  // 2^53: every whole number up to it is exact in JSON
+// 2^53 - 1: every whole number up to it reads back exactly from JSON; one more, and a frame written as
+// 9007199254740993 would quietly become another.
+constexpr double kMaxFrame = 9007199254740991.0;
 
 bool wholeNumber(const JsonValue* v, double low, double high, double& out) {
     if (v == nullptr || !v->isNumber() || v->number != std::floor(v->number) || v->number < low ||
@@ -92,11 +94,11 @@ class EventReader {
     std::string read(const JsonValue& root) {
         if (!root.isObject())
             return "an events file is an object: {\"voltina-events\": 1, \"events\": [...]}";
-        double version = 0;
-        if (!wholeNumber(root.find("voltina-events"), 0, 1e9, version))
-            return "\"voltina-events\": 1 is missing; this is not a Voltina events file";
-        if (version != kPanelEventsVersion)
-            return "events file version " + std::to_string(static_cast<long long>(version)) +
+        const JsonValue* version = root.find("voltina-events");
+        if (version == nullptr) return "\"voltina-events\": 1 is missing; this is not a Voltina events file";
+        if (!version->isNumber() || version->number != kPanelEventsVersion)
+            return "events file version " +
+                   (version->isNumber() ? version->numberText : std::string("(not a number)")) +
                    " is not known to this version of Voltina (it reads version " +
                    std::to_string(kPanelEventsVersion) + ")";
         for (const auto& member : root.members) {
@@ -128,7 +130,8 @@ class EventReader {
         if (!e.isObject()) return "must be an object such as {\"frame\": 0, \"sync\": true}";
         double frame = 0;
         if (e.find("frame") == nullptr) return "frame is missing";
-        if (!wholeNumber(e.find("frame"), 0, kMaxFrame, frame)) return "frame must be a whole number from 0";
+        if (!wholeNumber(e.find("frame"), 0, kMaxFrame, frame))
+            return "frame must be a whole number from 0 to 9007199254740991";
         event.frame = static_cast<std::uint64_t>(frame);
 
         const JsonValue* osc = e.find("oscillator");

@@ -130,6 +130,9 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     writeFile(path("backwards"), head + R"({"frame": 4, "channel": 1, "level": 3}]})");
     writeFile(path("nine"), head + R"({"frame": 9, "oscillator": 9, "type": "sine"}]})");
     writeFile(path("nothing"), head + R"({"frame": 9}]})");
+    writeFile(path("far-frame"), head + R"({"frame": 1e308, "sync": true}]})");
+    writeFile(path("inexact-frame"), head + R"({"frame": 9007199254740993, "sync": true}]})");
+    writeFile(path("huge-version"), R"({"voltina-events": 1e300, "events": []})");
     writeFile(path("no-sample"), head + R"({"frame": 9, "sample": "NOPE.WAV"}]})");
     writeFile(path("free-output"), head + R"({"frame": 9, "unplug-output": 405}]})");
     writeFile(path("pan-two"), head + R"({"frame": 9, "channel": 1, "pan-knob": 2}]})");
@@ -175,6 +178,12 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {render("--events " + path("nine") + " --seconds 1 -o " + out),
          "event 2 (frame 9): oscillator must be 1"},
         {render("--events " + path("nothing") + " --seconds 1 -o " + out), "event 2 (frame 9): says nothing"},
+        {render("--events " + path("far-frame") + " --seconds 1 -o " + out),
+         "event 2 (frame 1e308): frame must be a whole number from 0 to 9007199254740991"},
+        {render("--events " + path("inexact-frame") + " --seconds 1 -o " + out),
+         "frame must be a whole number from 0 to 9007199254740991"},
+        {render("--events " + path("huge-version") + " --seconds 1 -o " + out),
+         "events file version 1e300 is not known"},
         {render("--events " + path("no-sample") + " --seconds 1 -o " + out), "NOPE.WAV: Error opening file"},
         {render("--events " + path("free-output") + " --seconds 1 -o " + out),
          "event 2 (frame 9): output jack 405 has no cord to unplug"},

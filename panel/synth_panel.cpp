@@ -235,16 +235,20 @@ void SynthPanel::dropHeldCord() {
 
 void SynthPanel::undo() {
     dropHeldCord();
+    const std::shared_ptr<SampleRecord> sample = state_.waveSample;
     if (!session_.undo()) return;
     showPatch();
-    showSample();
+    // The Wave button keeps its caption ("Wave" before any sample, "?-?" after a refusal) unless the
+    // sample itself came back or went.
+    if (state_.waveSample != sample) showSample();
 }
 
 void SynthPanel::redo() {
     dropHeldCord();
+    const std::shared_ptr<SampleRecord> sample = state_.waveSample;
     if (!session_.redo()) return;
     showPatch();
-    showSample();
+    if (state_.waveSample != sample) showSample();
 }
 
 void SynthPanel::onMidiData(std::uint32_t packed) {

@@ -33,6 +33,8 @@
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
 #include "render/offline_render.h"
+#include "resources/menu_template.h"
+#include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 
@@ -165,6 +167,34 @@ TEST(ConfigurationNames, FilesWithoutExtensionOrFolder) {
     EXPECT_EQ(sampleNameFor("/a/b/s/LOOP.WAV", "/a/b"), "s/LOOP.WAV");
     EXPECT_EQ(sampleNameFor("/a/LOOP.WAV", "/a/b"), "/a/LOOP.WAV");
     EXPECT_EQ(sampleNameFor("/a/bc/LOOP.WAV", "/a/b"), "/a/bc/LOOP.WAV");
+}
+
+// A configuration loaded over a patch that was never saved: one Undo brings back that patch, its
+// sample included, on the panel as in the engine; Redo loads the configuration again; the menu says so.
+TEST_F(ConfigurationMenuTest, UndoBringsBackThePatchAndTheSampleALoadReplaced) {
+    writeSample(here.file("OTHER.WAV"), 300);
+    writeSample(here.file("LOOP.WAV"), 500);
+    changeEverything(1);
+    parts.samples.selectWaveFile("OTHER.WAV");
+    ASSERT_TRUE(parts.configurations.saveFile(here.file("other")));
+    const std::string other = describe(state, panel);
+    changeEverything(2);
+    parts.samples.selectWaveFile("LOOP.WAV");
+    panel->onCommand(ctl::kOscType0 + 3, panel->button(ctl::kOscType0 + 3), 0);  // a gesture of its own
+    const std::string mine = describe(state, panel);
+    ASSERT_TRUE(parts.configurations.loadFile(here.file("other")));
+    EXPECT_EQ(describe(state, panel), other);
+    EXPECT_FALSE(panel->session().modified());
+    EXPECT_EQ(frame->menuAction(cmd::kUndo)->text(), QStringLiteral("&Undo configuration load"));
+
+    menu(cmd::kUndo);
+    EXPECT_EQ(describe(state, panel), mine);
+    EXPECT_TRUE(panel->session().modified());
+    EXPECT_EQ(parts.samples.loadedPath(), here.file("LOOP.WAV"));
+    EXPECT_EQ(frame->menuAction(cmd::kRedo)->text(), QStringLiteral("&Redo configuration load"));
+    menu(cmd::kRedo);
+    EXPECT_EQ(describe(state, panel), other);
+    EXPECT_FALSE(panel->session().modified());
 }
 
 TEST_F(ConfigurationMenuTest, SavedAndLoadedBackTheEngineAndThePanelAreAsSaved) {

@@ -234,20 +234,20 @@ void SynthPanel::dropHeldCord() {
 }
 
 void SynthPanel::undo() {
-    dropHeldCord();
-    const std::shared_ptr<SampleRecord> sample = state_.waveSample;
-    if (!session_.undo()) return;
-    showPatch();
-    // The Wave button keeps its caption ("Wave" before any sample, "?-?" after a refusal) unless the
-    // sample itself came back or went.
-    if (state_.waveSample != sample) showSample();
+    stepHistory(false);
 }
 
 void SynthPanel::redo() {
+    stepHistory(true);
+}
+
+void SynthPanel::stepHistory(bool forward) {
     dropHeldCord();
     const std::shared_ptr<SampleRecord> sample = state_.waveSample;
-    if (!session_.redo()) return;
+    if (!(forward ? session_.redo() : session_.undo())) return;
     showPatch();
+    // The Wave button keeps its caption ("Wave" before any sample, "?-?" after a refusal) unless the
+    // sample itself came back or went.
     if (state_.waveSample != sample) showSample();
 }
 

@@ -127,6 +127,8 @@ class SynthPanel : public QWidget, public AudioHooks {
   private:
     void frequencyEntry(int osc);
     void removeSample();
+    // One step back (or forward) in the history, shown at once.
+    void stepHistory(bool forward);
     // A held cord end is let go before the patch changes under it.
     void dropHeldCord();
     void speakerSwitch();

@@ -5,6 +5,8 @@
 
 #include "panel/keyboard/reading_order.h"
 #include "panel/knob.h"
+#include "panel/panel_cord_editor.h"
+#include "panel/patch_bay.h"
 #include "panel/synth_panel.h"
 
 namespace voltina {
@@ -44,7 +46,19 @@ bool PanelKeyboard::moveInGroup(QWidget* from, bool forward) {
     return true;
 }
 
+void PanelKeyboard::bandToFocusedJack(int id) {
+    // The band follows the focus as it follows the mouse, so the eye sees what the next key plugs.
+    PatchBay* bay = patchBayOf(panel_.cordEditor());
+    if (!bay || bay->heldCord() == HeldCord::None || jackName(id).empty()) return;
+    const PanelPoint p = bay->jackPoint(id);
+    bay->moveBand(p.x, p.y, 0);
+}
+
 bool PanelKeyboard::eventFilter(QObject* watched, QEvent* e) {
+    if (e->type() == QEvent::FocusIn) {
+        if (static_cast<QFocusEvent*>(e)->reason() != Qt::MouseFocusReason) bandToFocusedJack(idOf(watched));
+        return false;
+    }
     if (e->type() != QEvent::KeyPress) return false;
     auto* key = static_cast<QKeyEvent*>(e);
     auto* w = static_cast<QWidget*>(watched);

@@ -20,6 +20,7 @@ class PanelKeyboard : public QObject {
 
   private:
     bool moveInGroup(QWidget* from, bool forward);
+    void bandToFocusedJack(int id);
 
     SynthPanel& panel_;
 };

@@ -2,7 +2,8 @@
 # An AT-SPI client that uses Voltina as a screen reader does (Orca's view of the program): it walks the
 # panel's accessible tree, checks that every jack, knob and button says what it is and what it holds, then
 # makes a cord with accessible actions alone, sets two knobs through the value interface, undoes one of
-# them through the menu, and saves the configuration through the menu and the entry dialog.
+# them through the menu, reads a refused plug's message box, the help window and the sample list, and
+# saves the configuration through the menu and the entry dialog.
 #
 #   panel_reader.py CONFIGURATION_NAME     (the program's start folder gets the file CONFIGURATION_NAME)
 # Prints "PASS" at the end, "FAIL: ..." and exits 1 at the first thing wrong.
@@ -60,8 +61,13 @@ def descendants(node, depth=0):
     return out
 
 
+def is_main(window):
+    # Message boxes carry the program's title too; the main window is the one with the menu bar.
+    return any(c is not None and c.getRoleName() == "menu bar" for c in window)
+
+
 def panel_controls(app):
-    frame = next((w for w in app if w is not None and w.name == "Voltina 3.10"), None)
+    frame = next((w for w in app if w is not None and w.name == "Voltina 3.10" and is_main(w)), None)
     if frame is None:
         fail("no frame 'Voltina 3.10'")
     return descendants(frame)
@@ -148,6 +154,52 @@ if out404.description != "plugged into Mixer channel 1, input (301)":
 until("no description change was announced", 3,
       lambda: any(e.type == "object:property-change:accessible-description" for e in events))
 
+# ---- a wave type chosen by its action: the lamps move and the change is announced
+pulse = by_name(controls, "Oscillator 4, pulse")
+pulse.queryAction().doAction(0)
+until("Oscillator 4, pulse did not come on", 5, lambda: checked(pulse))
+if checked(by_name(controls, "Oscillator 4, sine")):
+    fail("Oscillator 4 shows sine and pulse")
+until("no checked change was announced", 3, lambda: any(e.type.startswith("object:state-changed:checked") for e in events))
+by_name(controls, "Oscillator 4, sine").queryAction().doAction(0)
+until("Oscillator 4, sine did not come back", 5, lambda: checked(by_name(controls, "Oscillator 4, sine")))
+
+
+def other_window():
+    for w in app:
+        if w is not None and not is_main(w):
+            return w
+    return None
+
+
+def texts_of(window):
+    out = []
+    for n in [window] + descendants(window):
+        if n.name:
+            out.append(n.name)
+        if n.getRoleName() in ("label", "text"):
+            try:
+                t = n.queryText()
+                out.append(t.getText(0, t.characterCount))
+            except NotImplementedError:
+                pass
+    return " | ".join(out)
+
+
+# ---- a refused plug (an output into an output) says why in a message box a reader reads as any other
+jacks[405].queryAction().doAction(0)
+until("no cord end held from 405", 5, lambda: "from Oscillator 5" in jacks[406].description)
+jacks[406].queryAction().doAction(0)
+box = until("no message box for an output into an output", 10, other_window)
+said = texts_of(box)
+print("refused plug: %r" % said, flush=True)
+if "output" not in said.lower():
+    fail("the refusal says %r" % said)
+next(n for n in descendants(box) if n.name == "OK").queryAction().doAction(0)
+until("the message box stayed", 5, lambda: other_window() is None)
+jacks[405].queryAction().doAction(0)  # let go where it was taken
+until("405 still holds a cord end", 5, lambda: "holding" not in jacks[406].description)
+
 # ---- knobs set through the value interface, each one edit
 level = by_name(controls, "Mixer channel 1 level").queryValue()
 level.currentValue = 100.4  # a level is whole, as the knob leaves it
@@ -177,21 +229,48 @@ until("Undo did not take the frequency back", 5, lambda: abs(freq.currentValue -
 menu_item("Redo").queryAction().doAction(0)
 until("Redo did not set 440 again", 5, lambda: abs(freq.currentValue - 440.0) < 1e-3)
 
+
+
+def open_from_menu(label):
+    # Qt answers a menu item's action only once what it started returns, here a modal dialog: the
+    # reader does not wait for that answer.
+    action = menu_item(label).queryAction()
+    Atspi.set_timeout(1500, 15000)
+    try:
+        action.doAction(0)
+    except GLib.GError:
+        pass
+    Atspi.set_timeout(25000, 15000)
+    return until("%r opened no window" % label, 10, other_window)
+
+
+def press(window, label):
+    buttons = [n for n in descendants(window) if n.getRoleName() == "push button" and n.name == label]
+    if not buttons:
+        fail("no %r in %r" % (label, texts_of(window)))
+    buttons[0].queryAction().doAction(0)
+    until("%r did not close its window" % label, 5, lambda: other_window() is None)
+
+
+# ---- the help window and the sample list read as they show
+helpwin = open_from_menu("About Voltina")
+help_text = [n for n in descendants(helpwin) if n.getRoleName() == "text" and n.name == "Help"]
+if not help_text or help_text[0].queryText().characterCount < 100:
+    fail("the help window reads %r" % texts_of(helpwin)[:200])
+press(helpwin, "OK")
+by_name(controls, "Wave sample, none chosen").queryAction().doAction(0)
+wave_list = until("the Wave button opened no list", 10, other_window)
+if not any(n.getRoleName() == "list" and n.name == "Chargement Wave" for n in descendants(wave_list)):
+    fail("the sample list reads %r" % texts_of(wave_list))
+press(wave_list, "Cancel")
+
 # ---- the configuration saved through the menu and the entry dialog
-# Qt answers a menu item's action only once what it started returns, here the modal entry dialog: the
-# reader does not wait for that answer.
-save = menu_item("Save a configuration").queryAction()
-Atspi.set_timeout(1500, 15000)
-try:
-    save.doAction(0)
-except GLib.GError:
-    pass
-Atspi.set_timeout(25000, 15000)
+open_from_menu("Save a configuration")
 
 
 def entry_dialog():
     for w in app:
-        if w is None or w.name == "Voltina 3.10":
+        if w is None or is_main(w):
             continue
         texts = [n for n in descendants(w) if n.getRoleName() == "text"]
         if texts:

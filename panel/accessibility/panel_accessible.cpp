@@ -158,7 +158,9 @@ class KnobAccessible : public QAccessibleWidget, public QAccessibleValueInterfac
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Name) return qs(controlName(knob()->ctrlId()));
         if (t == QAccessible::Value) return qs(knobValueText(knob()->ctrlId(), knob()->panel().state()));
-        if (t == QAccessible::Description) return {};
+        // The bridge hands a reader the value as a bare number; the description says it as the panel
+        // shows it, with its unit.
+        if (t == QAccessible::Description) return text(QAccessible::Value);
         return QAccessibleWidget::text(t);
     }
 
@@ -212,6 +214,7 @@ void announceValueChange(QWidget* knob) {
     if (!k) return;
     QAccessibleValueChangeEvent event(k, k->value());
     QAccessible::updateAccessibility(&event);
+    announceDescriptionChange(k);
 }
 
 void announceCheckedChange(QWidget* button) {

@@ -127,6 +127,9 @@ for d in dials:
     low, high = ranges[kind]
     if (v.minimumValue, v.maximumValue) != (low, high) or not low <= v.currentValue <= high:
         fail("%s: %s in [%s, %s]" % (d.name, v.currentValue, v.minimumValue, v.maximumValue))
+    unit = " Hz" if kind == "frequency" else ""
+    if not d.description.endswith(unit) or abs(float(d.description.replace(" Hz", "")) - v.currentValue) > 0.0101:
+        fail("%s reads %r for %s" % (d.name, d.description, v.currentValue))
     seen[kind] += 1
 if seen != {"frequency": 8, "level": 8, "pan": 8}:
     fail("dials: %s" % seen)

@@ -1,7 +1,6 @@
 #include "app/configuration_files.h"
 
 #include <QDir>
-#include <QPushButton>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -14,7 +13,6 @@
 #include "dialogs/file_list_dialog.h"
 #include "panel/cord_editor.h"
 #include "panel/synth_panel.h"
-#include "resources/panel_template.h"
 
 namespace voltina {
 
@@ -109,7 +107,7 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path) 
         } else {
             samples_->freeWaveSample();
             samples_->forgetWaveFileName();
-            if (QPushButton* wave = panel_->button(ctl::kWave)) wave->setText(QString());
+            panel_->clearWaveButton();
         }
     } else {
         patch.sample = state_.waveSample;

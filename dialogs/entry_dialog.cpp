@@ -52,6 +52,8 @@ EntryDialog::EntryDialog(QWidget* parent, const std::string& caption, std::strin
 void EntryDialog::setupWindow(const std::string& caption) {
     const QString title = QString::fromStdString(caption);
     setWindowTitle(title);
+    // A screen reader names the field by what it asks for.
+    edit_->setAccessibleName(title);
     const EntryLayout l = entryDialogLayout(static_cast<int>(title.size()), entryMaxLen_);
     const int clientWidth = l.width - 2 * kDialogBorder;
     const int clientHeight = kEntryWindowHeight - 2 * kDialogBorder - kDialogCaptionBar;

@@ -97,9 +97,15 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string&
         if (!directory.empty()) QDir::setCurrent(QString::fromStdString(directory));
         noWave_->hide();
     }
+    list_->setAccessibleName(windowTitle());
     for (const std::string& name : listDirectoryEntries(QDir::currentPath().toStdString(), waveMode_ == 1)) {
         list_->addItem(QString::fromStdString(name));
     }
+    // The entry the keys move to is the one chosen, so Enter opens it; the list opens on its first.
+    connect(list_, &QListWidget::currentItemChanged, this, [](QListWidgetItem* item, QListWidgetItem*) {
+        if (item) item->setSelected(true);
+    });
+    if (list_->count() > 0) list_->setCurrentRow(0);
     list_->setFocus();
 }
 

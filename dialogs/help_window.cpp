@@ -161,6 +161,7 @@ void HelpWindow::setupWindow() {
     text_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     text_->setFrameStyle(QFrame::Box | QFrame::Plain);
+    text_->setAccessibleName(QStringLiteral("Help"));
 
     ok_->setObjectName(QStringLiteral("ok"));
     ok_->setGeometry(dlu(24, 193, 227, 20));
@@ -173,6 +174,7 @@ void HelpWindow::setupWindow() {
         auto* label = new QLabel(this);
         label->setObjectName(QStringLiteral("icon%1").arg(slot.id));
         label->setPixmap(renderArtwork(slot.pictureId, ratio));
+        label->setAccessibleName(QStringLiteral("Arrow"));
         // A static icon control takes the icon's size at its template position.
         label->setGeometry(QRect(dlu(slot.x, slot.y, 0, 0).topLeft(), QSize(kIconPixels, kIconPixels)));
         icons_[k] = label;

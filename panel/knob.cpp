@@ -1,5 +1,6 @@
 #include "panel/knob.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -9,18 +10,18 @@
 
 #include "engine/frequency_text.h"
 #include "engine/oscillator.h"
+#include "panel/accessibility/panel_accessible.h"
 #include "panel/bitmap_table.h"
+#include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/synth_panel.h"
+#include "patch/edit.h"
 #include "patch/patch_session.h"
 #include "resources/artwork.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
-
-int Knob::dragTicks = 0;
-int Knob::fineMode = 0;
 
 namespace {
 // A full turn of the dial, as the dial has always drawn it.
@@ -80,12 +81,12 @@ void Knob::startStep(int direction) {
     const EngineState& s = panel_.state();
     if (paramIndex_ < kOscillators && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
         step_ = static_cast<float>(direction) * 0.01f;
-        fineMode = 1;
+        fineMode_ = true;
     } else {
         step_ = static_cast<float>(direction) * 1.0f;
-        fineMode = 0;
+        fineMode_ = false;
     }
-    dragTicks = 0;
+    dragTicks_ = 0;
 }
 
 bool Knob::showsTip() const {
@@ -135,6 +136,76 @@ void Knob::wheelEvent(QWheelEvent* e) {
     if (showsTip()) wheelTipTimer_.start();
 }
 
+void Knob::keyPressEvent(QKeyEvent* e) {
+    // The keys turn as the wheel does, each press an undo step of its own unless presses come close
+    // together; Page Up and Page Down turn as far as a button held for a second.
+    constexpr int kTicksPerSecond = 1000 / kTickMs;
+    switch (e->key()) {
+        case Qt::Key_Up:
+            turnByKeys(+1, 1);
+            break;
+        case Qt::Key_Down:
+            turnByKeys(-1, 1);
+            break;
+        case Qt::Key_PageUp:
+            turnByKeys(+1, kTicksPerSecond);
+            break;
+        case Qt::Key_PageDown:
+            turnByKeys(-1, kTicksPerSecond);
+            break;
+        default:
+            QPushButton::keyPressEvent(e);
+            return;
+    }
+    e->accept();
+}
+
+void Knob::turnByKeys(int direction, int ticks) {
+    if (held()) return;  // a held button is turning it already
+    turnStep_ = {objectName().toStdString() + " keys", kWheelStepMs};
+    startStep(direction);
+    for (int k = 0; k < ticks; ++k) tick();
+    step_ = 0.0f;
+    if (showsTip()) {
+        showTip(mapTo(&panel_, QPoint(width() / 2, 0)));
+        wheelTipTimer_.start();
+    }
+}
+
+Knob::Range Knob::range() const {
+    if (paramIndex_ < kOscillators) return {0.01, static_cast<double>(kMaxKnobFrequency), 0.01};
+    if (paramIndex_ >= kPanIndex) return {-10.0, 10.0, 1.0};
+    return {0.0, 128.0, 1.0};
+}
+
+double Knob::value() const {
+    if (paramIndex_ < kOscillators) return static_cast<double>(panel_.state().oscFreq[paramIndex_]);
+    if (paramIndex_ >= kPanIndex) return (intValue() - 50) / 5;
+    return intValue();
+}
+
+void Knob::setValueOutright(double v) {
+    if (!std::isfinite(v) || held()) return;
+    const Range r = range();
+    if (paramIndex_ < kOscillators) {
+        panel_.session().apply(Edit::typedFrequency(paramIndex_, static_cast<float>(v)));
+        panel_.showOscFreq(paramIndex_);
+    } else {
+        const int whole = static_cast<int>(std::lround(std::clamp(v, r.minimum, r.maximum)));
+        if (paramIndex_ >= kPanIndex) {
+            panel_.session().apply(Edit::pan(paramIndex_ - kPanIndex, 50 + 5 * whole));
+        } else if (paramIndex_ >= kLevelIndex) {
+            panel_.session().apply(Edit::level(paramIndex_ - kLevelIndex, whole));
+        }
+        showValue();
+    }
+}
+
+void Knob::showValue() {
+    update();
+    announceValueChange(this);
+}
+
 void Knob::tick() {
     if (paramIndex_ < kOscillators) {
         tickOscillator();
@@ -147,6 +218,7 @@ void Knob::tick() {
 
 void Knob::turn(const Edit& edit) {
     panel_.session().apply(edit, turnStep_);
+    announceValueChange(this);
 }
 
 void Knob::tickOscillator() {
@@ -156,17 +228,17 @@ void Knob::tickOscillator() {
     // same sides of 10 Hz as the unheld value).
     const float f = panel_.state().oscFreq[i];
     if (static_cast<double>(f) > 10.0) {
-        fineMode = 0;
-    } else if (fineMode == 0) {
+        fineMode_ = false;
+    } else if (!fineMode_) {
         step_ = step_ >= 0.0f ? 0.01f : -0.01f;
-        fineMode = 1;
+        fineMode_ = true;
     }
     update();
     panel_.button(ctl::kOscFreqButton + i)->setText(QString::fromStdString(formatFrequency(f)));
-    if (dragTicks < 32) {
-        ++dragTicks;
-        if (dragTicks == 16) step_ = step_ >= 0.0f ? 50.0f : -50.0f;
-        if (dragTicks == 32) step_ *= 4.0f;
+    if (dragTicks_ < 32) {
+        ++dragTicks_;
+        if (dragTicks_ == 16) step_ = step_ >= 0.0f ? 50.0f : -50.0f;
+        if (dragTicks_ == 32) step_ *= 4.0f;
     }
 }
 
@@ -176,9 +248,9 @@ void Knob::tickLevel() {
     turn(Edit::levelKnob(channel, step_));
     panel_.valueTip()->setText(QString::number(panel_.state().mixLevel[channel]));
     update();
-    if (dragTicks < 16) {
-        ++dragTicks;
-        if (dragTicks == 16) step_ *= 10.0f;
+    if (dragTicks_ < 16) {
+        ++dragTicks_;
+        if (dragTicks_ == 16) step_ *= 10.0f;
     }
 }
 
@@ -192,7 +264,7 @@ void Knob::tickPan() {
 QPoint Knob::pointerEnd() const {
     float a = 0.0f;
     if (paramIndex_ < kOscillators) {
-        a = panel_.state().oscFreq[paramIndex_] * kTurn / 5500.0f;
+        a = panel_.state().oscFreq[paramIndex_] * kTurn / kMaxKnobFrequency;
     } else {
         a = static_cast<float>(intValue()) * kTurn / 128.0f;
     }
@@ -202,7 +274,7 @@ QPoint Knob::pointerEnd() const {
 
 void Knob::paintEvent(QPaintEvent* e) {
     QPushButton::paintEvent(e);
-    panel_.audio().renderIfDue();
+    renderSoundDueDuringPaint(panel_.audio());
     QPainter painter(this);
     if (paramIndex_ < kPanIndex) {
         const int face = paramIndex_ < kOscillators ? art::kRedKnobFace : art::kBlueKnobFace;

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include "patch/edit_history.h"
+#include "resources/panel_template.h"
 
 namespace voltina {
 
@@ -21,14 +22,24 @@ class Knob : public QPushButton {
 
     Knob(int ctrlId, SynthPanel& panel, QWidget* parent);
 
-    // id - 101: 0..7 oscillator frequency, 48..55 mixer level, 56..63 pan.
-    int paramIndex() const { return paramIndex_; }
+    int ctrlId() const { return paramIndex_ + ctl::kOscKnob; }
+    SynthPanel& panel() const { return panel_; }
     float step() const { return step_; }
     bool held() const { return timer_.isActive(); }
 
-    // Shared by all knobs: only the knob that holds the mouse turns.
-    static int dragTicks;
-    static int fineMode;
+    // What the knob sets, as a person reads it: a frequency in Hz, a level 0..128, a pan -10..+10.
+    struct Range {
+        double minimum, maximum, step;
+    };
+    Range range() const;
+    double value() const;
+    // A value given outright (the accessibility layer's): one edit, taken as the typed entry takes a
+    // frequency and as the knob would leave a level or a pan.
+    void setValueOutright(double value);
+    // Turns as a button held for `ticks` ticks would (Up/Down one, Page Up/Down a second's worth).
+    void turnByKeys(int direction, int ticks);
+    // Repaints the knob for a value changed elsewhere and tells the accessibility layer.
+    void showValue();
 
     // The pointer's end for the knob's current value, in knob pixels.
     QPoint pointerEnd() const;
@@ -38,6 +49,7 @@ class Knob : public QPushButton {
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;
     void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void paintEvent(QPaintEvent* e) override;
 
   private:
@@ -63,6 +75,8 @@ class Knob : public QPushButton {
     QTimer wheelTipTimer_;   // hides the tip a moment after the wheel stops
     StepGrouping turnStep_;  // a hold from press to release, or wheel notches close together
     int holds_ = 0;
+    int dragTicks_ = 0;      // ticks since the turn began: the step grows with them
+    bool fineMode_ = false;  // hundredths of a hertz below 10 Hz
 };
 
 }  // namespace voltina

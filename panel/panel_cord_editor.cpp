@@ -35,7 +35,7 @@ class MoveForwarder : public QObject {
         auto* control = static_cast<QWidget*>(watched);
         if (control->isEnabled() && !qobject_cast<QLabel*>(control)) return false;
         const QPoint p = control->mapTo(&panel_, static_cast<QMouseEvent*>(e)->position().toPoint());
-        editor_.moveBand(p.x(), p.y() - 29, 0);
+        editor_.moveBand(p.x(), p.y() - kBandLift, 0);
         return false;
     }
 
@@ -64,7 +64,8 @@ class PanelCordEditor : public CordEditor, private PatchBayView {
     HeldCord heldCord() const override { return bay_.heldCord(); }
     void onJackClick(int ctrlId) override { bay_.onJackClick(ctrlId); }
     void moveBand(int x, int y, int clear) override { bay_.moveBand(x, y, clear); }
-    void drawCords(int erase) override { bay_.drawCords(erase); }
+    void tidyRoutingAndHideCords() override { bay_.tidyRoutingAndHideCords(); }
+    void tidyRoutingAndShowCords() override { bay_.tidyRoutingAndShowCords(); }
     void dropHeldCord() override { bay_.dropHeldCord(); }
     QWidget* overlay() override { return overlay_.data(); }
 

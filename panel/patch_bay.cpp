@@ -168,16 +168,16 @@ void PatchBay::onInputClick(int i) {
             break;
         default: {
             // Taken out at the input: the output keeps its plug and the user holds the loose end.
-            drawCords(1);
+            tidyRoutingAndHideCords();
             const int o = state_.cordSource[i];
             session_.apply(Edit::unplugAtInput(i), newHeldCord());
             if (o >= 0 && o < kJacks) {
                 pickedOutput_ = o;
                 setBand(outputAnchor(o), jackPoint(jack));
-                drawCords(0);
+                tidyRoutingAndShowCords();
                 held_ = HeldCord::FixedAtOutput;
             } else {
-                drawCords(0);
+                tidyRoutingAndShowCords();
                 endHeldCord();
             }
             break;
@@ -193,13 +193,13 @@ void PatchBay::plugHeldCord(int clickedJack, int output, int input, bool chooseS
     }
     const StepGrouping step = heldStep_;
     held_ = HeldCord::None;
-    drawCords(1);
+    tidyRoutingAndHideCords();
     if (chooseSample) chooseSampleIfNoneLoaded();
     // The session checks the rules again: the sample list ran its own event loop, and a nested click
     // may have plugged something meanwhile.
     session_.apply(Edit::plug(output, input), step);
     endHeldCord();
-    drawCords(0);
+    tidyRoutingAndShowCords();
 }
 
 void PatchBay::chooseSampleIfNoneLoaded() {
@@ -247,7 +247,7 @@ void PatchBay::onOutputClick(int o) {
             break;
         default: {
             // Taken out at the output: the input keeps its plug and the user holds the loose end.
-            drawCords(1);
+            tidyRoutingAndHideCords();
             int found = -1;
             for (int i = 0; i < kJacks && found < 0; ++i) {
                 if (state_.cordPresent[i] == 1 && state_.cordSource[i] == o) found = i;
@@ -255,13 +255,13 @@ void PatchBay::onOutputClick(int o) {
             session_.apply(Edit::unplugAtOutput(o), newHeldCord());
             if (found < 0) {
                 // A lit output that feeds no input: only its lamp was left on. It is dark and free now.
-                drawCords(0);
+                tidyRoutingAndShowCords();
                 endHeldCord();
                 break;
             }
             pickedInput_ = found;
             setBand(jackPoint(kFirstInput + found), jackPoint(jack));
-            drawCords(0);
+            tidyRoutingAndShowCords();
             held_ = HeldCord::FixedAtInput;
             break;
         }
@@ -293,10 +293,10 @@ std::vector<CordPath> PatchBay::cordPaths() const {
     return paths;
 }
 
-void PatchBay::drawCords(int erase) {
-    // Every pass tidies the arrays; the overlay computes the routes itself when it paints.
+void PatchBay::tidyRouting(bool hideCords) {
+    // The overlay computes the routes itself when it paints.
     tidyInputsWithoutCord(session_.state());
-    cordsErased_ = erase != 0;
+    cordsErased_ = hideCords;
     bandEnd_.x = kNoBand;
     view_.cordsChanged();
 }

@@ -72,16 +72,17 @@ class PatchBay {
     PanelPoint bandAnchor() const { return bandAnchor_; }
     PanelPoint bandEnd() const { return bandEnd_; }
     bool bandShown() const { return bandEnd_.x != kNoBand; }
-    // Between drawCords(1) and drawCords(0) the cords are off the panel.
+    // Between tidyRoutingAndHideCords and tidyRoutingAndShowCords the cords are off the panel.
     bool cordsErased() const { return cordsErased_; }
 
     // A click reported by jack control 301..332 or 401..432; other ids are ignored.
     void onJackClick(int ctrlId);
     // Moves the band's loose end to (x, y), or takes the band off when clear is 1.
     void moveBand(int x, int y, int clear);
-    // erase = 1 takes the cords off the panel, 0 puts them back. Either way the inputs without a cord are
-    // tidied and the band is forgotten.
-    void drawCords(int erase);
+    // Either way the inputs without a cord are tidied and the band is forgotten; then the cords go off
+    // the panel, or come back on it.
+    void tidyRoutingAndHideCords() { tidyRouting(true); }
+    void tidyRoutingAndShowCords() { tidyRouting(false); }
     // Lets go of a held cord end: no band, nothing held, the arrow cursor. The lamps are the panel's to
     // bring in line with the routing arrays afterwards.
     void dropHeldCord();
@@ -108,6 +109,7 @@ class PatchBay {
     StepGrouping newHeldCord();
     void chooseSampleIfNoneLoaded();
     PanelPoint outputAnchor(int output) const;
+    void tidyRouting(bool hideCords);
 
     PatchSession& session_;
     const EngineState& state_;

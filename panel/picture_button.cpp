@@ -4,8 +4,10 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "panel/accessibility/panel_accessible.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
+#include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/synth_panel.h"
@@ -22,8 +24,16 @@ PictureButton::PictureButton(int ctrlId, SynthPanel& panel, QWidget* parent)
 }
 
 void PictureButton::setLit(bool lit) {
+    const bool changed = lit != lit_;
     lit_ = lit;
     repaint();
+    if (!changed) return;
+    // A jack's lamp goes with its cord, so its cord's words change with it.
+    if (ctrlId_ >= kFirstInputJackId) {
+        announceDescriptionChange(this);
+    } else {
+        announceCheckedChange(this);
+    }
 }
 
 bool PictureButton::toggle() {
@@ -33,7 +43,7 @@ bool PictureButton::toggle() {
 
 void PictureButton::paintEvent(QPaintEvent* e) {
     QPushButton::paintEvent(e);
-    panel_.audio().renderIfDue();
+    renderSoundDueDuringPaint(panel_.audio());
     const int id = bitmapIdFor(ctrlId_, lit_ ? 1 : 0);
     const QPixmap& picture = panel_.bitmaps().get(id);
     QPainter painter(this);
@@ -46,7 +56,7 @@ void PictureButton::mouseMoveEvent(QMouseEvent* e) {
     CordEditor* cords = panel_.cordEditor();
     if (cords && cords->heldCord() != HeldCord::None) {
         const QPoint p = mapTo(&panel_, e->position().toPoint());
-        cords->moveBand(p.x(), p.y() - 29, 0);
+        cords->moveBand(p.x(), p.y() - kBandLift, 0);
     }
     QPushButton::mouseMoveEvent(e);
 }

@@ -17,8 +17,12 @@
 #include "engine/midi_keys.h"
 #include "engine/oscillator.h"
 #include "engine/tables.h"
+#include "panel/accessibility/control_names.h"
+#include "panel/accessibility/panel_accessible.h"
 #include "panel/cord_editor.h"
+#include "panel/keyboard/panel_keyboard.h"
 #include "panel/knob.h"
+#include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/patch_bay.h"
@@ -42,7 +46,9 @@ SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices serv
     setFixedSize(dluToPixelsX(kPanelWidthDlu), dluToPixelsY(kPanelHeightDlu));
     setMouseTracking(true);
     setFont(panelFont());
+    installPanelAccessibility();
     buildControls();
+    new PanelKeyboard(*this);
     setDialogOwner(this);
     if (services_.panelChanged) services_.panelChanged(this);
 }
@@ -82,6 +88,8 @@ void SynthPanel::buildControls() {
         w->setGeometry(toQRect(t.place));
         w->setEnabled(t.enabled);
         w->setFocusPolicy(t.tabStop && t.enabled ? Qt::StrongFocus : Qt::NoFocus);
+        // The Wave button takes no click focus, as it never did, but the keyboard reaches it.
+        if (t.id == ctl::kWave) w->setFocusPolicy(Qt::TabFocus);
         w->setVisible(t.visible);
         if (auto* b = qobject_cast<QPushButton*>(w); b && !qobject_cast<Knob*>(w)) {
             const int id = t.id;
@@ -89,6 +97,9 @@ void SynthPanel::buildControls() {
         }
         const std::string jack = jackName(t.id);
         if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
+        if (t.kind == ControlKind::Knob ||
+            (t.kind == ControlKind::PictureButton && t.enabled && jack.empty()))
+            w->setToolTip(QString::fromStdString(controlName(t.id)));
         controls_[t.id] = w;
     }
 }
@@ -205,7 +216,7 @@ void SynthPanel::speakerSwitch() {
             if (!hadCard && !startingUp_) showMessage(kNoSoundMessage);
         }
     }
-    if (cords_) cords_->drawCords(0);
+    if (cords_) cords_->tidyRoutingAndShowCords();
 }
 
 void SynthPanel::recordSwitch() {
@@ -226,7 +237,18 @@ void SynthPanel::selectSample() {
 void SynthPanel::removeSample() {
     session_.apply(Edit::removeSample());
     if (services_.samples) services_.samples->forgetWaveFileName();
+    clearWaveButton();
+}
+
+void SynthPanel::clearWaveButton() {
     if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
+}
+
+bool SynthPanel::letGoOfHeldCord() {
+    if (!cords_ || cords_->heldCord() == HeldCord::None) return false;
+    dropHeldCord();
+    showPatch();
+    return true;
 }
 
 void SynthPanel::dropHeldCord() {
@@ -267,19 +289,19 @@ void SynthPanel::showOscFreq(int osc) {
     if (QPushButton* b = button(ctl::kOscFreqButton + osc)) {
         b->setText(QString::fromStdString(formatFrequency(state_.oscFreq[osc])));
     }
-    if (QWidget* k = control(ctl::kOscKnob + osc)) k->update();
+    if (Knob* k = knob(ctl::kOscKnob + osc)) k->showValue();
 }
 
 void SynthPanel::showPatch() {
     for (int osc = 0; osc < kOscillators; ++osc) {
         showOscType(osc);
         showOscFreq(osc);
-        if (QWidget* k = control(ctl::kMixLevelKnob + osc)) k->update();
-        if (QWidget* k = control(ctl::kMixPanKnob + osc)) k->update();
+        if (Knob* k = knob(ctl::kMixLevelKnob + osc)) k->showValue();
+        if (Knob* k = knob(ctl::kMixPanKnob + osc)) k->showValue();
     }
     for (int i = 0; i < kJacks; ++i) setLamp(ctl::kFirstInputJack + i, hasCord(state_, i));
     for (int o = 0; o < kJacks; ++o) setLamp(ctl::kFirstOutputJack + o, state_.outputUsed[o] != 0);
-    if (cords_) cords_->drawCords(0);
+    if (cords_) cords_->tidyRoutingAndShowCords();
 }
 
 void SynthPanel::showSample() {
@@ -312,14 +334,14 @@ void SynthPanel::paintEvent(QPaintEvent*) {
     }
     // The controls paint after this and the cord overlay after them: Qt's own order does what a
     // message pump did, without running one inside a paint.
-    audio_.renderIfDue();
+    renderSoundDueDuringPaint(audio_);
 }
 
 void SynthPanel::mouseMoveEvent(QMouseEvent* e) {
     QWidget::mouseMoveEvent(e);
     if (cords_ && cords_->heldCord() != HeldCord::None) {
         const QPoint p = e->position().toPoint();
-        cords_->moveBand(p.x(), p.y() - 29, 0);
+        cords_->moveBand(p.x(), p.y() - kBandLift, 0);
     }
 }
 
@@ -434,7 +456,7 @@ void SynthPanel::freeWaveSample() {
     } else {
         state_.waveSample.reset();
     }
-    if (QPushButton* wave = button(ctl::kWave)) wave->setText(QString());
+    clearWaveButton();
 }
 
 void SynthPanel::updateRateChecks(int rateParam) {

@@ -70,6 +70,10 @@ class SynthPanel : public QWidget, public AudioHooks {
     // After a whole new patch: every oscillator derived, the panel shown, the sound restarted.
     void refreshPanel();
     void selectSample();
+    // The Wave button shows no sample's name.
+    void clearWaveButton();
+    // Escape: a held cord end is let go and the lamps shown as the cords are; false when none was held.
+    bool letGoOfHeldCord();
 
     // ---- the panel's edits
     PatchSession& session() { return session_; }

@@ -528,7 +528,11 @@ TEST_F(PatchBayTest, EveryDrawingPassNormalisesInputsWithoutACord) {
     plugCord(state, 7, 6);
     for (int erase : {1, 0}) {
         state.cordSource[3] = 7;
-        bay.drawCords(erase);
+        if (erase == 1) {
+            bay.tidyRoutingAndHideCords();
+        } else {
+            bay.tidyRoutingAndShowCords();
+        }
         EXPECT_EQ(bay.cordsErased(), erase == 1);
         for (int i : {3, 4, 5}) {
             EXPECT_EQ(state.cordPresent[i], 0) << i;

@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <vector>
 
 #include "dialogs/entry_dialog.h"
 #include "dialogs/file_list_dialog.h"
@@ -234,6 +235,30 @@ TEST_F(ListDialogTest, OkWithNothingSelectedGivesAnEmptyName) {
     list.list()->clearSelection();
     EXPECT_EQ(run(list, ModalDriver::clickObject(QStringLiteral("ok"))), kResultOk);
     EXPECT_EQ(list.chosenName(), "");
+}
+
+// The keys choose the entry they move to, so Enter opens it; the list opens on its first entry.
+TEST_F(ListDialogTest, KeysChooseTheEntryTheyMoveTo) {
+    for (const char* name : {"a.wav", "b.wav", "c.wav"}) touch(QString::fromLatin1(name));
+    const struct {
+        std::vector<Qt::Key> keys;
+        const char* chosen;
+    } cases[] = {
+        {{}, "a.wav"},
+        {{Qt::Key_End}, "c.wav"},
+        {{Qt::Key_End, Qt::Key_Home}, "a.wav"},
+        {{Qt::Key_Down}, "b.wav"},
+        {{Qt::Key_End, Qt::Key_Up}, "b.wav"},
+    };
+    for (const auto& c : cases) {
+        FileListDialog list(nullptr, 1);
+        const int result = run(list, [&](QWidget*) {
+            for (const Qt::Key key : c.keys) QTest::keyClick(list.list(), key);
+            QTest::keyClick(list.list(), Qt::Key_Return);
+        });
+        EXPECT_EQ(result, kResultOk) << c.chosen;
+        EXPECT_EQ(list.chosenName(), c.chosen);
+    }
 }
 
 TEST_F(ListDialogTest, DoubleClickChoosesWithoutOk) {

@@ -268,6 +268,73 @@ TEST_F(KnobTest, WheelNotchesTurnByOneTickEach) {
     EXPECT_FALSE(tip->isVisible());  // gone a moment after the wheel stops
 }
 
+// Up and Down turn one tick, Page Up and Page Down a held second's worth (ten ticks, before the level
+// and frequency steps grow); a value given outright is taken as the typed entry takes a frequency and as
+// the knob would leave a level or a pan, and each is one step Undo takes back.
+TEST_F(KnobTest, KeysTurnByTicksAndValuesGivenOutrightAreOneEditEach) {
+    auto setStart = [this](int id, float start) {
+        if (id < 149) {
+            state.oscFreq[id - 101] = start;
+        } else if (id < 157) {
+            state.mixLevel[id - 149] = static_cast<int>(start);
+        } else {
+            state.mixPan[id - 157] = static_cast<int>(start);
+        }
+    };
+    auto read = [this](int id) -> double {
+        if (id < 149) return state.oscFreq[id - 101];
+        return id < 157 ? state.mixLevel[id - 149] : state.mixPan[id - 157];
+    };
+    const struct {
+        int id;
+        float start;
+        std::vector<Qt::Key> keys;
+        double expected;
+    } turns[] = {
+        {101, 100.0f, {Qt::Key_Up}, 101.0},
+        {101, 100.0f, {Qt::Key_PageUp}, 110.0},
+        {102, 5.0f, {Qt::Key_Down}, 4.99},
+        {102, 5.0f, {Qt::Key_PageDown}, 4.9},
+        {151, 80.0f, {Qt::Key_PageUp}, 90.0},
+        {151, 5.0f, {Qt::Key_PageDown}, 0.0},
+        {160, 50.0f, {Qt::Key_Up, Qt::Key_Up}, 60.0},
+        {160, 50.0f, {Qt::Key_PageDown}, 0.0},
+    };
+    for (const auto& t : turns) {
+        SCOPED_TRACE(t.id);
+        setStart(t.id, t.start);
+        for (const Qt::Key key : t.keys) QTest::keyClick(panel->knob(t.id), key);
+        EXPECT_NEAR(read(t.id), t.expected, 0.001);
+        EXPECT_FALSE(panel->knob(t.id)->held());
+    }
+    const struct {
+        int id;
+        float start;
+        double given;
+        double expected;  // in the engine's units: a pan 0..100
+        double readBack;  // as the knob reports it: a pan -10..+10
+    } given[] = {
+        {101, 100.0f, 440.0, 440.0, 440.0}, {101, 100.0f, 6000.0, 5000.0, 5000.0},
+        {101, 100.0f, -3.0, 100.0, 100.0},  {151, 80.0f, 100.4, 100.0, 100.0},
+        {151, 80.0f, 999.0, 128.0, 128.0},  {160, 50.0f, 2.6, 65.0, 3.0},
+        {160, 50.0f, -20.0, 0.0, -10.0},
+    };
+    for (const auto& g : given) {
+        SCOPED_TRACE(g.id);
+        SCOPED_TRACE(g.given);
+        panel->session().endGesture();
+        setStart(g.id, g.start);
+        panel->knob(g.id)->setValueOutright(g.given);
+        EXPECT_NEAR(read(g.id), g.expected, 0.001);
+        EXPECT_NEAR(panel->knob(g.id)->value(), g.readBack, 0.001);
+        if (g.expected != g.start) {
+            ASSERT_TRUE(panel->session().undo());
+            EXPECT_NEAR(read(g.id), g.start, 0.001);
+        }
+    }
+    EXPECT_EQ(panel->button(109)->text(), QString::fromStdString(formatFrequency(state.oscFreq[0])));
+}
+
 // A level knob held down shows its level in the tip, as the pan bar does.
 TEST_F(KnobTest, LevelTipShowsTheLevelWhileItTurns) {
     QLabel* tip = panel->valueTip();

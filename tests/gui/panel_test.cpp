@@ -5,13 +5,18 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <array>
+#include <set>
+#include <vector>
 
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
+#include "panel/keyboard/reading_order.h"
 #include "panel/knob.h"
+#include "panel/panel_cord_editor.h"
 #include "panel/picture_button.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
@@ -54,7 +59,8 @@ TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
     EXPECT_EQ(panel->control(164)->geometry(), QRect(583, 423, 37, 11));   // pan 7
     EXPECT_EQ(panel->button(194)->text(), QString::fromUtf8("SINUSOÏDERS"));
     EXPECT_FALSE(panel->control(197)->isVisible());
-    EXPECT_EQ(panel->control(199)->focusPolicy(), Qt::NoFocus);
+    // The Wave button takes no focus from a click, but Tab reaches it.
+    EXPECT_EQ(panel->control(199)->focusPolicy(), Qt::TabFocus);
     for (int id = 165; id <= 188; ++id) EXPECT_FALSE(panel->control(id)->isEnabled()) << id;
 }
 
@@ -220,7 +226,8 @@ class RecordingCordEditor : public CordEditor {
     HeldCord heldCord() const override { return held; }
     void onJackClick(int id) override { clicks.push_back(id); }
     void moveBand(int x, int y, int clear) override { bands.push_back({x, y, clear}); }
-    void drawCords(int erase) override { draws.push_back(erase); }
+    void tidyRoutingAndHideCords() override { draws.push_back(1); }
+    void tidyRoutingAndShowCords() override { draws.push_back(0); }
     QWidget* overlay() override { return &surface; }
     HeldCord held = HeldCord::None;
     std::vector<int> clicks;
@@ -272,6 +279,70 @@ TEST_F(CordSeamTest, TheOverlayCoversThePanelAboveEveryControl) {
     EXPECT_TRUE(overlay->testAttribute(Qt::WA_TransparentForMouseEvents));
     EXPECT_EQ(panel->children().last(), overlay);
     EXPECT_EQ(panel->childAt(QPoint(30, 40)), panel->control(101));  // clicks still reach the knob
+}
+
+}  // namespace
+}  // namespace voltina::test
+
+namespace voltina::test {
+namespace {
+
+// Tab visits every control that can take the focus, group after group in reading order; the arrows go
+// round one group, Right undoing Left; Escape lets go of a held cord and lights the lamps as the cords are.
+TEST_F(PanelTest, TabAndArrowsFollowTheReadingOrder) {
+    auto focusable = [this](int id) {
+        const QWidget* w = panel->control(id);
+        return w && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus);
+    };
+    std::vector<int> reading;
+    std::set<int> seen;
+    for (const std::vector<int>& group : panelReadingGroups()) {
+        for (int id : group) {
+            EXPECT_TRUE(seen.insert(id).second) << id << " is in two groups";
+            if (focusable(id)) reading.push_back(id);
+        }
+    }
+    for (const ControlTemplate& t : panelTemplate()) {
+        if (focusable(t.id)) {
+            EXPECT_TRUE(seen.count(t.id)) << t.id << " is in no group";
+        }
+    }
+    std::vector<int> chain;
+    for (QWidget* w = panel->control(reading.front())->nextInFocusChain(); chain.size() < reading.size();
+         w = w->nextInFocusChain()) {
+        const int id = w->objectName().startsWith("ctl") ? w->objectName().mid(3).toInt() : 0;
+        if (focusable(id) && (w->focusPolicy() & Qt::TabFocus)) chain.push_back(id);
+    }
+    std::rotate(chain.rbegin(), chain.rbegin() + 1, chain.rend());
+    EXPECT_EQ(chain, reading);
+
+    for (const std::vector<int>& group : panelReadingGroups()) {
+        std::vector<int> round;
+        int id = group.front();
+        for (std::size_t k = 0; k < group.size(); ++k) {
+            round.push_back(id);
+            const int next = neighbourInGroup(id, true, [](int) { return true; });
+            EXPECT_EQ(neighbourInGroup(next, false, [](int) { return true; }), id);
+            id = next;
+        }
+        EXPECT_EQ(round, group);
+        EXPECT_EQ(id, group.front());
+    }
+    // A control that cannot take the focus is passed over.
+    EXPECT_EQ(neighbourInGroup(101, true, [](int id) { return id != 117; }), 125);
+
+    panel->show();
+    panel->setCordEditor(makePanelCordEditor(*panel));
+    QWidget* jack = panel->control(404);
+    jack->setFocus();
+    QTest::keyClick(jack, Qt::Key_Space);
+    ASSERT_EQ(panel->cordEditor()->heldCord(), HeldCord::FixedAtOutput);
+    EXPECT_TRUE(panel->picture(404)->isLit());
+    QTest::keyClick(jack, Qt::Key_Right);  // to the second output, carrying the cord
+    EXPECT_TRUE(panel->control(424)->hasFocus());
+    QTest::keyClick(panel->control(424), Qt::Key_Escape);
+    EXPECT_EQ(panel->cordEditor()->heldCord(), HeldCord::None);
+    EXPECT_FALSE(panel->picture(404)->isLit());
 }
 
 }  // namespace

@@ -178,11 +178,17 @@ TEST(PluginThreads, SavingWhilePlayingAndLoadingReadsWholePatches) {
     host.stopWorker();
 
     ASSERT_FALSE(saved.empty());
+    // Each saved text a whole configuration, and both loads were seen while playing.
+    bool sawFirst = false, sawSecond = false;
     for (const std::string& text : saved) {
         Configuration c;
         std::string error;
         ASSERT_TRUE(parseConfiguration(text.c_str(), c, error)) << error << "\n" << text;
+        sawFirst = sawFirst || (c.oscType[1] == first.oscType[1] && c.hasWave);
+        sawSecond = sawSecond || (c.oscType[1] == kSquare && !c.hasWave);
     }
+    EXPECT_TRUE(sawFirst);
+    EXPECT_TRUE(sawSecond);
 }
 
 }  // namespace

@@ -91,8 +91,9 @@ std::vector<HostEvent> PluginFiles::tuneEvents(const std::string& midiPath, int 
 std::vector<std::uint8_t> PluginFiles::render(const std::string& config, const std::string& midi,
                                               std::uint64_t frames, const std::string& events) const {
     const std::string out = path("render.wav");
-    std::string line = std::string(VOLTINA_RENDER_BINARY) + " " + config + " --midi " + midi + " --frames " +
+    std::string line = std::string(VOLTINA_RENDER_BINARY) + " " + config + " --frames " +
                        std::to_string(frames) + " -o " + out;
+    if (!midi.empty()) line += " --midi " + midi;
     if (!events.empty()) line += " --events " + events;
     const CommandResult result = runCommand(line);
     EXPECT_EQ(result.status, 0) << line << "\n" << result.output;

@@ -27,8 +27,8 @@ class PluginFiles {
     std::string writeTune(const std::string& name) const;
     std::vector<HostEvent> tuneEvents(const std::string& midiPath, int rate, std::uint64_t offset) const;
 
-    // voltina-render's frames (two bytes each) for `frames` frames of CONFIG with the MIDI file and, if
-    // given, the events file.
+    // voltina-render's frames (two bytes each) for `frames` frames of CONFIG (none: the start-up patch)
+    // with the MIDI file and the events file, when given.
     std::vector<std::uint8_t> render(const std::string& config, const std::string& midi, std::uint64_t frames,
                                      const std::string& events = "") const;
 

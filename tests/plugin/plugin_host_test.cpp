@@ -80,6 +80,16 @@ TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
     }
 }
 
+TEST(PluginStartUp, WithoutAConfigurationPlaysTheStartUpPatch) {
+    PluginFiles files;
+    const std::uint64_t frames = 30000;
+    TestHost host;
+    std::string error;
+    ASSERT_TRUE(host.instantiate(11025, error)) << error;
+    host.play(frames, randomBlocks(11), {});
+    EXPECT_TRUE(sameBytes(host.playedBytes(), files.render("", "", frames)));
+}
+
 INSTANTIATE_TEST_SUITE_P(Rates, PluginPlays, ::testing::Values(11025, 22050, 44100));
 
 TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {

@@ -56,6 +56,8 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     std::uniform_int_distribution<std::uint32_t> length(1, 8192);
     std::vector<std::uint32_t> blocks(300);
     for (std::uint32_t& b : blocks) b = length(random);
+    blocks[0] = 1;  // both ends of the range, then anything between
+    blocks[1] = 8192;
     std::vector<HostEvent> events = files.tuneEvents(tune, hostRate, 16);
     events.push_back(HostEvent::setFloat(30000, "osc2-frequency", 77.25f));
     events.push_back(HostEvent::setInt(30001, "channel4-pan", 35));

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "render/offline_start.h"
 #include "render/panel_events.h"
 
 namespace voltina {
@@ -17,14 +18,6 @@ struct TimedMidiMessage {
     std::uint64_t frame;   // applied before this frame is computed
     std::uint32_t packed;  // status | data1 << 8 | data2 << 16
 };
-
-// Tables and ring for a rate, as the audio layer builds them (the ring as after a rate change, except
-// at the start-up rate, where it keeps its start-up length).
-void prepareAudioTables(EngineState& s, int rateParam, int stereoOut);
-
-// What happens when the sound first comes on: the start-up refresh derives every oscillator and
-// restarts them, then the speaker switch silences the ring, restarts them again and starts the sound.
-void startSoundOffline(EngineState& s);
 
 // Receives the frames as they are rendered, in order: `size` bytes, two per frame, left first. False
 // stops the render.

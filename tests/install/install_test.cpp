@@ -171,6 +171,19 @@ TEST_F(InstalledTree, HelpTextLiesWhereTheProgramLooksForIt) {
     EXPECT_FALSE(fs::exists(elsewhere->path() / "VOLTINA.TXT"));
 }
 
+TEST_F(InstalledTree, InstalledPluginIsFoundUnderLibLv2) {
+    const fs::path lv2 = prefix() / "lib" / "lv2";
+    for (const std::string file : {"manifest.ttl", "voltina.ttl", "voltina.so"})
+        EXPECT_TRUE(fs::is_regular_file(lv2 / "voltina.lv2" / file)) << file;
+    // A host looks only where LV2_PATH says: the installed bundle first, then the LV2 schemas, which name
+    // the plugin's class.
+    const Outcome r = runIn(elsewhere->path(),
+                            "env LV2_PATH=" + quote(lv2.string()) + ":/usr/lib/lv2 lv2info " VOLTINA_LV2_URI);
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(contains(r.out, (lv2 / "voltina.lv2" / "voltina.so").string())) << r.out;
+    EXPECT_TRUE(contains(r.out, "Instrument Plugin")) << r.out;
+}
+
 TEST_F(InstalledTree, BothProgramsPrintTheirVersion) {
     for (const std::string program : {"voltina-render", "voltina"}) {
         SCOPED_TRACE(program);
@@ -326,7 +339,9 @@ TEST_F(DebianPackage, HoldsTheProgramsAndEverythingTheDesktopNeeds) {
          {share + "/applications/voltina.desktop", share + "/icons/hicolor/scalable/apps/voltina.svg",
           man + "/man1/voltina.1.gz", man + "/man1/voltina-render.1.gz", share + "/voltina/VOLTINA.TXT",
           share + "/mime/packages/voltina.xml", share + "/metainfo/io.github.voltina.Voltina.metainfo.xml",
-          share + "/doc/voltina/copyright", share + "/doc/voltina/changelog.gz"}) {
+          share + "/doc/voltina/copyright", share + "/doc/voltina/changelog.gz",
+          std::string("lib/lv2/voltina.lv2/manifest.ttl"), std::string("lib/lv2/voltina.lv2/voltina.ttl"),
+          std::string("lib/lv2/voltina.lv2/voltina.so")}) {
         EXPECT_EQ(listingLine(listing, file).substr(0, 10), "-rw-r--r--") << file << " not in:\n" << listing;
     }
 }

@@ -1,0 +1,128 @@
+#include "plugin/plugin_patch.h"
+
+#include "engine/defaults.h"
+#include "media/file_bytes.h"
+#include "media/wav_import.h"
+#include "render/offline_start.h"
+
+namespace voltina {
+
+namespace {
+
+// A sample file is its data and a header; the loader refuses the data beyond its own limit in its own
+// words, so the file read may take a little more.
+constexpr std::size_t kMaxSampleFileBytes = kMaxSampleBytes + (1u << 16);
+
+// The engine as voltina-render starts it: the configuration's settings, MIDI open (the plugin always
+// has its MIDI input), the tables and ring of the rate, the sample, the sound on.
+std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
+                                        std::vector<std::uint8_t> sampleFile, const std::string& sampleName,
+                                        double hostRate, std::string& error) {
+    auto state = std::make_unique<EngineState>();
+    setEngineDefaults(*state);
+    int rate = 11025;
+    if (configuration) {
+        if (!applyConfiguration(*configuration, *state, error)) return nullptr;
+        rate = configuration->rate;
+    }
+    state->midiOpen = 1;
+    prepareAudioTables(*state, rate + 1, 1);
+    if (!sampleFile.empty()) {
+        WaveSampleName name;
+        std::string refusal;
+        if (loadWaveSampleFromBytes(*state, name, sampleName, sampleFile.data(), sampleFile.size(),
+                                    [&](const std::string& text) { refusal = text; }) != 1) {
+            error = sampleName + ": " + refusal;
+            return nullptr;
+        }
+    }
+    startSoundOffline(*state);
+
+    auto patch = std::make_unique<LoadedPatch>();
+    patch->sound = PluginSound::create(std::move(state), hostRate);
+    if (!patch->sound) {
+        error = "cannot convert " + std::to_string(rate) + " Hz to the host's rate of " +
+                std::to_string(static_cast<long long>(hostRate)) + " Hz";
+        return nullptr;
+    }
+    if (configuration) {
+        patch->configuration = *configuration;
+    } else {
+        patch->configuration = captureConfiguration(patch->sound->state(), rate, "");
+    }
+    patch->sampleFile = std::move(sampleFile);
+    patch->takeValues();
+    return patch;
+}
+
+}  // namespace
+
+void LoadedPatch::takeValues() {
+    for (int p = 0; p < kParameterCount; ++p)
+        values[p].store(parameterValue(sound->state(), p), std::memory_order_relaxed);
+}
+
+Configuration LoadedPatch::current() const {
+    Configuration c = configuration;
+    for (int p = 0; p < kParameterCount; ++p) {
+        const ParameterInfo info = parameterInfo(p);
+        const float v = values[p].load(std::memory_order_relaxed);
+        const std::size_t i = static_cast<std::size_t>(info.index);
+        switch (info.kind) {
+            case ParameterKind::WaveType:
+                c.oscType[i] = static_cast<int>(v);
+                break;
+            case ParameterKind::Frequency:
+                c.oscFreq[i] = v;
+                break;
+            case ParameterKind::Level:
+                c.mixLevel[i] = static_cast<int>(v);
+                break;
+            case ParameterKind::Pan:
+                c.mixPan[i] = static_cast<int>(v);
+                break;
+        }
+    }
+    return c;
+}
+
+std::unique_ptr<LoadedPatch> startupPatch(double hostRate, std::string& error) {
+    return startPatch(nullptr, {}, "", hostRate, error);
+}
+
+namespace {
+
+std::unique_ptr<LoadedPatch> loadConfiguration(const Configuration& c, std::vector<std::uint8_t> sampleFile,
+                                               const std::string& path, double hostRate, std::string& error) {
+    std::string sampleName;
+    if (c.hasWave) {
+        sampleName = besideConfiguration(path, c.wave);
+        if (sampleFile.empty() && !readFileBytes(sampleName, kMaxSampleFileBytes, sampleFile, error))
+            return nullptr;
+    } else {
+        sampleFile.clear();
+    }
+    std::unique_ptr<LoadedPatch> patch = startPatch(&c, std::move(sampleFile), sampleName, hostRate, error);
+    if (patch) patch->path = path;
+    return patch;
+}
+
+}  // namespace
+
+std::unique_ptr<LoadedPatch> loadPatchFile(const std::string& path, double hostRate, std::string& error) {
+    Configuration c;
+    if (!readConfigurationFile(path, c, error)) return nullptr;
+    std::unique_ptr<LoadedPatch> patch = loadConfiguration(c, {}, path, hostRate, error);
+    if (!patch && error.compare(0, path.size(), path) != 0) error = path + ": " + error;
+    return patch;
+}
+
+std::unique_ptr<LoadedPatch> loadPatchText(const std::string& text,
+                                           const std::vector<std::uint8_t>& sampleFile,
+                                           const std::string& path, double hostRate, std::string& error) {
+    Configuration c;
+    if (!parseConfiguration(text, c, error)) return nullptr;
+    return loadConfiguration(c, sampleFile, path, hostRate, error);
+}
+
+}  // namespace voltina

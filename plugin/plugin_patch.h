@@ -1,0 +1,48 @@
+#pragma once
+// A patch ready to play in the plugin: the engine started from a configuration exactly as voltina-render
+// starts (so its frames equal the renderer's from its first frame), and what the plugin's state keeps of
+// it: the configuration, the file it came from, the sample's file bytes.
+//
+// Threads: built and destroyed off the audio thread (the LV2 worker, instantiate, restore). The audio
+// thread plays `sound` and writes `values`; the state's save reads `values` while it may be playing.
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/configuration.h"
+#include "plugin/plugin_parameters.h"
+#include "plugin/plugin_sound.h"
+
+namespace voltina {
+
+struct LoadedPatch {
+    std::unique_ptr<PluginSound> sound;
+    Configuration configuration;           // as loaded; `values` holds what the parameters have changed since
+    std::string path;                      // the configuration file, empty for the start-up patch or a state
+    std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
+    // The parameters' values now, written by the audio thread as it applies them.
+    std::atomic<float> values[kParameterCount];
+
+    // The values the engine holds now (after a load or a restore).
+    void takeValues();
+    // The configuration as it plays now: the one loaded, with the parameters' current values.
+    Configuration current() const;
+};
+
+// The start-up patch, as voltina-render plays without a configuration.
+std::unique_ptr<LoadedPatch> startupPatch(double hostRate, std::string& error);
+
+// The configuration file at `path` with the sample it names, read whole. Null with the reason in `error`
+// when either is refused.
+std::unique_ptr<LoadedPatch> loadPatchFile(const std::string& path, double hostRate, std::string& error);
+
+// A configuration's text with its sample's file bytes (empty: the sample is read from beside `path`, if
+// the configuration names one), as a state brings them back.
+std::unique_ptr<LoadedPatch> loadPatchText(const std::string& text,
+                                           const std::vector<std::uint8_t>& sampleFile,
+                                           const std::string& path, double hostRate, std::string& error);
+
+}  // namespace voltina

@@ -1,0 +1,379 @@
+#include "plugin/voltina_instance.h"
+
+#include <lv2/atom/util.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "engine/midi_keys.h"
+#include "patch/apply_edit.h"
+
+namespace voltina {
+
+namespace {
+
+const void* feature(const LV2_Feature* const* features, const char* uri) {
+    for (int i = 0; features && features[i]; ++i)
+        if (std::strcmp(features[i]->URI, uri) == 0) return features[i]->data;
+    return nullptr;
+}
+
+// A number the host sends for a parameter, whatever atom type its control uses.
+bool numberOf(const PluginUris& u, const LV2_Atom* value, double& out) {
+    if (value->type == u.atomFloat && value->size >= sizeof(float)) {
+        out = reinterpret_cast<const LV2_Atom_Float*>(value)->body;
+    } else if (value->type == u.atomDouble && value->size >= sizeof(double)) {
+        out = reinterpret_cast<const LV2_Atom_Double*>(value)->body;
+    } else if ((value->type == u.atomInt || value->type == u.atomBool) &&
+               value->size >= sizeof(std::int32_t)) {
+        out = reinterpret_cast<const LV2_Atom_Int*>(value)->body;
+    } else if (value->type == u.atomLong && value->size >= sizeof(std::int64_t)) {
+        out = static_cast<double>(reinterpret_cast<const LV2_Atom_Long*>(value)->body);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* features) {
+    auto* map = static_cast<LV2_URID_Map*>(const_cast<void*>(feature(features, LV2_URID__map)));
+    auto* schedule =
+        static_cast<LV2_Worker_Schedule*>(const_cast<void*>(feature(features, LV2_WORKER__schedule)));
+    auto* log = static_cast<LV2_Log_Log*>(const_cast<void*>(feature(features, LV2_LOG__log)));
+    LV2_Log_Logger logger{};
+    lv2_log_logger_init(&logger, map, log);
+    if (map == nullptr || schedule == nullptr) {
+        lv2_log_error(&logger, "Voltina: the host gives no %s\n", map ? "worker" : "URID map");
+        return nullptr;
+    }
+    std::string error;
+    std::unique_ptr<LoadedPatch> startup = startupPatch(rate, error);
+    if (!startup) {
+        lv2_log_error(&logger, "Voltina: %s\n", error.c_str());
+        return nullptr;
+    }
+    auto* instance = new VoltinaInstance();
+    instance->map_ = map;
+    instance->schedule_ = schedule;
+    instance->logger_ = logger;
+    instance->rate_ = rate;
+    instance->uris_.map(map);
+    lv2_atom_forge_init(&instance->forge_, map);
+    instance->active_.store(startup.release());
+    return instance;
+}
+
+VoltinaInstance::~VoltinaInstance() {
+    delete active_.load();
+    for (LoadedPatch* p : pendingFrees_) delete p;
+}
+
+void VoltinaInstance::connect(std::uint32_t port, void* data) {
+    switch (port) {
+        case kControlPort:
+            control_ = static_cast<const LV2_Atom_Sequence*>(data);
+            break;
+        case kNotifyPort:
+            notify_ = static_cast<LV2_Atom_Sequence*>(data);
+            break;
+        case kLeftPort:
+            left_ = static_cast<float*>(data);
+            break;
+        case kRightPort:
+            right_ = static_cast<float*>(data);
+            break;
+        default:
+            break;
+    }
+}
+
+void VoltinaInstance::run(std::uint32_t frames) {
+    LV2_Atom_Forge_Frame sequence{};
+    bool notifying = false;
+    if (notify_ != nullptr) {
+        // The host gives the port's capacity as the atom's size; what fits is sent, the rest dropped.
+        lv2_atom_forge_set_buffer(&forge_, reinterpret_cast<std::uint8_t*>(notify_), notify_->atom.size);
+        notifying = lv2_atom_forge_sequence_head(&forge_, &sequence, 0) != 0;
+    }
+    retryFrees();
+    if (notifying && notifyAll_.exchange(false)) notifyAll(0);
+
+    std::uint32_t done = 0;
+    LoadedPatch* patch = active_.load(std::memory_order_relaxed);
+    if (control_ != nullptr) {
+        LV2_ATOM_SEQUENCE_FOREACH(control_, event) {
+            const std::int64_t at = event->time.frames;
+            const std::uint32_t frame = at <= static_cast<std::int64_t>(done)
+                                            ? done
+                                            : static_cast<std::uint32_t>(std::min<std::int64_t>(at, frames));
+            if (frame > done) {
+                patch->sound->render(left_ + done, right_ + done, frame - done);
+                done = frame;
+            }
+            handleEvent(event, frame);
+        }
+    }
+    if (frames > done) patch->sound->render(left_ + done, right_ + done, frames - done);
+    if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
+}
+
+void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t frame) {
+    if (event->body.type == uris_.midiEvent) {
+        if (event->body.size < 3) return;  // no note message is shorter
+        const auto* b = reinterpret_cast<const std::uint8_t*>(event + 1);
+        onMidiMessage(active_.load(std::memory_order_relaxed)->sound->state(), packMidi(b[0], b[1], b[2]));
+        return;
+    }
+    if (event->body.type != uris_.atomObject) return;
+    const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
+    if (object->body.otype == uris_.patchSet) {
+        handleSet(object, frame);
+    } else if (object->body.otype == uris_.patchGet) {
+        const LV2_Atom* property = nullptr;
+        lv2_atom_object_get(object, uris_.patchProperty, &property, 0);
+        if (property == nullptr || property->type != uris_.atomUrid) {
+            notifyAll(frame);
+            return;
+        }
+        const LV2_URID which = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
+        if (which == uris_.configuration) notifyPath(frame);
+        const int p = uris_.parameterOf(which);
+        if (p >= 0) notifyParameter(p, frame);
+    }
+}
+
+void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t frame) {
+    const LV2_Atom* property = nullptr;
+    const LV2_Atom* value = nullptr;
+    lv2_atom_object_get(object, uris_.patchProperty, &property, uris_.patchValue, &value, 0);
+    if (property == nullptr || value == nullptr || property->type != uris_.atomUrid) return;
+    const LV2_URID which = reinterpret_cast<const LV2_Atom_URID*>(property)->body;
+    if (which == uris_.configuration) {
+        // Read and checked on the worker's thread; played from the block after it is ready.
+        const std::size_t length = strnlen(static_cast<const char*>(LV2_ATOM_BODY_CONST(value)), value->size);
+        if (value->type != uris_.atomPath || length == 0 || length > kMaxPathBytes) {
+            notifyPath(frame);
+            return;
+        }
+        request_.kind = Work::Load;
+        std::memcpy(request_.path, LV2_ATOM_BODY_CONST(value), length);
+        request_.path[length] = '\0';
+        const auto size = static_cast<std::uint32_t>(offsetof(LoadRequest, path) + length + 1);
+        if (schedule_->schedule_work(schedule_->handle, size, &request_) != LV2_WORKER_SUCCESS)
+            notifyPath(frame);
+        return;
+    }
+    const int p = uris_.parameterOf(which);
+    double number = 0.0;
+    if (p < 0 || !numberOf(uris_, value, number)) return;
+    LoadedPatch* patch = active_.load(std::memory_order_relaxed);
+    applyEdit(patch->sound->state(), parameterEdit(p, number));
+    patch->values[p].store(parameterValue(patch->sound->state(), p), std::memory_order_relaxed);
+    // What the engine took, which a typed frequency over the entry's top or a pan between two steps
+    // makes differ from what was sent.
+    notifyParameter(p, frame);
+}
+
+void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
+    if (notify_ == nullptr) return;
+    const float v =
+        active_.load(std::memory_order_relaxed)->values[parameter].load(std::memory_order_relaxed);
+    LV2_Atom_Forge_Frame object{};
+    if (!lv2_atom_forge_frame_time(&forge_, frame) ||
+        !lv2_atom_forge_object(&forge_, &object, 0, uris_.patchSet))
+        return;
+    lv2_atom_forge_key(&forge_, uris_.patchProperty);
+    lv2_atom_forge_urid(&forge_, uris_.parameters[parameter]);
+    lv2_atom_forge_key(&forge_, uris_.patchValue);
+    if (parameterInfo(parameter).kind == ParameterKind::Frequency) {
+        lv2_atom_forge_float(&forge_, v);
+    } else {
+        lv2_atom_forge_int(&forge_, static_cast<std::int32_t>(v));
+    }
+    lv2_atom_forge_pop(&forge_, &object);
+}
+
+void VoltinaInstance::notifyPath(std::uint32_t frame) {
+    if (notify_ == nullptr) return;
+    const std::string& path = active_.load(std::memory_order_relaxed)->path;
+    LV2_Atom_Forge_Frame object{};
+    if (!lv2_atom_forge_frame_time(&forge_, frame) ||
+        !lv2_atom_forge_object(&forge_, &object, 0, uris_.patchSet))
+        return;
+    lv2_atom_forge_key(&forge_, uris_.patchProperty);
+    lv2_atom_forge_urid(&forge_, uris_.configuration);
+    lv2_atom_forge_key(&forge_, uris_.patchValue);
+    lv2_atom_forge_path(&forge_, path.c_str(), static_cast<std::uint32_t>(path.size() + 1));
+    lv2_atom_forge_pop(&forge_, &object);
+}
+
+void VoltinaInstance::notifyAll(std::uint32_t frame) {
+    notifyPath(frame);
+    for (int p = 0; p < kParameterCount; ++p) notifyParameter(p, frame);
+}
+
+void VoltinaInstance::install(LoadedPatch* patch) {
+    freeLater(active_.exchange(patch));
+    notifyAll_.store(true);
+}
+
+void VoltinaInstance::freeLater(LoadedPatch* patch) {
+    const PatchMessage message{Work::Free, patch};
+    if (schedule_->schedule_work(schedule_->handle, sizeof message, &message) == LV2_WORKER_SUCCESS) return;
+    // The worker's queue is full: kept until a later block, never freed here.
+    for (LoadedPatch*& slot : pendingFrees_) {
+        if (slot == nullptr) {
+            slot = patch;
+            return;
+        }
+    }
+    // Eight loads waiting to be freed at once: leaking one is better than freeing it on this thread.
+}
+
+void VoltinaInstance::retryFrees() {
+    for (LoadedPatch*& slot : pendingFrees_) {
+        if (slot == nullptr) continue;
+        const PatchMessage message{Work::Free, slot};
+        if (schedule_->schedule_work(schedule_->handle, sizeof message, &message) != LV2_WORKER_SUCCESS)
+            return;
+        slot = nullptr;
+    }
+}
+
+void VoltinaInstance::logError(const std::string& text) {
+    lv2_log_error(&logger_, "Voltina: %s\n", text.c_str());
+}
+
+LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                                        std::uint32_t size, const void* data) {
+    if (size < sizeof(Work)) return LV2_WORKER_ERR_UNKNOWN;
+    Work kind;
+    std::memcpy(&kind, data, sizeof kind);
+    if (kind == Work::Free && size == sizeof(PatchMessage)) {
+        PatchMessage message;
+        std::memcpy(&message, data, sizeof message);
+        const std::lock_guard<std::mutex> saving(savingMutex_);
+        delete message.patch;
+        return LV2_WORKER_SUCCESS;
+    }
+    if (kind != Work::Load || size <= offsetof(LoadRequest, path)) return LV2_WORKER_ERR_UNKNOWN;
+    const char* path = static_cast<const char*>(data) + offsetof(LoadRequest, path);
+    const std::string file(path, strnlen(path, size - offsetof(LoadRequest, path)));
+    std::string error;
+    std::unique_ptr<LoadedPatch> patch;
+    try {
+        patch = loadPatchFile(file, rate_, error);
+    } catch (const std::bad_alloc&) {
+        error = file + ": out of memory";
+    }
+    PatchMessage message{Work::Refused, nullptr};
+    if (patch) {
+        message = {Work::Loaded, patch.get()};
+    } else {
+        logError(error);
+    }
+    if (respond(handle, sizeof message, &message) != LV2_WORKER_SUCCESS) {
+        if (patch) logError(file + ": the host could not take the loaded configuration");
+        return LV2_WORKER_ERR_NO_SPACE;
+    }
+    patch.release();
+    return LV2_WORKER_SUCCESS;
+}
+
+LV2_Worker_Status VoltinaInstance::workResponse(std::uint32_t size, const void* data) {
+    if (size != sizeof(PatchMessage)) return LV2_WORKER_ERR_UNKNOWN;
+    PatchMessage message;
+    std::memcpy(&message, data, sizeof message);
+    if (message.kind == Work::Loaded && message.patch != nullptr) {
+        install(message.patch);
+    } else {
+        // Refused: the host's file control goes back to the configuration that still plays.
+        notifyAll_.store(true);
+    }
+    return LV2_WORKER_SUCCESS;
+}
+
+LV2_State_Status VoltinaInstance::save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                                       const LV2_Feature* const* features) {
+    const auto* mapPath = static_cast<const LV2_State_Map_Path*>(feature(features, LV2_STATE__mapPath));
+    const auto* freePath = static_cast<const LV2_State_Free_Path*>(feature(features, LV2_STATE__freePath));
+    const std::lock_guard<std::mutex> saving(savingMutex_);
+    const LoadedPatch* patch = active_.load();
+    const std::string text = serializeConfiguration(patch->current());
+    const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
+    LV2_State_Status status =
+        store(handle, uris_.configurationText, text.c_str(), text.size() + 1, uris_.atomString, flags);
+    if (status == LV2_STATE_SUCCESS && !patch->sampleFile.empty())
+        status = store(handle, uris_.sampleFile, patch->sampleFile.data(), patch->sampleFile.size(),
+                       uris_.atomChunk, flags);
+    // The file's name only shows where the patch came from; the text and the sample above are the patch.
+    if (status == LV2_STATE_SUCCESS && !patch->path.empty() && mapPath != nullptr) {
+        char* abstract = mapPath->abstract_path(mapPath->handle, patch->path.c_str());
+        if (abstract != nullptr) {
+            status = store(handle, uris_.configuration, abstract, std::strlen(abstract) + 1, uris_.atomPath,
+                           LV2_STATE_IS_POD);
+            if (freePath != nullptr) {
+                freePath->free_path(freePath->handle, abstract);
+            } else {
+                std::free(abstract);
+            }
+        }
+    }
+    return status;
+}
+
+LV2_State_Status VoltinaInstance::restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                                          const LV2_Feature* const* features) {
+    const auto* mapPath = static_cast<const LV2_State_Map_Path*>(feature(features, LV2_STATE__mapPath));
+    const auto* freePath = static_cast<const LV2_State_Free_Path*>(feature(features, LV2_STATE__freePath));
+    std::size_t size = 0;
+    std::uint32_t type = 0;
+    std::uint32_t flags = 0;
+    const void* text = retrieve(handle, uris_.configurationText, &size, &type, &flags);
+    if (text == nullptr || type != uris_.atomString) return LV2_STATE_ERR_NO_PROPERTY;
+    const std::string configuration(static_cast<const char*>(text),
+                                    strnlen(static_cast<const char*>(text), size));
+    std::vector<std::uint8_t> sample;
+    if (const void* bytes = retrieve(handle, uris_.sampleFile, &size, &type, &flags);
+        bytes != nullptr && type == uris_.atomChunk)
+        sample.assign(static_cast<const std::uint8_t*>(bytes),
+                      static_cast<const std::uint8_t*>(bytes) + size);
+    std::string path;
+    if (const void* stored = retrieve(handle, uris_.configuration, &size, &type, &flags);
+        stored != nullptr && type == uris_.atomPath) {
+        path.assign(static_cast<const char*>(stored), strnlen(static_cast<const char*>(stored), size));
+        if (mapPath != nullptr) {
+            char* absolute = mapPath->absolute_path(mapPath->handle, path.c_str());
+            if (absolute != nullptr) {
+                path = absolute;
+                if (freePath != nullptr) {
+                    freePath->free_path(freePath->handle, absolute);
+                } else {
+                    std::free(absolute);
+                }
+            }
+        }
+    }
+    std::string error;
+    std::unique_ptr<LoadedPatch> patch;
+    try {
+        patch = loadPatchText(configuration, sample, path, rate_, error);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+    }
+    if (!patch) {
+        logError("the saved state: " + error);
+        return LV2_STATE_ERR_UNKNOWN;
+    }
+    const std::lock_guard<std::mutex> saving(savingMutex_);
+    delete active_.exchange(patch.release());
+    notifyAll_.store(true);
+    return LV2_STATE_SUCCESS;
+}
+
+}  // namespace voltina

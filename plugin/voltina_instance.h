@@ -1,0 +1,92 @@
+#pragma once
+// One instance of the plugin: the ports, the patch that plays, the worker's loads and the state.
+//
+// Threads, as LV2 names them: run() and workResponse() on the audio thread, never allocating, locking,
+// waiting or logging; work() on the worker's thread (loads, frees, messages); save() on any other thread,
+// possibly while run() plays; instantiate, restore and the destructor while nothing else runs.
+
+#include <lv2/atom/forge.h>
+#include <lv2/core/lv2.h>
+#include <lv2/log/logger.h>
+#include <lv2/state/state.h>
+#include <lv2/worker/worker.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "plugin/plugin_patch.h"
+#include "plugin/plugin_uris.h"
+
+namespace voltina {
+
+enum PluginPort : std::uint32_t { kControlPort = 0, kNotifyPort = 1, kLeftPort = 2, kRightPort = 3 };
+
+class VoltinaInstance {
+  public:
+    // Null when the host lacks a required feature or the start-up patch cannot be built.
+    static VoltinaInstance* create(double rate, const LV2_Feature* const* features);
+    ~VoltinaInstance();
+
+    void connect(std::uint32_t port, void* data);
+    void run(std::uint32_t frames);
+
+    LV2_Worker_Status work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
+                           std::uint32_t size, const void* data);
+    LV2_Worker_Status workResponse(std::uint32_t size, const void* data);
+
+    LV2_State_Status save(LV2_State_Store_Function store, LV2_State_Handle handle,
+                          const LV2_Feature* const* features);
+    LV2_State_Status restore(LV2_State_Retrieve_Function retrieve, LV2_State_Handle handle,
+                             const LV2_Feature* const* features);
+
+  private:
+    VoltinaInstance() = default;
+
+    enum class Work : std::uint32_t { Load, Free, Loaded, Refused };
+    // The longest configuration path a host can set; a longer one is refused.
+    static constexpr std::size_t kMaxPathBytes = 4096;
+    struct LoadRequest {
+        Work kind = Work::Load;
+        char path[kMaxPathBytes + 1] = {};
+    };
+    struct PatchMessage {
+        Work kind;
+        LoadedPatch* patch;
+    };
+    static constexpr int kPendingFrees = 8;
+
+    void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
+    void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
+    void install(LoadedPatch* patch);
+    void freeLater(LoadedPatch* patch);
+    void retryFrees();
+    // patch:Set of one property (or all) on the notify port, for the host's controls.
+    void notifyParameter(int parameter, std::uint32_t frame);
+    void notifyPath(std::uint32_t frame);
+    void notifyAll(std::uint32_t frame);
+    void logError(const std::string& text);
+
+    PluginUris uris_;
+    LV2_URID_Map* map_ = nullptr;
+    LV2_Worker_Schedule* schedule_ = nullptr;
+    LV2_Log_Logger logger_{};
+    LV2_Atom_Forge forge_{};
+    double rate_ = 44100;
+
+    const LV2_Atom_Sequence* control_ = nullptr;
+    LV2_Atom_Sequence* notify_ = nullptr;
+    float* left_ = nullptr;
+    float* right_ = nullptr;
+
+    // The patch that plays. The audio thread replaces it; the old one is freed by the worker while
+    // holding savingMutex_, which save() holds while it reads the patch, so it never reads a freed one.
+    std::atomic<LoadedPatch*> active_{nullptr};
+    std::mutex savingMutex_;
+    LoadedPatch* pendingFrees_[kPendingFrees] = {};
+    std::atomic<bool> notifyAll_{true};
+    LoadRequest request_;
+};
+
+}  // namespace voltina

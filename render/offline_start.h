@@ -1,0 +1,18 @@
+#pragma once
+// How a render without a sound card begins: the tables and the ring for a rate, and the sound coming on.
+// voltina-render and the LV2 plugin start from here, so the plugin's frames equal the renderer's.
+// Plain C++ over the engine alone; the thread that owns the state.
+
+#include "engine/engine_state.h"
+
+namespace voltina {
+
+// Tables and ring for a rate, as the audio layer builds them (the ring as after a rate change, except
+// at the start-up rate, where it keeps its start-up length).
+void prepareAudioTables(EngineState& s, int rateParam, int stereoOut);
+
+// What happens when the sound first comes on: the start-up refresh derives every oscillator and
+// restarts them, then the speaker switch silences the ring, restarts them again and starts the sound.
+void startSoundOffline(EngineState& s);
+
+}  // namespace voltina

@@ -1,0 +1,166 @@
+// Voltina's LV2 instrument in a host on lilv: what it plays equals voltina-render byte for byte whatever
+// the host's block sizes, a parameter change equals the events file's edit at the same frame, and a
+// saved state brings back the same sound in a new instance.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+
+#include "tests/plugin/plugin_fixture.h"
+
+namespace voltina::test {
+namespace {
+
+// The frames played before a configuration load takes effect: the load is asked for in the first
+// block and the worker's answer applied after it.
+constexpr std::uint64_t kLoadBlock = 16;
+
+std::vector<std::uint32_t> randomBlocks(unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::uint32_t> length(1, 8192);
+    std::vector<std::uint32_t> blocks(200);
+    for (std::uint32_t& b : blocks) b = length(random);
+    return blocks;
+}
+
+// Where two renders first part, for a message a person can read.
+::testing::AssertionResult sameBytes(const std::vector<std::uint8_t>& played,
+                                     const std::vector<std::uint8_t>& rendered) {
+    if (played.size() != rendered.size())
+        return ::testing::AssertionFailure()
+               << played.size() << " bytes played, " << rendered.size() << " rendered";
+    for (std::size_t i = 0; i < played.size(); ++i)
+        if (played[i] != rendered[i])
+            return ::testing::AssertionFailure()
+                   << "frame " << i / 2 << (i % 2 ? " right" : " left") << ": played " << int(played[i])
+                   << ", rendered " << int(rendered[i]);
+    return ::testing::AssertionSuccess();
+}
+
+std::vector<HostEvent> merged(std::vector<HostEvent> a, const std::vector<HostEvent>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    std::stable_sort(a.begin(), a.end(),
+                     [](const HostEvent& x, const HostEvent& y) { return x.frame < y.frame; });
+    return a;
+}
+
+// Instantiates the plugin at `rate` and loads `config` through the worker in a first block.
+void loadIn(TestHost& host, double rate, const std::string& config) {
+    std::string error;
+    ASSERT_TRUE(host.instantiate(rate, error)) << error;
+    host.play(kLoadBlock, {kLoadBlock}, {HostEvent::setPath(0, config)});
+}
+
+class PluginPlays : public ::testing::TestWithParam<int> {};
+
+TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
+    const int rate = GetParam();
+    PluginFiles files;
+    const std::string config = files.writeConfiguration("every.json", files.everyModule(rate));
+    const std::string tune = files.writeTune("tune.mid");
+    const std::uint64_t frames = static_cast<std::uint64_t>(rate) * 3 / 2;
+    const std::vector<std::uint8_t> rendered = files.render(config, tune, frames);
+    ASSERT_EQ(rendered.size(), 2 * frames);
+    const std::vector<HostEvent> notes = files.tuneEvents(tune, rate, kLoadBlock);
+
+    const std::vector<std::vector<std::uint32_t>> patterns = {{1}, {7}, {64}, {4096}, randomBlocks(rate)};
+    for (const std::vector<std::uint32_t>& blocks : patterns) {
+        SCOPED_TRACE("blocks of " + std::to_string(blocks[0]) + (blocks.size() > 1 ? " and others" : ""));
+        TestHost host;
+        loadIn(host, rate, config);
+        host.play(frames, blocks, notes);
+        EXPECT_TRUE(sameBytes(host.playedBytes(kLoadBlock), rendered));
+        // The host's controls show the loaded patch.
+        EXPECT_EQ(host.notified().at("configuration"), config);
+        EXPECT_EQ(host.notified().at("osc1-frequency"), "256");
+        EXPECT_EQ(host.notified().at("osc5-type"), "3");
+        EXPECT_EQ(host.notified().at("channel8-level"), "123");
+        EXPECT_TRUE(host.logged().empty()) << host.logged().front();
+    }
+}
+
+TEST(PluginStartUp, WithoutAConfigurationPlaysTheStartUpPatch) {
+    PluginFiles files;
+    const std::uint64_t frames = 30000;
+    TestHost host;
+    std::string error;
+    ASSERT_TRUE(host.instantiate(11025, error)) << error;
+    host.play(frames, randomBlocks(11), {});
+    EXPECT_TRUE(sameBytes(host.playedBytes(), files.render("", "", frames)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, PluginPlays, ::testing::Values(11025, 22050, 44100));
+
+TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
+    const int rate = 22050;
+    PluginFiles files;
+    const std::string config = files.writeConfiguration("every.json", files.everyModule(rate));
+    const std::string tune = files.writeTune("tune.mid");
+    // Each parameter kind, with values the control's gesture alters: a typed frequency over the entry's
+    // top, a pan between two steps (73 from the host, 70 in the file, where only steps can be written).
+    std::ofstream(files.path("events.json")) << R"({"voltina-events": 1, "events": [
+        {"frame": 5000, "oscillator": 3, "typed": 300.5},
+        {"frame": 5000, "oscillator": 5, "typed": 6000},
+        {"frame": 7777, "channel": 2, "level": 20},
+        {"frame": 9001, "channel": 5, "pan": 70},
+        {"frame": 12000, "oscillator": 1, "type": "sawtooth"}]})";
+    const std::uint64_t frames = 20000;
+    const std::vector<std::uint8_t> rendered = files.render(config, tune, frames, files.path("events.json"));
+    std::ofstream(files.path("broken.json")) << R"({"voltina": 1, "rate": 22050, "oscillators": [)";
+
+    const std::uint64_t at = kLoadBlock;
+    const std::vector<HostEvent> changes = {
+        HostEvent::setPath(at + 3000, files.path("broken.json")),  // refused: the patch plays on
+        HostEvent::setFloat(at + 5000, "osc3-frequency", 300.5f),
+        HostEvent::setFloat(at + 5000, "osc5-frequency", 6000.0f),
+        HostEvent::setInt(at + 7777, "channel2-level", 20),
+        HostEvent::setInt(at + 9001, "channel5-pan", 73),
+        HostEvent::setInt(at + 12000, "osc1-type", 2),
+    };
+    TestHost host;
+    loadIn(host, rate, config);
+    host.play(frames, randomBlocks(7), merged(files.tuneEvents(tune, rate, at), changes));
+    EXPECT_TRUE(sameBytes(host.playedBytes(kLoadBlock), rendered));
+    EXPECT_EQ(host.notified().at("osc5-frequency"), "5000");
+    EXPECT_EQ(host.notified().at("channel5-pan"), "70");
+    EXPECT_EQ(host.notified().at("configuration"), config);
+    ASSERT_EQ(host.logged().size(), 1u);
+    EXPECT_NE(host.logged()[0].find("broken.json"), std::string::npos) << host.logged()[0];
+}
+
+TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {
+    const int rate = 11025;
+    PluginFiles files;
+    const Configuration every = files.everyModule(rate);
+    const std::string config = files.writeConfiguration("every.json", every);
+    const std::string tune = files.writeTune("tune.mid");
+    const std::uint64_t frames = 20000;
+
+    TestHost first;
+    loadIn(first, rate, config);
+    first.play(5000, randomBlocks(3), {HostEvent::setInt(kLoadBlock + 1234, "channel1-level", 10)});
+    const std::string saved = first.saveState(files.path(""));
+    ASSERT_FALSE(saved.empty());
+
+    // What the saved panel plays, from its start: the configuration with the level changed.
+    Configuration changed = every;
+    changed.mixLevel[0] = 10;
+    const std::vector<std::uint8_t> rendered =
+        files.render(files.writeConfiguration("changed.json", changed), tune, frames);
+    // The sample travels in the state, not beside it.
+    std::filesystem::remove(files.path("EVERY.WAV"));
+    std::filesystem::remove(config);
+
+    TestHost second;
+    std::string error;
+    ASSERT_TRUE(second.instantiate(rate, error)) << error;
+    ASSERT_TRUE(second.restoreState(saved));
+    second.play(frames, randomBlocks(4), files.tuneEvents(tune, rate, 0));
+    EXPECT_TRUE(sameBytes(second.playedBytes(), rendered));
+    EXPECT_EQ(second.notified().at("channel1-level"), "10");
+    EXPECT_TRUE(second.logged().empty()) << second.logged().front();
+}
+
+}  // namespace
+}  // namespace voltina::test

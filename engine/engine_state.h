@@ -21,7 +21,9 @@ constexpr int kMixerChannels = 8;
 constexpr int kModulesPerGroup = 3;  // accumulators, multipliers, sinusoiders, panoramikers
 constexpr int kJacks = 32;           // outputs and inputs alike
 constexpr int kNoteCount = 96;
-constexpr int kNoCord = 32;  // cordSource of an input without a cord, after a drawing pass
+// "No cord", wherever a jack index is asked for: the cordSource of an input without a cord (after a drawing
+// pass), and the input that an output without a cord feeds.
+constexpr int kNoCord = 32;
 
 // Output indexes (jack id - 401).
 constexpr int kOutOscA = 0;          // 0..7

@@ -248,12 +248,9 @@ void PatchBay::onOutputClick(int o) {
         default: {
             // Taken out at the output: the input keeps its plug and the user holds the loose end.
             tidyRoutingAndHideCords();
-            int found = -1;
-            for (int i = 0; i < kJacks && found < 0; ++i) {
-                if (state_.cordPresent[i] == 1 && state_.cordSource[i] == o) found = i;
-            }
+            const int found = inputFedBy(state_, o);
             session_.apply(Edit::unplugAtOutput(o), newHeldCord());
-            if (found < 0) {
+            if (found == kNoCord) {
                 // A lit output that feeds no input: only its lamp was left on. It is dark and free now.
                 tidyRoutingAndShowCords();
                 endHeldCord();

@@ -5,6 +5,7 @@
 
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
+#include "patch/cord_rules.h"
 
 namespace voltina {
 
@@ -203,12 +204,8 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             if (validJack(e.output)) {
                 s.outputUsed[e.output] = 0;
                 s.outValue[e.output] = 0.0f;
-                for (int i = 0; i < kJacks; ++i) {
-                    if (s.cordPresent[i] == 1 && s.cordSource[i] == e.output) {
-                        s.cordPresent[i] = 0;
-                        break;
-                    }
-                }
+                const int fed = inputFedBy(s, e.output);
+                if (fed != kNoCord) s.cordPresent[fed] = 0;
                 tidyInputsWithoutCord(s);
             }
             break;

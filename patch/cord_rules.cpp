@@ -17,7 +17,7 @@ int inputFedBy(const EngineState& s, int output) {
     for (int i = 0; i < kJacks; ++i) {
         if (hasCord(s, i) && s.cordSource[i] == output) return i;
     }
-    return -1;
+    return kNoCord;
 }
 
 PlugRule plugRule(const EngineState& s, int output, int input) {
@@ -51,8 +51,8 @@ std::string plugRuleMessage(PlugRule rule, const EngineState& s, int output, int
         }
         case PlugRule::OutputTaken: {
             std::string text = "Output jack " + outputNumber(output) + " already carries a cord";
-            const int fed = output >= 0 && output < kJacks ? inputFedBy(s, output) : -1;
-            if (fed >= 0) text += " (into " + inputNumber(fed) + ")";
+            const int fed = output >= 0 && output < kJacks ? inputFedBy(s, output) : kNoCord;
+            if (fed != kNoCord) text += " (into " + inputNumber(fed) + ")";
             return text;
         }
         case PlugRule::NoSuchJack:

@@ -32,7 +32,7 @@ PlugRule plugRule(const EngineState& s, int output, int input);
 // the jacks (by their configuration numbers) for the others; empty for Allowed.
 std::string plugRuleMessage(PlugRule rule, const EngineState& s, int output, int input);
 
-// The input a cord from `output` goes into, or -1 when that output feeds none.
+// The input a cord from `output` goes into, or kNoCord when that output feeds none.
 int inputFedBy(const EngineState& s, int output);
 
 // "404 → 301": a cord by its jacks' configuration numbers.

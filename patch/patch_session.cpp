@@ -22,7 +22,7 @@ std::string baseName(const std::string& path) {
 }
 
 std::string takenOut(const EngineState& s, int input) {
-    if (input < 0 || !hasCord(s, input)) return "cord taken out";
+    if (input < 0 || input >= kJacks || !hasCord(s, input)) return "cord taken out";
     return "cord " + cordText(s.cordSource[input], input) + " taken out";
 }
 
@@ -45,9 +45,9 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
         case EditKind::Plug:
             return "cord " + cordText(e.output, e.index);
         case EditKind::UnplugAtInput:
-            return takenOut(s, e.index >= 0 && e.index < kJacks ? e.index : -1);
+            return takenOut(s, e.index);
         case EditKind::UnplugAtOutput:
-            return takenOut(s, e.output >= 0 && e.output < kJacks ? inputFedBy(s, e.output) : -1);
+            return takenOut(s, e.output >= 0 && e.output < kJacks ? inputFedBy(s, e.output) : kNoCord);
         case EditKind::Sync:
             return "Sync";
         case EditKind::LoadSample:

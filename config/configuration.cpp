@@ -38,7 +38,7 @@ const std::string kTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" o
 const std::string kRateRule = "rate must be 11025, 22050 or 44100";
 
 bool rateAllowed(int rate) {
-    return rate == 11025 || rate == 22050 || rate == 44100;
+    return isSampleRate(rate);
 }
 bool frequencyAllowed(float f) {
     return f > 0.0f && f <= kMaxConfiguredFrequency;

@@ -52,6 +52,11 @@ enum OscType : int { kSine = 0, kSquare = 1, kSawtooth = 2, kRandom = 3 };
 // rateParam, here and throughout: the sample rate plus one (11026, 22051, 44101), the unit the sine table
 // and the ring are sized in.
 constexpr int kDefaultRateParam = 11026;
+// The rates the program plays at, in the order of the menu's items.
+constexpr int kSampleRates[3] = {11025, 22050, 44100};
+constexpr bool isSampleRate(int rate) {
+    return rate == kSampleRates[0] || rate == kSampleRates[1] || rate == kSampleRates[2];
+}
 
 struct EngineState {
     // Audio-layer values the engine reads.

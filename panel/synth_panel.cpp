@@ -463,11 +463,10 @@ void SynthPanel::updateRateChecks(int rateParam) {
     // A rate change restarts the sound and frees the sample: what came before cannot be undone.
     if (historyRate_ != 0 && historyRate_ != rateParam) session_.clearHistory();
     historyRate_ = rateParam;
-    constexpr int kRates[3] = {11026, 22051, 44101};
     for (int k = 0; k < 3; ++k) {
         if (QAction* a = rateActions_[k]) {
             a->setCheckable(true);
-            a->setChecked(rateParam == kRates[k]);
+            a->setChecked(rateParam == kSampleRates[k] + 1);
         }
     }
 }

@@ -1,7 +1,11 @@
 #include "render/render_options.h"
 
+#include <algorithm>
 #include <cctype>
+#include <iterator>
 #include <limits>
+
+#include "engine/engine_state.h"
 
 namespace voltina {
 
@@ -98,7 +102,9 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
             o.haveFrames = true;
         } else if (a == "--rate") {
             if (!value(v)) return false;
-            if (v != "11025" && v != "22050" && v != "44100") {
+            const bool known = std::any_of(std::begin(kSampleRates), std::end(kSampleRates),
+                                           [&v](int rate) { return v == std::to_string(rate); });
+            if (!known) {
                 error = "--rate must be 11025, 22050 or 44100, not \"" + v + "\"";
                 return false;
             }

@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "engine/batch_steps.h"
 #include "engine/module_frames.h"
 
@@ -108,61 +110,35 @@ inline double sinusoid(double amplitude, double angle, const float (&table)[256]
 
 }  // namespace loop
 
-// The feedback loop's values from one frame to the next, one per loop module by its place in the
+// The feedback loop's values from one frame to the next, one per chained module by its place in the
 // loop. They stay in registers: passing them through memory would add a store and a load to every
 // turn of the loop's chain of dependent steps.
+template <int N>
 struct LoopValues {
-    double v0, v1, v2, v3, v4, v5, v6, v7, v8;
+    double v[N > 0 ? N : 1];
 
-    template <int K>
-    double& at() {
-        static_assert(K >= 0 && K < kModules, "one value per module");
-        if constexpr (K == 0) return v0;
-        if constexpr (K == 1) return v1;
-        if constexpr (K == 2) return v2;
-        if constexpr (K == 3) return v3;
-        if constexpr (K == 4) return v4;
-        if constexpr (K == 5) return v5;
-        if constexpr (K == 6) return v6;
-        if constexpr (K == 7) return v7;
-        if constexpr (K == 8) return v8;
-    }
-
-    // What a loop module hears: a loop module, whose value is this frame's if it comes earlier in the
-    // loop and the frame before's otherwise, just as in the fixed order; or a column.
+    // What a chained module hears: a chained module, whose value is this frame's if it comes earlier
+    // in the loop and the frame before's otherwise, just as in the fixed order; or a column. The
+    // comparisons stop at the loop's size, and the patch never changes within a call, so they are
+    // predicted every time.
+    template <int K = 0>
     double heard(int slot, const float* column, int f) const {
-        switch (slot) {
-            case 0:
-                return v0;
-            case 1:
-                return v1;
-            case 2:
-                return v2;
-            case 3:
-                return v3;
-            case 4:
-                return v4;
-            case 5:
-                return v5;
-            case 6:
-                return v6;
-            case 7:
-                return v7;
-            case 8:
-                return v8;
-            default:
-                return column[f];
+        if constexpr (K < N) {
+            if (slot == K) return v[K];
+            return heard<K + 1>(slot, column, f);
+        } else {
+            return column[f];
         }
     }
 };
 
-template <int K>
-inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
-                           const float (&sinusoiderTable)[256]) {
+template <int K, int N>
+__attribute__((always_inline)) inline void stepChained(LoopValues<N>& values, const ModuleRun* runs, int f,
+                                                       const float (&sinusoiderTable)[256]) {
     const ModuleRun& run = runs[K];
     const double a = values.heard(run.slotA, run.a, f);
     const double b = values.heard(run.slotB, run.b, f);
-    double& value = values.at<K>();
+    double& value = values.v[K];
     switch (run.kind) {
         case ModuleKind::Accumulator:
             value = loop::accumulated(value, a, b);
@@ -177,6 +153,61 @@ inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
     run.column[f + 1] = static_cast<float>(value);  // exact: the value is a float's
 }
 
+template <int N, int... K>
+__attribute__((always_inline)) inline void stepAllChained(LoopValues<N>& values, const ModuleRun* runs, int f,
+                                                          const float (&sinusoiderTable)[256],
+                                                          std::integer_sequence<int, K...>) {
+    (stepChained<K, N>(values, runs, f, sinusoiderTable), ...);
+    static_cast<void>(runs);  // unused when the loop is all lone accumulators
+    static_cast<void>(f);
+}
+
+// The loop over a batch: in each frame its L lone accumulators, which hear only columns, then its N
+// chained modules in the fixed order. The lone accumulators' chains are short and independent of the
+// chained modules', so the processor runs them side by side.
+template <int L, int N>
+__attribute__((noinline)) void runLoopFrames(const ModuleRun* lone, const ModuleRun* chained, int count,
+                                             const float (&sinusoiderTable)[256]) {
+    double loneValue[L > 0 ? L : 1];
+    for (int k = 0; k < L; ++k) loneValue[k] = lone[k].column[0];
+    LoopValues<N> values;
+    for (int k = 0; k < N; ++k) values.v[k] = chained[k].column[0];
+    for (int f = 0; f < count; ++f) {
+        for (int k = 0; k < L; ++k) {
+            loneValue[k] = loop::accumulated(loneValue[k], lone[k].a[f], lone[k].b[f]);
+            lone[k].column[f + 1] = static_cast<float>(loneValue[k]);
+        }
+        stepAllChained(values, chained, f, sinusoiderTable, std::make_integer_sequence<int, N>{});
+    }
+}
+
+template <int L>
+void runLoopWith(const ModuleRun* lone, const ModuleRun* chained, int n, int count,
+                 const float (&sinusoiderTable)[256]) {
+    switch (n) {
+        case 0:
+            return runLoopFrames<L, 0>(lone, chained, count, sinusoiderTable);
+        case 1:
+            return runLoopFrames<L, 1>(lone, chained, count, sinusoiderTable);
+        case 2:
+            return runLoopFrames<L, 2>(lone, chained, count, sinusoiderTable);
+        case 3:
+            return runLoopFrames<L, 3>(lone, chained, count, sinusoiderTable);
+        case 4:
+            return runLoopFrames<L, 4>(lone, chained, count, sinusoiderTable);
+        case 5:
+            return runLoopFrames<L, 5>(lone, chained, count, sinusoiderTable);
+        case 6:
+            return runLoopFrames<L, 6>(lone, chained, count, sinusoiderTable);
+        case 7:
+            return runLoopFrames<L, 7>(lone, chained, count, sinusoiderTable);
+        case 8:
+            return runLoopFrames<L, 8>(lone, chained, count, sinusoiderTable);
+        default:
+            return runLoopFrames<L, 9>(lone, chained, count, sinusoiderTable);
+    }
+}
+
 }  // namespace
 
 void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]) {
@@ -189,23 +220,19 @@ void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[2
     runColumnNarrow(run, count, sinusoiderTable);
 }
 
-// The modules that feed back, frame by frame in the fixed order.
-void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]) {
-    if (n == 0) return;
-    double start[kModules] = {};
-    for (int m = 0; m < n; ++m) start[m] = runs[m].column[0];
-    LoopValues values{start[0], start[1], start[2], start[3], start[4],
-                      start[5], start[6], start[7], start[8]};
-    for (int f = 0; f < count; ++f) {
-        stepLoopModule<0>(values, runs, f, sinusoiderTable);
-        if (n > 1) stepLoopModule<1>(values, runs, f, sinusoiderTable);
-        if (n > 2) stepLoopModule<2>(values, runs, f, sinusoiderTable);
-        if (n > 3) stepLoopModule<3>(values, runs, f, sinusoiderTable);
-        if (n > 4) stepLoopModule<4>(values, runs, f, sinusoiderTable);
-        if (n > 5) stepLoopModule<5>(values, runs, f, sinusoiderTable);
-        if (n > 6) stepLoopModule<6>(values, runs, f, sinusoiderTable);
-        if (n > 7) stepLoopModule<7>(values, runs, f, sinusoiderTable);
-        if (n > 8) stepLoopModule<8>(values, runs, f, sinusoiderTable);
+void runLoop(const ModuleRun* lone, int loneCount, const ModuleRun* chained, int n, int count,
+             const float (&sinusoiderTable)[256]) {
+    static_assert(kModulesPerGroup == 3, "one case per count of accumulators");
+    switch (loneCount) {
+        case 0:
+            if (n > 0) runLoopWith<0>(lone, chained, n, count, sinusoiderTable);
+            return;
+        case 1:
+            return runLoopWith<1>(lone, chained, n, count, sinusoiderTable);
+        case 2:
+            return runLoopWith<2>(lone, chained, n, count, sinusoiderTable);
+        default:
+            return runLoopWith<3>(lone, chained, n, count, sinusoiderTable);
     }
 }
 

@@ -124,18 +124,29 @@ void orderModules(Plan& plan, const ModuleRun (&modules)[kModules], unsigned run
     const unsigned outside = running & ~loop;
     runReady(outside & ~hearsLoop);
 
+    // An accumulator that hears nothing of the loop, through any path, has no turn to wait for: it
+    // runs first in each of the loop's frames, and whatever hears it reads its column.
+    unsigned lone = 0;
+    for (int m = 0; m < kModules; ++m) {
+        const unsigned bit = 1u << m;
+        if ((loop & bit) && modules[m].kind == ModuleKind::Accumulator && !(depends[m] & loop)) lone |= bit;
+    }
     plan.loopBegin = plan.moduleCount;
+    for (int m = 0; m < kModules; ++m)
+        if (lone & (1u << m)) plan.modules[plan.moduleCount++] = modules[m];
+    plan.loneEnd = plan.moduleCount;
+    const unsigned chained = loop & ~lone;
     int slot[kModules] = {};
     for (int m = 0; m < kModules; ++m) {
-        if (!(loop & (1u << m))) continue;
-        slot[m] = plan.moduleCount - plan.loopBegin;
+        if (!(chained & (1u << m))) continue;
+        slot[m] = plan.moduleCount - plan.loneEnd;
         plan.modules[plan.moduleCount++] = modules[m];
     }
     plan.loopEnd = plan.moduleCount;
-    for (int n = plan.loopBegin; n < plan.loopEnd; ++n) {
+    for (int n = plan.loneEnd; n < plan.loopEnd; ++n) {
         ModuleRun& run = plan.modules[n];
         for (int m = 0; m < kModules; ++m) {
-            if (!(loop & (1u << m))) continue;
+            if (!(chained & (1u << m))) continue;
             if (run.sourceA == modules[m].output) run.slotA = slot[m];
             if (run.sourceB == modules[m].output) run.slotB = slot[m];
         }

@@ -90,8 +90,11 @@ struct Plan {
     // loop; the feedback loop itself, in the fixed order (every accumulator, every module that hears
     // itself through others, and whatever lies on a path between two of them), which runs frame by
     // frame; and those that run jack by jack after it.
+    // The loop's lone accumulators come first, [loopBegin, loneEnd): they hear nothing of the loop, so
+    // their values go from frame to frame on chains of their own.
     ModuleRun modules[kModules];
     int loopBegin = 0;
+    int loneEnd = 0;
     int loopEnd = 0;
     int moduleCount = 0;
 

@@ -46,7 +46,8 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
 
     batch::runSources(s, plan, columns, count);
     for (int m = 0; m < plan.loopBegin; ++m) batch::runColumn(plan.modules[m], count, s.sinusoiderTable);
-    batch::runLoop(plan.modules + plan.loopBegin, plan.loopEnd - plan.loopBegin, count, s.sinusoiderTable);
+    batch::runLoop(plan.modules + plan.loopBegin, plan.loneEnd - plan.loopBegin, plan.modules + plan.loneEnd,
+                   plan.loopEnd - plan.loneEnd, count, s.sinusoiderTable);
     for (int m = plan.loopEnd; m < plan.moduleCount; ++m)
         batch::runColumn(plan.modules[m], count, s.sinusoiderTable);
     for (int m = 0; m < plan.moduleCount; ++m)

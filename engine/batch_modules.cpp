@@ -64,49 +64,64 @@ VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
 
 // The feedback loop's steps. Their values go from step to step as doubles: every jack value is a
 // float, which a double holds exactly, so the widening each step starts with is done once, where a
-// value leaves the loop, instead of on the chain of dependent steps from frame to frame. Each step
+// value comes into the loop, instead of on the chain of dependent steps from frame to frame. Each step
 // gives exactly the float that its frame step gives, as a double.
 namespace loop {
 
 #ifdef __SSE2__
-// The whole number a cast to int gives (0x80000000 when x is out of range, as the cast's instruction
-// does), left in a vector register: moving it to an integer register and back costs more than the
-// conversions.
-inline __m128i truncated(double x) {
-    return _mm_cvttpd_epi32(_mm_set1_pd(x));
-}
-inline double widened(__m128i v) {
-    return _mm_cvtsd_f64(_mm_cvtepi32_pd(v));
-}
-#endif
+// A value in the low lane of a vector register, where the conversions work on it: kept there from step
+// to step, it needs no move into a fresh register before each conversion. The high lane is carried
+// along and never read.
+using Value = __m128d;
 
-inline double accumulated(double current, double a, double b) {
-    const double x = current + (a + b) * (1.0 / 12);
-#ifdef __SSE2__
+inline Value load(const float* column) {
+    return _mm_cvtps_pd(_mm_load_ss(column));
+}
+inline float stored(Value v) {
+    return static_cast<float>(_mm_cvtsd_f64(v));  // exact: the value is a float's
+}
+
+// frames::accumulated, with the whole number a cast to int gives (0x80000000 when out of range, as the
+// cast's instruction does) left in a vector register: moving it to an integer register and back
+// costs more than the conversions.
+inline Value accumulated(Value current, Value a, Value b) {
+    const Value x = _mm_add_sd(current, _mm_mul_sd(_mm_add_sd(a, b), _mm_set_sd(1.0 / 12)));
     // frames::wrapAccumulator, lane by lane
     const __m128i turned =
-        _mm_and_si128(_mm_add_epi32(truncated(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
-    return widened(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
-#else
-    return frames::wrapAccumulator(static_cast<int>(x));
-#endif
+        _mm_and_si128(_mm_add_epi32(_mm_cvttpd_epi32(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
+    return _mm_cvtepi32_pd(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
 }
 
-inline double product(double a, double b) {
-#ifdef __SSE2__
-    // Clamped as a double, which gives the same (the whole number is exact, and never NaN), with
-    // minimum and maximum instructions: the compiler makes the comparisons branches, which values
-    // going in and out of the clamp mispredict.
-    const __m128d v = _mm_cvtepi32_pd(truncated(a * b));
-    return _mm_cvtsd_f64(_mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0)));
+// frames::product, clamped as a double, which gives the same (the whole number is exact, and never
+// NaN), with minimum and maximum instructions: the compiler makes the comparisons branches, which
+// values going in and out of the clamp mispredict.
+inline Value product(Value a, Value b) {
+    const Value v = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_sd(a, b)));
+    return _mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0));
+}
+
+inline Value sinusoid(Value amplitude, Value angle, const float (&table)[256]) {
+    return _mm_cvtps_pd(_mm_set_ss(frames::sinusoid(stored(amplitude), stored(angle), table)));
+}
 #else
+using Value = double;
+
+inline Value load(const float* column) {
+    return *column;
+}
+inline float stored(Value v) {
+    return static_cast<float>(v);
+}
+inline Value accumulated(Value current, Value a, Value b) {
+    return frames::wrapAccumulator(static_cast<int>(current + (a + b) * (1.0 / 12)));
+}
+inline Value product(Value a, Value b) {
     return frames::product(static_cast<float>(a), static_cast<float>(b));
-#endif
 }
-
-inline double sinusoid(double amplitude, double angle, const float (&table)[256]) {
+inline Value sinusoid(Value amplitude, Value angle, const float (&table)[256]) {
     return frames::sinusoid(static_cast<float>(amplitude), static_cast<float>(angle), table);
 }
+#endif
 
 }  // namespace loop
 
@@ -115,19 +130,19 @@ inline double sinusoid(double amplitude, double angle, const float (&table)[256]
 // turn of the loop's chain of dependent steps.
 template <int N>
 struct LoopValues {
-    double v[N > 0 ? N : 1];
+    loop::Value v[N > 0 ? N : 1];
 
     // What a chained module hears: a chained module, whose value is this frame's if it comes earlier
     // in the loop and the frame before's otherwise, just as in the fixed order; or a column. The
     // comparisons stop at the loop's size, and the patch never changes within a call, so they are
     // predicted every time.
     template <int K = 0>
-    double heard(int slot, const float* column, int f) const {
+    loop::Value heard(int slot, const float* column, int f) const {
         if constexpr (K < N) {
             if (slot == K) return v[K];
             return heard<K + 1>(slot, column, f);
         } else {
-            return column[f];
+            return loop::load(column + f);
         }
     }
 };
@@ -136,9 +151,9 @@ template <int K, int N>
 __attribute__((always_inline)) inline void stepChained(LoopValues<N>& values, const ModuleRun* runs, int f,
                                                        const float (&sinusoiderTable)[256]) {
     const ModuleRun& run = runs[K];
-    const double a = values.heard(run.slotA, run.a, f);
-    const double b = values.heard(run.slotB, run.b, f);
-    double& value = values.v[K];
+    const loop::Value a = values.heard(run.slotA, run.a, f);
+    const loop::Value b = values.heard(run.slotB, run.b, f);
+    loop::Value& value = values.v[K];
     switch (run.kind) {
         case ModuleKind::Accumulator:
             value = loop::accumulated(value, a, b);
@@ -150,7 +165,7 @@ __attribute__((always_inline)) inline void stepChained(LoopValues<N>& values, co
             value = loop::sinusoid(a, b, sinusoiderTable);
             break;
     }
-    run.column[f + 1] = static_cast<float>(value);  // exact: the value is a float's
+    run.column[f + 1] = loop::stored(value);
 }
 
 template <int N, int... K>
@@ -168,14 +183,15 @@ __attribute__((always_inline)) inline void stepAllChained(LoopValues<N>& values,
 template <int L, int N>
 __attribute__((noinline)) void runLoopFrames(const ModuleRun* lone, const ModuleRun* chained, int count,
                                              const float (&sinusoiderTable)[256]) {
-    double loneValue[L > 0 ? L : 1];
-    for (int k = 0; k < L; ++k) loneValue[k] = lone[k].column[0];
+    loop::Value loneValue[L > 0 ? L : 1];
+    for (int k = 0; k < L; ++k) loneValue[k] = loop::load(lone[k].column);
     LoopValues<N> values;
-    for (int k = 0; k < N; ++k) values.v[k] = chained[k].column[0];
+    for (int k = 0; k < N; ++k) values.v[k] = loop::load(chained[k].column);
     for (int f = 0; f < count; ++f) {
         for (int k = 0; k < L; ++k) {
-            loneValue[k] = loop::accumulated(loneValue[k], lone[k].a[f], lone[k].b[f]);
-            lone[k].column[f + 1] = static_cast<float>(loneValue[k]);
+            loneValue[k] =
+                loop::accumulated(loneValue[k], loop::load(lone[k].a + f), loop::load(lone[k].b + f));
+            lone[k].column[f + 1] = loop::stored(loneValue[k]);
         }
         stepAllChained(values, chained, f, sinusoiderTable, std::make_integer_sequence<int, N>{});
     }

@@ -32,15 +32,11 @@ struct Hearing {
     }
 };
 
-bool moduleRuns(const EngineState& s, int output, int firstInput) {
-    return s.outputUsed[output] == 1 && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
-}
-
 void planOscillators(const EngineState& s, Plan& plan, Columns& columns) {
     for (OscillatorGroup* group : {&plan.sines, &plan.squares, &plan.sawtooths, &plan.randoms, &plan.others})
         group->count = 0;
     for (int i = 0; i < kOscillators; ++i) {
-        if (s.outputUsed[kOutOscA + i] != 1 && s.outputUsed[kOutOscB + i] != 1) continue;
+        if (!oscillatorPatched(s, i)) continue;
         OscillatorGroup& group = s.oscType[i] == kSine       ? plan.sines
                                  : s.oscType[i] == kSquare   ? plan.squares
                                  : s.oscType[i] == kSawtooth ? plan.sawtooths
@@ -69,7 +65,7 @@ Producers findProducers(const EngineState& s, const Plan& plan, const bool (&run
     }
     if (plan.midi) {
         for (int j : {kOutMidiSine, kOutMidiSquare, kOutMidiSaw})
-            if (s.outputUsed[j] == 1) p.step[j] = kSource;
+            if (outputPatched(s, j)) p.step[j] = kSource;
     }
     for (int m = 0; m < kModules; ++m)
         if (runs[m]) p.step[modules[m].output] = m;
@@ -165,7 +161,7 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
         run.level = s.mixLevel[ch];
         run.rightWeight = s.mixPan[ch];
         run.leftWeight = 100 - run.rightWeight;
-        if (s.stereoOut == 1 && isPanoramikerOutput(source)) {
+        if (stereoOutput(s) && isPanoramikerOutput(source)) {
             const int signalIn = panoramikerSignalInput(source);
             const int panIn = panoramikerPanInput(source);
             // an auto-pan without both of its inputs neither sounds nor counts
@@ -175,7 +171,7 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
             run.pan = hearing.column(s.cordSource[panIn], kMixerStep);
         } else {
             if (source < 0 || source >= kJacks) continue;  // a cord marked present without a real source
-            run.kind = s.stereoOut == 1 ? ChannelKind::Weighted : ChannelKind::Mono;
+            run.kind = stereoOutput(s) ? ChannelKind::Weighted : ChannelKind::Mono;
             run.signal = hearing.column(source, kMixerStep);
             run.pan = run.signal;
         }
@@ -187,8 +183,8 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
 
 void makePlan(const EngineState& s, Plan& plan, Columns& columns) {
     planOscillators(s, plan, columns);
-    plan.midi = s.midiOpen != 0 && s.midiNote != 0;
-    plan.wave = s.outputUsed[kOutWave] == 1 && s.waveSample;
+    plan.midi = midiVoiceSounding(s);
+    plan.wave = outputPatched(s, kOutWave) && s.waveSample;
 
     bool runs[kModules] = {};
     ModuleRun modules[kModules] = {};

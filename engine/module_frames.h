@@ -33,8 +33,7 @@ inline float slowedFrequency(float freq) {
 
 // A sine's sample at `phase` (brought back into the table first); the phase then advances by f.
 inline float sineSample(float& phase, float f, int rateParam, const SineView& sine) {
-    if (phase >= static_cast<float>(rateParam))
-        phase = phase - static_cast<float>(rateParam);
+    if (phase >= static_cast<float>(rateParam)) phase = phase - static_cast<float>(rateParam);
     if (phase < 0) phase = phase + static_cast<float>(rateParam);
     const float sample = sine.at(phase);
     phase = phase + f;
@@ -76,8 +75,7 @@ inline float randomSample(float& phase, float& acc, float& hold, float f, Random
         acc = static_cast<float>(r);
         hold = static_cast<float>(randomHold(static_cast<float>(r)));
     }
-    if (phase >= static_cast<float>(rateParam))
-        phase = phase - static_cast<float>(rateParam);
+    if (phase >= static_cast<float>(rateParam)) phase = phase - static_cast<float>(rateParam);
     if (phase < 0) phase = 0.0f;  // unlike the sine, a negative phase restarts the turn
     const float sample = sine.at(phase);
     phase = phase + acc;
@@ -140,15 +138,13 @@ struct MidiOutputs {
 };
 
 inline MidiOutputs midiOutputs(const EngineState& s) {
-    return {s.outputUsed[kOutMidiSine] == 1, s.outputUsed[kOutMidiSquare] == 1,
-            s.outputUsed[kOutMidiSaw] == 1};
+    return {outputPatched(s, kOutMidiSine), outputPatched(s, kOutMidiSquare), outputPatched(s, kOutMidiSaw)};
 }
 
 inline void midiVoiceSample(MidiVoice& v, MidiOutputs used, float freq, float step, int rateParam,
                             const SineView& sine) {
     if (used.sine) {
-        if (v.phase >= static_cast<float>(rateParam))
-            v.phase = v.phase - static_cast<float>(rateParam);
+        if (v.phase >= static_cast<float>(rateParam)) v.phase = v.phase - static_cast<float>(rateParam);
         v.sine = sine.at(v.phase);
         v.phase = v.phase + freq;
     }

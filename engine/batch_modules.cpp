@@ -169,17 +169,18 @@ __attribute__((always_inline)) inline void stepChained(LoopValues<N>& values, co
 }
 
 template <int N, int... K>
-__attribute__((always_inline)) inline void stepAllChained(LoopValues<N>& values, const ModuleRun* runs, int f,
+__attribute__((always_inline)) inline void stepAllChained(LoopValues<N>& values,
+                                                          [[maybe_unused]] const ModuleRun* runs,
+                                                          [[maybe_unused]] int f,
                                                           const float (&sinusoiderTable)[256],
                                                           std::integer_sequence<int, K...>) {
-    (stepChained<K, N>(values, runs, f, sinusoiderTable), ...);
-    static_cast<void>(runs);  // unused when the loop is all lone accumulators
-    static_cast<void>(f);
+    (stepChained<K, N>(values, runs, f, sinusoiderTable), ...);  // nothing when all are lone
 }
 
 // The loop over a batch: in each frame its L lone accumulators, which hear only columns, then its N
 // chained modules in the fixed order. The lone accumulators' chains are short and independent of the
-// chained modules', so the processor runs them side by side.
+// chained modules', so the processor runs them side by side. Not inlined: one call per batch, and the
+// dispatcher stays small.
 template <int L, int N>
 __attribute__((noinline)) void runLoopFrames(const ModuleRun* lone, const ModuleRun* chained, int count,
                                              const float (&sinusoiderTable)[256]) {

@@ -46,7 +46,7 @@ class AudioSystem::Host : public RenderHost {
     explicit Host(AudioSystem& audio) : audio_(audio) {}
     bool deviceOpen() const override { return audio_.deviceOpen_; }
     bool readPlayPosition(std::uint64_t& frames) override { return audio_.readPlayPosition(frames); }
-    void killSoundTimer() override { audio_.timer_.stop(); }
+    void stopRenderTimer() override { audio_.timer_.stop(); }
     void closeDevice() override {
         audio_.closeAudio();
         audio_.hooks_.setSpeakerLit(false);  // the engine has stopped the sound: the switch shows it

@@ -31,7 +31,7 @@ class SteadyDevice : public RenderHost {
         frames = position;
         return true;
     }
-    void killSoundTimer() override {}
+    void stopRenderTimer() override {}
     void closeDevice() override {}
     void showMessage(const char*) override {}
 

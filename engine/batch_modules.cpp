@@ -1,3 +1,5 @@
+#include <utility>
+
 #include "engine/batch_steps.h"
 #include "engine/module_frames.h"
 
@@ -32,7 +34,8 @@ void runColumnNarrow(const ModuleRun& run, int count, const float (&sinusoiderTa
 #ifdef VOLTINA_WIDE_VECTORS
 // The compiler does not vectorize a sinusoider's loop by itself (its table lookups): written out,
 // eight frames at a time, each lane rounding as frames::sinusoid does (and cutting an angle out of
-// range to the same whole number). The entries are looked up one by one: quicker here than a gather.
+// range to the same whole number) and multiplying in float as it does. The entries are looked up one by
+// one: quicker here than a gather.
 VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
                                             const float (&sinusoiderTable)[256]) {
     if (run.kind != ModuleKind::Sinusoider) {
@@ -53,11 +56,7 @@ VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
         alignas(32) float looked[8];
         _mm256_store_si256(reinterpret_cast<__m256i*>(at), j);
         for (int k = 0; k < 8; ++k) looked[k] = sinusoiderTable[at[k]];
-        const __m256 entry = _mm256_load_ps(looked);
-        // (the mask-all forms: the plain ones start from a register GCC 12 warns is uninitialized)
-        const __m512d product = _mm512_mul_pd(_mm512_maskz_cvtps_pd(0xff, _mm256_loadu_ps(a + f)),
-                                              _mm512_maskz_cvtps_pd(0xff, entry));
-        _mm256_storeu_ps(out + f, _mm512_maskz_cvtpd_ps(0xff, product));
+        _mm256_storeu_ps(out + f, _mm256_mul_ps(_mm256_loadu_ps(a + f), _mm256_load_ps(looked)));
     }
     for (; f < count; ++f) out[f] = frames::sinusoid(a[f], b[f], sinusoiderTable);
 }
@@ -65,107 +64,96 @@ VOLTINA_WIDEST_VECTORS void runColumnWidest(const ModuleRun& run, int count,
 
 // The feedback loop's steps. Their values go from step to step as doubles: every jack value is a
 // float, which a double holds exactly, so the widening each step starts with is done once, where a
-// value leaves the loop, instead of on the chain of dependent steps from frame to frame. Each step
+// value comes into the loop, instead of on the chain of dependent steps from frame to frame. Each step
 // gives exactly the float that its frame step gives, as a double.
 namespace loop {
 
 #ifdef __SSE2__
-// The whole number a cast to int gives (0x80000000 when x is out of range, as the cast's instruction
-// does), left in a vector register: moving it to an integer register and back costs more than the
-// conversions.
-inline __m128i truncated(double x) {
-    return _mm_cvttpd_epi32(_mm_set1_pd(x));
-}
-inline double widened(__m128i v) {
-    return _mm_cvtsd_f64(_mm_cvtepi32_pd(v));
-}
-#endif
+// A value in the low lane of a vector register, where the conversions work on it: kept there from step
+// to step, it needs no move into a fresh register before each conversion. The high lane is carried
+// along and never read.
+using Value = __m128d;
 
-inline double accumulated(double current, double a, double b) {
-    const double x = current + (a + b) * (1.0 / 12);
-#ifdef __SSE2__
+inline Value load(const float* column) {
+    return _mm_cvtps_pd(_mm_load_ss(column));
+}
+inline float stored(Value v) {
+    return static_cast<float>(_mm_cvtsd_f64(v));  // exact: the value is a float's
+}
+
+// frames::accumulated, with the whole number a cast to int gives (0x80000000 when out of range, as the
+// cast's instruction does) left in a vector register: moving it to an integer register and back
+// costs more than the conversions.
+inline Value accumulated(Value current, Value a, Value b) {
+    const Value x = _mm_add_sd(current, _mm_mul_sd(_mm_add_sd(a, b), _mm_set_sd(1.0 / 12)));
     // frames::wrapAccumulator, lane by lane
     const __m128i turned =
-        _mm_and_si128(_mm_add_epi32(truncated(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
-    return widened(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
-#else
-    return frames::wrapAccumulator(static_cast<int>(x));
-#endif
+        _mm_and_si128(_mm_add_epi32(_mm_cvttpd_epi32(x), _mm_set1_epi32(126)), _mm_set1_epi32(255));
+    return _mm_cvtepi32_pd(_mm_sub_epi32(turned, _mm_set1_epi32(126)));
 }
 
-inline double product(double a, double b) {
-#ifdef __SSE2__
-    // Clamped as a double, which gives the same (the whole number is exact, and never NaN), with
-    // minimum and maximum instructions: the compiler makes the comparisons branches, which values
-    // going in and out of the clamp mispredict.
-    const __m128d v = _mm_cvtepi32_pd(truncated(a * b));
-    return _mm_cvtsd_f64(_mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0)));
+// frames::product, clamped as a double, which gives the same (the whole number is exact, and never
+// NaN), with minimum and maximum instructions: the compiler makes the comparisons branches, which
+// values going in and out of the clamp mispredict.
+inline Value product(Value a, Value b) {
+    const Value v = _mm_cvtepi32_pd(_mm_cvttpd_epi32(_mm_mul_sd(a, b)));
+    return _mm_max_sd(_mm_min_sd(v, _mm_set_sd(110.0)), _mm_set_sd(-110.0));
+}
+
+inline Value sinusoid(Value amplitude, Value angle, const float (&table)[256]) {
+    return _mm_cvtps_pd(_mm_set_ss(frames::sinusoid(stored(amplitude), stored(angle), table)));
+}
 #else
+using Value = double;
+
+inline Value load(const float* column) {
+    return *column;
+}
+inline float stored(Value v) {
+    return static_cast<float>(v);
+}
+inline Value accumulated(Value current, Value a, Value b) {
+    return frames::wrapAccumulator(static_cast<int>(current + (a + b) * (1.0 / 12)));
+}
+inline Value product(Value a, Value b) {
     return frames::product(static_cast<float>(a), static_cast<float>(b));
-#endif
 }
-
-inline double sinusoid(double amplitude, double angle, const float (&table)[256]) {
+inline Value sinusoid(Value amplitude, Value angle, const float (&table)[256]) {
     return frames::sinusoid(static_cast<float>(amplitude), static_cast<float>(angle), table);
 }
+#endif
 
 }  // namespace loop
 
-// The feedback loop's values from one frame to the next, one per loop module by its place in the
+// The feedback loop's values from one frame to the next, one per chained module by its place in the
 // loop. They stay in registers: passing them through memory would add a store and a load to every
 // turn of the loop's chain of dependent steps.
+template <int N>
 struct LoopValues {
-    double v0, v1, v2, v3, v4, v5, v6, v7, v8;
+    loop::Value v[N > 0 ? N : 1];
 
-    template <int K>
-    double& at() {
-        static_assert(K >= 0 && K < kModules, "one value per module");
-        if constexpr (K == 0) return v0;
-        if constexpr (K == 1) return v1;
-        if constexpr (K == 2) return v2;
-        if constexpr (K == 3) return v3;
-        if constexpr (K == 4) return v4;
-        if constexpr (K == 5) return v5;
-        if constexpr (K == 6) return v6;
-        if constexpr (K == 7) return v7;
-        if constexpr (K == 8) return v8;
-    }
-
-    // What a loop module hears: a loop module, whose value is this frame's if it comes earlier in the
-    // loop and the frame before's otherwise, just as in the fixed order; or a column.
-    double heard(int slot, const float* column, int f) const {
-        switch (slot) {
-            case 0:
-                return v0;
-            case 1:
-                return v1;
-            case 2:
-                return v2;
-            case 3:
-                return v3;
-            case 4:
-                return v4;
-            case 5:
-                return v5;
-            case 6:
-                return v6;
-            case 7:
-                return v7;
-            case 8:
-                return v8;
-            default:
-                return column[f];
+    // What a chained module hears: a chained module, whose value is this frame's if it comes earlier
+    // in the loop and the frame before's otherwise, just as in the fixed order; or a column. The
+    // comparisons stop at the loop's size, and the patch never changes within a call, so they are
+    // predicted every time.
+    template <int K = 0>
+    loop::Value heard(int slot, const float* column, int f) const {
+        if constexpr (K < N) {
+            if (slot == K) return v[K];
+            return heard<K + 1>(slot, column, f);
+        } else {
+            return loop::load(column + f);
         }
     }
 };
 
-template <int K>
-inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
-                           const float (&sinusoiderTable)[256]) {
+template <int K, int N>
+__attribute__((always_inline)) inline void stepChained(LoopValues<N>& values, const ModuleRun* runs, int f,
+                                                       const float (&sinusoiderTable)[256]) {
     const ModuleRun& run = runs[K];
-    const double a = values.heard(run.slotA, run.a, f);
-    const double b = values.heard(run.slotB, run.b, f);
-    double& value = values.at<K>();
+    const loop::Value a = values.heard(run.slotA, run.a, f);
+    const loop::Value b = values.heard(run.slotB, run.b, f);
+    loop::Value& value = values.v[K];
     switch (run.kind) {
         case ModuleKind::Accumulator:
             value = loop::accumulated(value, a, b);
@@ -177,7 +165,64 @@ inline void stepLoopModule(LoopValues& values, const ModuleRun* runs, int f,
             value = loop::sinusoid(a, b, sinusoiderTable);
             break;
     }
-    run.column[f + 1] = static_cast<float>(value);  // exact: the value is a float's
+    run.column[f + 1] = loop::stored(value);
+}
+
+template <int N, int... K>
+__attribute__((always_inline)) inline void stepAllChained(LoopValues<N>& values,
+                                                          [[maybe_unused]] const ModuleRun* runs,
+                                                          [[maybe_unused]] int f,
+                                                          const float (&sinusoiderTable)[256],
+                                                          std::integer_sequence<int, K...>) {
+    (stepChained<K, N>(values, runs, f, sinusoiderTable), ...);  // nothing when all are lone
+}
+
+// The loop over a batch: in each frame its L lone accumulators, which hear only columns, then its N
+// chained modules in the fixed order. The lone accumulators' chains are short and independent of the
+// chained modules', so the processor runs them side by side. Not inlined: one call per batch, and the
+// dispatcher stays small.
+template <int L, int N>
+__attribute__((noinline)) void runLoopFrames(const ModuleRun* lone, const ModuleRun* chained, int count,
+                                             const float (&sinusoiderTable)[256]) {
+    loop::Value loneValue[L > 0 ? L : 1];
+    for (int k = 0; k < L; ++k) loneValue[k] = loop::load(lone[k].column);
+    LoopValues<N> values;
+    for (int k = 0; k < N; ++k) values.v[k] = loop::load(chained[k].column);
+    for (int f = 0; f < count; ++f) {
+        for (int k = 0; k < L; ++k) {
+            loneValue[k] =
+                loop::accumulated(loneValue[k], loop::load(lone[k].a + f), loop::load(lone[k].b + f));
+            lone[k].column[f + 1] = loop::stored(loneValue[k]);
+        }
+        stepAllChained(values, chained, f, sinusoiderTable, std::make_integer_sequence<int, N>{});
+    }
+}
+
+template <int L>
+void runLoopWith(const ModuleRun* lone, const ModuleRun* chained, int n, int count,
+                 const float (&sinusoiderTable)[256]) {
+    switch (n) {
+        case 0:
+            return runLoopFrames<L, 0>(lone, chained, count, sinusoiderTable);
+        case 1:
+            return runLoopFrames<L, 1>(lone, chained, count, sinusoiderTable);
+        case 2:
+            return runLoopFrames<L, 2>(lone, chained, count, sinusoiderTable);
+        case 3:
+            return runLoopFrames<L, 3>(lone, chained, count, sinusoiderTable);
+        case 4:
+            return runLoopFrames<L, 4>(lone, chained, count, sinusoiderTable);
+        case 5:
+            return runLoopFrames<L, 5>(lone, chained, count, sinusoiderTable);
+        case 6:
+            return runLoopFrames<L, 6>(lone, chained, count, sinusoiderTable);
+        case 7:
+            return runLoopFrames<L, 7>(lone, chained, count, sinusoiderTable);
+        case 8:
+            return runLoopFrames<L, 8>(lone, chained, count, sinusoiderTable);
+        default:
+            return runLoopFrames<L, 9>(lone, chained, count, sinusoiderTable);
+    }
 }
 
 }  // namespace
@@ -192,23 +237,19 @@ void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[2
     runColumnNarrow(run, count, sinusoiderTable);
 }
 
-// The modules that feed back, frame by frame in the fixed order.
-void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]) {
-    if (n == 0) return;
-    double start[kModules] = {};
-    for (int m = 0; m < n; ++m) start[m] = runs[m].column[0];
-    LoopValues values{start[0], start[1], start[2], start[3], start[4],
-                      start[5], start[6], start[7], start[8]};
-    for (int f = 0; f < count; ++f) {
-        stepLoopModule<0>(values, runs, f, sinusoiderTable);
-        if (n > 1) stepLoopModule<1>(values, runs, f, sinusoiderTable);
-        if (n > 2) stepLoopModule<2>(values, runs, f, sinusoiderTable);
-        if (n > 3) stepLoopModule<3>(values, runs, f, sinusoiderTable);
-        if (n > 4) stepLoopModule<4>(values, runs, f, sinusoiderTable);
-        if (n > 5) stepLoopModule<5>(values, runs, f, sinusoiderTable);
-        if (n > 6) stepLoopModule<6>(values, runs, f, sinusoiderTable);
-        if (n > 7) stepLoopModule<7>(values, runs, f, sinusoiderTable);
-        if (n > 8) stepLoopModule<8>(values, runs, f, sinusoiderTable);
+void runLoop(const ModuleRun* lone, int loneCount, const ModuleRun* chained, int n, int count,
+             const float (&sinusoiderTable)[256]) {
+    static_assert(kModulesPerGroup == 3, "one case per count of accumulators");
+    switch (loneCount) {
+        case 0:
+            if (n > 0) runLoopWith<0>(lone, chained, n, count, sinusoiderTable);
+            return;
+        case 1:
+            return runLoopWith<1>(lone, chained, n, count, sinusoiderTable);
+        case 2:
+            return runLoopWith<2>(lone, chained, n, count, sinusoiderTable);
+        default:
+            return runLoopWith<3>(lone, chained, n, count, sinusoiderTable);
     }
 }
 

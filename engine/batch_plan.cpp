@@ -32,15 +32,11 @@ struct Hearing {
     }
 };
 
-bool moduleRuns(const EngineState& s, int output, int firstInput) {
-    return s.outputUsed[output] == 1 && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
-}
-
 void planOscillators(const EngineState& s, Plan& plan, Columns& columns) {
     for (OscillatorGroup* group : {&plan.sines, &plan.squares, &plan.sawtooths, &plan.randoms, &plan.others})
         group->count = 0;
     for (int i = 0; i < kOscillators; ++i) {
-        if (s.outputUsed[kOutOscA + i] != 1 && s.outputUsed[kOutOscB + i] != 1) continue;
+        if (!oscillatorPatched(s, i)) continue;
         OscillatorGroup& group = s.oscType[i] == kSine       ? plan.sines
                                  : s.oscType[i] == kSquare   ? plan.squares
                                  : s.oscType[i] == kSawtooth ? plan.sawtooths
@@ -69,7 +65,7 @@ Producers findProducers(const EngineState& s, const Plan& plan, const bool (&run
     }
     if (plan.midi) {
         for (int j : {kOutMidiSine, kOutMidiSquare, kOutMidiSaw})
-            if (s.outputUsed[j] == 1) p.step[j] = kSource;
+            if (outputPatched(s, j)) p.step[j] = kSource;
     }
     for (int m = 0; m < kModules; ++m)
         if (runs[m]) p.step[modules[m].output] = m;
@@ -124,18 +120,29 @@ void orderModules(Plan& plan, const ModuleRun (&modules)[kModules], unsigned run
     const unsigned outside = running & ~loop;
     runReady(outside & ~hearsLoop);
 
+    // An accumulator that hears nothing of the loop, through any path, has no turn to wait for: it
+    // runs first in each of the loop's frames, and whatever hears it reads its column.
+    unsigned lone = 0;
+    for (int m = 0; m < kModules; ++m) {
+        const unsigned bit = 1u << m;
+        if ((loop & bit) && modules[m].kind == ModuleKind::Accumulator && !(depends[m] & loop)) lone |= bit;
+    }
     plan.loopBegin = plan.moduleCount;
+    for (int m = 0; m < kModules; ++m)
+        if (lone & (1u << m)) plan.modules[plan.moduleCount++] = modules[m];
+    plan.loneEnd = plan.moduleCount;
+    const unsigned chained = loop & ~lone;
     int slot[kModules] = {};
     for (int m = 0; m < kModules; ++m) {
-        if (!(loop & (1u << m))) continue;
-        slot[m] = plan.moduleCount - plan.loopBegin;
+        if (!(chained & (1u << m))) continue;
+        slot[m] = plan.moduleCount - plan.loneEnd;
         plan.modules[plan.moduleCount++] = modules[m];
     }
     plan.loopEnd = plan.moduleCount;
-    for (int n = plan.loopBegin; n < plan.loopEnd; ++n) {
+    for (int n = plan.loneEnd; n < plan.loopEnd; ++n) {
         ModuleRun& run = plan.modules[n];
         for (int m = 0; m < kModules; ++m) {
-            if (!(loop & (1u << m))) continue;
+            if (!(chained & (1u << m))) continue;
             if (run.sourceA == modules[m].output) run.slotA = slot[m];
             if (run.sourceB == modules[m].output) run.slotB = slot[m];
         }
@@ -154,7 +161,7 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
         run.level = s.mixLevel[ch];
         run.rightWeight = s.mixPan[ch];
         run.leftWeight = 100 - run.rightWeight;
-        if (s.stereoOut == 1 && isPanoramikerOutput(source)) {
+        if (stereoOutput(s) && isPanoramikerOutput(source)) {
             const int signalIn = panoramikerSignalInput(source);
             const int panIn = panoramikerPanInput(source);
             // an auto-pan without both of its inputs neither sounds nor counts
@@ -164,7 +171,7 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
             run.pan = hearing.column(s.cordSource[panIn], kMixerStep);
         } else {
             if (source < 0 || source >= kJacks) continue;  // a cord marked present without a real source
-            run.kind = s.stereoOut == 1 ? ChannelKind::Weighted : ChannelKind::Mono;
+            run.kind = stereoOutput(s) ? ChannelKind::Weighted : ChannelKind::Mono;
             run.signal = hearing.column(source, kMixerStep);
             run.pan = run.signal;
         }
@@ -176,8 +183,8 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
 
 void makePlan(const EngineState& s, Plan& plan, Columns& columns) {
     planOscillators(s, plan, columns);
-    plan.midi = s.midiOpen != 0 && s.midiNote != 0;
-    plan.wave = s.outputUsed[kOutWave] == 1 && s.waveSample;
+    plan.midi = midiVoiceSounding(s);
+    plan.wave = outputPatched(s, kOutWave) && s.waveSample;
 
     bool runs[kModules] = {};
     ModuleRun modules[kModules] = {};

@@ -87,11 +87,14 @@ struct Plan {
 
     // The running accumulators, multipliers and sinusoiders in three stretches, each in an order in
     // which every module comes after what it hears: those that run jack by jack before the feedback
-    // loop; the feedback loop itself, in the fixed order (every accumulator, every module that hears
-    // itself through others, and whatever lies on a path between two of them), which runs frame by
-    // frame; and those that run jack by jack after it.
+    // loop; the feedback loop itself (every accumulator, every module that hears itself through
+    // others, and whatever lies on a path between two of them), which runs frame by frame; and those
+    // that run jack by jack after it. The loop starts with its lone accumulators, [loopBegin, loneEnd):
+    // they hear nothing of the loop, so their values go from frame to frame on chains of their own;
+    // the rest of it, [loneEnd, loopEnd), is in the fixed order.
     ModuleRun modules[kModules];
     int loopBegin = 0;
+    int loneEnd = 0;
     int loopEnd = 0;
     int moduleCount = 0;
 

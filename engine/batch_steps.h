@@ -41,8 +41,10 @@ bool widestVectors();
 void runSources(EngineState& s, const Plan& plan, Columns& columns, int count);
 // A module outside the feedback loop, over all the batch's frames.
 void runColumn(const ModuleRun& run, int count, const float (&sinusoiderTable)[256]);
-// The n modules that feed back, frame by frame in the fixed order.
-void runLoop(const ModuleRun* runs, int n, int count, const float (&sinusoiderTable)[256]);
+// The feedback loop, frame by frame: its loneCount lone accumulators, then its n chained modules in
+// the fixed order.
+void runLoop(const ModuleRun* lone, int loneCount, const ModuleRun* chained, int n, int count,
+             const float (&sinusoiderTable)[256]);
 // The mixer: the bytes of the batch's frames.
 void mixBatch(const Plan& plan, int count, std::uint8_t* leftBytes, std::uint8_t* rightBytes);
 

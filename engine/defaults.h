@@ -1,4 +1,6 @@
 #pragma once
+// The panel's start-up values, the default patch and the cord helpers every layer plugs with.
+
 #include "engine/engine_state.h"
 
 namespace voltina {

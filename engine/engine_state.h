@@ -66,7 +66,7 @@ struct EngineState {
     int stereoOut = 1;
     int speakerOn = 0;
     int recordOn = 0;
-    int renderBusy = 0;
+    bool renderBusy = false;  // a render call is in progress (a message box it opened lets the gate run)
     int lastFramePos = 0;
     int writePos = 0;
 
@@ -124,6 +124,33 @@ constexpr bool isPanoramikerOutput(int outputIndex) {
 // An input's cord counts only while it is present and its source is a real output.
 inline bool hasCord(const EngineState& s, int input) {
     return s.cordPresent[input] == 1 && s.cordSource[input] >= 0 && s.cordSource[input] < kJacks;
+}
+
+// The record's int flags as the render loop reads them (the panel, the audio layer and the configuration
+// reader write them as 0 and 1): a marker counts only when it is 1, a switch is on unless it is 0.
+inline bool outputPatched(const EngineState& s, int output) {
+    return s.outputUsed[output] == 1;
+}
+inline bool oscillatorPatched(const EngineState& s, int osc) {
+    return outputPatched(s, kOutOscA + osc) || outputPatched(s, kOutOscB + osc);
+}
+// An accumulator, multiplier or sinusoider computes only while its output is patched and both of its
+// inputs have cords.
+inline bool moduleRuns(const EngineState& s, int output, int firstInput) {
+    return outputPatched(s, output) && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
+}
+inline bool recordingOn(const EngineState& s) {
+    return s.recordOn == 1;
+}
+inline bool stereoOutput(const EngineState& s) {
+    return s.stereoOut == 1;
+}
+inline bool soundOn(const EngineState& s) {
+    return s.speakerOn != 0;
+}
+// A MIDI device is open and a key sounds.
+inline bool midiVoiceSounding(const EngineState& s) {
+    return s.midiOpen != 0 && s.midiNote != 0;
 }
 
 }  // namespace voltina

@@ -46,7 +46,8 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
 
     batch::runSources(s, plan, columns, count);
     for (int m = 0; m < plan.loopBegin; ++m) batch::runColumn(plan.modules[m], count, s.sinusoiderTable);
-    batch::runLoop(plan.modules + plan.loopBegin, plan.loopEnd - plan.loopBegin, count, s.sinusoiderTable);
+    batch::runLoop(plan.modules + plan.loopBegin, plan.loneEnd - plan.loopBegin, plan.modules + plan.loneEnd,
+                   plan.loopEnd - plan.loneEnd, count, s.sinusoiderTable);
     for (int m = plan.loopEnd; m < plan.moduleCount; ++m)
         batch::runColumn(plan.modules[m], count, s.sinusoiderTable);
     for (int m = 0; m < plan.moduleCount; ++m)
@@ -55,8 +56,8 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
     std::uint8_t leftBytes[kBatchFrames];
     std::uint8_t rightBytes[kBatchFrames];
     batch::mixBatch(plan, count, leftBytes, rightBytes);
-    // The bytes go into the ring (wrapping at the played length, which may be odd) and then into the
-    // recording.
+    // The bytes go into the ring, wrapping at the played length (with an odd length, which only tests
+    // set, the last frame ends one byte past it, as in renderFrame), and then into the recording.
     int writePos = s.writePos;
     const int ringBytes = s.ring.ringBytes();
     for (int f = 0; f < count;) {
@@ -72,7 +73,7 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
         if (writePos >= ringBytes) writePos = 0;
     }
     s.writePos = writePos;
-    if (s.recordOn == 1) {
+    if (recordingOn(s)) {
         for (int f = 0; f < count; ++f) {
             if (!s.recording.append(leftBytes[f], rightBytes[f])) {
                 s.recordOn = 0;  // not expected with the room checked beforehand; handled as renderFrame does
@@ -91,7 +92,7 @@ void renderFrames(EngineState& s, RenderHost& host, int n) {
     batch::makePlan(s, plan, columns);
     while (n > 0) {
         int count = n < kBatchFrames ? n : kBatchFrames;
-        if (s.recordOn == 1) {
+        if (recordingOn(s)) {
             const std::size_t room = s.recording.framesBeforeGrowth();
             if (room == 0) {
                 // The recording must grow, which may fail and show a message: one frame the plain way,

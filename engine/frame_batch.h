@@ -1,4 +1,6 @@
 #pragma once
+// The render loop's fast path: many frames of one patch at a time, equal to the frame-at-a-time path.
+
 #include "engine/engine_state.h"
 #include "engine/render_block.h"
 

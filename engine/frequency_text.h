@@ -1,4 +1,6 @@
 #pragma once
+// The text the panel and the configuration file show for an oscillator frequency.
+
 #include <string>
 
 namespace voltina {

@@ -14,7 +14,7 @@ StereoSum mixFrame(const EngineState& s) {
         if (s.cordPresent[kInMixer + ch] != 1) continue;
         const int source = s.cordSource[kInMixer + ch];
         const double pan = s.mixPan[ch];
-        if (s.stereoOut == 1 && isPanoramikerOutput(source)) {
+        if (stereoOutput(s) && isPanoramikerOutput(source)) {
             const int signalIn = panoramikerSignalInput(source);
             const int panIn = panoramikerPanInput(source);
             // an auto-pan without both of its inputs neither sounds nor counts
@@ -28,7 +28,7 @@ StereoSum mixFrame(const EngineState& s) {
             if (source < 0 || source >= kJacks) continue;  // a cord marked present without a real source
             count += 1;
             const float term = frames::channelTerm(s.mixLevel[ch], s.outValue[source]);
-            if (s.stereoOut == 1) {
+            if (stereoOutput(s)) {
                 right = frames::addWeighted(right, pan, term);
                 left = frames::addWeighted(left, 100 - pan, term);
             } else {

@@ -1,4 +1,6 @@
 #pragma once
+// The mixer, one frame at a time: the eight channels into a left and a right byte.
+
 #include "engine/engine_state.h"
 
 namespace voltina {

@@ -25,23 +25,27 @@ inline float slowedFrequency(float freq) {
 // functions work on an oscillator's running values wherever the caller keeps them (the record, or
 // locals while a batch runs one oscillator over many frames); the steps apply them to the record and
 // write jack A only.
+//
+// Their sums and differences are taken in float: a float sum worked out in double and rounded to float
+// is the float sum itself (a double has more than twice a float's digits, so the two roundings never
+// differ from one), and skipping the widening keeps two conversions off each oscillator's chain of
+// dependent steps. The whole numbers they meet (the rate, 254, 1) are exact as floats.
 
 // A sine's sample at `phase` (brought back into the table first); the phase then advances by f.
 inline float sineSample(float& phase, float f, int rateParam, const SineView& sine) {
-    if (phase >= static_cast<float>(rateParam))
-        phase = static_cast<float>(static_cast<double>(phase) - rateParam);
-    if (phase < 0) phase = static_cast<float>(static_cast<double>(phase) + rateParam);
+    if (phase >= static_cast<float>(rateParam)) phase = phase - static_cast<float>(rateParam);
+    if (phase < 0) phase = phase + static_cast<float>(rateParam);
     const float sample = sine.at(phase);
-    phase = static_cast<float>(static_cast<double>(phase) + f);
+    phase = phase + f;
     return sample;
 }
 
 // The ramp advances by the step; each wrap toggles the output, unipolar: once per crossing of the
 // ramp, so it sounds an octave down. Between wraps `out` keeps its value.
 inline void squareSample(float& acc, int& toggle, float& out, float step) {
-    acc = static_cast<float>(static_cast<double>(acc) + step);
+    acc = acc + step;
     if (acc > 127) {
-        acc = static_cast<float>(static_cast<double>(acc) - 254);
+        acc = acc - 254.0f;
         if (toggle == 0) {
             toggle = 1;
             out = 0.0f;
@@ -54,8 +58,8 @@ inline void squareSample(float& acc, int& toggle, float& out, float step) {
 
 // The output itself is the ramp.
 inline float sawtoothSample(float value, float step) {
-    value = static_cast<float>(static_cast<double>(value) + step);
-    if (value > 127) value = static_cast<float>(static_cast<double>(value) - 254);
+    value = value + step;
+    if (value > 127) value = value - 254.0f;
     return value;
 }
 
@@ -64,18 +68,17 @@ inline float sawtoothSample(float value, float step) {
 // caller running many frames may keep it as a float in between.
 inline float randomSample(float& phase, float& acc, float& hold, float f, RandomSource& random, int rateParam,
                           const SineView& sine) {
-    hold = static_cast<float>(static_cast<double>(hold) - 1);
+    hold = hold - 1.0f;
     if (hold <= 0) {
         const int m = static_cast<int>(f);
         const int r = m != 0 ? static_cast<int>(random.next() % static_cast<std::uint32_t>(m)) : 0;
         acc = static_cast<float>(r);
         hold = static_cast<float>(randomHold(static_cast<float>(r)));
     }
-    if (phase >= static_cast<float>(rateParam))
-        phase = static_cast<float>(static_cast<double>(phase) - rateParam);
+    if (phase >= static_cast<float>(rateParam)) phase = phase - static_cast<float>(rateParam);
     if (phase < 0) phase = 0.0f;  // unlike the sine, a negative phase restarts the turn
     const float sample = sine.at(phase);
-    phase = static_cast<float>(static_cast<double>(phase) + acc);
+    phase = phase + acc;
     return sample;
 }
 
@@ -135,30 +138,28 @@ struct MidiOutputs {
 };
 
 inline MidiOutputs midiOutputs(const EngineState& s) {
-    return {s.outputUsed[kOutMidiSine] == 1, s.outputUsed[kOutMidiSquare] == 1,
-            s.outputUsed[kOutMidiSaw] == 1};
+    return {outputPatched(s, kOutMidiSine), outputPatched(s, kOutMidiSquare), outputPatched(s, kOutMidiSaw)};
 }
 
 inline void midiVoiceSample(MidiVoice& v, MidiOutputs used, float freq, float step, int rateParam,
                             const SineView& sine) {
     if (used.sine) {
-        if (v.phase >= static_cast<float>(rateParam))
-            v.phase = static_cast<float>(static_cast<double>(v.phase) - rateParam);
+        if (v.phase >= static_cast<float>(rateParam)) v.phase = v.phase - static_cast<float>(rateParam);
         v.sine = sine.at(v.phase);
-        v.phase = static_cast<float>(static_cast<double>(v.phase) + freq);
+        v.phase = v.phase + freq;
     }
     // The square and the sawtooth share one ramp, advanced once per frame whichever is patched.
     if (used.square) {
-        v.acc = static_cast<float>(static_cast<double>(v.acc) + step);
+        v.acc = v.acc + step;
         if (v.acc > 127) {
-            v.acc = static_cast<float>(static_cast<double>(v.acc) - 254);
+            v.acc = v.acc - 254.0f;
             v.square = v.square == 127.0f ? 0.0f : 127.0f;
         }
     }
     if (used.saw) {
         if (!used.square) {
-            v.acc = static_cast<float>(static_cast<double>(v.acc) + step);
-            if (v.acc > 127) v.acc = static_cast<float>(static_cast<double>(v.acc) - 254);
+            v.acc = v.acc + step;
+            if (v.acc > 127) v.acc = v.acc - 254.0f;
         }
         v.saw = v.acc;
     }
@@ -210,12 +211,14 @@ inline float product(float a, float b) {
     return static_cast<float>(v);
 }
 
-// the angle input maps -127..128 onto one turn of the table
+// The angle input maps -127..128 onto one turn of the table. The product is taken in float: the
+// double product of two floats is exact, so rounding it to float is rounding the true product once,
+// which is what the float product does.
 inline float sinusoid(float amplitude, float angle, const float (&table)[256]) {
     int j = static_cast<int>(angle) + 127;
     j = j < 0 ? 0 : j;
     j = j > 255 ? 255 : j;
-    return static_cast<float>(static_cast<double>(amplitude) * table[j]);
+    return amplitude * table[j];
 }
 
 inline void accumulator(EngineState& s, int k) {

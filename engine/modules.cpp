@@ -4,6 +4,9 @@
 
 namespace voltina {
 
+void stepOscillator(EngineState& s, int osc) {
+    frames::oscillator(s, osc);
+}
 void stepMidiVoice(EngineState& s) {
     frames::midiVoice(s);
 }

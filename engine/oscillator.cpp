@@ -33,8 +33,4 @@ void syncReset(EngineState& s) {
     s.wavePos = 0;
 }
 
-void stepOscillator(EngineState& s, int i) {
-    frames::oscillator(s, i);
-}
-
 }  // namespace voltina

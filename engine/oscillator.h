@@ -1,4 +1,7 @@
 #pragma once
+// The oscillators' running values outside the render loop: derived on a type or frequency change, and
+// restarted together.
+
 #include "engine/engine_state.h"
 
 namespace voltina {
@@ -8,7 +11,5 @@ namespace voltina {
 void deriveOscillator(EngineState& s, int osc, int type);
 // Restarts every oscillator, the MIDI outputs and the sample position.
 void syncReset(EngineState& s);
-
-void stepOscillator(EngineState& s, int osc);
 
 }  // namespace voltina

@@ -1,4 +1,6 @@
 #pragma once
+// The generator the random oscillators draw their pitches from.
+
 #include <cstdint>
 
 namespace voltina {

@@ -2,31 +2,23 @@
 
 #include "engine/frame_batch.h"
 #include "engine/mixer.h"
-#include "engine/module_frames.h"
+#include "engine/modules.h"
 
 namespace voltina {
-
-namespace {
-
-bool moduleRuns(const EngineState& s, int output, int firstInput) {
-    return s.outputUsed[output] == 1 && hasCord(s, firstInput) && hasCord(s, firstInput + 1);
-}
-
-}  // namespace
 
 void renderFrame(EngineState& s, RenderHost& host) {
     // Fixed order: a module reads what is in outValue when its turn comes, so a source later in the
     // order (or the module itself) is heard one frame late.
     for (int i = 0; i < kOscillators; ++i) {
-        if (s.outputUsed[kOutOscA + i] == 1 || s.outputUsed[kOutOscB + i] == 1) frames::oscillator(s, i);
+        if (oscillatorPatched(s, i)) stepOscillator(s, i);
     }
-    if (s.midiOpen != 0 && s.midiNote != 0) frames::midiVoice(s);
+    if (midiVoiceSounding(s)) stepMidiVoice(s);
     for (int k = 0; k < kModulesPerGroup; ++k) {
-        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) frames::accumulator(s, k);
-        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) frames::multiplier(s, k);
-        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) frames::sinusoider(s, k);
+        if (moduleRuns(s, kOutAccumulator + k, kInAccumulator + 2 * k)) stepAccumulator(s, k);
+        if (moduleRuns(s, kOutMultiplier + k, kInMultiplier + 2 * k)) stepMultiplier(s, k);
+        if (moduleRuns(s, kOutSinusoider + k, kInSinusoider + 2 * k)) stepSinusoider(s, k);
     }
-    if (s.outputUsed[kOutWave] == 1 && s.waveSample) frames::wave(s);
+    if (outputPatched(s, kOutWave) && s.waveSample) stepWave(s);
 
     const StereoSum sum = mixFrame(s);
     const auto leftByte = static_cast<std::uint8_t>(sumToByte(sum.left));
@@ -34,7 +26,7 @@ void renderFrame(EngineState& s, RenderHost& host) {
     s.ring.store(s.writePos, leftByte);
     s.ring.store(s.writePos + 1, rightByte);
     s.writePos += 2;
-    if (s.recordOn == 1 && !s.recording.append(leftByte, rightByte)) {
+    if (recordingOn(s) && !s.recording.append(leftByte, rightByte)) {
         // The memory cannot grow: recording stops, but what was recorded stays for saving.
         s.recordOn = 0;
         host.showMessage(kRecordingMemoryMessage);
@@ -43,21 +35,21 @@ void renderFrame(EngineState& s, RenderHost& host) {
 }
 
 void renderBlock(EngineState& s, RenderHost& host) {
-    if (s.renderBusy == 1 || s.speakerOn == 0 || !host.deviceOpen()) return;
-    s.renderBusy = 1;
+    if (s.renderBusy || !soundOn(s) || !host.deviceOpen()) return;
+    s.renderBusy = true;
 
     std::uint64_t position = 0;
     if (!host.readPlayPosition(position)) {
-        host.killSoundTimer();
+        host.stopRenderTimer();
         s.speakerOn = 0;
         host.closeDevice();
         host.showMessage(kPositionLostMessage);
-        s.renderBusy = 0;
+        s.renderBusy = false;
         return;
     }
     const int ringFrames = s.ring.ringFrames();
     if (!s.ring.playable()) {
-        s.renderBusy = 0;
+        s.renderBusy = false;
         return;
     }
     const int framePos = static_cast<int>(position % static_cast<std::uint64_t>(ringFrames));
@@ -67,7 +59,7 @@ void renderBlock(EngineState& s, RenderHost& host) {
     if (n < 0) n += ringFrames;
     renderFrames(s, host, n);
 
-    s.renderBusy = 0;
+    s.renderBusy = false;
 }
 
 }  // namespace voltina

@@ -17,9 +17,10 @@ class RenderHost {
     virtual bool deviceOpen() const = 0;
     // Frames played since the device was opened, counted across laps. False when it cannot be read.
     virtual bool readPlayPosition(std::uint64_t& frames) = 0;
-    // The position could not be read: the engine has already cleared speakerOn; the host kills the sound
-    // timer first, then closes the device (offering a recording for saving) and shows the message.
-    virtual void killSoundTimer() = 0;
+    // The position could not be read. First the host stops the timer that calls the render loop, so no
+    // further call comes while the failure is handled; then the engine clears speakerOn, and the host
+    // closes the device (offering a recording for saving) and shows the message.
+    virtual void stopRenderTimer() = 0;
     virtual void closeDevice() = 0;
     virtual void showMessage(const char* text) = 0;
 };

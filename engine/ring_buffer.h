@@ -20,7 +20,9 @@ class RingBuffer {
     bool allocated() const { return bytes_ != nullptr; }
     std::size_t capacity() const { return capacity_; }
 
-    // The number of bytes the device plays; always even and at most capacity().
+    // The number of bytes the device plays, at most capacity(). Every length the program sets is even
+    // (startupRingBytes, rateChangeRingBytes, or 0 without a block); the render loop still copes with
+    // an odd one, which only tests set: its last frame then ends one byte past it.
     int ringBytes() const { return ringBytes_; }
     int ringFrames() const { return ringBytes_ / 2; }
     void setRingBytes(int ringBytes) { ringBytes_ = ringBytes; }
@@ -55,5 +57,8 @@ constexpr int rateChangeRingBytes(int rateParam) {
 constexpr std::size_t ringCapacity(int rateParam) {
     return 4u * static_cast<std::size_t>(rateParam);
 }
+static_assert(startupRingBytes(11026) % 2 == 0 && rateChangeRingBytes(11026) % 2 == 0 &&
+                  rateChangeRingBytes(22051) % 2 == 0 && rateChangeRingBytes(44101) % 2 == 0,
+              "whole frames at every rate");
 
 }  // namespace voltina

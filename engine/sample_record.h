@@ -1,4 +1,6 @@
 #pragma once
+// The sample the Wave player loops, as the WAV reader leaves it.
+
 #include <cstdint>
 #include <vector>
 

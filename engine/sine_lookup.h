@@ -1,4 +1,6 @@
 #pragma once
+// Reading the oscillators' sine table at a phase, within its bounds.
+
 #include "engine/engine_state.h"
 
 namespace voltina {
@@ -28,9 +30,5 @@ class SineView {
     const float* entries_;
     int last_;
 };
-
-inline float sineAt(const EngineState& s, float phase) {
-    return SineView(s).at(phase);
-}
 
 }  // namespace voltina

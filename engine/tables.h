@@ -1,4 +1,6 @@
 #pragma once
+// The sine tables the oscillators, the MIDI voice and the sinusoiders read.
+
 #include <vector>
 
 namespace voltina {

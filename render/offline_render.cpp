@@ -19,7 +19,7 @@ class OfflineHost : public RenderHost {
         frames = position;
         return true;
     }
-    void killSoundTimer() override {}
+    void stopRenderTimer() override {}
     void closeDevice() override {}
     void showMessage(const char* text) override { std::fprintf(stderr, "voltina-render: %s\n", text); }
 
@@ -67,8 +67,9 @@ bool OfflineRenderer::renderTo(std::uint64_t frames, const std::vector<TimedMidi
         host.position = target;
         renderBlock(s, host);
         if (s.speakerOn == 0) return false;
-        // The block's frames in the ring: from `at` on while a frame starts inside the played length (the
-        // last one may end one byte past an odd length), then from the start.
+        // The block's frames in the ring: from `at` on while a frame starts inside the played length (an
+        // even length here; with an odd one, which only tests set, the last would end one byte past
+        // it), then from the start.
         const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
         const std::size_t first = 2 * std::min(count, (ringBytes - static_cast<std::size_t>(at) + 1) / 2);
         s.ring.copyOut(at, first, block_.data());
@@ -84,17 +85,6 @@ bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<Tim
                      const RenderProgress& progress) {
     OfflineRenderer renderer(s);
     return renderer.renderTo(frames, midi, events, sink, progress);
-}
-
-std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,
-                                        const std::vector<TimedMidiMessage>& midi,
-                                        const std::vector<PanelEvent>& events) {
-    std::vector<std::uint8_t> bytes;
-    renderOfflineTo(s, frames, midi, events, [&](const std::uint8_t* data, std::size_t size) {
-        bytes.insert(bytes.end(), data, data + size);
-        return true;
-    });
-    return bytes;
 }
 
 }  // namespace voltina

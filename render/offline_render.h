@@ -56,9 +56,4 @@ bool renderOfflineTo(EngineState& s, std::uint64_t frames, const std::vector<Tim
                      const std::vector<PanelEvent>& events, const FrameSink& sink,
                      const RenderProgress& progress = {});
 
-// The same, gathered in memory (for tests and short renders).
-std::vector<std::uint8_t> renderOffline(EngineState& s, std::uint64_t frames,
-                                        const std::vector<TimedMidiMessage>& midi,
-                                        const std::vector<PanelEvent>& events = {});
-
 }  // namespace voltina

@@ -26,7 +26,7 @@ class FakeHost : public RenderHost {
         frames = position;
         return true;
     }
-    void killSoundTimer() override { log("killSoundTimer"); }
+    void stopRenderTimer() override { log("stopRenderTimer"); }
     void closeDevice() override {
         log("closeDevice");
         open = false;

@@ -25,7 +25,7 @@ class ReenteringHost : public FakeHost {
         renderBlock(state_, *this);
         nestedCallRendered = positionReads != reads;
     }
-    int busyDuringMessage = -1;
+    bool busyDuringMessage = false;
     bool nestedCallRendered = false;
 
   private:
@@ -82,7 +82,7 @@ TEST_F(RecordingTest, MemoryFailureStopsRecordingAndKeepsWhatWasRecorded) {
     EXPECT_EQ(host.messages[0], "Memory problem");
     EXPECT_EQ(s.recordOn, 0);
     // the box is shown from inside the render loop, which a nested call must not re-enter
-    EXPECT_EQ(host.busyDuringMessage, 1);
+    EXPECT_TRUE(host.busyDuringMessage);
     EXPECT_FALSE(host.nestedCallRendered);
     // the 2048 frames that fitted are kept, and they are the first frames of the stream
     ASSERT_EQ(s.recording.length(), 4096u);

@@ -47,10 +47,10 @@ TEST_F(RenderBlockTest, ReturnsAtOnceWhenBusyOffOrWithoutDevice) {
     sawtoothPatch();
     host.position = 100;
     const auto before = ringSnapshot();
-    s.renderBusy = 1;
+    s.renderBusy = true;
     renderBlock(s, host);
-    EXPECT_EQ(s.renderBusy, 1);
-    s.renderBusy = 0;
+    EXPECT_TRUE(s.renderBusy);
+    s.renderBusy = false;
     s.speakerOn = 0;
     renderBlock(s, host);
     s.speakerOn = 1;
@@ -68,7 +68,7 @@ TEST_F(RenderBlockTest, WritesExactlyTheFramesPlayedSinceThePreviousCall) {
     s.ring.fill(0);
     host.position = 100;
     renderBlock(s, host);
-    EXPECT_EQ(s.renderBusy, 0);
+    EXPECT_FALSE(s.renderBusy);
     EXPECT_EQ(s.lastFramePos, 100);
     EXPECT_EQ(s.writePos, 200);
     for (int f = 0; f < 100; ++f) {
@@ -150,14 +150,14 @@ TEST_F(RenderBlockTest, PositionFailureStopsTheSoundOnce) {
     host.failPosition = true;
     host.position = 600;
     renderBlock(s, host);
-    const std::vector<std::string> order = {"killSoundTimer", "closeDevice", "showMessage"};
+    const std::vector<std::string> order = {"stopRenderTimer", "closeDevice", "showMessage"};
     EXPECT_EQ(host.calls, order);
     // the timer goes first, while the switch is still on; the device closes with the switch off
     EXPECT_EQ(host.speakerOnAtCall, std::vector<int>({1, 0, 0}));
     ASSERT_EQ(host.messages.size(), 1u);
     EXPECT_EQ(host.messages[0], "Impossible to read the position in the wave");
     EXPECT_EQ(s.speakerOn, 0);
-    EXPECT_EQ(s.renderBusy, 0);
+    EXPECT_FALSE(s.renderBusy);
     EXPECT_EQ(s.writePos, 600);
     EXPECT_EQ(s.lastFramePos, 300);
     EXPECT_EQ(ringSnapshot(), ring);
@@ -340,7 +340,7 @@ TEST(RenderWithoutRing, SilencingAndRenderingDoNothing) {
     host.position = 100;
     renderBlock(s, host);
     EXPECT_EQ(s.writePos, 0);
-    EXPECT_EQ(s.renderBusy, 0);
+    EXPECT_FALSE(s.renderBusy);
 
     // a played length beyond the block is refused the same way
     s.ring.allocate(16);

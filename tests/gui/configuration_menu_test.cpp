@@ -511,7 +511,7 @@ class SilentHost : public RenderHost {
         frames = 0;
         return true;
     }
-    void killSoundTimer() override {}
+    void stopRenderTimer() override {}
     void closeDevice() override {}
     void showMessage(const char*) override {}
 };

@@ -22,10 +22,10 @@
 #include "engine/defaults.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/synth_panel.h"
-#include "render/offline_render.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
+#include "tests/support/render_in_memory.h"
 
 namespace voltina::test {
 namespace {

@@ -20,9 +20,9 @@
 #include "app/program_parts.h"
 #include "audio/take_spool.h"
 #include "engine/defaults.h"
-#include "render/offline_render.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
+#include "tests/support/render_in_memory.h"
 
 namespace voltina::test {
 namespace {

@@ -87,7 +87,7 @@ class SteppedHost : public RenderHost {
         frames = position;
         return true;
     }
-    void killSoundTimer() override {}
+    void stopRenderTimer() override {}
     void closeDevice() override {}
     void showMessage(const char*) override {}
     std::uint64_t position = 0;

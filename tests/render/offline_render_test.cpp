@@ -10,6 +10,7 @@
 #include "engine/midi_keys.h"
 #include "engine/oscillator.h"
 #include "engine/render_block.h"
+#include "tests/support/render_in_memory.h"
 
 using namespace voltina;
 
@@ -18,7 +19,7 @@ namespace {
 struct SilentHost : RenderHost {
     bool deviceOpen() const override { return true; }
     bool readPlayPosition(std::uint64_t&) override { return false; }
-    void killSoundTimer() override {}
+    void stopRenderTimer() override {}
     void closeDevice() override {}
     void showMessage(const char*) override {}
 };

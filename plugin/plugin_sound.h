@@ -40,7 +40,7 @@ class PluginSound {
             frames = position;
             return true;
         }
-        void killSoundTimer() override {}
+        void stopRenderTimer() override {}
         void closeDevice() override {}
         void showMessage(const char*) override {}
         std::uint64_t position = 0;

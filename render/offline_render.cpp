@@ -50,6 +50,13 @@ void startSoundOffline(EngineState& s) {
     s.lastFramePos = 0;
 }
 
+void resumeSoundOffline(EngineState& s) {
+    s.ring.fill(128);
+    s.speakerOn = 1;
+    s.writePos = 0;
+    s.lastFramePos = 0;
+}
+
 struct OfflineRenderer::Host : OfflineHost {};
 
 OfflineRenderer::OfflineRenderer(EngineState& s) : s_(s), host_(std::make_unique<Host>()) {

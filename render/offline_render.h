@@ -26,6 +26,10 @@ void prepareAudioTables(EngineState& s, int rateParam, int stereoOut);
 // restarts them, then the speaker switch silences the ring, restarts them again and starts the sound.
 void startSoundOffline(EngineState& s);
 
+// A take's performance goes on from its start state as it stands: the ring silenced and the sound on,
+// nothing restarted.
+void resumeSoundOffline(EngineState& s);
+
 // Receives the frames as they are rendered, in order: `size` bytes, two per frame, left first. False
 // stops the render.
 using FrameSink = std::function<bool(const std::uint8_t* bytes, std::size_t size)>;

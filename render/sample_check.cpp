@@ -27,7 +27,11 @@ std::string loadCheckedSample(const std::string& path, int rateParam, const std:
     WaveSampleName name;
     std::string said;
     const MessageDetailSink tell = [&](const std::string& text, const std::string& detail) {
-        said = detail.empty() ? text : text + " (" + detail + ")";
+        // The reason without the file's name, which the message gives first.
+        const std::string prefix = path + ": ";
+        const std::string reason =
+            detail.compare(0, prefix.size(), prefix) == 0 ? detail.substr(prefix.size()) : detail;
+        said = reason.empty() ? text : text + " (" + reason + ")";
     };
     if (loadWaveSample(*player, name, path, {}, tell) != 1) return "sample " + path + ": " + said;
     if (!checksum.empty() && sampleChecksum(*player->waveSample) != checksum)

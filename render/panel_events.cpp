@@ -219,11 +219,8 @@ class EventReader {
                 return "frequency-knob must be a step from -5500 to 5500";
             edit = Edit::frequencyKnob(at, f);
         } else if (name == "type") {
-            int type = -1;
-            for (int t = 0; t < 4; ++t) {
-                if (v.isString() && v.string == oscillatorTypeName(t)) type = t;
-            }
-            if (type < 0) return "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
+            const int type = oscillatorTypeNamed(v);
+            if (type < 0) return kOscillatorTypeRule;
             edit = Edit::waveType(at, type);
         } else if (name == "level") {
             if (!jsonWholeNumber(&v, 0, 128, number)) return "level must be a whole number from 0 to 128";

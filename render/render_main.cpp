@@ -158,9 +158,7 @@ int run(const voltina::RenderOptions& options) {
         // The reason too ("No such file or directory", "not a RIFF WAVE file"): the panel shows it as the
         // box's detail line, here it is all the user has.
         const auto withReason = [&](const std::string& message, const std::string& detail) {
-            const std::string prefix = wavePath + ": ";
-            if (detail.compare(0, prefix.size(), prefix) != 0) return toStderr(message);
-            fail(prefix + message + " (" + detail.substr(prefix.size()) + ")");
+            fail(wavePath + ": " + describeRefusal(wavePath, message, detail));
         };
         if (loadWaveSample(*state, sampleName, wavePath, toStderr, withReason) != 1) return 1;
     }
@@ -189,8 +187,7 @@ int run(const voltina::RenderOptions& options) {
     bool writeFailed = false;
     const FrameSink sink = [&](const std::uint8_t* bytes, std::size_t size) {
         if (format.channels == 1) {
-            mono.resize(size / 2);
-            for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = bytes[2 * i];
+            leftBytesOfFrames(bytes, size, mono);
             writeFailed = !output.write(mono.data(), mono.size(), error);
         } else {
             writeFailed = !output.write(bytes, size, error);

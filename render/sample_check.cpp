@@ -27,11 +27,7 @@ std::string loadCheckedSample(const std::string& path, int rateParam, const std:
     WaveSampleName name;
     std::string said;
     const MessageDetailSink tell = [&](const std::string& text, const std::string& detail) {
-        // The reason without the file's name, which the message gives first.
-        const std::string prefix = path + ": ";
-        const std::string reason =
-            detail.compare(0, prefix.size(), prefix) == 0 ? detail.substr(prefix.size()) : detail;
-        said = reason.empty() ? text : text + " (" + reason + ")";
+        said = describeRefusal(path, text, detail);
     };
     if (loadWaveSample(*player, name, path, {}, tell) != 1) return "sample " + path + ": " + said;
     if (!checksum.empty() && sampleChecksum(*player->waveSample) != checksum)

@@ -167,6 +167,13 @@ int run(const voltina::RenderOptions& options) {
     else
         startSoundOffline(*state);
     if (performance) events = std::move(played.events);
+    // MIDI messages among the events play as a keyboard would, through an open input (a start state
+    // says itself whether the input was open).
+    if (!resume) {
+        for (const PanelEvent& event : events) {
+            if (event.isMidi) state->midiOpen = 1;
+        }
+    }
 
     // The length is known before the first frame, so the header goes first and the frames follow as
     // they are rendered.

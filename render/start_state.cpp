@@ -144,7 +144,9 @@ std::string serializeStartState(const EngineState& s, const std::string& sampleP
          ", \"note\": " + std::to_string(s.midiNote) + ", \"held\": [" + held +
          "], \"frequency\": " + floatText(s.midiFreq) + ", \"step\": " + floatText(s.midiStep) +
          ", \"phase\": " + floatText(s.midiPhase) + ", \"ramp\": " + floatText(s.midiAcc) + "},\n";
-    if (s.waveSample && !samplePath.empty()) {
+    // A sample whose file is not known is still written: a performance that cannot name it is refused
+    // when it is read, where one without it would render another sound without a word.
+    if (s.waveSample) {
         t += "    \"wave\": {\"sample\": " + jsonQuote(samplePath) + ", \"checksum\": \"" +
              sampleChecksum(*s.waveSample) + "\", \"sample-id\": " + std::to_string(sampleId) +
              ", \"position\": " + std::to_string(s.wavePos) + "},\n";

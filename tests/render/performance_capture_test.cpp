@@ -81,10 +81,22 @@ Take recordRandomTake(std::mt19937& rng, const TakeFolder& folder, int rateParam
     PerformanceCapture capture;
     session.setEditObserver([&capture](const Edit& edit) { capture.edit(edit); });
     OfflineRenderer renderer(*s);
+    // The render gate runs on every event, also those the Edit menu's update sends while an edit is
+    // being recorded: a render may come between an edit and the end of its recording.
+    bool recording = false;
+    std::vector<std::uint8_t>* takeBytes = nullptr;
+    session.setHistoryObserver([&] {
+        if (!recording || pick(3) != 0) return;
+        renderer.renderTo(renderer.position() + static_cast<std::uint64_t>(pick(500)), {}, {},
+                          [&](const std::uint8_t* bytes, std::size_t size) {
+                              takeBytes->insert(takeBytes->end(), bytes, bytes + size);
+                              return true;
+                          });
+    });
 
     std::uint64_t takeStart = 0;
-    bool recording = false;
     Take take;
+    takeBytes = &take.bytes;
     const FrameSink sink = [&](const std::uint8_t* bytes, std::size_t size) {
         if (recording) take.bytes.insert(take.bytes.end(), bytes, bytes + size);
         return true;

@@ -3,7 +3,8 @@
 namespace voltina {
 
 AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts)
-    : audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this),
+    : state_(state),
+      audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this),
                                            createWaveDevice(backend, connectPorts))) {}
 
 AudioSystemAdapter::~AudioSystemAdapter() = default;
@@ -31,6 +32,19 @@ void AudioSystemAdapter::updateRateChecks(int rateParam) {
 }
 void AudioSystemAdapter::firstTick() {
     if (panel_) panel_->firstTick();
+}
+void AudioSystemAdapter::takeBegins(const std::string& spoolPath) {
+    // The performance is spooled beside the frames, so a take recovered after a crash has it too.
+    performance_.begin(spoolPath.empty() ? std::string() : performancePathFor(spoolPath),
+                       [this] { return audio_->takeFrames(); });
+}
+void AudioSystemAdapter::takeFirstFrame() {
+    performance_.captureStart(state_, samplePath_ ? samplePath_() : std::string());
+}
+void AudioSystemAdapter::takeEnds() {
+    // A take that never rendered starts and ends in the state the sound stopped in.
+    if (!performance_.hasStart()) takeFirstFrame();
+    performance_.end();
 }
 
 }  // namespace voltina

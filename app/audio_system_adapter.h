@@ -3,11 +3,14 @@
 // be made before the panel exists: its questions and messages go to the panel once the panel is there.
 // GUI thread only.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "audio/audio_system.h"
 #include "audio/backend_choice.h"
 #include "panel/panel_audio.h"
+#include "render/performance_capture.h"
 
 namespace voltina {
 
@@ -17,6 +20,10 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     ~AudioSystemAdapter() override;
 
     AudioSystem& system() { return *audio_; }
+    // The performance of the take being recorded (or of the last one, until it is saved or discarded).
+    PerformanceCapture& performance() { return performance_; }
+    // Where the playing sample came from, for the take's start state.
+    void setSamplePathSource(std::function<std::string()> source) { samplePath_ = std::move(source); }
 
     void setHooks(AudioHooks* hooks) override { panel_ = hooks; }
     int initAudio() override { return audio_->initAudio(); }
@@ -41,8 +48,14 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     void freeWaveSample() override;
     void updateRateChecks(int rateParam) override;
     void firstTick() override;
+    void takeBegins(const std::string& spoolPath) override;
+    void takeFirstFrame() override;
+    void takeEnds() override;
 
     AudioHooks* panel_ = nullptr;
+    EngineState& state_;
+    PerformanceCapture performance_;
+    std::function<std::string()> samplePath_;
     std::unique_ptr<AudioSystem> audio_;
 };
 

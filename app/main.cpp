@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
     ProgramParts parts(
         state, audio, [&audio](int rateParam) { audio.system().changeRate(rateParam); }, midiOptions);
     ProgramWiring wiring = parts.wiring(configPath);
+    parts.capturePerformances(audio.performance());
+    audio.setSamplePathSource([&parts] { return parts.samplePath(); });
     wiring.afterSetup = [&parts] {
         const std::string& notice = parts.midi.input().notice();
         if (!notice.empty()) say(notice);

@@ -27,7 +27,10 @@ void ProgramMidi::closeMidiInput() {
 
 void ProgramMidi::onMidiData(std::uint32_t packed) {
     // A message still queued when the panel has gone has no one to play.
-    if (auto* panel = qobject_cast<SynthPanel*>(panel_.data())) panel->onMidiData(packed);
+    auto* panel = qobject_cast<SynthPanel*>(panel_.data());
+    if (!panel) return;
+    panel->onMidiData(packed);
+    if (heard_) heard_(packed);
 }
 
 }  // namespace voltina

@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 
 #include "engine/engine_state.h"
 #include "midi/midi_delivery.h"
@@ -28,6 +29,8 @@ class ProgramMidi : public MidiInputService {
     const MidiInput& input() const { return input_; }
     // Where the input's thread posts; tests post here as a keyboard would.
     MidiDelivery& delivery() { return delivery_; }
+    // Told of every message after the panel played it (the take's performance keeps them).
+    void setHeard(std::function<void(std::uint32_t packed)> heard) { heard_ = std::move(heard); }
 
   private:
     void onMidiData(std::uint32_t packed);
@@ -35,6 +38,7 @@ class ProgramMidi : public MidiInputService {
     EngineState& state_;
     MidiInputOptions options_;
     QPointer<QWidget> panel_;
+    std::function<void(std::uint32_t)> heard_;
     // Declared before the input so that it is destroyed after it: the input's thread may post until the
     // input is closed.
     MidiDelivery delivery_;

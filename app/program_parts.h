@@ -14,6 +14,8 @@
 
 namespace voltina {
 
+class PerformanceCapture;
+
 class PanelAudio;
 class SynthPanel;
 
@@ -25,6 +27,11 @@ class ProgramParts {
 
     // The panel's services; with a `configPath`, the panel starts with that configuration.
     ProgramWiring wiring(const std::string& configPath = {});
+    // Every edit of the panel and every MIDI message go to `capture` too, and the recording is saved
+    // with its performance. Before the panel is made.
+    void capturePerformances(PerformanceCapture& capture);
+    // The playing sample's file, as the panel's session knows it ("" without a panel).
+    std::string samplePath() const;
 
     ProgramMidi midi;
     ProgramSamples samples;
@@ -33,6 +40,7 @@ class ProgramParts {
   private:
     EngineState& state_;
     SynthPanel* panel_ = nullptr;
+    PerformanceCapture* performance_ = nullptr;
 };
 
 }  // namespace voltina

@@ -17,8 +17,11 @@
 #include "audio/take_spool.h"
 #include "dialogs/dialog_context.h"
 #include "dialogs/entry_dialog.h"
+#include "media/file_bytes.h"
 #include "media/printable_text.h"
 #include "media/wav_file.h"
+#include "render/panel_events.h"
+#include "render/performance_capture.h"
 
 namespace voltina {
 
@@ -112,10 +115,53 @@ bool saveTakeFile(const UnsavedTake& take, const std::string& path, std::string&
     });
 }
 
-TakeWriter takeFileWriter(const UnsavedTake& take, QWidget* owner) {
-    return [&take, owner](const std::string& path, std::string& error) {
-        return saveTakeFile(take, path, error, owner);
+// The performance beside the saved WAV. The take is saved without it when it cannot be written, and the
+// user hears why.
+void savePerformanceBeside(const std::string& wavePath, const std::string& text, QWidget* owner) {
+    if (text.empty()) return;
+    const std::string path = performancePathFor(wavePath);
+    std::string error;
+    if (!savePerformance(path, text, error))
+        tellFailure(owner, "The take is saved, but not its performance " + path, error);
+}
+
+// A take's frames and, once they are written, its performance.
+TakeWriter withPerformance(TakeWriter write, std::string performance, QWidget* owner) {
+    return [write = std::move(write), performance = std::move(performance), owner](const std::string& path,
+                                                                                   std::string& error) {
+        if (!write(path, error)) return false;
+        savePerformanceBeside(path, performance, owner);
+        return true;
     };
+}
+
+std::uint64_t takeFrames(const UnsavedTake& take) {
+    return take.dataLength / (take.format.blockAlign ? take.format.blockAlign : 1u);
+}
+
+// The performance spooled beside a take left by a crash, closed at the frames the take kept ("" when
+// there is none: the take began before this program kept performances, or ended before its first frame).
+std::string spooledPerformance(const UnsavedTake& take) {
+    std::vector<std::uint8_t> bytes;
+    std::string error;
+    if (!readFileBytes(performancePathFor(take.path), kMaxPerformanceBytes, bytes, error)) return {};
+    std::string whole;
+    if (!closeSpooledPerformance(std::string(bytes.begin(), bytes.end()), takeFrames(take), whole)) return {};
+    return whole;
+}
+
+TakeWriter takeFileWriter(const UnsavedTake& take, QWidget* owner, std::string performance) {
+    return withPerformance(
+        [&take, owner](const std::string& path, std::string& error) {
+            return saveTakeFile(take, path, error, owner);
+        },
+        std::move(performance), owner);
+}
+
+// A take's files in the unsaved folder: its frames and its performance.
+void removeUnsavedTake(const std::string& path) {
+    ::unlink(path.c_str());
+    ::unlink(performancePathFor(path).c_str());
 }
 
 std::string takeLength(double seconds) {
@@ -139,23 +185,29 @@ std::string recordingFileName(const std::string& typed) {
     return makeWaveFileName(oneBytePerCharacter) + ".WAV";
 }
 
-void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>&) {
+void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>&,
+                   PerformanceCapture* performance) {
     if (s.recordOn != 1 && !s.recording.active()) return;
     const std::string spool = s.recording.spoolFile();
     if (!spool.empty()) {
         const UnsavedTake take = readUnsavedTake(spool);
-        offerTake(takeFileWriter(take, owner), owner);
+        // The frames the saved file holds: the performance plays exactly as long.
+        offerTake(
+            takeFileWriter(take, owner, performance ? performance->text(takeFrames(take)) : std::string()),
+            owner);
         // Saved: the copy is safely on disk (flushed and renamed); discarded: by the user's choice.
-        ::unlink(spool.c_str());
+        removeUnsavedTake(spool);
     } else {
         const WaveFormat format = recordingFormat(s.rateParam, s.stereoOut);
         const std::vector<std::uint8_t>& bytes = s.recording.bytes();
-        offerTake(
-            [&](const std::string& path, std::string& error) {
-                return saveWaveFile(path, format, bytes.data(), bytes.size(), error);
-            },
-            owner);
+        offerTake(withPerformance(
+                      [&](const std::string& path, std::string& error) {
+                          return saveWaveFile(path, format, bytes.data(), bytes.size(), error);
+                      },
+                      performance ? performance->text(bytes.size() / 2) : std::string(), owner),
+                  owner);
     }
+    if (performance) performance->clear();
     s.recording.clear();
 }
 
@@ -186,10 +238,11 @@ TakeChoice askAboutTake(const std::string& text, const std::string& detail, cons
 // the user asked to keep this take (and any after it) for later.
 bool settleTake(const UnsavedTake& take, TakeChoice choice, QWidget* owner) {
     if (choice == TakeChoice::Discard) {
-        ::unlink(take.path.c_str());
+        removeUnsavedTake(take.path);
     } else if (choice == TakeChoice::Save) {
         // Cancel in the name prompt keeps the take for later: only Discard throws it away.
-        if (offerTake(takeFileWriter(take, owner), owner)) ::unlink(take.path.c_str());
+        if (offerTake(takeFileWriter(take, owner, spooledPerformance(take)), owner))
+            removeUnsavedTake(take.path);
     }
     return choice != TakeChoice::Later;
 }
@@ -220,7 +273,7 @@ void offerUnsavedTakes(QWidget* owner) {
     box.setDefaultButton(each);
     box.exec();
     if (box.clickedButton() == discardAll) {
-        for (const UnsavedTake& take : takes) ::unlink(take.path.c_str());
+        for (const UnsavedTake& take : takes) removeUnsavedTake(take.path);
     } else if (box.clickedButton() == each) {
         for (std::size_t i = 0; i < takes.size(); ++i) {
             const std::string text = "Take " + std::to_string(i + 1) + " of " + count + ".";

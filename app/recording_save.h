@@ -17,6 +17,8 @@ class QWidget;
 
 namespace voltina {
 
+class PerformanceCapture;
+
 constexpr const char* kRecordingCaption = "Save to Wave";
 constexpr int kRecordingNameLength = 8;
 constexpr const char* kCannotOpenPrefix = "Impossible to open ";
@@ -32,8 +34,9 @@ std::string recordingFileName(const std::string& typed);
 // (recordOn went to 0, the frames kept are still worth saving). Afterwards the recording is cleared (its
 // file on disk removed, saved or discarded) and recordOn is left as it was. `showMessage` is unused by the
 // failure path, whose box carries the reason as its detail line.
-void saveRecording(EngineState& s, QWidget* owner,
-                   const std::function<void(const std::string&)>& showMessage);
+// With `performance`, the take's performance is saved beside it as NAME.vtk.
+void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>& showMessage,
+                   PerformanceCapture* performance = nullptr);
 
 // At start-up: a take left in the unsaved folder by a run that ended abnormally, with its date and
 // length; Save asks for a name, Discard removes it, Later keeps it for the next start. Several takes are

@@ -20,6 +20,12 @@ class AudioHooks {
     virtual void freeWaveSample() = 0;                 // a rate change unloads the sample
     virtual void updateRateChecks(int rateParam) = 0;  // menu items 904..906
     virtual void firstTick() = 0;  // start-up tick: refresh panel, rate checks, H.P on (through its command)
+    // The take's life, for whoever keeps its performance: it begins with the sound (`spoolPath` is the
+    // file its frames are spooled to, "" when they stay in memory), its first frame is about to be
+    // rendered (the engine's state is the one it starts from), it ends before it is offered for saving.
+    virtual void takeBegins(const std::string& spoolPath) { (void)spoolPath; }
+    virtual void takeFirstFrame() {}
+    virtual void takeEnds() {}
 };
 
 // Menu commands of the sample rate.

@@ -107,6 +107,10 @@ void AudioSystem::openAudio() {
     if (state_.recordOn == 1) {
         if (state_.recording.start()) {
             beginSpool();
+            takeBytesHandedOn_ = 0;
+            takeOpen_ = true;
+            takeFirstFramePending_ = true;
+            hooks_.takeBegins(spool_.writing() ? spool_.path() : std::string());
         } else {
             state_.recordOn = 0;
         }
@@ -142,6 +146,7 @@ void AudioSystem::spoolRecording(bool sayNow) {
     }
     if (!spoolStopped_ && spool_.failed())
         stop("The take ends here, what was recorded until now is kept. " + spool_.failure());
+    takeBytesHandedOn_ += take.length();
     take.forgetBytes();
 }
 
@@ -173,6 +178,11 @@ void AudioSystem::closeAudio() {
         closedXruns_ += xruns;
     }
     finishSpool();
+    if (takeOpen_) {
+        takeOpen_ = false;
+        takeFirstFramePending_ = false;
+        hooks_.takeEnds();
+    }
     // The engine drops recordOn when the recording memory cannot grow but keeps what it had: offer that too.
     if (state_.recordOn == 1 || state_.recording.active()) hooks_.saveRecording();
     // Saved or discarded, the file is no longer this run's; left (a crash in the prompt), it is offered at

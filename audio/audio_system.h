@@ -96,6 +96,8 @@ class AudioSystem {
     const TakeSpool& spool() const { return spool_; }
     // Bytes of stereo frames in the current (or last) take: handed to the spool or held in memory.
     std::uint64_t takeBytes() const { return spooledBytes_ + state_.recording.length(); }
+    // Frames rendered into the current take so far: the frame the next edit or MIDI message acts at.
+    std::uint64_t takeFrames() const { return (takeBytesHandedOn_ + state_.recording.length()) / 2; }
 
     // ---- For tests and benchmarks ----
     void setTickSource(std::function<std::uint32_t()> tick) { tick_ = std::move(tick); }
@@ -143,7 +145,10 @@ class AudioSystem {
     TakeSpool spool_;
     std::string spoolFolder_ = unsavedTakeFolder();
     bool spoolStopped_ = false;
-    std::uint64_t spooledBytes_ = 0;  // the take ends where the disk failed or fell too far behind
+    std::uint64_t spooledBytes_ = 0;       // the take ends where the disk failed or fell too far behind
+    std::uint64_t takeBytesHandedOn_ = 0;  // rendered into the take and gone from its memory block
+    bool takeOpen_ = false;                // between takeBegins and takeEnds
+    bool takeFirstFramePending_ = false;
 
     std::uint64_t lastPosition_ = 0;
     std::uint64_t staleLaps_ = 0;

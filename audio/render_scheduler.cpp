@@ -140,6 +140,10 @@ void AudioSystem::renderIfDue() {
     // sound: within one sound-timer tick instead of up to 100 ms.
     if (tickDistance(now, lastRenderTick_) < kRenderSpacingMs && !(deviceOpen_ && device_->failed())) return;
     ++renders_;
+    if (takeFirstFramePending_) {
+        takeFirstFramePending_ = false;
+        hooks_.takeFirstFrame();
+    }
     renderBlock(state_, *host_);
     lastRenderTick_ = now;
     spoolRecording();

@@ -23,14 +23,6 @@ constexpr auto kSyncSpacing = std::chrono::milliseconds(500);
 constexpr auto kWriterNap = std::chrono::milliseconds(200);
 constexpr std::size_t kCopyBlock = 64 * 1024;
 
-std::uint32_t get32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-std::uint16_t get16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
-}
-
 bool makeFolders(const std::string& folder, std::string& error) {
     std::string sofar;
     std::size_t from = 0;
@@ -131,20 +123,14 @@ UnsavedTake readUnsavedTake(const std::string& path) {
     take.modified = static_cast<std::int64_t>(st.st_mtime);
     const std::uint64_t held = static_cast<std::uint64_t>(st.st_size) - kWaveHeaderBytes;
     WaveFormat& f = take.format;
-    f.formatTag = get16(h + 20);
-    f.channels = get16(h + 22);
-    f.samplesPerSec = get32(h + 24);
-    f.avgBytesPerSec = get32(h + 28);
-    f.blockAlign = get16(h + 32);
-    f.bitsPerSample = get16(h + 34);
+    std::uint32_t claimed = 0;
+    const bool ours = readWaveHeader(h, f, claimed);
     // Takes are recorded at the three rates the program plays: any other rate (0 Hz, 2^31 Hz) is damage.
     const bool knownRate = f.samplesPerSec == 11025 || f.samplesPerSec == 22050 || f.samplesPerSec == 44100;
-    take.readable = std::memcmp(h, "RIFF", 4) == 0 && std::memcmp(h + 8, "WAVE", 4) == 0 &&
-                    std::memcmp(h + 12, "fmt ", 4) == 0 && get32(h + 16) == 16 &&
-                    std::memcmp(h + 36, "data", 4) == 0 && f.formatTag == 1 && f.bitsPerSample == 8 &&
+    take.readable = ours && f.formatTag == 1 && f.bitsPerSample == 8 &&
                     (f.channels == 1 || f.channels == 2) && f.blockAlign == f.channels &&
                     f.avgBytesPerSec == f.samplesPerSec * f.channels && knownRate;
-    std::uint64_t length = std::min<std::uint64_t>(get32(h + 40), held);
+    std::uint64_t length = std::min<std::uint64_t>(claimed, held);
     length -= length % (f.blockAlign ? f.blockAlign : 1);
     // A header that claims more than a WAV file holds (damage, or a file grown by hand) is taken at its
     // word only as far as a saved copy can carry it.
@@ -400,8 +386,7 @@ void TakeSpool::writeQueued() {
             std::size_t length = n;
             if (format_.channels == 1) {
                 // The left byte of each frame (frames never straddle the ring's end: both sizes are even).
-                scratch_.resize(n / 2);
-                for (std::size_t i = 0; i < n / 2; ++i) scratch_[i] = data[2 * i];
+                leftBytesOfFrames(data, n, scratch_);
                 data = scratch_.data();
                 length = n / 2;
             }
@@ -429,7 +414,7 @@ void TakeSpool::writeQueued() {
 
 bool TakeSpool::flushHeader(bool final) {
     const std::uint32_t length =
-        static_cast<std::uint32_t>(std::min<std::uint64_t>(written_, 0xFFFFFFFFull - 37));
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(written_, kMaxWaveDataBytes));
     std::vector<std::uint8_t> header = waveHeader(format_, length);
     bool ok = true;
     if (final && (length & 1u) != 0) {

@@ -6,6 +6,7 @@
 #include <memory>
 #include <system_error>
 
+#include "config/json_numbers.h"
 #include "config/json_value.h"
 #include "engine/defaults.h"
 #include "media/atomic_file.h"
@@ -34,7 +35,7 @@ std::string cordLabel(std::size_t index) {
 const std::string kFrequencyRule = "frequency must be above 0 and at most 5500";
 const std::string kLevelRule = "level must be a whole number from 0 to 128";
 const std::string kPanRule = "pan must be a multiple of 5 from 0 to 100";
-const std::string kTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
+const std::string kTypeRule = kOscillatorTypeRule;
 const std::string kRateRule = "rate must be 11025, 22050 or 44100";
 
 bool rateAllowed(int rate) {
@@ -72,12 +73,9 @@ std::string checkCord(const Configuration& c, std::size_t index) {
 
 // Whole numbers are accepted in any JSON spelling (80, 80.0, 8e1), as long as the value is exact.
 bool wholeNumber(const JsonValue* v, long long low, long long high, long long& out) {
-    if (v == nullptr || !v->isNumber()) return false;
-    if (v->number != std::floor(v->number) || v->number < static_cast<double>(low) ||
-        v->number > static_cast<double>(high)) {
-        return false;
-    }
-    out = static_cast<long long>(v->number);
+    double number = 0;
+    if (!jsonWholeNumber(v, static_cast<double>(low), static_cast<double>(high), number)) return false;
+    out = static_cast<long long>(number);
     return true;
 }
 
@@ -158,12 +156,7 @@ class Reader {
             if (!o.isObject()) return label + "must be an object with \"type\" and \"frequency\"";
             const JsonValue* type = o.find("type");
             if (type == nullptr) return label + "type is missing";
-            int typeIndex = -1;
-            if (type->isString()) {
-                for (int t = 0; t < 4; ++t) {
-                    if (type->string == kTypeNames[t]) typeIndex = t;
-                }
-            }
+            const int typeIndex = oscillatorTypeNamed(*type);
             if (typeIndex < 0) return label + kTypeRule;
             const JsonValue* freq = o.find("frequency");
             if (freq == nullptr) return label + "frequency is missing";
@@ -178,11 +171,8 @@ class Reader {
     // The decimal text is read straight into a float (through a double it could round twice), and the
     // limits are checked on the value as written, so 5500.001 is refused although it rounds to 5500.
     static bool readFrequency(const JsonValue* v, float& f) {
-        if (!v->isNumber() || !(v->number > 0.0) || v->number > 5500.0) return false;
-        const char* first = v->numberText.data();
-        const char* last = first + v->numberText.size();
-        const std::from_chars_result r = std::from_chars(first, last, f);
-        return r.ec == std::errc() && r.ptr == last && frequencyAllowed(f);
+        return v->isNumber() && v->number > 0.0 && jsonFloatNumber(v, 0.0, kMaxKnobFrequency, f) &&
+               frequencyAllowed(f);
     }
 
     std::string readMixer(const JsonValue& root) {
@@ -257,6 +247,14 @@ std::string formatFloat(float f) {
 }
 
 }  // namespace
+
+int oscillatorTypeNamed(const JsonValue& v) {
+    if (!v.isString()) return -1;
+    for (int t = 0; t < 4; ++t) {
+        if (v.string == kTypeNames[t]) return t;
+    }
+    return -1;
+}
 
 const char* oscillatorTypeName(int type) {
     return type >= 0 && type < 4 ? kTypeNames[type] : kTypeNames[0];

@@ -41,8 +41,14 @@ struct Configuration {
     std::string wave;  // relative to the configuration's folder unless absolute
 };
 
+struct JsonValue;
+
 // "sine", "square", "sawtooth", "random" for types 0..3.
 const char* oscillatorTypeName(int type);
+// The type a JSON value names, or -1 when it names none (not one of the four texts).
+int oscillatorTypeNamed(const JsonValue& v);
+// What a wrong type is told.
+constexpr const char* kOscillatorTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
 
 // Checks every field and every cord rule; the first problem, in words, or an empty text when all is well.
 std::string checkConfiguration(const Configuration& c);
@@ -52,7 +58,6 @@ std::string checkConfiguration(const Configuration& c);
 bool parseConfiguration(const std::string& text, Configuration& out, std::string& error);
 
 // The same from JSON already read (a configuration inside an events file).
-struct JsonValue;
 bool parseConfigurationValue(const JsonValue& root, Configuration& out, std::string& error);
 
 // The JSON text, one oscillator, mixer channel and cord per line; frequencies in the shortest decimal

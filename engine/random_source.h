@@ -17,6 +17,10 @@ class RandomSource {
         return static_cast<std::uint32_t>((state_ * 0x2545F4914F6CDD1DULL) >> 33);
     }
     void reset() { state_ = kStartState; }
+    // The draws to come, for a take that must go on from where the patch was (never 0: xorshift stays
+    // at 0 for ever).
+    std::uint64_t state() const { return state_; }
+    void setState(std::uint64_t state) { state_ = state; }
 
   private:
     static constexpr std::uint64_t kStartState = 0x56f17a1e2d0c3b49ULL;

@@ -32,7 +32,6 @@ class Recording {
     std::size_t framesBeforeGrowth() const { return (bytes_.capacity() - bytes_.size()) / 2; }
 
     bool active() const { return active_; }
-    void setActive(bool active) { active_ = active; }
     const std::vector<std::uint8_t>& bytes() const { return bytes_; }
     std::uint32_t length() const { return static_cast<std::uint32_t>(bytes_.size()); }
 

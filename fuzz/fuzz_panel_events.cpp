@@ -1,6 +1,7 @@
 // The events reader on arbitrary text, against the start-up patch: it either refuses with a message or
 // gives events in frame order whose plugs and unplugs, applied one after another, always find the cords
-// as the patch bay's rules want them and leave every output with at most one cord.
+// as the patch bay's rules want them and leave every output with at most one cord. Read as a take's
+// performance, the same text gives a start state within its ranges or a message.
 
 #include <cstddef>
 #include <cstdint>
@@ -21,8 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         setEngineDefaults(start);
         ready = true;
     }
-    std::vector<PanelEvent> events;
     std::string error;
+    Performance performance;
+    if (!parsePerformance(text, performance, error)) {
+        if (error.empty()) std::abort();
+    } else if (performance.start) {
+        const EngineState& p = *performance.start;
+        for (int i = 0; i < kOscillators; ++i) {
+            if (p.oscType[i] < kSine || p.oscType[i] > kRandom) std::abort();
+        }
+        for (int j = 0; j < kJacks; ++j) {
+            if (p.cordSource[j] < -1 || p.cordSource[j] > kNoCord) std::abort();
+        }
+        if (p.midiNote < 0 || p.midiNote > kNoteCount || p.random.state() == 0) std::abort();
+    }
+    std::vector<PanelEvent> events;
+    error.clear();
     if (!parsePanelEvents(text, start, events, error)) {
         if (error.empty()) std::abort();  // every refusal says why
         return 0;

@@ -7,14 +7,11 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/little_endian.h"
+
 namespace voltina {
 
 namespace {
-
-std::uint32_t le32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 // How many of `n` bytes from `offset` lie within `size` bytes.
 std::size_t clampCount(std::uint64_t offset, std::size_t n, std::uint64_t size) {
@@ -91,12 +88,12 @@ bool RiffReader::descendRiff(std::uint32_t formType, RiffChunk& out) {
     for (;;) {
         std::uint8_t header[12];
         if (!readHeader(at, 8, header)) return false;
-        const std::uint32_t id = le32(header);
-        const std::uint32_t size = le32(header + 4);
+        const std::uint32_t id = readLe32(header);
+        const std::uint32_t size = readLe32(header + 4);
         // Only RIFF chunks follow one another at the top of a RIFF file: anything else is not one, and
         // walking "chunks" through gigabytes of other bytes would only end in the same answer.
         if (id != fourCC("RIFF")) return false;
-        if (readHeader(at + 8, 4, header + 8) && le32(header + 8) == formType) {
+        if (readHeader(at + 8, 4, header + 8) && readLe32(header + 8) == formType) {
             out = RiffChunk{id, size, formType, at + 8};
             position_ = at + 12;
             return true;
@@ -111,7 +108,7 @@ bool RiffReader::descendChunk(std::uint32_t id, const RiffChunk& parent, RiffChu
     while (at < parentEnd) {
         std::uint8_t header[8];
         if (!readHeader(at, 8, header)) return false;
-        const RiffChunk chunk{le32(header), le32(header + 4), 0, at + 8};
+        const RiffChunk chunk{readLe32(header), readLe32(header + 4), 0, at + 8};
         if (chunk.id == id) {
             out = chunk;
             position_ = chunk.dataOffset;

@@ -1,6 +1,9 @@
 #include "media/wav_file.h"
 
+#include <cstring>
+
 #include "media/atomic_file.h"
+#include "media/little_endian.h"
 
 namespace voltina {
 
@@ -75,11 +78,28 @@ std::vector<std::uint8_t> waveHeader(const WaveFormat& format, std::uint32_t dat
     return h;
 }
 
+bool readWaveHeader(const std::uint8_t (&h)[kWaveHeaderBytes], WaveFormat& f, std::uint32_t& dataLength) {
+    const auto tag = [&h](int at, const char* name) { return std::memcmp(h + at, name, 4) == 0; };
+    f.formatTag = readLe16(h + 20);
+    f.channels = readLe16(h + 22);
+    f.samplesPerSec = readLe32(h + 24);
+    f.avgBytesPerSec = readLe32(h + 28);
+    f.blockAlign = readLe16(h + 32);
+    f.bitsPerSample = readLe16(h + 34);
+    dataLength = readLe32(h + 40);
+    return tag(0, "RIFF") && tag(8, "WAVE") && tag(12, "fmt ") && readLe32(h + 16) == 16 && tag(36, "data");
+}
+
+void leftBytesOfFrames(const std::uint8_t* frames, std::size_t frameBytes, std::vector<std::uint8_t>& mono) {
+    mono.resize(frameBytes / 2);
+    for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = frames[2 * i];
+}
+
 std::vector<std::uint8_t> waveDataFromFrames(const WaveFormat& format, const std::uint8_t* frames,
                                              std::size_t frameBytes) {
     if (format.channels != 1) return std::vector<std::uint8_t>(frames, frames + frameBytes);
-    std::vector<std::uint8_t> mono(frameBytes / 2);
-    for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = frames[2 * i];
+    std::vector<std::uint8_t> mono;
+    leftBytesOfFrames(frames, frameBytes, mono);
     return mono;
 }
 

@@ -39,6 +39,16 @@ void encodeWaveFormat(const WaveFormat& format, std::uint8_t (&out)[16]);
 // The 44-byte header for `dataLength` sound bytes, with the RIFF size 36 + dataLength (+ 1 when odd).
 std::vector<std::uint8_t> waveHeader(const WaveFormat& format, std::uint32_t dataLength);
 
+// Reads back a header waveHeader wrote (a take's spool): true when the tags and the format chunk's size
+// are where it puts them, with the format and the data chunk's size. The RIFF size is not looked at:
+// while a take records it trails the data.
+bool readWaveHeader(const std::uint8_t (&header)[kWaveHeaderBytes], WaveFormat& format,
+                    std::uint32_t& dataLength);
+
+// The left byte of each stereo frame (left, right, left, right...) into `mono`, resized to fit: what a
+// single-channel file holds of frames that are always rendered in two bytes.
+void leftBytesOfFrames(const std::uint8_t* frames, std::size_t frameBytes, std::vector<std::uint8_t>& mono);
+
 // The sound bytes a file of `format` holds for recorded frames (left, right, left, right...): the frames
 // as they are in stereo, the left byte of each frame in mono.
 std::vector<std::uint8_t> waveDataFromFrames(const WaveFormat& format, const std::uint8_t* frames,

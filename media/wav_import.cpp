@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "media/little_endian.h"
 #include "media/riff_reader.h"
 
 namespace voltina {
@@ -26,12 +27,11 @@ bool allocationAllowed(WaveAllocation what, std::size_t bytes) {
 }
 
 std::uint16_t formatU16(const SampleRecord& r, int at) {
-    return static_cast<std::uint16_t>(r.format[at] | r.format[at + 1] << 8);
+    return readLe16(r.format + at);
 }
 
 std::uint32_t formatU32(const SampleRecord& r, int at) {
-    return static_cast<std::uint32_t>(formatU16(r, at)) | static_cast<std::uint32_t>(formatU16(r, at + 2))
-                                                              << 16;
+    return readLe32(r.format + at);
 }
 
 constexpr std::size_t kFormatBytes = sizeof(SampleRecord::format);
@@ -181,6 +181,14 @@ void freeWaveSample(EngineState& s) {
     // The player's output falls silent with its sample: left holding its last value it would add a
     // constant offset to the mix and to every recording after it.
     s.outValue[kOutWave] = 0.0f;
+}
+
+std::string describeRefusal(const std::string& fileName, const std::string& message,
+                            const std::string& detail) {
+    const std::string prefix = fileName + ": ";
+    const std::string reason =
+        detail.compare(0, prefix.size(), prefix) == 0 ? detail.substr(prefix.size()) : std::string();
+    return reason.empty() ? message : message + " (" + reason + ")";
 }
 
 int loadWaveSample(EngineState& s, WaveSampleName& name, const std::string& fileName,

@@ -24,6 +24,12 @@ using MessageSink = std::function<void(const std::string& text)>;
 // 16-bit samples", "LOOP.WAV: No such file or directory").
 using MessageDetailSink = std::function<void(const std::string& text, const std::string& detail)>;
 
+// A refusal on one line, for a terminal or a file's message: the message, then the reason from the detail
+// line without the file's name ("The sound must be mono, 8 bits, 11025 samples per second (16-bit
+// samples)"); the panel shows the same two as its box's text and detail line.
+std::string describeRefusal(const std::string& fileName, const std::string& message,
+                            const std::string& detail);
+
 // What the loader keeps beside the engine: the name of the last file given to loadWaveSample, whole (the
 // Wave button shows it, a saved configuration names it). "No wave" empties it.
 struct WaveSampleName {

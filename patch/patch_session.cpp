@@ -90,11 +90,13 @@ PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const Ste
         default:
             break;
     }
+    // Told before the Edit menu is brought up to date: its update sends events, every event may render,
+    // and a recorder of the performance must learn the edit at the frame it acted, before any other.
+    if (editObserver_) editObserver_(edit);
     if (changesPatch(edit.kind)) {
         history_.record(label, before, snapshot(), grouping, clock_());
         notifyHistory();
     }
-    if (editObserver_) editObserver_(edit);
     return rule;
 }
 

@@ -25,4 +25,11 @@ void startSoundOffline(EngineState& s) {
     s.lastFramePos = 0;
 }
 
+void resumeSoundOffline(EngineState& s) {
+    s.ring.fill(128);
+    s.speakerOn = 1;
+    s.writePos = 0;
+    s.lastFramePos = 0;
+}
+
 }  // namespace voltina

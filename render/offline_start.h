@@ -15,4 +15,8 @@ void prepareAudioTables(EngineState& s, int rateParam, int stereoOut);
 // restarts them, then the speaker switch silences the ring, restarts them again and starts the sound.
 void startSoundOffline(EngineState& s);
 
+// A take's performance goes on from its start state as it stands: the ring silenced and the sound on,
+// nothing restarted.
+void resumeSoundOffline(EngineState& s);
+
 }  // namespace voltina

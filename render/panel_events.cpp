@@ -3,14 +3,20 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <system_error>
 
 #include "config/configuration.h"
+#include "config/json_numbers.h"
 #include "config/json_value.h"
+#include "engine/defaults.h"
+#include "engine/midi_keys.h"
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
 #include "patch/apply_edit.h"
+#include "render/sample_check.h"
+#include "render/start_state.h"
 
 namespace voltina {
 
@@ -19,24 +25,6 @@ namespace {
 // 2^53 - 1: every whole number up to it reads back exactly from JSON; one more, and a frame written as
 // 9007199254740993 would quietly become another.
 constexpr double kMaxFrame = 9007199254740991.0;
-
-bool wholeNumber(const JsonValue* v, double low, double high, double& out) {
-    if (v == nullptr || !v->isNumber() || v->number != std::floor(v->number) || v->number < low ||
-        v->number > high)
-        return false;
-    out = v->number;
-    return true;
-}
-
-// A float read from the decimal text as written (through a double it could round twice), within
-// [low, high].
-bool floatNumber(const JsonValue* v, double low, double high, float& out) {
-    if (v == nullptr || !v->isNumber() || !(v->number >= low) || !(v->number <= high)) return false;
-    const char* first = v->numberText.data();
-    const char* last = first + v->numberText.size();
-    const std::from_chars_result r = std::from_chars(first, last, out);
-    return r.ec == std::errc() && r.ptr == last && std::isfinite(out);
-}
 
 std::string inFolder(const std::string& folder, const std::string& name) {
     const std::filesystem::path path(name);
@@ -68,16 +56,18 @@ constexpr Action kActions[] = {
     {"no-wave", Target::None},
     {"configuration", Target::None},
     {"restore", Target::None},
+    {"midi", Target::None},
 };
 
 constexpr const char* kActionList =
     "frequency, typed, frequency-knob, type, level, level-knob, pan, pan-knob, plug, unplug, unplug-output, "
-    "sync, sample, no-wave, configuration or restore";
+    "sync, sample, no-wave, configuration, restore or midi";
 
 class EventReader {
   public:
-    EventReader(const EngineState& start, const PanelEventPlace& place, std::vector<PanelEvent>& out)
-        : out_(out), place_(place), cords_(std::make_unique<EngineState>()) {
+    EventReader(const EngineState& start, const PanelEventPlace& place, std::vector<PanelEvent>& out,
+                bool whole)
+        : out_(out), place_(place), whole_(whole), cords_(std::make_unique<EngineState>()) {
         // Only the cords matter to the rules; the events are played on them as they come.
         for (int j = 0; j < kJacks; ++j) {
             cords_->cordSource[j] = start.cordSource[j];
@@ -102,7 +92,12 @@ class EventReader {
                    " is not known to this version of Voltina (it reads version " +
                    std::to_string(kPanelEventsVersion) + ")";
         for (const auto& member : root.members) {
-            if (member.first != "voltina-events" && member.first != "events")
+            const bool ofPerformance = member.first == "start" || member.first == "frames";
+            if (ofPerformance && !whole_)
+                return "\"" + member.first +
+                       "\" belongs to a recorded performance: render it as voltina-render FILE, not with "
+                       "--events";
+            if (member.first != "voltina-events" && member.first != "events" && !ofPerformance)
                 return "unknown member \"" + member.first + "\"";
         }
         const JsonValue* list = root.find("events");
@@ -117,7 +112,7 @@ class EventReader {
             if (problem.empty() && event.frame < lastFrame)
                 problem = "frames must not decrease (the event before is at frame " +
                           std::to_string(lastFrame) + ")";
-            if (problem.empty()) problem = playOnCords(event.edit);
+            if (problem.empty() && !event.isMidi) problem = playOnCords(event.edit);
             if (!problem.empty()) return label + ": " + problem;
             lastFrame = event.frame;
             out_.push_back(std::move(event));
@@ -130,7 +125,7 @@ class EventReader {
         if (!e.isObject()) return "must be an object such as {\"frame\": 0, \"sync\": true}";
         double frame = 0;
         if (e.find("frame") == nullptr) return "frame is missing";
-        if (!wholeNumber(e.find("frame"), 0, kMaxFrame, frame))
+        if (!jsonWholeNumber(e.find("frame"), 0, kMaxFrame, frame))
             return "frame must be a whole number from 0 to 9007199254740991";
         event.frame = static_cast<std::uint64_t>(frame);
 
@@ -148,7 +143,9 @@ class EventReader {
             }
         }
         for (const auto& member : e.members) {
-            bool known = member.first == "frame" || member.first == "oscillator" || member.first == "channel";
+            bool known = member.first == "frame" || member.first == "oscillator" ||
+                         member.first == "channel" || member.first == "checksum" ||
+                         member.first == "sample-id";
             for (const Action& a : kActions) known = known || member.first == a.name;
             if (!known) return "unknown member \"" + member.first + "\"";
         }
@@ -165,61 +162,94 @@ class EventReader {
             return forChannel ? name + " needs \"channel\": 1 to 8" : "\"channel\" does not go with " + name;
         }
         double index = 0;
-        if (forOscillator && !wholeNumber(osc, 1, kOscillators, index)) return "oscillator must be 1 to 8";
-        if (forChannel && !wholeNumber(channel, 1, kMixerChannels, index)) return "channel must be 1 to 8";
+        if (forOscillator && !jsonWholeNumber(osc, 1, kOscillators, index))
+            return "oscillator must be 1 to 8";
+        if (forChannel && !jsonWholeNumber(channel, 1, kMixerChannels, index))
+            return "channel must be 1 to 8";
         const int at = static_cast<int>(index) - 1;
+        const JsonValue* checksum = e.find("checksum");
+        if (checksum != nullptr) {
+            if (name != "sample" && name != "configuration" && name != "restore")
+                return "\"checksum\" goes only with a sample, a configuration or a restore";
+            if (!checksum->isString() || checksum->string.compare(0, 8, "fnv1a64:") != 0)
+                return "checksum must be a text such as \"fnv1a64:0123456789abcdef\"";
+            checksum_ = checksum->string;
+        } else {
+            checksum_.clear();
+        }
+        sampleId_ = 0;
+        if (const JsonValue* id = e.find("sample-id")) {
+            double n = 0;
+            if (checksum == nullptr || !jsonWholeNumber(id, 1, 1e9, n))
+                return "sample-id must be a whole number from 1, beside the sample's checksum";
+            sampleId_ = static_cast<int>(n);
+            event.sampleId = sampleId_;
+        }
+        if (name == "midi") return readMidi(*value, event);
         return readAction(name, *value, at, event.edit);
+    }
+
+    // A message as the MIDI voice received it: status, then up to two data bytes.
+    static std::string readMidi(const JsonValue& v, PanelEvent& event) {
+        const char* rule = "midi takes a message of 1 to 3 bytes: [status 128 to 255, data 0 to 127, ...]";
+        if (!v.isArray() || v.items.empty() || v.items.size() > 3) return rule;
+        std::uint32_t packed = 0;
+        for (std::size_t i = 0; i < v.items.size(); ++i) {
+            double byte = 0;
+            if (!jsonWholeNumber(&v.items[i], i == 0 ? 128 : 0, i == 0 ? 255 : 127, byte)) return rule;
+            packed |= static_cast<std::uint32_t>(byte) << (8 * i);
+        }
+        event.isMidi = true;
+        event.midi = packed;
+        return {};
     }
 
     std::string readAction(const std::string& name, const JsonValue& v, int at, Edit& edit) {
         double number = 0;
         float f = 0.0f;
         if (name == "frequency") {
-            if (!floatNumber(&v, 0.0, kMaxKnobFrequency, f) || !(f > 0.0f) || f > kMaxKnobFrequency)
+            if (!jsonFloatNumber(&v, 0.0, kMaxKnobFrequency, f) || !(f > 0.0f) || f > kMaxKnobFrequency)
                 return "frequency must be above 0 and at most 5500";
             edit = Edit::frequency(at, f);
         } else if (name == "typed") {
-            if (!floatNumber(&v, -1e30, 1e30, f)) return "typed must be a number (what the entry took)";
+            if (!jsonFloatNumber(&v, -1e30, 1e30, f)) return "typed must be a number (what the entry took)";
             edit = Edit::typedFrequency(at, f);
         } else if (name == "frequency-knob") {
-            if (!floatNumber(&v, -kMaxKnobFrequency, kMaxKnobFrequency, f))
+            if (!jsonFloatNumber(&v, -kMaxKnobFrequency, kMaxKnobFrequency, f))
                 return "frequency-knob must be a step from -5500 to 5500";
             edit = Edit::frequencyKnob(at, f);
         } else if (name == "type") {
-            int type = -1;
-            for (int t = 0; t < 4; ++t) {
-                if (v.isString() && v.string == oscillatorTypeName(t)) type = t;
-            }
-            if (type < 0) return "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
+            const int type = oscillatorTypeNamed(v);
+            if (type < 0) return kOscillatorTypeRule;
             edit = Edit::waveType(at, type);
         } else if (name == "level") {
-            if (!wholeNumber(&v, 0, 128, number)) return "level must be a whole number from 0 to 128";
+            if (!jsonWholeNumber(&v, 0, 128, number)) return "level must be a whole number from 0 to 128";
             edit = Edit::level(at, static_cast<int>(number));
         } else if (name == "level-knob") {
-            if (!floatNumber(&v, -128, 128, f)) return "level-knob must be a step from -128 to 128";
+            if (!jsonFloatNumber(&v, -128, 128, f)) return "level-knob must be a step from -128 to 128";
             edit = Edit::levelKnob(at, f);
         } else if (name == "pan") {
-            if (!wholeNumber(&v, 0, 100, number) || static_cast<int>(number) % 5 != 0)
+            if (!jsonWholeNumber(&v, 0, 100, number) || static_cast<int>(number) % 5 != 0)
                 return "pan must be a multiple of 5 from 0 to 100";
             edit = Edit::pan(at, static_cast<int>(number));
         } else if (name == "pan-knob") {
-            if (!wholeNumber(&v, -1, 1, number) || number == 0)
+            if (!jsonWholeNumber(&v, -1, 1, number) || number == 0)
                 return "pan-knob must be 1 (to the right) or -1 (to the left)";
             edit = Edit::panKnob(at, static_cast<int>(number));
         } else if (name == "unplug") {
-            if (!wholeNumber(&v, kFirstInputJackId, kFirstInputJackId + kJacks - 1, number))
+            if (!jsonWholeNumber(&v, kFirstInputJackId, kFirstInputJackId + kJacks - 1, number))
                 return "unplug takes an input jack, 301 to 332";
             edit = Edit::unplugAtInput(static_cast<int>(number) - kFirstInputJackId);
         } else if (name == "unplug-output") {
-            if (!wholeNumber(&v, kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, number))
+            if (!jsonWholeNumber(&v, kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, number))
                 return "unplug-output takes an output jack, 401 to 432";
             edit = Edit::unplugAtOutput(static_cast<int>(number) - kFirstOutputJackId);
         } else if (name == "plug") {
             double out = 0;
             double in = 0;
             if (!v.isArray() || v.items.size() != 2 ||
-                !wholeNumber(&v.items[0], kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, out) ||
-                !wholeNumber(&v.items[1], kFirstInputJackId, kFirstInputJackId + kJacks - 1, in))
+                !jsonWholeNumber(&v.items[0], kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, out) ||
+                !jsonWholeNumber(&v.items[1], kFirstInputJackId, kFirstInputJackId + kJacks - 1, in))
                 return "plug takes [output jack 401 to 432, input jack 301 to 332]";
             edit = Edit::plug(static_cast<int>(out) - kFirstOutputJackId,
                               static_cast<int>(in) - kFirstInputJackId);
@@ -233,7 +263,7 @@ class EventReader {
             if (!v.isString() || v.string.empty()) return "sample must be a file name in double quotes";
             std::string path = inFolder(place_.folder, v.string);
             std::shared_ptr<SampleRecord> sample;
-            std::string problem = loadSample(path, sample);
+            std::string problem = loadSample(path, sample, checksum_);
             if (!problem.empty()) return problem;
             edit = Edit::loadSample(std::move(sample), path);
         } else {
@@ -246,19 +276,27 @@ class EventReader {
         return {};
     }
 
-    std::string loadSample(const std::string& path, std::shared_ptr<SampleRecord>& sample) {
-        auto player = std::make_unique<EngineState>();
-        player->rateParam = place_.rateParam;
-        WaveSampleName name;
-        std::string said;
-        const MessageDetailSink tell = [&](const std::string& text, const std::string& detail) {
-            said = detail.empty() ? text : text + " (" + detail + ")";
-        };
-        if (loadWaveSample(*player, name, path, {}, tell) != 1) return "sample " + path + ": " + said;
-        sample = player->waveSample;
-        return {};
+    std::string loadSample(const std::string& path, std::shared_ptr<SampleRecord>& sample,
+                           const std::string& checksum = {}) {
+        if (sampleId_ != 0) {
+            const auto known = samples_.find(sampleId_);
+            if (known != samples_.end()) {
+                sample = known->second;
+                return {};
+            }
+        }
+        std::string problem = loadCheckedSample(path, place_.rateParam, checksum, sample);
+        if (problem.empty() && sampleId_ != 0) samples_[sampleId_] = sample;
+        return problem;
     }
 
+  public:
+    // The sample a performance's start state plays, under its number.
+    void knowSample(int id, std::shared_ptr<SampleRecord> sample) {
+        if (id != 0 && sample) samples_[id] = std::move(sample);
+    }
+
+  private:
     // A configuration file's name, or the configuration itself; at the render's rate, its sample loaded.
     std::string readConfiguration(const std::string& name, const JsonValue& v, PanelPatch& patch) {
         Configuration c;
@@ -282,7 +320,7 @@ class EventReader {
         patch = configurationPatch(c);
         if (c.hasWave) {
             patch.samplePath = besideConfiguration(where, c.wave);
-            std::string problem = loadSample(patch.samplePath, patch.sample);
+            std::string problem = loadSample(patch.samplePath, patch.sample, checksum_);
             if (!problem.empty()) return name + ": " + problem;
         }
         return {};
@@ -304,6 +342,10 @@ class EventReader {
 
     std::vector<PanelEvent>& out_;
     PanelEventPlace place_;
+    bool whole_;            // a performance may carry its start state and length
+    std::string checksum_;  // the event's sample checksum, empty when it names none
+    int sampleId_ = 0;
+    std::map<int, std::shared_ptr<SampleRecord>> samples_;
     std::unique_ptr<EngineState> cords_;
 };
 
@@ -325,7 +367,13 @@ std::string inlineConfiguration(const PanelPatch& patch, int sampleRate) {
     return indented;
 }
 
-std::string eventBody(const Edit& e, int sampleRate) {
+std::string sampleChecksumMember(const Edit& e, int sampleId) {
+    if (!e.patch || !e.patch->sample) return {};
+    return ", \"checksum\": \"" + sampleChecksum(*e.patch->sample) + "\"" +
+           (sampleId != 0 ? ", \"sample-id\": " + std::to_string(sampleId) : std::string());
+}
+
+std::string editBody(const Edit& e, int sampleRate, int sampleId) {
     const std::string osc = "\"oscillator\": " + std::to_string(e.index + 1) + ", ";
     const std::string channel = "\"channel\": " + std::to_string(e.index + 1) + ", ";
     switch (e.kind) {
@@ -355,16 +403,24 @@ std::string eventBody(const Edit& e, int sampleRate) {
         case EditKind::Sync:
             return "\"sync\": true";
         case EditKind::LoadSample:
-            if (e.patch && e.patch->sample) return "\"sample\": " + jsonQuote(e.patch->samplePath);
+            if (e.patch && e.patch->sample)
+                return "\"sample\": " + jsonQuote(e.patch->samplePath) + sampleChecksumMember(e, sampleId);
             return "\"no-wave\": true";
         case EditKind::RemoveSample:
             return "\"no-wave\": true";
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
             return std::string(e.kind == EditKind::Restore ? "\"restore\": " : "\"configuration\": ") +
-                   inlineConfiguration(e.patch ? *e.patch : PanelPatch(), sampleRate);
+                   inlineConfiguration(e.patch ? *e.patch : PanelPatch(), sampleRate) +
+                   sampleChecksumMember(e, sampleId);
     }
     return "\"sync\": true";
+}
+
+std::string eventBody(const PanelEvent& e, int sampleRate) {
+    if (!e.isMidi) return editBody(e.edit, sampleRate, e.sampleId);
+    return "\"midi\": [" + std::to_string(e.midi & 0xFF) + ", " + std::to_string(e.midi >> 8 & 0xFF) + ", " +
+           std::to_string(e.midi >> 16 & 0xFF) + "]";
 }
 
 }  // namespace
@@ -378,7 +434,7 @@ bool parsePanelEvents(const std::string& text, const EngineState& start, std::ve
         return false;
     }
     std::vector<PanelEvent> events;
-    EventReader reader(start, place, events);
+    EventReader reader(start, place, events, false);
     problem = reader.read(root);
     if (!problem.empty()) {
         error = problem;
@@ -407,15 +463,69 @@ std::string serializePanelEvents(const std::vector<PanelEvent>& events, int samp
     std::string text = "{\"voltina-events\": " + std::to_string(kPanelEventsVersion) + ", \"events\": [";
     for (std::size_t i = 0; i < events.size(); ++i) {
         text += i == 0 ? "\n" : ",\n";
-        text += "  {\"frame\": " + std::to_string(events[i].frame) + ", " +
-                eventBody(events[i].edit, sampleRate) + "}";
+        text += serializePanelEvent(events[i], sampleRate);
     }
     text += events.empty() ? "]}\n" : "\n]}\n";
     return text;
 }
 
+std::string serializePanelEvent(const PanelEvent& event, int sampleRate) {
+    return "  {\"frame\": " + std::to_string(event.frame) + ", " + eventBody(event, sampleRate) + "}";
+}
+
 void applyPanelEvent(EngineState& s, const PanelEvent& e) {
-    applyEdit(s, e.edit);
+    if (e.isMidi)
+        onMidiMessage(s, e.midi);
+    else
+        applyEdit(s, e.edit);
+}
+
+bool parsePerformance(const std::string& text, Performance& out, std::string& error,
+                      const std::string& folder) {
+    JsonValue root;
+    if (!parseJson(text, root, error)) return false;
+    Performance p;
+    auto start = std::make_shared<EngineState>();
+    setEngineDefaults(*start);
+    PanelEventPlace place{folder, kDefaultRateParam};
+    int startSample = 0;
+    if (const JsonValue* s = root.isObject() ? root.find("start") : nullptr) {
+        // The version first: a start state of another version would be misread as a damaged one.
+        const JsonValue* version = root.find("voltina-events");
+        if (version != nullptr && version->isNumber() && version->number == kPanelEventsVersion) {
+            error = readStartState(*s, folder, *start, &startSample);
+            if (!error.empty()) return false;
+            place.rateParam = start->rateParam;
+            p.start = start;
+        }
+    }
+    if (const JsonValue* frames = root.isObject() ? root.find("frames") : nullptr) {
+        double n = 0;
+        if (!jsonWholeNumber(frames, 0, kMaxFrame, n)) {
+            error = "frames (the take's length) must be a whole number from 0 to 9007199254740991";
+            return false;
+        }
+        p.haveFrames = true;
+        p.frames = static_cast<std::uint64_t>(n);
+    }
+    EventReader reader(*start, place, p.events, true);
+    reader.knowSample(startSample, start->waveSample);
+    error = reader.read(root);
+    if (!error.empty()) return false;
+    out = std::move(p);
+    return true;
+}
+
+bool readPerformanceFile(const std::string& path, Performance& out, std::string& error) {
+    std::vector<std::uint8_t> bytes;
+    if (!readFileBytes(path, kMaxPerformanceBytes, bytes, error)) return false;
+    const std::string text(bytes.begin(), bytes.end());
+    std::vector<std::uint8_t>().swap(bytes);
+    if (!parsePerformance(text, out, error, std::filesystem::path(path).parent_path().string())) {
+        error = path + ": " + error;
+        return false;
+    }
+    return true;
 }
 
 }  // namespace voltina

@@ -19,13 +19,19 @@
 //     {"frame": 44100, "no-wave": true},                         "No wave"
 //     {"frame": 55125, "configuration": "my-patch"},             a configuration loaded (a file, or
 //                                                                the configuration's object itself)
-//     {"frame": 55125, "restore": {...a configuration...}}       what Undo and Redo do
+//     {"frame": 55125, "restore": {...a configuration...}},      what Undo and Redo do
+//     {"frame": 66150, "midi": [144, 69, 100]}                   a MIDI message the keyboard sent
 //   ]}
+//
+// A take's performance (NAME.vtk, beside NAME.WAV) is such a file with two more members: "start", the
+// engine's state at the take's first frame (start_state.h), and "frames", the take's length. Its samples
+// carry "checksum" (beside "sample", "configuration" or "restore"), so a file changed since is named.
 //
 // Oscillators and channels count 1..8 from the top; jacks use the configuration's numbers; files are
 // named relative to the events file's folder (a configuration's sample relative to the configuration).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,12 +43,29 @@ namespace voltina {
 struct PanelEvent {
     std::uint64_t frame = 0;  // acts after frame - 1 and before this frame
     Edit edit;
+    bool isMidi = false;     // a MIDI message instead of an edit
+    std::uint32_t midi = 0;  // status | data1 << 8 | data2 << 16
+    // The sample's number in a performance ("sample-id"): the Wave player tells one loaded sample from
+    // another of the same file (undo brings back the one that played, and goes on where it was), so a
+    // performance says which of its samples an event brings. 0: a sample of its own.
+    int sampleId = 0;
+};
+
+// A recorded take's performance, or an events file read as one: the start state (when the file has one),
+// the length and the events in order.
+struct Performance {
+    std::shared_ptr<EngineState> start;  // null: the file starts from the default patch
+    bool haveFrames = false;
+    std::uint64_t frames = 0;
+    std::vector<PanelEvent> events;
 };
 
 constexpr int kPanelEventsVersion = 1;
 // Event files are texts of some ten thousand events at most (a megabyte holds about 25000): the JSON
 // reader takes up to about a hundred times the bytes it reads, so larger files are refused unread.
 constexpr std::size_t kMaxPanelEventsBytes = 1u << 20;
+// A take's performance grows with its length (a knob held for an hour is 36000 ticks).
+constexpr std::size_t kMaxPerformanceBytes = 8u << 20;
 
 // Where an events file's names are looked for and the rate its samples and configurations must have.
 struct PanelEventPlace {
@@ -65,7 +88,17 @@ bool readPanelEventsFile(const std::string& path, const EngineState& start, int 
 // undo restores) written out in full.
 std::string serializePanelEvents(const std::vector<PanelEvent>& events, int sampleRate);
 
-// Applies one event, as the panel's control does.
+// One event as a line of that file (two spaces, the object, no separator).
+std::string serializePanelEvent(const PanelEvent& event, int sampleRate);
+
+// A performance: an events file that may carry "start" (the engine's state at its first frame, see
+// start_state.h) and "frames" (the take's length). Names are relative to `folder`. False with the
+// first problem in `error`.
+bool parsePerformance(const std::string& text, Performance& out, std::string& error,
+                      const std::string& folder = {});
+bool readPerformanceFile(const std::string& path, Performance& out, std::string& error);
+
+// Applies one event, as the panel's control (or the MIDI input) does.
 void applyPanelEvent(EngineState& s, const PanelEvent& event);
 
 }  // namespace voltina

@@ -76,14 +76,38 @@ class ProgressLine {
     bool shown_ = false;
 };
 
+// A take's performance plays what the take played: nothing may be put beside it.
+std::string performanceConflict(const voltina::RenderOptions& options) {
+    if (options.rate != 0) return "--rate";
+    if (options.haveChannels) return "--channels";
+    if (!options.midiPath.empty()) return "--midi";
+    if (!options.wavePath.empty()) return "--wave";
+    if (!options.eventsPath.empty()) return "--events";
+    return {};
+}
+
 int run(const voltina::RenderOptions& options) {
     using namespace voltina;
     std::string error;
-    auto state = std::make_unique<EngineState>();
+    std::shared_ptr<EngineState> state = std::make_shared<EngineState>();
     setEngineDefaults(*state);
     int rate = 11025;
     std::string wavePath = options.wavePath;
-    if (!options.configPath.empty()) {
+    const bool performance = isPerformancePath(options.configPath);
+    Performance played;
+    if (performance) {
+        const std::string conflict = performanceConflict(options);
+        if (!conflict.empty())
+            return fail(conflict + " does not go with a performance: it plays what its take played");
+        if (!readPerformanceFile(options.configPath, played, error)) return fail(error);
+        if (played.start) {
+            state = played.start;
+            rate = state->rateParam - 1;
+        }
+        if (!options.haveSeconds && !options.haveFrames && !played.haveFrames)
+            return fail(options.configPath +
+                        " does not say how long its take is: give --seconds or --frames");
+    } else if (!options.configPath.empty()) {
         Configuration config;
         if (!readConfigurationFile(options.configPath, config, error)) return fail(error);
         if (!applyConfiguration(config, *state, error)) return fail(options.configPath + ": " + error);
@@ -93,10 +117,11 @@ int run(const voltina::RenderOptions& options) {
     }
     if (options.rate != 0) rate = options.rate;
 
-    std::uint64_t frames = options.frames;
+    std::uint64_t frames = options.haveFrames || options.haveSeconds ? options.frames : played.frames;
     if (options.haveSeconds && !secondsToFrames(options.seconds, rate, frames))
         return fail("--seconds: \"" + options.seconds + "\" is not a number of seconds");
-    const std::uint64_t bytesPerFrame = options.channels == 2 ? 2 : 1;
+    const std::uint64_t bytesPerFrame =
+        (played.start ? played.start->stereoOut == 1 : options.channels == 2) ? 2 : 1;
     if (frames > kMaxWaveDataBytes / bytesPerFrame) {
         return fail(std::to_string(frames) + " frames do not fit in a WAV file (at most " +
                     std::to_string(kMaxWaveDataBytes / bytesPerFrame) + " frames with " +
@@ -125,20 +150,30 @@ int run(const voltina::RenderOptions& options) {
         return fail(error);
 
     const int rateParam = rate + 1;
-    prepareAudioTables(*state, rateParam, options.channels == 2 ? 1 : 0);
+    const bool resume = performance && played.start;
+    prepareAudioTables(*state, rateParam, resume ? state->stereoOut : options.channels == 2 ? 1 : 0);
     if (!wavePath.empty()) {
         WaveSampleName sampleName;
         const auto toStderr = [&](const std::string& message) { fail(wavePath + ": " + message); };
         // The reason too ("No such file or directory", "not a RIFF WAVE file"): the panel shows it as the
         // box's detail line, here it is all the user has.
         const auto withReason = [&](const std::string& message, const std::string& detail) {
-            const std::string prefix = wavePath + ": ";
-            if (detail.compare(0, prefix.size(), prefix) != 0) return toStderr(message);
-            fail(prefix + message + " (" + detail.substr(prefix.size()) + ")");
+            fail(wavePath + ": " + describeRefusal(wavePath, message, detail));
         };
         if (loadWaveSample(*state, sampleName, wavePath, toStderr, withReason) != 1) return 1;
     }
-    startSoundOffline(*state);
+    if (resume)
+        resumeSoundOffline(*state);
+    else
+        startSoundOffline(*state);
+    if (performance) events = std::move(played.events);
+    // MIDI messages among the events play as a keyboard would, through an open input (a start state
+    // says itself whether the input was open).
+    if (!resume) {
+        for (const PanelEvent& event : events) {
+            if (event.isMidi) state->midiOpen = 1;
+        }
+    }
 
     // The length is known before the first frame, so the header goes first and the frames follow as
     // they are rendered.
@@ -146,10 +181,11 @@ int run(const voltina::RenderOptions& options) {
     const std::uint64_t dataBytes = frames * bytesPerFrame;
     const std::vector<std::uint8_t> header = waveHeader(format, static_cast<std::uint32_t>(dataBytes));
     RenderOutput output;
-    const std::vector<RenderOutput::NamedInput> inputs = {{"the configuration", options.configPath},
-                                                          {"the MIDI file", options.midiPath},
-                                                          {"the events file", options.eventsPath},
-                                                          {"the sample", wavePath}};
+    const std::vector<RenderOutput::NamedInput> inputs = {
+        {performance ? "the performance" : "the configuration", options.configPath},
+        {"the MIDI file", options.midiPath},
+        {"the events file", options.eventsPath},
+        {"the sample", wavePath}};
     if (!output.open(options.outputPath, error, inputs)) return fail(error);
     if (!output.write(header.data(), header.size(), error)) return fail(error);
 
@@ -158,8 +194,7 @@ int run(const voltina::RenderOptions& options) {
     bool writeFailed = false;
     const FrameSink sink = [&](const std::uint8_t* bytes, std::size_t size) {
         if (format.channels == 1) {
-            mono.resize(size / 2);
-            for (std::size_t i = 0; i < mono.size(); ++i) mono[i] = bytes[2 * i];
+            leftBytesOfFrames(bytes, size, mono);
             writeFailed = !output.write(mono.data(), mono.size(), error);
         } else {
             writeFailed = !output.write(bytes, size, error);

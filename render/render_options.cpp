@@ -23,13 +23,24 @@ bool parseUnsigned(const std::string& text, std::uint64_t& value) {
 
 }  // namespace
 
+bool isPerformancePath(const std::string& path) {
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.size() - dot != 4) return false;
+    std::string extension = path.substr(dot + 1);
+    for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension == "vtk";
+}
+
 const char* renderUsage() {
-    return "Usage: voltina-render [CONFIG] (--seconds S | --frames N) [--rate 11025|22050|44100]\n"
+    return "Usage: voltina-render NAME.vtk [--seconds S | --frames N] [--quiet] -o OUT.wav\n"
+           "       voltina-render [CONFIG] (--seconds S | --frames N) [--rate 11025|22050|44100]\n"
            "                      [--channels 1|2] [--midi FILE.mid] [--wave FILE.wav]\n"
            "                      [--events FILE] [--quiet] -o OUT.wav\n"
            "\n"
            "Renders Voltina's patch without a sound card and writes what a recording of it would hold.\n"
            "\n"
+           "  NAME.vtk        a take's performance, saved beside NAME.WAV: renders the take again,\n"
+           "                  byte for byte (its length unless --seconds or --frames says otherwise)\n"
            "  CONFIG          a configuration file saved by Voltina (default: the start-up patch)\n"
            "  --seconds S     render S seconds (S x rate frames, rounded down)\n"
            "  --frames N      render N frames\n"
@@ -116,6 +127,7 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
                 return false;
             }
             o.channels = v == "1" ? 1 : 2;
+            o.haveChannels = true;
         } else if (a == "--midi") {
             if (!fileName(o.midiPath)) return false;
         } else if (a == "--wave") {
@@ -140,7 +152,12 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
         }
     }
     if (!o.help && !o.version) {
-        if (o.haveSeconds == o.haveFrames) {
+        if (o.haveSeconds && o.haveFrames) {
+            error = "give the length with either --seconds or --frames, not both";
+            return false;
+        }
+        // A performance knows its take's length.
+        if (!o.haveSeconds && !o.haveFrames && !isPerformancePath(o.configPath)) {
             error = "give the length with either --seconds or --frames";
             return false;
         }

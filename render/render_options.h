@@ -10,13 +10,14 @@
 namespace voltina {
 
 struct RenderOptions {
-    std::string configPath;  // empty: the default patch
+    std::string configPath;  // empty: the default patch; NAME.vtk: a take's performance
     bool haveSeconds = false;
     std::string seconds;  // decimal text, kept exact
     bool haveFrames = false;
     std::uint64_t frames = 0;
     int rate = 0;  // 0: the configuration's (or 11025)
     int channels = 2;
+    bool haveChannels = false;
     std::string midiPath;
     std::string wavePath;    // the Wave player's sample, relative to the current directory; overrides the
                              // configuration's
@@ -33,6 +34,9 @@ bool parseRenderOptions(const std::vector<std::string>& args, RenderOptions& out
 // S seconds at `rate` frames per second, rounded down, computed from the decimal text exactly
 // (0.3 s at 44100 is 13230 frames, which a double product would make 13229). False on bad text.
 bool secondsToFrames(const std::string& seconds, int rate, std::uint64_t& frames);
+
+// A take's performance (NAME.vtk) rather than a configuration: by its name, as the program saves it.
+bool isPerformancePath(const std::string& path);
 
 const char* renderUsage();
 

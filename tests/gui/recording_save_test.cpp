@@ -20,6 +20,8 @@
 #include "app/program_parts.h"
 #include "audio/take_spool.h"
 #include "engine/defaults.h"
+#include "render/offline_render.h"
+#include "render/panel_events.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"
 #include "tests/support/render_in_memory.h"
@@ -353,6 +355,8 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
         state, audio, [&audio](int r) { audio.system().changeRate(r); }, MidiInputOptions{});
     ProgramWiring w = parts.wiring();
     w.services.midi = nullptr;
+    parts.capturePerformances(audio.performance());
+    audio.setSamplePathSource([&parts] { return parts.samplePath(); });
     state.recordOn = 1;
     auto frame = createMainWindow(state, audio, w.services);
     frame->show();
@@ -369,6 +373,8 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     ModalDriver driver;
     driver.then(ModalDriver::typeThenClick("run", "ok"));
     SynthPanel* panel = frame->panel();
+    panel->session().apply(Edit::waveType(3, kSquare));  // in the take, at the frame it acts
+    spin(300);
     panel->onCommand(189, panel->control(189), 0);  // H.P off: the sound stops, the recording is offered
     ASSERT_EQ(driver.seen().size(), 1u);
 
@@ -379,14 +385,29 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     EXPECT_EQ(bytes.size(), 44 + 2 * frames);
     EXPECT_EQ(le32(bytes, 40), 2 * frames);
 
-    // The same patch rendered without a device, from the same start, gives the same bytes.
+    // Its performance, saved beside it, renders the same bytes from the start state it captured.
+    std::vector<std::uint8_t> text;
+    ASSERT_TRUE(readWhole(here.file("RUN.vtk"), text));
+    Performance performance;
+    std::string error;
+    ASSERT_TRUE(parsePerformance(std::string(text.begin(), text.end()), performance, error)) << error;
+    ASSERT_TRUE(performance.start);
+    EXPECT_EQ(performance.frames, frames);
+    ASSERT_EQ(performance.events.size(), 1u);
+    prepareAudioTables(*performance.start, 11026, 1);
+    resumeSoundOffline(*performance.start);
+    const std::vector<std::uint8_t> expected =
+        renderOffline(*performance.start, frames, {}, performance.events);
+    ASSERT_EQ(expected.size(), bytes.size() - 44);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 44));
+    // Up to the edit, it is the start-up patch rendered without a device from the same start.
     auto fresh = std::make_unique<EngineState>();
     setEngineDefaults(*fresh);
     prepareAudioTables(*fresh, 11026, 1);
     startSoundOffline(*fresh);
-    const std::vector<std::uint8_t> expected = renderOffline(*fresh, frames, {});
-    ASSERT_EQ(expected.size(), bytes.size() - 44);
-    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), bytes.begin() + 44));
+    const std::vector<std::uint8_t> before = renderOffline(*fresh, performance.events[0].frame, {});
+    EXPECT_GT(before.size(), 2u * 1000u);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), bytes.begin() + 44));
     EXPECT_EQ(state.recordOn, 1);
     EXPECT_FALSE(state.recording.active());
     std::string samples;

@@ -8,6 +8,11 @@
 #include <fstream>
 #include <string>
 
+#include "engine/defaults.h"
+#include "media/wav_file.h"
+#include "render/offline_render.h"
+#include "render/sample_check.h"
+#include "render/start_state.h"
 #include "tests/support/run_command.h"
 
 namespace fs = std::filesystem;
@@ -142,6 +147,42 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         writeFile(path("other-rate"), other);
     }
     writeFile(path("rate-change"), head + R"({"frame": 9, "configuration": "other-rate"}]})");
+    writeFile(path("bad-midi"), head + R"({"frame": 9, "midi": [60, 1, 2]}]})");
+    // Performances, from a start state that plays a sample which then changes or goes.
+    {
+        const std::vector<std::uint8_t> sound(300, 7);
+        voltina::WaveFormat mono{1, 1, 11025, 11025, 1, 8};
+        std::string error;
+        ASSERT_TRUE(voltina::writeWaveFile(path("LOOP.WAV"), mono, sound.data(), sound.size(), error))
+            << error;
+        auto s = std::make_unique<voltina::EngineState>();
+        voltina::setEngineDefaults(*s);
+        voltina::prepareAudioTables(*s, voltina::kDefaultRateParam, 1);
+        voltina::startSoundOffline(*s);
+        ASSERT_EQ(voltina::loadCheckedSample(path("LOOP.WAV"), s->rateParam, {}, s->waveSample), "");
+        const std::string start = voltina::serializeStartState(*s, path("LOOP.WAV"));
+        const auto performance = [&](const std::string& state) {
+            return R"({"voltina-events": 1, "start": )" + state + R"(, "events": [], "frames": 100})";
+        };
+        const auto with = [&](const std::string& from, const std::string& to) {
+            std::string changed = start;
+            changed.replace(changed.find(from), from.size(), to);
+            return changed;
+        };
+        writeFile(path("changed.vtk"), performance(with("LOOP.WAV", "CHANGE.WAV")));
+        writeFile(path("gone.vtk"), performance(with("LOOP.WAV", "GONE.WAV")));
+        writeFile(path("no-draws.vtk"),
+                  performance(with(start.substr(start.find("\"0x"), 20), "\"0x0000000000000000\"")));
+        writeFile(path("none.vtk"),
+                  performance(with("\"oscillators\": [", "\"oscillators\": [], \"old\": [")));
+        writeFile(path("long.vtk"), performance(start));
+        writeFile(path("start-in-events"), performance(start));
+        // The same file, another sound.
+        const std::vector<std::uint8_t> other(300, 9);
+        ASSERT_TRUE(voltina::writeWaveFile(path("CHANGE.WAV"), mono, other.data(), other.size(), error))
+            << error;
+        writeFile(path("untimed.vtk"), R"({"voltina-events": 1, "events": []})");
+    }
 
     // Samples that are not: 10 GB of anything, 200 MB that do not start with "RIFF" (sparse files).
     writeFile(path("huge.wav"), "JUNK");
@@ -190,6 +231,15 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {render("--events " + path("pan-two") + " --seconds 1 -o " + out), "pan-knob must be 1"},
         {render("--events " + path("rate-change") + " --seconds 1 -o " + out),
          "configuration is for 22050 Hz and this render plays at 11025 Hz"},
+        {render("--events " + path("bad-midi") + " --seconds 1 -o " + out), "event 2 (frame 9): midi takes"},
+        {render(path("changed.vtk") + " -o " + out), "CHANGE.WAV has changed since the take"},
+        {render(path("none.vtk") + " -o " + out), "start: oscillators must be a list of 8"},
+        {render(path("gone.vtk") + " -o " + out), "GONE.WAV: Error opening file (No such file or directory)"},
+        {render(path("no-draws.vtk") + " -o " + out), "start: random must be the generator's state"},
+        {render(path("long.vtk") + " --rate 22050 -o " + out), "--rate does not go with a performance"},
+        {render("--events " + path("start-in-events") + " --seconds 1 -o " + out),
+         "\"start\" belongs to a recorded performance"},
+        {render(path("untimed.vtk") + " -o " + out), "does not say how long its take is"},
     };
     for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);

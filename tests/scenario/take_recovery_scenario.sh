@@ -4,9 +4,10 @@
 # running program holds its take); after a few seconds it is killed with SIGKILL. `voltina --recover`
 # then lists the take, the next start offers it, the name "rescued" saves it as RESCUED.WAV in the
 # current folder, and its frames are those the sink played, in order, up to about a second before the
-# kill; the unsaved folder is empty afterwards.
+# kill; the unsaved folder is empty afterwards. A wave type switched during the take is in the performance
+# saved beside it, RESCUED.vtk, from which voltina-render writes RESCUED.WAV again byte for byte.
 #
-#   take_recovery_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
+#   take_recovery_scenario.sh VOLTINA_BINARY ARTIFACT_DIR [VOLTINA_RENDER_BINARY]
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
 set -uo pipefail
 . "$(dirname "$0")/../support/main_window.sh"
@@ -15,6 +16,7 @@ export JACK_DEFAULT_SERVER="voltina-scenario-nobody-$$"
 
 bin=$1
 art=$2
+render=${3:-}
 mkdir -p "$art"
 rm -f "$art"/*.png "$art"/capture.wav "$art"/voltina*.log
 scenario_begin recovery
@@ -43,7 +45,8 @@ sleep 1.5
 listed=$("$bin" --recover)
 echo "while recording: $listed"
 case "$listed" in "No unsaved takes"*) ;; *) fail "a take still being recorded was listed" ;; esac
-sleep 3
+click 79 82  # oscillator 2 to square, in the take's performance
+sleep 2.6
 kill -KILL "$vpid"
 killed=$(now)
 wait "$vpid" 2>/dev/null
@@ -79,6 +82,14 @@ sleep 0.3
 left=$(find "$XDG_DATA_HOME/voltina/unsaved" -type f | wc -l)
 [ "$left" -eq 0 ] || fail "$left files are left in the unsaved folder"
 cp RESCUED.WAV "$art/RESCUED.WAV"
+if [ -n "$render" ]; then
+    [ -s RESCUED.vtk ] || fail "the recovered take has no performance beside it"
+    cp RESCUED.vtk "$art/RESCUED.vtk"
+    grep -q '"type": "square"' RESCUED.vtk || fail "the wave type switched during the take is not in RESCUED.vtk"
+    "$render" RESCUED.vtk -q -o again.wav || fail "voltina-render refused RESCUED.vtk"
+    cmp RESCUED.WAV again.wav || fail "voltina-render RESCUED.vtk is not RESCUED.WAV"
+    echo "voltina-render RESCUED.vtk gives RESCUED.WAV byte for byte"
+fi
 sndfile-info RESCUED.WAV | grep -q "Frames" || fail "RESCUED.WAV is not a WAV file sndfile reads"
 
 python3 - "$work/first.raw" RESCUED.WAV "$(calc "$killed - $capture_start")" "$(calc "$on - $capture_start")" <<'PY' || fail "the take is not what the sink played"

@@ -20,6 +20,7 @@
 #include "render/offline_render.h"
 #include "render/panel_events.h"
 #include "render/sample_check.h"
+#include "tests/support/render_in_memory.h"
 
 namespace voltina {
 namespace {

@@ -12,10 +12,12 @@
 
 #include "app/application.h"
 #include "app/audio_system_adapter.h"
+#include "app/autosave_offer.h"
 #include "app/command_line.h"
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "app/recording_save.h"
+#include "audio/take_spool.h"
 #include "dialogs/dialog_context.h"
 #include "engine/engine_state.h"
 #include "media/printable_text.h"
@@ -72,7 +74,10 @@ int main(int argc, char** argv) {
         std::puts("Voltina " VOLTINA_VERSION);
         return 0;
     }
-    if (options.recover) return listUnsavedTakes(stdout);
+    if (options.recover) {
+        const int takes = listUnsavedTakes(stdout);
+        return listAutosaves(unsavedTakeFolder(), stdout) | takes;
+    }
     if (!options.environmentWarning.empty()) say(options.environmentWarning);
     if (options.zoom != 1.0) {
         const std::string factor = scaleFactorFor(options.zoom, std::getenv("QT_SCALE_FACTOR"));
@@ -100,13 +105,21 @@ int main(int argc, char** argv) {
     ProgramParts parts(
         state, audio, [&audio](int rateParam) { audio.system().changeRate(rateParam); }, midiOptions);
     ProgramWiring wiring = parts.wiring(configPath);
+    // Beside the unsaved takes; a program that cannot keep one says so and runs on.
+    std::string autosaveError;
+    if (!parts.autosave.start(unsavedTakeFolder(), autosaveError)) say("no autosave: " + autosaveError);
     wiring.afterSetup = [&parts] {
         const std::string& notice = parts.midi.input().notice();
         if (!notice.empty()) say(notice);
-        // Once the window shows: a take a crash or a kill left behind.
-        QTimer::singleShot(0, [] { offerUnsavedTakes(dialogOwner()); });
+        // Once the window shows: a panel, then takes, a crash or a kill left behind.
+        QTimer::singleShot(0, [&parts] {
+            offerAutosaves(unsavedTakeFolder(), dialogOwner(), parts.configurations, parts.autosave);
+            offerUnsavedTakes(dialogOwner());
+        });
     };
     const int status = runVoltina(app, systemPlatform(), audio, state, std::move(wiring));
+    // A normal end ("Finished ?" answered): the autosave has served its purpose.
+    parts.autosave.finish();
     if (options.printStats) std::fprintf(stderr, "%s\n", audio.system().statsText().c_str());
     return status;
 }

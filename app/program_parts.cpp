@@ -1,5 +1,7 @@
 #include "app/program_parts.h"
 
+#include <QDateTime>
+
 #include "app/recording_save.h"
 #include "dialogs/dialog_context.h"
 #include "dialogs/help_window.h"
@@ -12,7 +14,18 @@ ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<
     : midi(state, std::move(midiOptions)),
       samples(state, audio),
       configurations(state, std::move(changeRate), &samples),
+      autosave([this] { return capturePanel(); }),
       state_(state) {}
+
+Autosave ProgramParts::capturePanel() const {
+    Autosave a;
+    a.time = QDateTime::currentSecsSinceEpoch();
+    a.origin = configurations.currentFile();
+    a.modified = panel_ && panel_->session().modified();
+    // The sample by its absolute path: the autosave lives in another folder than its configuration.
+    a.configuration = captureConfiguration(state_, state_.rateParam - 1, samples.loadedPath());
+    return a;
+}
 
 ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     ProgramWiring w;
@@ -20,6 +33,7 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
         panel_ = panel;
         samples.setPanel(panel);
         configurations.setPanel(panel);
+        if (panel) QObject::connect(panel, &SynthPanel::historyChanged, &autosave, &PanelAutosave::changed);
     };
     w.services.midi = &midi;
     w.services.samples = &samples;
@@ -30,6 +44,7 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     };
     w.services.loadConfiguration = [this] { configurations.loadCommand(); };
     w.services.saveConfiguration = [this] { configurations.saveCommand(); };
+    w.services.saveBeforeQuit = [this] { return configurations.saveCommand(); };
     w.services.showHelp = [] { runHelpWindow(dialogOwner()); };
     if (!configPath.empty()) w.startup = configurations.startupPatch(configPath);
     return w;

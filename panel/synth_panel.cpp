@@ -368,7 +368,19 @@ bool SynthPanel::confirmClose() {
     if (finished_) return true;
     QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle), QStringLiteral("Finished ?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
-    if (box.exec() != QMessageBox::Ok) return false;
+    // Changes not saved are not lost by a quit without a word: they can be saved on the way out.
+    QPushButton* saveFirst = nullptr;
+    if (session_.modified() && services_.saveBeforeQuit) {
+        box.setInformativeText(QStringLiteral("The panel has changes that are not saved."));
+        saveFirst = box.addButton(QStringLiteral("Save and quit..."), QMessageBox::AcceptRole);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (saveFirst && box.clickedButton() == saveFirst) {
+        if (!services_.saveBeforeQuit()) return false;
+    } else if (answer != QMessageBox::Ok) {
+        return false;
+    }
     audio_.stopSound();
     finished_ = true;
     return true;

@@ -2,9 +2,10 @@
 
 namespace voltina {
 
-AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts)
+AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts,
+                                       const std::string& jackClientName)
     : audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this),
-                                           createWaveDevice(backend, connectPorts))) {}
+                                           createWaveDevice(backend, connectPorts, jackClientName))) {}
 
 AudioSystemAdapter::~AudioSystemAdapter() = default;
 

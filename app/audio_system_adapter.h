@@ -13,7 +13,8 @@ namespace voltina {
 
 class AudioSystemAdapter : public PanelAudio, private AudioHooks {
   public:
-    AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts = true);
+    AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts = true,
+                       const std::string& jackClientName = "Voltina");
     ~AudioSystemAdapter() override;
 
     AudioSystem& system() { return *audio_; }

@@ -71,7 +71,8 @@ AudioOptions parseAudioOptions(int argc, const char* const* argv, const char* en
     return options;
 }
 
-std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectPorts) {
+std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectPorts,
+                                             const std::string& jackClientName) {
     switch (backend) {
         case AudioBackend::Null:
             return std::make_unique<NullDevice>();
@@ -80,7 +81,7 @@ std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectP
         case AudioBackend::Alsa:
             return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
         case AudioBackend::Jack:
-            return std::make_unique<JackDevice>(connectPorts);
+            return std::make_unique<JackDevice>(connectPorts, jackClientName);
         case AudioBackend::Automatic:
             break;
     }

@@ -27,6 +27,7 @@ bool parseBackendName(const std::string& name, AudioBackend& backend);
 // The device for a choice. Automatic probes the PulseAudio server and falls back on ALSA; a device with no
 // output then makes the audio initialisation report that no card was found. `connectPorts`: a JACK device
 // connects its outputs to the system's playback ports when it starts (--no-connect clears it).
-std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectPorts = true);
+std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectPorts = true,
+                                             const std::string& jackClientName = "Voltina");
 
 }  // namespace voltina

@@ -29,7 +29,8 @@ constexpr const char* kJackRightPort = "out_right";
 class JackDevice : public WaveDevice {
   public:
     // `connectPorts`: at start, the outputs are connected to the system's physical playback ports.
-    explicit JackDevice(bool connectPorts = true);
+    // `clientName`: the client's name on the server (a session manager gives each program its own).
+    explicit JackDevice(bool connectPorts = true, std::string clientName = kJackClientName);
     ~JackDevice() override;
     JackDevice(const JackDevice&) = delete;
     JackDevice& operator=(const JackDevice&) = delete;
@@ -61,6 +62,7 @@ class JackDevice : public WaveDevice {
     void connectToPlayback();
 
     bool connectPorts_;
+    std::string clientName_;
     std::unique_ptr<Stream> stream_;
     BackgroundClosers closers_;
 };

@@ -136,8 +136,7 @@ bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed, const std::string& 
     if (client == nullptr) return false;
     // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows here.
     const char* name = jack_get_client_name(client);
-    if (name == nullptr || std::strncmp(name, clientName.c_str(), clientName.size()) != 0)
-        return false;
+    if (name == nullptr || std::strncmp(name, clientName.c_str(), clientName.size()) != 0) return false;
     // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
     // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
     // libjack calls the plain one too when its threads notice the loss twice.
@@ -244,7 +243,8 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
             if (feed.hasFailed()) return false;
             portName_ = options.clientName + ":" + kMidiPortName;
             ownPort_ = true;
-            if (!options.portChoice.empty()) notice_ = missingChoiceNotice(options.portChoice, options.clientName);
+            if (!options.portChoice.empty())
+                notice_ = missingChoiceNotice(options.portChoice, options.clientName);
         }
     } catch (const RtMidiError&) {
         return false;  // thrown before the error callback was in place: the system cannot be used

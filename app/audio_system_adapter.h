@@ -20,9 +20,9 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     AudioSystem& system() { return *audio_; }
 
     void setHooks(AudioHooks* hooks) override { panel_ = hooks; }
-    int initAudio() override { return audio_->initAudio(); }
-    bool audioReady() const override { return audio_->audioReady() != 0; }
-    void setAudioReady(bool ready) override { audio_->setAudioReady(ready ? 1 : 0); }
+    bool initAudio() override { return audio_->initAudio(); }
+    bool audioReady() const override { return audio_->audioReady(); }
+    void setAudioReady(bool ready) override { audio_->setAudioReady(ready); }
     void renderIfDue() override { audio_->renderIfDue(); }
     void startSound() override { audio_->startSound(); }
     void stopSound() override { audio_->stopSound(); }

@@ -89,7 +89,7 @@ bool ConfigurationFiles::saveCommand() {
         offered = current.filename().string();
     for (;;) {
         std::string typed = offered;
-        if (runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, dialogOwner()) != 1)
+        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, dialogOwner()))
             return false;
         const std::string name = configurationFileName(typed);
         if (name.empty()) return false;

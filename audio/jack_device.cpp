@@ -159,7 +159,7 @@ JackDevice::~JackDevice() {
     closers_.reap(true);
 }
 
-int JackDevice::deviceCount() {
+int JackDevice::probeDevices() {
     if (stream_) return 1;
     if (!closesSettled()) return 0;
     jack_status_t status{};

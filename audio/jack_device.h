@@ -36,8 +36,8 @@ class JackDevice : public WaveDevice {
     JackDevice& operator=(const JackDevice&) = delete;
 
     std::string name() const override { return "jack"; }
-    // 1 when a JACK server answers (none is ever started), else 0.
-    int deviceCount() override;
+    // Opens and closes a probe client: 1 when a JACK server answers (none is ever started), else 0.
+    int probeDevices() override;
     bool deviceCaps(int index, DeviceCaps& caps) override;
     bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;

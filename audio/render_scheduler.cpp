@@ -152,7 +152,7 @@ void AudioSystem::renderIfDue() {
 }
 
 void AudioSystem::startSound() {
-    if (audioReady_ == 0) return;
+    if (!audioReady_) return;
     openAudio();
     lastRenderTick_ = tick_();
     state_.writePos = 0;
@@ -161,7 +161,7 @@ void AudioSystem::startSound() {
 }
 
 void AudioSystem::stopSound() {
-    if (audioReady_ == 1) {
+    if (audioReady_) {
         timer_.stop();
         closeAudio();
     }

@@ -85,7 +85,7 @@ void SynthPanel::buildControls() {
         w->setVisible(t.visible);
         if (auto* b = qobject_cast<QPushButton*>(w); b && !qobject_cast<Knob*>(w)) {
             const int id = t.id;
-            connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b, 0); });
+            connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b); });
         }
         const std::string jack = jackName(t.id);
         if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
@@ -121,8 +121,8 @@ bool SynthPanel::toggleLamp(int id) {
 
 // ---------------------------------------------------------------- commands
 
-void SynthPanel::onCommand(int id, QWidget* control, int code) {
-    if (!control || code != 0) return;
+void SynthPanel::onCommand(int id, QWidget* control) {
+    if (!control) return;
     if (id >= ctl::kOscType0 && id < ctl::kOscType0 + 4 * kOscillators) {
         const int t = (id - ctl::kOscType0) / kOscillators;
         const int osc = (id - ctl::kOscType0) - kOscillators * t;
@@ -176,7 +176,7 @@ void SynthPanel::onMenuCommand(int id) {
 
 void SynthPanel::frequencyEntry(int osc) {
     float value = state_.oscFreq[osc];
-    if (runFrequencyDialog(value, "Frequency", 7, this) == 1) {
+    if (runFrequencyDialog(value, "Frequency", 7, this)) {
         session_.apply(Edit::typedFrequency(osc, value));
         showOscFreq(osc);
     }
@@ -351,7 +351,7 @@ void SynthPanel::setRateActions(QAction* rate11025, QAction* rate22050, QAction*
 
 void SynthPanel::setupPanel() {
     if (startup_.beforeAudio) startup_.beforeAudio();
-    audio_.setAudioReady(audio_.initAudio() == 1);
+    audio_.setAudioReady(audio_.initAudio());
     fillSinusoiderTable(state_.sinusoiderTable);
     setOscillatorAndMixerDefaults(state_);
     state_.midiOpen = 0;
@@ -466,7 +466,7 @@ void SynthPanel::firstTick() {
     refreshPanel();
     updateRateChecks(state_.rateParam);
     startingUp_ = true;
-    onCommand(ctl::kSpeaker, control(ctl::kSpeaker), 0);
+    onCommand(ctl::kSpeaker, control(ctl::kSpeaker));
     startingUp_ = false;
 }
 

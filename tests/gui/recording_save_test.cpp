@@ -369,7 +369,7 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     ModalDriver driver;
     driver.then(ModalDriver::typeThenClick("run", "ok"));
     SynthPanel* panel = frame->panel();
-    panel->onCommand(189, panel->control(189), 0);  // H.P off: the sound stops, the recording is offered
+    panel->onCommand(189, panel->control(189));  // H.P off: the sound stops, the recording is offered
     ASSERT_EQ(driver.seen().size(), 1u);
 
     std::vector<std::uint8_t> bytes;

@@ -152,14 +152,24 @@ std::vector<FoundAutosave> findAutosaves(const std::string& folder) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return found;
     std::vector<std::string> paths;
+    std::vector<std::string> locks;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
+        if (name.compare(0, std::strlen(kPrefix), kPrefix) == 0 && endsWith(name, ".lock"))
+            locks.push_back(folder + "/" + name);
         if (name.compare(0, std::strlen(kPrefix), kPrefix) != 0 || !endsWith(name, kSuffix) ||
             name.find(".damaged-") != std::string::npos)
             continue;
         paths.push_back(folder + "/" + name);
     }
     ::closedir(dir);
+    // The lock of a program that ended before its first autosave: nothing to offer, nothing to keep.
+    for (const std::string& lock : locks) {
+        const std::string json = lock.substr(0, lock.size() - 5) + kSuffix;
+        struct stat st {};
+        if (::lstat(json.c_str(), &st) != 0 && errno == ENOENT && !heldByAProgram(lock))
+            ::unlink(lock.c_str());
+    }
     for (const std::string& path : paths) {
         if (heldByAProgram(lockPathOf(path))) continue;
         FoundAutosave f;

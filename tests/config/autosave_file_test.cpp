@@ -104,16 +104,25 @@ TEST(AutosaveFile, OnlyAutosavesNoProgramHoldsAreFoundAndADamagedOneIsSetAsideWh
         writeText(killed.path(), serializeAutosave(sampleAutosave()));
         killedPath = killed.path();
     }
+    std::string strayLock;
+    {
+        AutosaveSlot killedEarly;  // killed before its first write: only its lock is left
+        ASSERT_TRUE(killedEarly.claim(dir, error)) << error;
+        strayLock = killedEarly.path().substr(0, killedEarly.path().size() - 5) + ".lock";
+    }
     AutosaveSlot running;
     ASSERT_TRUE(running.claim(dir, error)) << error;
-    ASSERT_NE(running.path(), killedPath);
-    writeText(running.path(), serializeAutosave(sampleAutosave()));
+    ASSERT_NE(running.path(), killedPath);  // not yet written: only its lock, held
     const std::string damaged = dir + "/panel-1-1.json";
     writeText(damaged, "{\"voltina-autosave\": 1, \"time\": ");
     ::mkfifo((dir + "/panel-2-2.json").c_str(), 0600);  // never waited on
 
     std::vector<FoundAutosave> found = findAutosaves(dir);
     ASSERT_EQ(found.size(), 3u);
+    struct stat lockStat {};
+    EXPECT_NE(::stat(strayLock.c_str(), &lockStat), 0) << "the stray lock is left";
+    const std::string runningLock = running.path().substr(0, running.path().size() - 5) + ".lock";
+    EXPECT_EQ(::stat(runningLock.c_str(), &lockStat), 0) << "a running program's lock was removed";
     std::map<std::string, std::string> problems;
     for (const FoundAutosave& f : found) problems[f.path] = f.problem;
     EXPECT_EQ(problems.count(running.path()), 0u);

@@ -7,9 +7,11 @@
 #     has optional-gui) and names the JACK client by the client id;
 #   - show and hide are answered gui_is_shown / gui_is_hidden; a real click makes the session dirty;
 #   - save writes voltina.json and makes it clean; SIGTERM ends the program within a second;
-#   - a second run opens the existing session: the panel is the one saved (a save writes the same file).
+#   - a second run opens the existing session: a take left in its unsaved folder (as a SIGTERM during a
+#     recording leaves it) is saved into the session, the panel is the one saved, and the sample its
+#     configuration names outside the session is copied into it by the next save, which names the copy.
 #   nsm_scenario.py VOLTINA_BINARY ARTIFACT_DIR WORK_DIR
-import json, os, signal, subprocess, sys, time
+import glob, json, os, signal, subprocess, sys, time, wave
 
 import liblo
 
@@ -158,18 +160,42 @@ server.send("/nsm/client/save")
 server.wait_for("/reply", "/nsm/client/save")
 terminate(program)
 
-# ---- the same session again
-os.utime(saved_path, (0, 0))
+# ---- the same session again, with a take left behind and a sample outside the session
+def write_wave(path, channels, frames):
+    with wave.open(path, "wb") as w:
+        w.setnchannels(channels)
+        w.setsampwidth(1)
+        w.setframerate(11025)
+        w.writeframes(frames)
+
+take_frames = bytes((i * 7) % 256 for i in range(2 * 11025))
+os.makedirs(os.path.join(session, "unsaved"), exist_ok=True)
+write_wave(os.path.join(session, "unsaved", "take-20260101-000000-1.wav"), 2, take_frames)
+sample_frames = bytes(128 + (40 if (i // 25) % 2 else -40) for i in range(5000))
+sample = os.path.join(work, "LOOP.WAV")
+write_wave(sample, 1, sample_frames)
+config["wave"] = sample
+with open(saved_path, "w") as f:
+    json.dump(config, f)
 server, program = start("voltina-2.log")
 time.sleep(1.0)
 if client_id not in jack_clients():
     fail("no JACK client named %s the second time" % client_id)
+takes = glob.glob(os.path.join(session, "TAKE-*.WAV"))
+if len(takes) != 1 or glob.glob(os.path.join(session, "unsaved", "take-*")):
+    fail("the take left behind was not saved into the session: %s" % os.listdir(session))
+with wave.open(takes[0]) as w:
+    if w.readframes(w.getnframes()) != take_frames:
+        fail("the take saved into the session is not the one left behind")
 server.send("/nsm/client/save")
 server.wait_for("/reply", "/nsm/client/save")
-again = open(saved_path).read()
-if again != saved:
-    fail("the reopened session's panel is not the one saved:\n%s\n---\n%s" % (saved, again))
-if os.stat(saved_path).st_mtime == 0:
-    fail("the save did not write the file")
+again = json.load(open(saved_path))
+if again.get("wave") != "LOOP.WAV":
+    fail("the saved session names the sample %r, not its copy LOOP.WAV" % again.get("wave"))
+if open(os.path.join(session, "LOOP.WAV"), "rb").read() != open(sample, "rb").read():
+    fail("the sample's copy in the session differs from the sample")
+del again["wave"], config["wave"]
+if again != config:
+    fail("the reopened session's panel is not the one saved:\n%s\n---\n%s" % (config, again))
 terminate(program)
 print("PASS", flush=True)

@@ -81,7 +81,6 @@ std::string freeName(const std::filesystem::path& folder, const std::string& bas
 
 NsmSession::NsmSession() {
     NsmRequests requests;
-    requests.announced = [](const std::string&) {};
     requests.refused = [this](const std::string& why) {
         refused_ = true;
         refusal_ = why;

@@ -75,7 +75,7 @@ std::string ConfigurationFiles::inStartDirectory(const std::string& name) const 
 }
 
 void ConfigurationFiles::loadCommand() {
-    FileListDialog list(dialogOwner(), 0, startDirectory_);
+    FileListDialog list(panel_, 0, startDirectory_);
     if (list.exec() != kResultOk || list.chosenName().empty()) return;
     loadFile(inStartDirectory(list.chosenName()));
 }
@@ -89,12 +89,12 @@ bool ConfigurationFiles::saveCommand() {
         offered = current.filename().string();
     for (;;) {
         std::string typed = offered;
-        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, dialogOwner()))
+        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, panel_))
             return false;
         const std::string name = configurationFileName(typed);
         if (name.empty()) return false;
         const std::string path = inStartDirectory(name);
-        if (!mayReplace(path, name, dialogOwner())) continue;
+        if (!mayReplace(path, name, panel_)) continue;
         return saveFile(path);
     }
 }

@@ -3,7 +3,6 @@
 #include <QDateTime>
 
 #include "app/recording_save.h"
-#include "dialogs/dialog_context.h"
 #include "dialogs/help_window.h"
 #include "panel/synth_panel.h"
 
@@ -38,14 +37,14 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     w.services.midi = &midi;
     w.services.samples = &samples;
     w.services.saveRecording = [this] {
-        saveRecording(state_, dialogOwner(), [this](const std::string& text) {
+        saveRecording(state_, panel_, [this](const std::string& text) {
             if (panel_) panel_->showMessage(text);
         });
     };
     w.services.loadConfiguration = [this] { configurations.loadCommand(); };
     w.services.saveConfiguration = [this] { configurations.saveCommand(); };
     w.services.saveBeforeQuit = [this] { return configurations.saveCommand(); };
-    w.services.showHelp = [] { runHelpWindow(dialogOwner()); };
+    w.services.showHelp = [this] { runHelpWindow(panel_); };
     if (!configPath.empty()) w.startup = configurations.startupPatch(configPath);
     return w;
 }

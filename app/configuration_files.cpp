@@ -89,8 +89,7 @@ bool ConfigurationFiles::saveCommand() {
         offered = current.filename().string();
     for (;;) {
         std::string typed = offered;
-        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, panel_))
-            return false;
+        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, panel_)) return false;
         const std::string name = configurationFileName(typed);
         if (name.empty()) return false;
         const std::string path = inStartDirectory(name);

@@ -5,13 +5,14 @@
 #     JACK client exists before the open;
 #   - the open of a new session makes its folder, is answered OK, leaves the window hidden (the server
 #     has optional-gui) and names the JACK client by the client id;
-#   - show and hide are answered gui_is_shown / gui_is_hidden; a real click makes the session dirty;
+#   - show and hide are answered gui_is_shown / gui_is_hidden, and so is the close button (it hides the
+#     window); a real click makes the session dirty;
 #   - save writes voltina.json and makes it clean; SIGTERM ends the program within a second;
 #   - a second run opens the existing session: a take left in its unsaved folder (as a SIGTERM during a
 #     recording leaves it) is saved into the session, the panel is the one saved, and the sample its
 #     configuration names outside the session is copied into it by the next save, which names the copy.
 #   nsm_scenario.py VOLTINA_BINARY ARTIFACT_DIR WORK_DIR
-import glob, json, os, signal, subprocess, sys, time, wave
+import ctypes, glob, json, os, signal, subprocess, sys, time, wave
 
 import liblo
 
@@ -62,6 +63,34 @@ def visible_windows():
     out = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", r"^Voltina 3\.10$"],
                          capture_output=True, text=True).stdout
     return out.split()
+
+
+def press_close_button(window):
+    """What a window manager sends when the title bar's close button is pressed: WM_DELETE_WINDOW."""
+    x = ctypes.CDLL("libX11.so.6")
+    x.XOpenDisplay.restype = ctypes.c_void_p
+    x.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x.XInternAtom.restype = ctypes.c_ulong
+    x.XInternAtom.argtypes = [ctypes.c_void_p, ctypes.c_char_p, ctypes.c_int]
+    x.XSendEvent.argtypes = [ctypes.c_void_p, ctypes.c_ulong, ctypes.c_int, ctypes.c_long, ctypes.c_void_p]
+    x.XFlush.argtypes = [ctypes.c_void_p]
+    x.XCloseDisplay.argtypes = [ctypes.c_void_p]
+
+    class ClientMessage(ctypes.Structure):
+        _fields_ = [("type", ctypes.c_int), ("serial", ctypes.c_ulong), ("send_event", ctypes.c_int),
+                    ("display", ctypes.c_void_p), ("window", ctypes.c_ulong), ("message_type", ctypes.c_ulong),
+                    ("format", ctypes.c_int), ("data", ctypes.c_long * 5), ("pad", ctypes.c_long * 12)]
+
+    display = x.XOpenDisplay(None)
+    event = ClientMessage()
+    event.type = 33  # ClientMessage
+    event.window = int(window)
+    event.message_type = x.XInternAtom(display, b"WM_PROTOCOLS", 0)
+    event.format = 32
+    event.data[0] = x.XInternAtom(display, b"WM_DELETE_WINDOW", 0)
+    x.XSendEvent(display, int(window), 0, 0, ctypes.byref(event))
+    x.XFlush(display)
+    x.XCloseDisplay(display)
 
 
 def start(log_name):
@@ -148,6 +177,14 @@ if config.get("voltina") != 1:
     fail("voltina.json is not a configuration")
 print("saved %d cords" % len(config["cords"]), flush=True)
 
+# The window's close button hides it: the program and its sound go on.
+press_close_button(win)
+server.wait_for("/nsm/client/gui_is_hidden")
+time.sleep(0.3)
+if visible_windows() or program.poll() is not None:
+    fail("the close button did not just hide the window")
+server.send("/nsm/client/show_optional_gui")
+server.wait_for("/nsm/client/gui_is_shown")
 server.send("/nsm/client/hide_optional_gui")
 server.wait_for("/nsm/client/gui_is_hidden")
 time.sleep(0.3)

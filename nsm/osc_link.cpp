@@ -105,13 +105,16 @@ bool decodeOsc(const std::uint8_t* data, std::size_t size, OscMessage& out, std:
     for (int i = 0; i < argc; ++i) {
         OscArgument a;
         a.type = types[i];
+        // liblo's arguments sit at 4-byte offsets of the message, not where an lo_arg may be read as
+        // one: they are copied out as bytes.
+        const auto* raw = reinterpret_cast<const char*>(argv[i]);
         if (a.type == 's' || a.type == 'S') {
             a.type = 's';
-            a.text = &argv[i]->s;
+            a.text = raw;
         } else if (a.type == 'i') {
-            a.integer = argv[i]->i;
+            std::memcpy(&a.integer, raw, sizeof a.integer);
         } else if (a.type == 'f') {
-            a.real = argv[i]->f;
+            std::memcpy(&a.real, raw, sizeof a.real);
         }
         message.arguments.push_back(std::move(a));
     }

@@ -2,10 +2,11 @@
 
 namespace voltina {
 
-AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts)
+AudioSystemAdapter::AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts,
+                                       const std::string& jackClientName)
     : state_(state),
       audio_(std::make_unique<AudioSystem>(state, static_cast<AudioHooks&>(*this),
-                                           createWaveDevice(backend, connectPorts))) {}
+                                           createWaveDevice(backend, connectPorts, jackClientName))) {}
 
 AudioSystemAdapter::~AudioSystemAdapter() = default;
 

@@ -16,7 +16,8 @@ namespace voltina {
 
 class AudioSystemAdapter : public PanelAudio, private AudioHooks {
   public:
-    AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts = true);
+    AudioSystemAdapter(EngineState& state, AudioBackend backend, bool connectPorts = true,
+                       const std::string& jackClientName = "Voltina");
     ~AudioSystemAdapter() override;
 
     AudioSystem& system() { return *audio_; }
@@ -26,9 +27,9 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     void setSamplePathSource(std::function<std::string()> source) { samplePath_ = std::move(source); }
 
     void setHooks(AudioHooks* hooks) override { panel_ = hooks; }
-    int initAudio() override { return audio_->initAudio(); }
-    bool audioReady() const override { return audio_->audioReady() != 0; }
-    void setAudioReady(bool ready) override { audio_->setAudioReady(ready ? 1 : 0); }
+    bool initAudio() override { return audio_->initAudio(); }
+    bool audioReady() const override { return audio_->audioReady(); }
+    void setAudioReady(bool ready) override { audio_->setAudioReady(ready); }
     void renderIfDue() override { audio_->renderIfDue(); }
     void startSound() override { audio_->startSound(); }
     void stopSound() override { audio_->stopSound(); }

@@ -56,8 +56,8 @@ const char* programUsage() {
            "  --stats           print the audio figures (late renders, stale frames, stalls, xruns) when "
            "the\n"
            "                    program ends\n"
-           "  --recover         list the takes a run that ended abnormally left unsaved (the next start\n"
-           "                    offers them for saving)\n"
+           "  --recover         list the takes and the autosaved panels a run that ended abnormally left\n"
+           "                    unsaved (the next start offers them)\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }

@@ -1,6 +1,8 @@
 #include "app/configuration_files.h"
 
 #include <QDir>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -27,6 +29,27 @@ std::string configurationFileName(const std::string& typed) {
     return name;
 }
 
+namespace {
+
+// Every desktop program asks before a save replaces a file; a folder in the way is left to the write,
+// which says so.
+bool mayReplace(const std::string& path, const std::string& name, QWidget* owner) {
+    std::error_code ec;
+    if (!std::filesystem::exists(std::filesystem::symlink_status(path, ec)) ||
+        std::filesystem::is_directory(path, ec))
+        return true;
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
+                    QString::fromStdString(name + " already exists."), QMessageBox::NoButton, owner);
+    box.setInformativeText("Replace it with this configuration, or choose another name?");
+    QPushButton* replace = box.addButton("Replace", QMessageBox::DestructiveRole);
+    QPushButton* other = box.addButton("Another name...", QMessageBox::RejectRole);
+    box.setDefaultButton(other);
+    box.exec();
+    return box.clickedButton() == replace;
+}
+
+}  // namespace
+
 std::string sampleNameFor(const std::string& samplePath, const std::string& folder) {
     namespace fs = std::filesystem;
     const fs::path sample = fs::path(samplePath).lexically_normal();
@@ -51,17 +74,27 @@ std::string ConfigurationFiles::inStartDirectory(const std::string& name) const 
 }
 
 void ConfigurationFiles::loadCommand() {
-    FileListDialog list(dialogOwner(), 0, startDirectory_);
+    FileListDialog list(panel_, 0, startDirectory_);
     if (list.exec() != kResultOk || list.chosenName().empty()) return;
     loadFile(inStartDirectory(list.chosenName()));
 }
 
-void ConfigurationFiles::saveCommand() {
-    std::string typed;
-    if (runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, dialogOwner()) != 1) return;
-    const std::string name = configurationFileName(typed);
-    if (name.empty()) return;
-    saveFile(inStartDirectory(name));
+bool ConfigurationFiles::saveCommand() {
+    // The prompt shows the file the panel came from (a restored panel's too): saving over it is then a
+    // choice made knowingly, confirmed below.
+    std::string offered;
+    const std::filesystem::path current(currentFile_);
+    if (!currentFile_.empty() && current.parent_path() == std::filesystem::path(startDirectory_))
+        offered = current.filename().string();
+    for (;;) {
+        std::string typed = offered;
+        if (!runNameDialog(typed, kSaveConfigurationCaption, kConfigurationNameLength, panel_)) return false;
+        const std::string name = configurationFileName(typed);
+        if (name.empty()) return false;
+        const std::string path = inStartDirectory(name);
+        if (!mayReplace(path, name, panel_)) continue;
+        return saveFile(path);
+    }
 }
 
 bool ConfigurationFiles::read(const std::string& path, Configuration& c) {
@@ -86,7 +119,28 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
     return true;
 }
 
-void ConfigurationFiles::apply(const Configuration& c, const std::string& path) {
+bool ConfigurationFiles::restore(const Configuration& c, const std::string& origin, bool modified) {
+    std::string problem = checkConfiguration(c);
+    if (!problem.empty()) {
+        tell("Cannot restore the autosaved panel.\n\n" + problem);
+        return false;
+    }
+    const int rateParam = c.rate + 1;
+    if (rateParam != state_.rateParam && changeRate_) changeRate_(rateParam);
+    // The sample's path is absolute in an autosave: it is taken as it stands.
+    apply(c, "/", false);
+    currentFile_ = origin;
+    if (panel_) {
+        // Undo cannot reach back past the restore (the start-up patch is not the user's); the panel
+        // keeps its "changes not saved" as the autosave had it, so a quit still asks about them.
+        PatchSession& session = panel_->session();
+        session.clearHistory();
+        if (!modified) session.markSaved();
+    }
+    return true;
+}
+
+void ConfigurationFiles::apply(const Configuration& c, const std::string& path, bool fromFile) {
     if (!panel_) {
         std::string error;
         applyConfiguration(c, state_, error);  // read() has checked it; this cannot refuse
@@ -114,7 +168,10 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path) 
         patch.samplePath = session.samplePath();
     }
     session.applySince(before, Edit::loadConfiguration(patch));
-    session.markSaved();
+    if (fromFile) {
+        currentFile_ = path;
+        if (sessionFile_.empty() || path == sessionFile_) session.markSaved();
+    }
     panel_->showPatch();
 }
 
@@ -125,6 +182,7 @@ bool ConfigurationFiles::saveFile(const std::string& path) {
                                                  sample.empty() ? sample : sampleNameFor(sample, folder));
     std::string error;
     if (writeConfigurationFile(path, c, error)) {
+        currentFile_ = path;
         if (panel_) panel_->session().markSaved();
         return true;
     }

@@ -38,12 +38,12 @@ class ConfigurationFiles {
                        ProgramSamples* samples);
     // The panel whose message box, question and buttons these use; null while there is none.
     void setPanel(SynthPanel* panel) { panel_ = panel; }
-    const std::string& startDirectory() const { return startDirectory_; }
 
     // Menu 900: a file of the start directory chosen with the list dialog, then loadFile.
     void loadCommand();
-    // Menu 901: a name asked with the entry dialog, then saveFile into the start directory.
-    void saveCommand();
+    // Menu 901: a name asked with the entry dialog, then saveFile into the start directory. A name that
+    // exists is replaced only when the user says so. True when the panel was saved.
+    bool saveCommand();
 
     // True when the file was loaded. A rise to 22050 or 44100 asks the rate menu's question first; No
     // leaves everything as it was.
@@ -55,9 +55,20 @@ class ConfigurationFiles {
     // built (its rate is built straight away), applied after the default patch.
     StartupPatch startupPatch(const std::string& path);
 
+    // The configuration the panel was last loaded from or saved to (empty: none, the start-up patch).
+    const std::string& currentFile() const { return currentFile_; }
+    // An autosaved panel brought back: its rate, patch and sample, with its origin kept as the current
+    // file and its "changes not saved" as they were. Asks nothing. False (and a message) when the
+    // configuration cannot be applied.
+    bool restore(const Configuration& c, const std::string& origin, bool modified);
+    // Under a session manager: the session's own file. Loading another configuration then leaves the
+    // panel with changes not saved, since the session has not been saved with it.
+    void setSessionFile(const std::string& path) { sessionFile_ = path; }
+
   private:
     bool read(const std::string& path, Configuration& c);
-    void apply(const Configuration& c, const std::string& path);
+    // `fromFile`: `path` is where the configuration was read, and the panel now equals it.
+    void apply(const Configuration& c, const std::string& path, bool fromFile = true);
     void tell(const std::string& text);
     std::string inStartDirectory(const std::string& name) const;
 
@@ -66,6 +77,8 @@ class ConfigurationFiles {
     ProgramSamples* samples_;
     SynthPanel* panel_ = nullptr;
     std::string startDirectory_;
+    std::string currentFile_;
+    std::string sessionFile_;
 };
 
 }  // namespace voltina

@@ -43,11 +43,14 @@ int runVoltina(Application& app, const StartupPlatform& platform, PanelAudio& au
     std::unique_ptr<FrameWindow> frame =
         createMainWindow(state, audio, std::move(wiring.services), std::move(wiring.startup));
     if (wiring.afterSetup) wiring.afterSetup();
-    if (show == kShowMaximized) {
+    if (wiring.startHidden) {
+        // Shown later on request (a session manager's); the sound plays on meanwhile.
+    } else if (show == kShowMaximized) {
         frame->showMaximized();
     } else {
         frame->show();
     }
+    if (wiring.windowMade) wiring.windowMade(*frame);
     const int status = app.exec();
     audio.removeMouseHook();
     setRenderGate(nullptr);

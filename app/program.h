@@ -35,6 +35,9 @@ struct ProgramWiring {
     StartupPatch startup;
     // After the panel's set-up, before the window shows.
     std::function<void()> afterSetup;
+    // The window has been shown (or, with startHidden, left hidden); the event loop starts next.
+    std::function<void(FrameWindow&)> windowMade;
+    bool startHidden = false;
 };
 
 // The whole run after the application object exists; returns the exit code.

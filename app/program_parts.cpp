@@ -1,7 +1,8 @@
 #include "app/program_parts.h"
 
+#include <QDateTime>
+
 #include "app/recording_save.h"
-#include "dialogs/dialog_context.h"
 #include "dialogs/help_window.h"
 #include "panel/synth_panel.h"
 #include "render/performance_capture.h"
@@ -13,7 +14,18 @@ ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<
     : midi(state, std::move(midiOptions)),
       samples(state, audio),
       configurations(state, std::move(changeRate), &samples),
+      autosave([this] { return capturePanel(); }),
       state_(state) {}
+
+Autosave ProgramParts::capturePanel() const {
+    Autosave a;
+    a.time = QDateTime::currentSecsSinceEpoch();
+    a.origin = configurations.currentFile();
+    a.modified = panel_ && panel_->session().modified();
+    // The sample by its absolute path: the autosave lives in another folder than its configuration.
+    a.configuration = captureConfiguration(state_, state_.rateParam - 1, samples.loadedPath());
+    return a;
+}
 
 ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     ProgramWiring w;
@@ -23,12 +35,13 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
             panel->session().setEditObserver([this](const Edit& edit) { performance_->edit(edit); });
         samples.setPanel(panel);
         configurations.setPanel(panel);
+        if (panel) QObject::connect(panel, &SynthPanel::historyChanged, &autosave, &PanelAutosave::changed);
     };
     w.services.midi = &midi;
     w.services.samples = &samples;
     w.services.saveRecording = [this] {
         saveRecording(
-            state_, dialogOwner(),
+            state_, panel_,
             [this](const std::string& text) {
                 if (panel_) panel_->showMessage(text);
             },
@@ -36,7 +49,8 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     };
     w.services.loadConfiguration = [this] { configurations.loadCommand(); };
     w.services.saveConfiguration = [this] { configurations.saveCommand(); };
-    w.services.showHelp = [] { runHelpWindow(dialogOwner()); };
+    w.services.saveBeforeQuit = [this] { return configurations.saveCommand(); };
+    w.services.showHelp = [this] { runHelpWindow(panel_); };
     if (!configPath.empty()) w.startup = configurations.startupPatch(configPath);
     return w;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/configuration_files.h"
+#include "app/panel_autosave.h"
 #include "app/program.h"
 #include "app/program_midi.h"
 #include "app/program_samples.h"
@@ -36,8 +37,12 @@ class ProgramParts {
     ProgramMidi midi;
     ProgramSamples samples;
     ConfigurationFiles configurations;
+    // Started by the program (main) once it knows where; the panel's changes reach it from the start.
+    PanelAutosave autosave;
 
   private:
+    Autosave capturePanel() const;
+
     EngineState& state_;
     SynthPanel* panel_ = nullptr;
     PerformanceCapture* performance_ = nullptr;

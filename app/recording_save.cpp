@@ -82,7 +82,7 @@ bool mayWriteOver(const std::string& fileName, QWidget* owner) {
 bool offerTake(const TakeWriter& write, QWidget* owner) {
     for (;;) {
         std::string typed;
-        if (runNameDialog(typed, kRecordingCaption, kRecordingNameLength, owner) != 1 || typed.empty())
+        if (!runNameDialog(typed, kRecordingCaption, kRecordingNameLength, owner) || typed.empty())
             return false;
         const std::string fileName = recordingFileName(typed);
         if (!mayWriteOver(fileName, owner)) continue;

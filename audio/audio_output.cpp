@@ -10,16 +10,16 @@ namespace voltina {
 
 namespace {}
 
-int AudioSystem::initFailure() {
+bool AudioSystem::initFailure() {
     // Without a ring block there is nothing to play: a zero length keeps the H.P switch's silence fill and
     // the render loop off memory that is not there.
     if (!state_.ring.allocated()) state_.ring.setRingBytes(0);
     hooks_.showMessage(kInitMessage);
-    audioReady_ = 0;
-    return 0;
+    audioReady_ = false;
+    return false;
 }
 
-int AudioSystem::initAudio() {
+bool AudioSystem::initAudio() {
     const int rateParam = state_.rateParam;
 
     std::vector<float>().swap(state_.sineTable);
@@ -38,10 +38,10 @@ int AudioSystem::initAudio() {
         return initFailure();
     }
 
-    const int count = device_->deviceCount();
+    const int count = device_->probeDevices();
     if (count <= 0) {
         hooks_.showMessage(kNoCardMessage);
-        return 0;
+        return false;
     }
     bool described = false;
     bool suitable = false;
@@ -57,7 +57,7 @@ int AudioSystem::initAudio() {
     // A machine whose devices all fail to describe themselves still gets its chance at opening the default.
     if (described && !suitable) {
         hooks_.showMessage(kFormatMessage);
-        return 0;
+        return false;
     }
 
     if (deviceCaps_.channels == 1) {
@@ -69,7 +69,7 @@ int AudioSystem::initAudio() {
         state_.stereoOut = 1;
     }
     waveFormat_.sampleRate = rateParam - 1;
-    return 1;
+    return true;
 }
 
 bool AudioSystem::ringPlayable() const {
@@ -202,7 +202,7 @@ void AudioSystem::changeRate(int newRateParam) {
     hooks_.freeWaveSample();
     state_.rateParam = newRateParam;
     state_.ring.setRingBytes(rateChangeRingBytes(newRateParam));
-    if (initAudio() == 0) {
+    if (!initAudio()) {
         state_.rateParam = previous;
         state_.ring.setRingBytes(rateChangeRingBytes(previous));
         initAudio();

@@ -30,8 +30,8 @@ class AudioSystem {
     AudioSystem& operator=(const AudioSystem&) = delete;
 
     // ---- Output device and sample rate ----
-    // Rebuilds the sine table and the ring for state.rateParam and checks the device. 1 on success.
-    int initAudio();
+    // Rebuilds the sine table and the ring for state.rateParam and checks the device. True on success.
+    bool initAudio();
     void openAudio();
     void closeAudio();
     // Stops the sound and rebuilds everything for `newRateParam` (11026, 22051 or 44101).
@@ -41,8 +41,8 @@ class AudioSystem {
     void updateRateChecks();
     void showMemoryError(const std::string& code);
 
-    int audioReady() const { return audioReady_; }
-    void setAudioReady(int ready) { audioReady_ = ready; }
+    bool audioReady() const { return audioReady_; }
+    void setAudioReady(bool ready) { audioReady_ = ready; }
     bool deviceOpen() const { return deviceOpen_; }
     const DeviceFormat& waveFormat() const { return waveFormat_; }
     const DeviceCaps& deviceCaps() const { return deviceCaps_; }
@@ -107,7 +107,7 @@ class AudioSystem {
   private:
     class Host;          // the render loop's view of the device
     class EventTrigger;  // event filter: mouse hook or pre-dispatch
-    int initFailure();
+    bool initFailure();
     bool ringPlayable() const;
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
     bool readPlayPosition(std::uint64_t& frames);
@@ -125,7 +125,7 @@ class AudioSystem {
     std::unique_ptr<WaveDevice> device_;
     std::unique_ptr<Host> host_;
 
-    int audioReady_ = 0;
+    bool audioReady_ = false;
     bool deviceOpen_ = false;  // a stream is open: set from open until a successful close
     DeviceFormat waveFormat_;
     DeviceCaps deviceCaps_;

@@ -149,7 +149,8 @@ void closeClient(Stream* s) {
 
 }  // namespace
 
-JackDevice::JackDevice(bool connectPorts) : connectPorts_(connectPorts) {
+JackDevice::JackDevice(bool connectPorts, std::string clientName)
+    : connectPorts_(connectPorts), clientName_(std::move(clientName)) {
     quietJack();
 }
 
@@ -158,7 +159,7 @@ JackDevice::~JackDevice() {
     closers_.reap(true);
 }
 
-int JackDevice::deviceCount() {
+int JackDevice::probeDevices() {
     if (stream_) return 1;
     if (!closesSettled()) return 0;
     jack_status_t status{};
@@ -185,7 +186,7 @@ bool JackDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
 
     auto s = std::make_unique<Stream>();
     jack_status_t status{};
-    s->client = jack_client_open(kJackClientName, JackNoStartServer, &status);
+    s->client = jack_client_open(clientName_.c_str(), JackNoStartServer, &status);
     if (s->client == nullptr) return false;
     // From here on, a failure closes the client again: it was never active, so this cannot block on it.
     struct Abandon {

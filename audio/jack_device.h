@@ -29,14 +29,15 @@ constexpr const char* kJackRightPort = "out_right";
 class JackDevice : public WaveDevice {
   public:
     // `connectPorts`: at start, the outputs are connected to the system's physical playback ports.
-    explicit JackDevice(bool connectPorts = true);
+    // `clientName`: the client's name on the server (a session manager gives each program its own).
+    explicit JackDevice(bool connectPorts = true, std::string clientName = kJackClientName);
     ~JackDevice() override;
     JackDevice(const JackDevice&) = delete;
     JackDevice& operator=(const JackDevice&) = delete;
 
     std::string name() const override { return "jack"; }
-    // 1 when a JACK server answers (none is ever started), else 0.
-    int deviceCount() override;
+    // Opens and closes a probe client: 1 when a JACK server answers (none is ever started), else 0.
+    int probeDevices() override;
     bool deviceCaps(int index, DeviceCaps& caps) override;
     bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;
@@ -61,6 +62,7 @@ class JackDevice : public WaveDevice {
     void connectToPlayback();
 
     bool connectPorts_;
+    std::string clientName_;
     std::unique_ptr<Stream> stream_;
     BackgroundClosers closers_;
 };

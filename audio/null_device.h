@@ -11,7 +11,7 @@ namespace voltina {
 class NullDevice : public WaveDevice {
   public:
     std::string name() const override { return "null"; }
-    int deviceCount() override { return 1; }
+    int probeDevices() override { return 1; }
     bool deviceCaps(int index, DeviceCaps& caps) override;
     bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;

@@ -156,7 +156,7 @@ void AudioSystem::renderIfDue() {
 }
 
 void AudioSystem::startSound() {
-    if (audioReady_ == 0) return;
+    if (!audioReady_) return;
     openAudio();
     lastRenderTick_ = tick_();
     state_.writePos = 0;
@@ -165,7 +165,7 @@ void AudioSystem::startSound() {
 }
 
 void AudioSystem::stopSound() {
-    if (audioReady_ == 1) {
+    if (audioReady_) {
         timer_.stop();
         closeAudio();
     }

@@ -147,7 +147,7 @@ std::string RtAudioDevice::name() const {
     return "pulse";
 }
 
-int RtAudioDevice::deviceCount() {
+int RtAudioDevice::probeDevices() {
     if (backend_ == RtBackend::Pulse) return probePulseServer().sinks > 0 ? 1 : 0;
     auto rt = makeRtAudio(backend_);
     if (!rt) return 0;

@@ -27,7 +27,7 @@ class RtAudioDevice : public WaveDevice {
     RtAudioDevice& operator=(const RtAudioDevice&) = delete;
 
     std::string name() const override;
-    int deviceCount() override;
+    int probeDevices() override;
     bool deviceCaps(int index, DeviceCaps& caps) override;
     bool open(const DeviceFormat& format, const RingBuffer& ring) override;
     bool start() override;

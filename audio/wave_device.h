@@ -33,8 +33,10 @@ class WaveDevice {
     // The backend's short name, as given to --audio.
     virtual std::string name() const = 0;
 
-    // Number of output devices; 0 when there is no server or no card.
-    virtual int deviceCount() = 0;
+    // Looks for output devices and returns their number; 0 when there is no server or no card. It may
+    // connect to a sound server to find out (JACK opens a probe client, after waiting up to a second for
+    // an earlier client of ours to close): not for the render path.
+    virtual int probeDevices() = 0;
     // False when device `index` cannot describe itself.
     virtual bool deviceCaps(int index, DeviceCaps& caps) = 0;
 

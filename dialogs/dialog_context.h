@@ -15,6 +15,9 @@ namespace voltina {
 // "Voltina " and the version: the frame window's title and the caption of the program's message box.
 extern const char* const kProgramTitle;
 
+// Dialog results shared by the program's dialogs (what QDialog::exec returns for them).
+enum DialogResult : int { kResultOk = 1, kResultCancel = 2, kResultNoWave = 3 };
+
 // The audio layer's gate; a no-op until the program sets it (and in tests that do not care).
 void setRenderGate(std::function<void()> gate);
 void callRenderGate();

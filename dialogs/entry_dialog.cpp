@@ -72,24 +72,24 @@ void EntryDialog::accept() {
     if (entryText_) {
         *entryText_ = edit_->text().left(entryMaxLen_).toStdString();
     }
-    done(1);
+    done(kResultOk);
 }
 
 void EntryDialog::reject() {
-    done(2);
+    done(kResultCancel);
 }
 
-int runNameDialog(std::string& buffer, const std::string& caption, int maxLength, QWidget* parent) {
+bool runNameDialog(std::string& buffer, const std::string& caption, int maxLength, QWidget* parent) {
     std::string typed = buffer;
     EntryDialog dialog(parent, caption, &typed, maxLength);
-    if (dialog.exec() != 1) return 0;
+    if (dialog.exec() != kResultOk) return false;
     buffer = typed;
-    return 1;
+    return true;
 }
 
-int runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent) {
+bool runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent) {
     std::string text = formatFrequency(value);
-    if (runNameDialog(text, caption, maxLength, parent) != 1) return 0;
+    if (!runNameDialog(text, caption, maxLength, parent)) return false;
     value = static_cast<float>(leadingNumber(text));
     return 1;
 }

@@ -50,14 +50,14 @@ class EntryDialog : public GatedDialog {
     QPushButton* cancel_;
 };
 
-// 1 on OK (the buffer then holds the typed text), 0 otherwise (the buffer is left as it was).
-int runNameDialog(std::string& buffer, const std::string& caption, int maxLength,
-                  QWidget* parent = dialogOwner());
+// True on OK (the buffer then holds the typed text), false otherwise (the buffer is left as it was).
+bool runNameDialog(std::string& buffer, const std::string& caption, int maxLength,
+                   QWidget* parent = dialogOwner());
 
 // Shows the value as formatFrequency writes it; on OK replaces it by the number that starts the typed
-// text (0 when there is none) and returns 1. Cancel returns 0 and leaves the value alone.
-int runFrequencyDialog(float& value, const std::string& caption, int maxLength,
-                       QWidget* parent = dialogOwner());
+// text (0 when there is none) and returns true. Cancel returns false and leaves the value alone.
+bool runFrequencyDialog(float& value, const std::string& caption, int maxLength,
+                        QWidget* parent = dialogOwner());
 
 // The decimal number that starts the text: blanks skipped, the longest valid prefix read, 0 when there
 // is none. Only plain decimal notation counts ("inf", "nan" and hexadecimal read as 0).

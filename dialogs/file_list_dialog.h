@@ -11,11 +11,6 @@ class QPushButton;
 
 namespace voltina {
 
-// Dialog results shared by the program's dialogs.
-constexpr int kResultOk = 1;
-constexpr int kResultCancel = 2;
-constexpr int kResultNoWave = 3;
-
 // Regular files of `directory`, sorted without regard to case. Wave mode: names ending in ".wav" in
 // any case (recordings are written as NAME.WAV). Otherwise: names without a dot.
 std::vector<std::string> listDirectoryEntries(const std::string& directory, bool waveMode);

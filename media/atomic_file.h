@@ -43,8 +43,6 @@ class AtomicFile {
     // Removes the temporary file without touching the target.
     void abandon();
 
-    const std::string& temporaryPath() const { return tempPath_; }
-
   private:
     // Every byte, through interrupted and short writes: at the file's position, or at *offset (moved on
     // past what is written) when given.

@@ -131,13 +131,12 @@ void onJackServerGoneWithReason(jack_status_t, const char*, void* arg) {
 // Makes `feed.serverGone` the record of the JACK server shutting the input's client down. False when the
 // client cannot be reached safely (an RtMidi whose internals are not the ones this was written for): the
 // input must then not be used, since it could not be closed safely once its server had gone.
-bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed) {
+bool watchJackServer(RtMidiIn& input, MidiInput::Feed& feed, const std::string& clientName) {
     jack_client_t* client = jackClientOf(input);
     if (client == nullptr) return false;
     // The client RtMidi opened carries our name (JACK may have suffixed it), so a wrong pointer shows here.
     const char* name = jack_get_client_name(client);
-    if (name == nullptr || std::strncmp(name, kMidiClientName, std::strlen(kMidiClientName)) != 0)
-        return false;
+    if (name == nullptr || std::strncmp(name, clientName.c_str(), clientName.size()) != 0) return false;
     // JACK takes shutdown handlers only from an inactive client, and RtMidi activates its client as soon
     // as it opens it. No port exists yet, so nothing can be missed meanwhile. Both kinds of handler:
     // libjack calls the plain one too when its threads notice the loss twice.
@@ -180,9 +179,9 @@ std::vector<MidiSystem> systemsToTry(MidiSystem choice) {
     return {MidiSystem::AlsaSequencer, MidiSystem::Jack};
 }
 
-std::string missingChoiceNotice(const std::string& choice) {
+std::string missingChoiceNotice(const std::string& choice, const std::string& clientName) {
     return "No MIDI input port matches \"" + choice + "\". Voltina listens on its own MIDI port \"" +
-           kMidiClientName + ":" + kMidiPortName + "\": connect the keyboard to it.";
+           clientName + ":" + kMidiPortName + "\": connect the keyboard to it.";
 }
 
 }  // namespace
@@ -222,9 +221,9 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
     const RtMidi::Api api = system == MidiSystem::AlsaSequencer ? RtMidi::LINUX_ALSA : RtMidi::UNIX_JACK;
     std::unique_ptr<RtMidiIn> input;
     try {
-        input = std::make_unique<RtMidiIn>(api, kMidiClientName);
+        input = std::make_unique<RtMidiIn>(api, options.clientName);
         input->setErrorCallback(&onRtMidiError, &feed);
-        if (system == MidiSystem::Jack && !watchJackServer(*input, feed)) return false;
+        if (system == MidiSystem::Jack && !watchJackServer(*input, feed, options.clientName)) return false;
         input->ignoreTypes(true, true, true);  // system exclusive, timing, active sensing
         input->setCallback(&onRtMidiMessage, &feed);
 
@@ -233,7 +232,7 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
         for (unsigned i = 0; i < count; ++i) ports.push_back(input->getPortName(i));
         if (feed.hasFailed()) return false;
 
-        const int chosen = chooseInputPort(ports, options.portChoice);
+        const int chosen = chooseInputPort(ports, options.portChoice, options.clientName);
         if (chosen >= 0) {
             input->openPort(static_cast<unsigned>(chosen), kMidiPortName);
             if (feed.hasFailed() || !input->isPortOpen()) return false;
@@ -242,9 +241,10 @@ bool MidiInput::openOn(MidiSystem system, const MidiInputOptions& options, Feed&
         } else {
             input->openVirtualPort(kMidiPortName);
             if (feed.hasFailed()) return false;
-            portName_ = std::string(kMidiClientName) + ":" + kMidiPortName;
+            portName_ = options.clientName + ":" + kMidiPortName;
             ownPort_ = true;
-            if (!options.portChoice.empty()) notice_ = missingChoiceNotice(options.portChoice);
+            if (!options.portChoice.empty())
+                notice_ = missingChoiceNotice(options.portChoice, options.clientName);
         }
     } catch (const RtMidiError&) {
         return false;  // thrown before the error callback was in place: the system cannot be used

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "midi/midi_ports.h"
 #include "midi/midi_systems.h"
 
 class RtMidiIn;
@@ -30,6 +31,8 @@ struct MidiInputOptions {
     std::string portChoice;  // a part of a port's name; empty: the first device port
     MidiSystem system = MidiSystem::Automatic;
     std::string alsaDevice = kAlsaSequencerDevice;
+    // The MIDI client's name (a session manager gives each program its own).
+    std::string clientName = kMidiClientName;
 };
 
 // MIDI library's thread: receives each complete channel message, packed as status | data1 << 8 |

@@ -17,9 +17,9 @@ class PanelAudio {
     // The panel, once it exists: the audio layer's messages, questions and start-up tick go there.
     virtual void setHooks(AudioHooks* hooks) = 0;
 
-    // Builds the sine table and the ring for the current rate and checks the card; 1 on success. Shows
+    // Builds the sine table and the ring for the current rate and checks the card; true on success. Shows
     // its own messages (through the panel's AudioHooks).
-    virtual int initAudio() = 0;
+    virtual bool initAudio() = 0;
     virtual bool audioReady() const = 0;
     virtual void setAudioReady(bool ready) = 0;
 

@@ -43,7 +43,9 @@ struct PanelServices {
     std::function<void()> saveRecording;
     std::function<void()> loadConfiguration;  // menu 900
     std::function<void()> saveConfiguration;  // menu 901
-    std::function<void()> showHelp;           // menu 903
+    // "Finished ?" with changes not saved: saves through the usual name prompt; true when saved.
+    std::function<bool()> saveBeforeQuit;
+    std::function<void()> showHelp;  // menu 903
 };
 
 }  // namespace voltina

@@ -93,7 +93,7 @@ void SynthPanel::buildControls() {
         w->setVisible(t.visible);
         if (auto* b = qobject_cast<QPushButton*>(w); b && !qobject_cast<Knob*>(w)) {
             const int id = t.id;
-            connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b, 0); });
+            connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b); });
         }
         const std::string jack = jackName(t.id);
         if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
@@ -132,8 +132,8 @@ bool SynthPanel::toggleLamp(int id) {
 
 // ---------------------------------------------------------------- commands
 
-void SynthPanel::onCommand(int id, QWidget* control, int code) {
-    if (!control || code != 0) return;
+void SynthPanel::onCommand(int id, QWidget* control) {
+    if (!control) return;
     if (id >= ctl::kOscType0 && id < ctl::kOscType0 + 4 * kOscillators) {
         const int t = (id - ctl::kOscType0) / kOscillators;
         const int osc = (id - ctl::kOscType0) - kOscillators * t;
@@ -187,7 +187,7 @@ void SynthPanel::onMenuCommand(int id) {
 
 void SynthPanel::frequencyEntry(int osc) {
     float value = state_.oscFreq[osc];
-    if (runFrequencyDialog(value, "Frequency", 7, this) == 1) {
+    if (runFrequencyDialog(value, "Frequency", 7, this)) {
         session_.apply(Edit::typedFrequency(osc, value));
         showOscFreq(osc);
     }
@@ -373,7 +373,7 @@ void SynthPanel::setRateActions(QAction* rate11025, QAction* rate22050, QAction*
 
 void SynthPanel::setupPanel() {
     if (startup_.beforeAudio) startup_.beforeAudio();
-    audio_.setAudioReady(audio_.initAudio() == 1);
+    audio_.setAudioReady(audio_.initAudio());
     fillSinusoiderTable(state_.sinusoiderTable);
     setOscillatorAndMixerDefaults(state_);
     state_.midiOpen = 0;
@@ -390,7 +390,19 @@ bool SynthPanel::confirmClose() {
     if (finished_) return true;
     QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle), QStringLiteral("Finished ?"),
                     QMessageBox::Ok | QMessageBox::Cancel, this);
-    if (box.exec() != QMessageBox::Ok) return false;
+    // Changes not saved are not lost by a quit without a word: they can be saved on the way out.
+    QPushButton* saveFirst = nullptr;
+    if (session_.modified() && services_.saveBeforeQuit) {
+        box.setInformativeText(QStringLiteral("The panel has changes that are not saved."));
+        saveFirst = box.addButton(QStringLiteral("Save and quit..."), QMessageBox::AcceptRole);
+        box.setDefaultButton(QMessageBox::Ok);
+    }
+    const int answer = box.exec();
+    if (saveFirst && box.clickedButton() == saveFirst) {
+        if (!services_.saveBeforeQuit()) return false;
+    } else if (answer != QMessageBox::Ok) {
+        return false;
+    }
     audio_.stopSound();
     finished_ = true;
     return true;
@@ -475,7 +487,7 @@ void SynthPanel::firstTick() {
     refreshPanel();
     updateRateChecks(state_.rateParam);
     startingUp_ = true;
-    onCommand(ctl::kSpeaker, control(ctl::kSpeaker), 0);
+    onCommand(ctl::kSpeaker, control(ctl::kSpeaker));
     startingUp_ = false;
 }
 

@@ -58,7 +58,8 @@ class SynthPanel : public QWidget, public AudioHooks {
     bool toggleLamp(int id);
 
     // ---- commands and display
-    void onCommand(int id, QWidget* control, int code);
+    // A click on control `id` (`control` is that control; null does nothing).
+    void onCommand(int id, QWidget* control);
     void onMenuCommand(int id);
     void showOscType(int osc);
     void showOscFreq(int osc);

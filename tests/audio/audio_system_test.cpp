@@ -37,7 +37,7 @@ class AudioOutput : public ::testing::Test {
 
 TEST_F(AudioOutput, StartUpInitialisationBuildsTablesRingAndFormat) {
     EXPECT_EQ(state.ring.ringBytes(), 6536);  // the start-up length, before any rate change
-    ASSERT_EQ(audio.initAudio(), 1);
+    ASSERT_TRUE(audio.initAudio());
     EXPECT_EQ(state.sineTable, buildSineTable(11026));
     EXPECT_EQ(state.ring.capacity(), 4u * 11026u);
     EXPECT_EQ(state.ring.ringBytes(), 6536);
@@ -51,7 +51,7 @@ TEST_F(AudioOutput, StartUpInitialisationBuildsTablesRingAndFormat) {
 
 TEST_F(AudioOutput, DeviceCheckFailures) {
     script.count = 0;
-    EXPECT_EQ(audio.initAudio(), 0);
+    EXPECT_FALSE(audio.initAudio());
     ASSERT_EQ(hooks.messages.size(), 1u);
     EXPECT_EQ(hooks.messages[0], kNoCardMessage);
     EXPECT_EQ(state.sineTable.size(), 11026u);  // tables already rebuilt stay
@@ -60,14 +60,14 @@ TEST_F(AudioOutput, DeviceCheckFailures) {
     hooks.messages.clear();
     script.count = 2;
     script.caps = {DeviceCaps{"a", 2, false}, DeviceCaps{"b", 2, false}};
-    EXPECT_EQ(audio.initAudio(), 0);
+    EXPECT_FALSE(audio.initAudio());
     EXPECT_EQ(hooks.messages, std::vector<std::string>{kFormatMessage});
 
     // A machine whose only device cannot describe itself still gets a working initialisation.
     hooks.messages.clear();
     script.count = 1;
     script.capsFail = {true};
-    EXPECT_EQ(audio.initAudio(), 1);
+    EXPECT_TRUE(audio.initAudio());
     EXPECT_TRUE(hooks.messages.empty());
 }
 
@@ -75,35 +75,35 @@ TEST_F(AudioOutput, TheScanStopsAtTheFirstSuitableDevice) {
     script.count = 3;
     script.caps = {DeviceCaps{"unsuitable", 1, false}, DeviceCaps{"good", 2, true},
                    DeviceCaps{"mono", 1, true}};
-    EXPECT_EQ(audio.initAudio(), 1);
+    EXPECT_TRUE(audio.initAudio());
     EXPECT_EQ(audio.deviceCaps().name, "good");
     EXPECT_EQ(audio.waveFormat().channels, 2);
 }
 
 TEST_F(AudioOutput, SingleChannelDeviceIsNotAFailure) {
     script.caps = {DeviceCaps{"mono", 1, true}};
-    EXPECT_EQ(audio.initAudio(), 1);
+    EXPECT_TRUE(audio.initAudio());
     EXPECT_EQ(hooks.messages, std::vector<std::string>{kMonoMessage});
     EXPECT_EQ(state.stereoOut, 0);
     EXPECT_EQ(audio.waveFormat().channels, 1);
-    audio.setAudioReady(1);
+    audio.setAudioReady(true);
     switchOn();
     EXPECT_EQ(log.lastFormat.channels, 1);
 }
 
 TEST_F(AudioOutput, NoMemoryStopsTheSoundForGood) {
-    audio.setAudioReady(1);
+    audio.setAudioReady(true);
     audio.setAllocationCheck([](std::size_t bytes) { return bytes != 4u * 11026u; });
-    EXPECT_EQ(audio.initAudio(), 0);
+    EXPECT_FALSE(audio.initAudio());
     EXPECT_EQ(hooks.messages, std::vector<std::string>{kInitMessage});
-    EXPECT_EQ(audio.audioReady(), 0);
+    EXPECT_FALSE(audio.audioReady());
     switchOn();
     EXPECT_EQ(log.opens, 0);  // H.P does not open the device
 }
 
 TEST_F(AudioOutput, OpenFailuresCloseTheDeviceAgain) {
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
 
     script.openOk = false;
     audio.openAudio();
@@ -130,8 +130,8 @@ TEST_F(AudioOutput, OpenFailuresCloseTheDeviceAgain) {
 }
 
 TEST_F(AudioOutput, CloseOffersTheRecordingOnlyWhenThereIsOne) {
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
     audio.closeAudio();  // nothing open: nothing happens at all
     EXPECT_EQ(log.closes, 0);
     EXPECT_EQ(hooks.saves, 0);
@@ -149,8 +149,8 @@ TEST_F(AudioOutput, CloseOffersTheRecordingOnlyWhenThereIsOne) {
 }
 
 TEST_F(AudioOutput, RecordingThatRanOutOfMemoryIsStillOffered) {
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
     state.recordOn = 1;
     switchOn();
     ASSERT_TRUE(state.recording.active());
@@ -161,8 +161,8 @@ TEST_F(AudioOutput, RecordingThatRanOutOfMemoryIsStillOffered) {
 }
 
 TEST_F(AudioOutput, RecordingThatCannotStartIsDroppedSilently) {
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
     state.recordOn = 1;
     state.recording.setByteLimitForTesting(16);  // not even the first block
     switchOn();
@@ -178,8 +178,8 @@ TEST_F(AudioOutput, ADiskThatFillsUpEndsTheTakeAndSaysSoAtOnce) {
     std::uint32_t now = 0;
     audio.setTickSource([&now] { return now; });
     audio.setSpoolFolder(disk.path() + "/unsaved");
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
     state.recordOn = 1;
     switchOn();
     ASSERT_TRUE(audio.spool().writing());
@@ -207,8 +207,8 @@ TEST_F(AudioOutput, ADiskThatFillsUpEndsTheTakeAndSaysSoAtOnce) {
 }
 
 TEST_F(AudioOutput, DeviceThatRefusesToCloseKeepsItsHandle) {
-    ASSERT_EQ(audio.initAudio(), 1);
-    audio.setAudioReady(1);
+    ASSERT_TRUE(audio.initAudio());
+    audio.setAudioReady(true);
     switchOn();
     script.closeOk = false;
     audio.stopSound();
@@ -219,8 +219,8 @@ TEST_F(AudioOutput, DeviceThatRefusesToCloseKeepsItsHandle) {
 class RateChange : public AudioOutput {
   protected:
     void SetUp() override {
-        ASSERT_EQ(audio.initAudio(), 1);
-        audio.setAudioReady(1);
+        ASSERT_TRUE(audio.initAudio());
+        audio.setAudioReady(true);
     }
 };
 
@@ -275,7 +275,7 @@ TEST_F(RateChange, FallsBackOnThePreviousRateWhenTheNewOneFails) {
     EXPECT_EQ(audio.waveFormat().sampleRate, 22050);
     EXPECT_EQ(hooks.rateChecks.back(), 22051);
     // The memory failure keeps the sound off until the program restarts.
-    EXPECT_EQ(audio.audioReady(), 0);
+    EXPECT_FALSE(audio.audioReady());
 }
 
 TEST_F(RateChange, BothAttemptsFailingShowBothMessages) {

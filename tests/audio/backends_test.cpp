@@ -16,40 +16,6 @@
 namespace voltina {
 namespace {
 
-AudioOptions parse(std::initializer_list<const char*> args, const char* env = nullptr) {
-    std::vector<const char*> argv = {"voltina"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    return parseAudioOptions(static_cast<int>(argv.size()), argv.data(), env);
-}
-
-TEST(AudioOptions, CommandLineEnvironmentAndDefault) {
-    EXPECT_EQ(parse({}).backend, AudioBackend::Automatic);
-    EXPECT_EQ(parse({"--audio", "jack"}).backend, AudioBackend::Jack);
-    EXPECT_EQ(parse({"--audio=null"}).backend, AudioBackend::Null);
-    EXPECT_EQ(parse({}, "alsa").backend, AudioBackend::Alsa);
-    // The command line wins over the environment.
-    EXPECT_EQ(parse({"--audio", "pulse"}, "jack").backend, AudioBackend::Pulse);
-    // Other arguments are none of its business.
-    const AudioOptions other = parse({"-geometry", "10x10", "--stats", "--audio", "alsa"});
-    EXPECT_EQ(other.backend, AudioBackend::Alsa);
-    EXPECT_TRUE(other.printStats);
-    EXPECT_TRUE(other.error.empty());
-}
-
-TEST(AudioOptions, BadValuesAreReportedAndIgnored) {
-    const AudioOptions bad = parse({"--audio", "oss"});
-    EXPECT_EQ(bad.backend, AudioBackend::Automatic);
-    EXPECT_NE(bad.error.find("oss"), std::string::npos);
-    const AudioOptions missing = parse({"--audio"});
-    EXPECT_EQ(missing.backend, AudioBackend::Automatic);
-    EXPECT_FALSE(missing.error.empty());
-    const AudioOptions badEnv = parse({}, "coreaudio");
-    EXPECT_EQ(badEnv.backend, AudioBackend::Automatic);
-    EXPECT_NE(badEnv.error.find("VOLTINA_AUDIO"), std::string::npos);
-    // A good command line leaves a bad environment unmentioned.
-    EXPECT_TRUE(parse({"--audio", "null"}, "coreaudio").error.empty());
-}
-
 TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
     NullDevice device;
     RingBuffer ring;
@@ -108,7 +74,7 @@ class NoServer : public ::testing::Test {
 
 TEST_F(NoServer, PulseReportsNoDeviceAndRefusesToOpen) {
     RtAudioDevice device(RtBackend::Pulse);
-    EXPECT_EQ(device.deviceCount(), 0);
+    EXPECT_EQ(device.probeDevices(), 0);
     RingBuffer ring;
     ring.allocate(64);
     ring.setRingBytes(64);
@@ -129,13 +95,13 @@ TEST_F(NoServer, JackAndAlsaStayQuietWithoutServerOrCard) {
     ::testing::internal::CaptureStderr();
     ::testing::internal::CaptureStdout();
     JackDevice jack;
-    EXPECT_EQ(jack.deviceCount(), 0);
+    EXPECT_EQ(jack.probeDevices(), 0);
     RingBuffer ring;
     ring.allocate(64);
     ring.setRingBytes(64);
     EXPECT_FALSE(jack.open(DeviceFormat{}, ring));
     RtAudioDevice alsa(RtBackend::Alsa);
-    const int alsaDevices = alsa.deviceCount();
+    const int alsaDevices = alsa.probeDevices();
     DeviceCaps caps;
     for (int i = 0; i < alsaDevices; ++i) alsa.deviceCaps(i, caps);
     const std::string out = ::testing::internal::GetCapturedStdout();

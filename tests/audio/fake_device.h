@@ -36,7 +36,7 @@ class FakeDevice : public WaveDevice {
   public:
     FakeDevice(FakeDeviceScript& script, FakeDeviceLog& log) : script_(script), log_(log) {}
     std::string name() const override { return "fake"; }
-    int deviceCount() override { return script_.count; }
+    int probeDevices() override { return script_.count; }
     bool deviceCaps(int index, DeviceCaps& caps) override {
         if (index < static_cast<int>(script_.capsFail.size()) && script_.capsFail[index]) return false;
         if (index >= static_cast<int>(script_.caps.size())) return false;

@@ -72,7 +72,7 @@ class JackDevice : public ::testing::Test {
         EXPECT_FALSE(device.isOpen());
         EXPECT_FALSE(device.open(DeviceFormat{}, ring));
         EXPECT_FALSE(device.isOpen());
-        EXPECT_EQ(device.deviceCount(), 0);
+        EXPECT_EQ(device.probeDevices(), 0);
     }
     // Ends the server under the playing device and does what the program does then: the loss is noticed
     // within 200 ms, and nothing is printed on standard error.

@@ -38,7 +38,7 @@ TEST(JackDummy, HearsTheDefaultPatchAt128Hz) {
     ScenarioPlayer player(AudioBackend::Jack, 0);
     ScenarioHooks& hooks = player.hooks;
     AudioSystem& audio = player.audio;
-    ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(audio.audioReady()) << player.firstMessage();
     EXPECT_EQ(audio.waveFormat().sampleRate, 11025);
 
     JackEar ear(44100 * 3);
@@ -85,7 +85,7 @@ TEST(JackDummy, AStalledGraphIsSaidOnceAndCounted) {
     ASSERT_TRUE(test::jackServerGiven()) << "run through with_jack_dummy.sh";
     const pid_t server = static_cast<pid_t>(std::atol(std::getenv("VOLTINA_TEST_JACK_PID")));
     ScenarioPlayer player(AudioBackend::Jack, 0);
-    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(player.audio.audioReady()) << player.firstMessage();
     player.switchOn(false);
     ASSERT_TRUE(player.audio.deviceOpen()) << player.firstMessage();
     runEventLoop(1000);
@@ -123,7 +123,7 @@ TEST(JackServerKilled, TheProgramSurvivesAndSaysSo) {
     EngineState& state = player.state;
     ScenarioHooks& hooks = player.hooks;
     AudioSystem& audio = player.audio;
-    ASSERT_EQ(audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(audio.audioReady()) << player.firstMessage();
     player.switchOn(true);
     ASSERT_TRUE(audio.deviceOpen());
     runEventLoop(1000);

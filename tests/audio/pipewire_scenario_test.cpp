@@ -41,7 +41,7 @@ void forceQuantum(int frames) {
 TEST(PipeWireJack, FollowsTheGraphAndPlaysWhatTheRendererRenders) {
     ASSERT_NE(std::getenv("VOLTINA_TEST_PIPEWIRE_PID"), nullptr) << "run through with_pipewire.sh";
     ScenarioPlayer player(AudioBackend::Jack, 0);
-    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(player.audio.audioReady()) << player.firstMessage();
     constexpr std::size_t kFrames = 11025 * 8;
     test::JackEar ear(kFrames);
     ASSERT_TRUE(ear.open());

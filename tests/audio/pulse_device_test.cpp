@@ -31,7 +31,7 @@ class PulseDevice : public ::testing::Test {
 
 TEST_F(PulseDevice, DescribesOneStereoDevice) {
     RtAudioDevice device(RtBackend::Pulse);
-    ASSERT_EQ(device.deviceCount(), 1);
+    ASSERT_EQ(device.probeDevices(), 1);
     DeviceCaps caps;
     ASSERT_TRUE(device.deviceCaps(0, caps));
     EXPECT_EQ(caps.channels, 2);
@@ -110,13 +110,13 @@ TEST_F(PulseDevice, ServerKilledMidStreamFailsThePositionQuickly) {
     const auto closing = Clock::now();
     EXPECT_TRUE(device.close());
     EXPECT_LT(Clock::now() - closing, std::chrono::milliseconds(500));
-    EXPECT_EQ(device.deviceCount(), 0);
+    EXPECT_EQ(device.probeDevices(), 0);
 }
 
 TEST(PulseWithoutSink, ReportsNoDeviceAndDoesNotOpen) {
     if (!std::getenv("VOLTINA_TEST_PULSE_NO_SINK")) GTEST_SKIP() << "needs with_pulse_null_sink.sh --no-sink";
     RtAudioDevice device(RtBackend::Pulse);
-    EXPECT_EQ(device.deviceCount(), 0);
+    EXPECT_EQ(device.probeDevices(), 0);
     RingBuffer ring;
     ring.allocate(6536);
     ring.setRingBytes(6512);

@@ -33,7 +33,7 @@ void playAndCompare(bool guiStalls) {
     const int rate = sinkRate();
     ASSERT_TRUE(rate == 11025 || rate == 22050 || rate == 44100) << "run through with_pulse_null_sink.sh";
     ScenarioPlayer player(AudioBackend::Pulse, rate);
-    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(player.audio.audioReady()) << player.firstMessage();
 
     MonitorCapture capture;
     ASSERT_TRUE(capture.start(capturePath(guiStalls ? "stalls" : "plain"), rate));
@@ -117,7 +117,7 @@ TEST(Soak, LongRecordingWithABusyGui) {
     const char* soak = std::getenv("VOLTINA_SOAK_SECONDS");
     const int seconds = soak ? std::atoi(soak) : 600;
     ScenarioPlayer player(AudioBackend::Pulse, rate);
-    ASSERT_EQ(player.audio.audioReady(), 1) << player.firstMessage();
+    ASSERT_TRUE(player.audio.audioReady()) << player.firstMessage();
     MonitorCapture capture;
     ASSERT_TRUE(capture.start(capturePath("soak"), rate));
     runEventLoop(700);
@@ -190,7 +190,7 @@ TEST(PulseServerKilled, TheProgramSurvivesAndSaysSo) {
     const char* pid = std::getenv("VOLTINA_TEST_PULSE_PID");
     ASSERT_NE(pid, nullptr) << "run through with_pulse_null_sink.sh";
     ScenarioPlayer player(AudioBackend::Pulse, 11025);
-    ASSERT_EQ(player.audio.audioReady(), 1);
+    ASSERT_TRUE(player.audio.audioReady());
     player.switchOn(true);
     ASSERT_TRUE(player.audio.deviceOpen());
     runEventLoop(1500);

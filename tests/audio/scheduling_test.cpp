@@ -22,8 +22,8 @@ class Scheduling : public ::testing::Test {
         audio.setTickSource([this] { return now; });
     }
     void SetUp() override {
-        ASSERT_EQ(audio.initAudio(), 1);
-        audio.setAudioReady(1);
+        ASSERT_TRUE(audio.initAudio());
+        audio.setAudioReady(true);
     }
     void switchOn() {
         state.ring.fill(128);
@@ -158,7 +158,7 @@ TEST_F(Scheduling, StopSoundClosesAndClearsTheSpeaker) {
     EXPECT_EQ(audio.timerId(), 0);
     EXPECT_EQ(state.speakerOn, 0);
     // Without audio the switch only clears the speaker.
-    audio.setAudioReady(0);
+    audio.setAudioReady(false);
     state.speakerOn = 1;
     audio.startSound();
     EXPECT_FALSE(audio.deviceOpen());
@@ -185,8 +185,8 @@ class RealTime : public ::testing::Test {
   protected:
     RealTime() : audio(state, hooks, std::make_unique<FakeDevice>(script, log)) {}
     void SetUp() override {
-        ASSERT_EQ(audio.initAudio(), 1);
-        audio.setAudioReady(1);
+        ASSERT_TRUE(audio.initAudio());
+        audio.setAudioReady(true);
     }
     EngineState state;
     RecordingHooks hooks;

@@ -34,7 +34,7 @@ namespace {
 class QuietAudio : public PanelAudio {
   public:
     void setHooks(AudioHooks*) override {}
-    int initAudio() override { return 1; }
+    bool initAudio() override { return true; }
     bool audioReady() const override { return true; }
     void setAudioReady(bool) override {}
     void renderIfDue() override {}
@@ -290,7 +290,7 @@ TEST_F(PanelCordsTest, FiveCordsOfTheDefaultPatchAlternateInInputOrder) {
 TEST_F(PanelCordsTest, SpeakerSwitchAndRefreshNormaliseTheInputs) {
     state.cordPresent[9] = 0;
     state.cordSource[9] = 3;
-    panel->onCommand(189, panel->control(189), 0);
+    panel->onCommand(189, panel->control(189));
     EXPECT_EQ(state.cordSource[9], kNoCord);
     state.cordPresent[9] = 1;
     state.cordSource[9] = 77;

@@ -180,7 +180,7 @@ TEST_F(ConfigurationMenuTest, UndoBringsBackThePatchAndTheSampleALoadReplaced) {
     const std::string other = describe(state, panel);
     changeEverything(2);
     parts.samples.selectWaveFile("LOOP.WAV");
-    panel->onCommand(ctl::kOscType0 + 3, panel->button(ctl::kOscType0 + 3), 0);  // a gesture of its own
+    panel->onCommand(ctl::kOscType0 + 3, panel->button(ctl::kOscType0 + 3));  // a gesture of its own
     const std::string mine = describe(state, panel);
     ASSERT_TRUE(parts.configurations.loadFile(here.file("other")));
     EXPECT_EQ(describe(state, panel), other);

@@ -71,14 +71,14 @@ TEST(EntryDialog, NameDialogOkAndCancel) {
     ModalDriver driver;
     std::string name;
     driver.then(ModalDriver::typeThenClick(QStringLiteral("ABCDEFGHIJK"), QStringLiteral("ok")));
-    EXPECT_EQ(runNameDialog(name, "Save to Wave", 8, nullptr), 1);
+    EXPECT_TRUE(runNameDialog(name, "Save to Wave", 8, nullptr));
     EXPECT_EQ(name, "ABCDEFGH");  // at most 8 characters
     ASSERT_EQ(driver.seen().size(), 1u);
     EXPECT_EQ(driver.seen()[0].title, "Save to Wave");
 
     std::string untouched;
     driver.then(ModalDriver::typeThenClick(QStringLiteral("TAKE"), QStringLiteral("cancel")));
-    EXPECT_EQ(runNameDialog(untouched, "Save to Wave", 8, nullptr), 0);
+    EXPECT_FALSE(runNameDialog(untouched, "Save to Wave", 8, nullptr));
     EXPECT_EQ(untouched, "");
 }
 
@@ -90,17 +90,17 @@ TEST(EntryDialog, FrequencyDialogShowsTheValueAndReadsTheTypedNumber) {
         ModalDriver::typeThenClick(QStringLiteral("1.5x"), QStringLiteral("ok"))(w);
     });
     float value = 256.0f;
-    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 1);
+    EXPECT_TRUE(runFrequencyDialog(value, "Frequency", 7, nullptr));
     EXPECT_EQ(shown, QStringLiteral("256.00"));
     EXPECT_EQ(value, 1.5f);
 
     driver.then(ModalDriver::typeThenClick(QStringLiteral("abc"), QStringLiteral("ok")));
-    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 1);
+    EXPECT_TRUE(runFrequencyDialog(value, "Frequency", 7, nullptr));
     EXPECT_EQ(value, 0.0f);
 
     value = 440.0f;
     driver.then(ModalDriver::typeThenClick(QStringLiteral("99"), QStringLiteral("cancel")));
-    EXPECT_EQ(runFrequencyDialog(value, "Frequency", 7, nullptr), 0);
+    EXPECT_FALSE(runFrequencyDialog(value, "Frequency", 7, nullptr));
     EXPECT_EQ(value, 440.0f);
     EXPECT_TRUE(driver.idle());
 }

@@ -13,10 +13,10 @@
 
 namespace voltina::test {
 
-int FakeAudio::initAudio() {
+bool FakeAudio::initAudio() {
     calls.push_back("initAudio");
     if (!initMessage.empty() && hooks_) hooks_->showMessage(initMessage);
-    if (initResult == 1) {
+    if (initResult) {
         state_.sineTable = buildSineTable(state_.rateParam);
         state_.ring.allocate(ringCapacity(state_.rateParam));
         state_.ring.setRingBytes(startupRingBytes(state_.rateParam));

@@ -25,7 +25,7 @@ class FakeAudio : public PanelAudio {
     explicit FakeAudio(EngineState& state) : state_(state) {}
 
     void setHooks(AudioHooks* hooks) override { hooks_ = hooks; }
-    int initAudio() override;
+    bool initAudio() override;
     bool audioReady() const override { return ready_; }
     void setAudioReady(bool ready) override { ready_ = ready; }
     void renderIfDue() override { ++gateCalls; }
@@ -47,7 +47,7 @@ class FakeAudio : public PanelAudio {
     int count(const std::string& call) const;
 
     // initAudio's answer, and a message it shows through the hooks first (as the audio layer does).
-    int initResult = 1;
+    bool initResult = true;
     // Whether a started sound finds a device that opens.
     bool opens = true;
     std::string initMessage;

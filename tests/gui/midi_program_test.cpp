@@ -192,7 +192,7 @@ TEST_F(MidiOnJackProgram, ANoteFromTheKeyboardIsHeardInTheRecordingOfTheRun) {
     spin(400);
     driver.then(ModalDriver::typeThenClick("midi", "ok"));
     SynthPanel* panel = p.frame->panel();
-    panel->onCommand(189, panel->control(189), 0);  // H.P off: the run's recording is saved
+    panel->onCommand(189, panel->control(189));  // H.P off: the run's recording is saved
 
     std::vector<std::uint8_t> bytes;
     ASSERT_TRUE(readWhole(here.file("MIDI.WAV"), bytes));

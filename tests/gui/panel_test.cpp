@@ -65,7 +65,7 @@ TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
 }
 
 TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {
-    panel->onCommand(136, panel->control(136), 0);
+    panel->onCommand(136, panel->control(136));
     EXPECT_EQ(state.oscType[3], 2);
     EXPECT_FALSE(panel->picture(120)->isLit());
     EXPECT_FALSE(panel->picture(128)->isLit());
@@ -80,9 +80,8 @@ TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {
     EXPECT_EQ(state.oscType[4], 0);
 }
 
-TEST_F(PanelTest, CommandsNeedAControlAndAClickCode) {
-    panel->onCommand(136, nullptr, 0);
-    panel->onCommand(136, panel->control(136), 1);
+TEST_F(PanelTest, CommandsNeedAControl) {
+    panel->onCommand(136, nullptr);
     EXPECT_EQ(state.oscType[3], 0);
     EXPECT_FALSE(panel->picture(136)->isLit());
 }
@@ -93,7 +92,7 @@ TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
     QWidget* record = panel->control(200);
     ASSERT_TRUE(record->isEnabled());
 
-    panel->onCommand(189, panel->control(189), 0);
+    panel->onCommand(189, panel->control(189));
     EXPECT_EQ(state.speakerOn, 1);
     EXPECT_FALSE(record->isEnabled());
     EXPECT_TRUE(panel->picture(189)->isLit());
@@ -112,7 +111,7 @@ TEST_F(PanelTest, SpeakerSwitchSilencesTheRingAndTogglesTheRecordSwitch) {
 TEST_F(PanelTest, SpeakerOnRestartsTheOscillators) {
     state.oscPhase[2] = 77.0f;
     state.wavePos = 999;
-    panel->onCommand(189, panel->control(189), 0);
+    panel->onCommand(189, panel->control(189));
     EXPECT_EQ(state.oscPhase[2], 0.0f);
     EXPECT_EQ(state.wavePos, 0u);
 }
@@ -135,7 +134,7 @@ TEST_F(PanelTest, RecordSwitchFlipsAndShowsRecordOn) {
     EXPECT_FALSE(panel->picture(200)->isLit());
     // H.P shows the record switch as it stands when it switches.
     state.recordOn = 1;
-    panel->onCommand(189, panel->control(189), 0);
+    panel->onCommand(189, panel->control(189));
     EXPECT_TRUE(panel->picture(200)->isLit());
 }
 

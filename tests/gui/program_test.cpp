@@ -77,7 +77,7 @@ TEST_F(ProgramTest, SetUpRunsInItsOrderAndShowsTheMidiMessageAfterTheAudioOne) {
     FakeMidi midi;
     midi.result = 0;
     audio.initMessage = "Impossible to detect an audio card";
-    audio.initResult = 0;
+    audio.initResult = false;
     PanelServices services;
     services.midi = &midi;
     ModalDriver driver;
@@ -141,7 +141,7 @@ TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
 // switch stays free, and a click on H.P says why when nothing else has.
 TEST_F(ProgramTest, WithoutSoundTheSwitchesShowThatNothingPlays) {
     audio.initMessage = "Impossible to detect an audio card";
-    audio.initResult = 0;
+    audio.initResult = false;
     ModalDriver driver;
     driver.then(ModalDriver::clickButtonText("OK"));
     auto frame = make();

@@ -375,7 +375,7 @@ TEST(RecordingRun, TheFileHoldsExactlyTheFramesTheRunRendered) {
     SynthPanel* panel = frame->panel();
     panel->session().apply(Edit::waveType(3, kSquare));  // in the take, at the frame it acts
     spin(300);
-    panel->onCommand(189, panel->control(189), 0);  // H.P off: the sound stops, the recording is offered
+    panel->onCommand(189, panel->control(189));  // H.P off: the sound stops, the recording is offered
     ASSERT_EQ(driver.seen().size(), 1u);
 
     std::vector<std::uint8_t> bytes;

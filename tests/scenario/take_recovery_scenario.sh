@@ -67,7 +67,8 @@ prompt=""
 for _ in $(seq 100); do
     prompt=$(xdotool search --onlyvisible --name '^Save to Wave$' 2>/dev/null | head -n1)
     [ -n "$prompt" ] && break
-    # The offer of the take ("Save..." is its default button), unless main_window answered it already.
+    # The offer of the autosaved panel (Restore), then of the take ("Save..." is its default button),
+    # unless main_window answered them already.
     for w in $(xdotool search --onlyvisible --name '^Voltina 3\.10$' 2>/dev/null); do
         [ "$w" != "$win" ] && xdotool windowfocus --sync "$w" key Return 2>/dev/null
     done
@@ -79,8 +80,9 @@ xdotool windowfocus --sync "$prompt" key Return
 for _ in $(seq 50); do [ -s RESCUED.WAV ] && break; sleep 0.1; done
 [ -s RESCUED.WAV ] || fail "RESCUED.WAV was not written"
 sleep 0.3
-left=$(find "$XDG_DATA_HOME/voltina/unsaved" -type f | wc -l)
-[ "$left" -eq 0 ] || fail "$left files are left in the unsaved folder"
+# (the running program's own autosave of its panel lives there too)
+left=$(find "$XDG_DATA_HOME/voltina/unsaved" -type f -name 'take-*' | wc -l)
+[ "$left" -eq 0 ] || fail "$left takes are left in the unsaved folder"
 cp RESCUED.WAV "$art/RESCUED.WAV"
 if [ -n "$render" ]; then
     [ -s RESCUED.vtk ] || fail "the recovered take has no performance beside it"

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <ctime>
 
+#include "engine/engine_state.h"
 #include "media/atomic_file.h"
 
 namespace voltina {
@@ -126,7 +127,7 @@ UnsavedTake readUnsavedTake(const std::string& path) {
     std::uint32_t claimed = 0;
     const bool ours = readWaveHeader(h, f, claimed);
     // Takes are recorded at the three rates the program plays: any other rate (0 Hz, 2^31 Hz) is damage.
-    const bool knownRate = f.samplesPerSec == 11025 || f.samplesPerSec == 22050 || f.samplesPerSec == 44100;
+    const bool knownRate = isSampleRate(static_cast<int>(f.samplesPerSec));
     take.readable = ours && f.formatTag == 1 && f.bitsPerSample == 8 &&
                     (f.channels == 1 || f.channels == 2) && f.blockAlign == f.channels &&
                     f.avgBytesPerSec == f.samplesPerSec * f.channels && knownRate;

@@ -20,12 +20,14 @@
 #include <vector>
 
 #include "engine/engine_state.h"
+#include "patch/edit.h"
 #include "patch/panel_patch.h"
 
 namespace voltina {
 
 constexpr int kConfigurationVersion = 1;
-constexpr float kMaxConfiguredFrequency = 5500.0f;
+// A configuration may hold any frequency the red knob can reach.
+constexpr float kMaxConfiguredFrequency = kMaxKnobFrequency;
 // Configuration files are small; anything larger is not one.
 constexpr std::size_t kMaxConfigurationBytes = 1 << 20;
 

@@ -45,12 +45,13 @@ __attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int co
     }
     const int divisor = plan.channelCount;
     if (divisor > 0 && (divisor & (divisor - 1)) == 0) {
-        // Dividing by a power of two is multiplying by its inverse, exactly: a float's quotient by at
-        // most 8 is far from the doubles too small to be exact.
-        const double inverse = 1.0 / divisor;
-        for (int f = 0; f < count; ++f) left[f] = static_cast<float>(static_cast<double>(left[f]) * inverse);
-        for (int f = 0; f < count; ++f)
-            right[f] = static_cast<float>(static_cast<double>(right[f]) * inverse);
+        // Dividing by a power of two is multiplying by its inverse, and in float: the quotient is exact
+        // in both unless it falls below the smallest normal float, where the float product may round
+        // differently from the double quotient; but a sum that small, clipped as it is, gives the byte
+        // 128 either way (128 plus or minus it is 128 as a double), and the sums give nothing but bytes.
+        const float inverse = 1.0f / static_cast<float>(divisor);
+        for (int f = 0; f < count; ++f) left[f] = left[f] * inverse;
+        for (int f = 0; f < count; ++f) right[f] = right[f] * inverse;
     } else if (divisor > 0) {
         for (int f = 0; f < count; ++f) left[f] = frames::average(left[f], divisor);
         for (int f = 0; f < count; ++f) right[f] = frames::average(right[f], divisor);

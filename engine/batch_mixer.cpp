@@ -8,6 +8,48 @@ namespace voltina::batch {
 
 namespace {
 
+// A channel's term: channelTerm, or its float product when that is the same.
+template <bool InFloat>
+__attribute__((always_inline)) inline float termOf(const ChannelRun& run, float signal) {
+    if constexpr (InFloat) {
+        return signal * run.scale;
+    } else {
+        return frames::channelTerm(run.level, signal);
+    }
+}
+
+// One channel over a batch, added to the sums.
+template <bool InFloat>
+__attribute__((always_inline)) inline void addChannel(const ChannelRun& run, int count, float* left,
+                                                      float* right) {
+    const float* heard = run.signal;
+    const float* heardPan = run.pan;
+    switch (run.kind) {
+        case ChannelKind::Weighted:
+            for (int f = 0; f < count; ++f) {
+                const float term = termOf<InFloat>(run, heard[f]);
+                right[f] = frames::addWeighted(right[f], run.rightWeight, term);
+                left[f] = frames::addWeighted(left[f], run.leftWeight, term);
+            }
+            break;
+        case ChannelKind::AutoPanned:
+            for (int f = 0; f < count; ++f) {
+                const float term = termOf<InFloat>(run, heard[f]);
+                const int e = frames::autoPanPosition(heardPan[f]);
+                right[f] = frames::addAutoPanned(right[f], e, term, run.rightWeight);
+                left[f] = frames::addAutoPanned(left[f], 254 - e, term, run.leftWeight);
+            }
+            break;
+        case ChannelKind::Mono:
+            for (int f = 0; f < count; ++f) {
+                const float term = termOf<InFloat>(run, heard[f]);
+                right[f] = frames::addMono(right[f], term);
+                left[f] = frames::addMono(left[f], term);
+            }
+            break;
+    }
+}
+
 // The mixer over a batch, channel by channel, then the bytes of its frames; each a loop over frames,
 // which the compiler runs several frames at a time.
 __attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int count, std::uint8_t* leftBytes,
@@ -16,31 +58,10 @@ __attribute__((always_inline)) inline void mixBatchBody(const Plan& plan, int co
     float right[kBatchFrames] = {};
     for (int c = 0; c < plan.channelCount; ++c) {
         const batch::ChannelRun& run = plan.channels[c];
-        const float* heard = run.signal;
-        const float* heardPan = run.pan;
-        switch (run.kind) {
-            case ChannelKind::Weighted:
-                for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[f]);
-                    right[f] = frames::addWeighted(right[f], run.rightWeight, term);
-                    left[f] = frames::addWeighted(left[f], run.leftWeight, term);
-                }
-                break;
-            case ChannelKind::AutoPanned:
-                for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[f]);
-                    const int e = frames::autoPanPosition(heardPan[f]);
-                    right[f] = frames::addAutoPanned(right[f], e, term, run.rightWeight);
-                    left[f] = frames::addAutoPanned(left[f], 254 - e, term, run.leftWeight);
-                }
-                break;
-            case ChannelKind::Mono:
-                for (int f = 0; f < count; ++f) {
-                    const float term = frames::channelTerm(run.level, heard[f]);
-                    right[f] = frames::addMono(right[f], term);
-                    left[f] = frames::addMono(left[f], term);
-                }
-                break;
+        if (run.levelInFloat) {
+            addChannel<true>(run, count, left, right);
+        } else {
+            addChannel<false>(run, count, left, right);
         }
     }
     const int divisor = plan.channelCount;

@@ -1,5 +1,6 @@
 #include "engine/batch_plan.h"
 
+#include "engine/mixer_terms.h"
 #include "engine/module_frames.h"
 
 namespace voltina::batch {
@@ -161,6 +162,8 @@ void planMixer(const EngineState& s, Plan& plan, Hearing& hearing) {
         run.level = s.mixLevel[ch];
         run.rightWeight = s.mixPan[ch];
         run.leftWeight = 100 - run.rightWeight;
+        run.levelInFloat = frames::levelScalesInFloat(run.level);
+        run.scale = static_cast<float>(run.level) * 0.0078125f;
         if (stereoOutput(s) && isPanoramikerOutput(source)) {
             const int signalIn = panoramikerSignalInput(source);
             const int panIn = panoramikerPanInput(source);

@@ -67,6 +67,9 @@ struct ChannelRun {
     const float* pan;     // a panoramiker's pan source
     double rightWeight;   // mixPan
     double leftWeight;    // 100 - mixPan
+    // level / 128, exact when levelInFloat: then the signal's float product with it is channelTerm
+    bool levelInFloat;
+    float scale;
 };
 
 // Everything the frame tests that a frame cannot change, for one render call.

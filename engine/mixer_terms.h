@@ -11,6 +11,13 @@ inline float channelTerm(int level, float signal) {
     return static_cast<float>(level * static_cast<double>(signal) * 0.0078125);
 }
 
+// Whether channelTerm may take its product in float, as signal * (level / 128): level / 128 is then
+// exact as a float, and the float product rounds the exact product once (below the normal floats and
+// beyond the largest as well), as channelTerm does after its exact double products.
+inline bool levelScalesInFloat(int level) {
+    return level >= -(1 << 24) && level <= (1 << 24);
+}
+
 // An ordinary source on one side: weight is mixPan (right) or 100 - mixPan (left), in percent.
 inline float addWeighted(float sum, double weight, float term) {
     return static_cast<float>(sum + weight * term * 0.01);

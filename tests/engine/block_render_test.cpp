@@ -81,7 +81,8 @@ void editPatch(EngineState& s, std::uint32_t variant) {
         }
         case 5: {
             const int ch = pick(kMixerChannels);
-            s.mixLevel[ch] = pick(129);
+            // now and then a level too large for the mixer's float product, which takes the other way
+            s.mixLevel[ch] = pick(16) == 0 ? (1 << 24) + 1 + pick(1000) : pick(129);
             s.mixPan[ch] = pick(101);
             break;
         }

@@ -16,8 +16,8 @@ namespace {
 // block and the worker's answer applied after it.
 constexpr std::uint64_t kLoadBlock = 16;
 
-std::vector<std::uint32_t> randomBlocks(unsigned seed) {
-    std::mt19937 random(seed);
+std::vector<std::uint32_t> randomBlocks(unsigned trial) {
+    std::mt19937 random(trial);
     std::uniform_int_distribution<std::uint32_t> length(1, 8192);
     std::vector<std::uint32_t> blocks(200);
     for (std::uint32_t& b : blocks) b = length(random);

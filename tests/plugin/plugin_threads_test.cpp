@@ -65,7 +65,10 @@ class ThreadedHost {
             ready.swap(responses_);
         }
         for (const Message& m : ready) plugin->workResponse(static_cast<std::uint32_t>(m.size()), m.data());
+        delivered_ += ready.size();
     }
+    // Responses handed to the plugin so far; only loads answer.
+    std::size_t delivered() const { return delivered_; }
 
   private:
     static LV2_URID mapUri(LV2_URID_Map_Handle h, const char* uri) {
@@ -91,6 +94,7 @@ class ThreadedHost {
         return LV2_WORKER_SUCCESS;
     }
 
+    std::size_t delivered_ = 0;  // the audio thread's own
     std::mutex mapMutex_;
     std::map<std::string, LV2_URID> ids_;
     LV2_URID_Map map_{this, &ThreadedHost::mapUri};
@@ -136,17 +140,32 @@ TEST(PluginThreads, SavingWhilePlayingAndLoadingReadsWholePatches) {
     host.startWorker(plugin.get());
 
     std::atomic<bool> playing{true};
+    std::atomic<std::size_t> saves{0};
     std::vector<std::string> saved;
     std::thread saver([&] {
         while (playing.load()) {
             std::map<std::uint32_t, std::string> state;
             plugin->save(&storeText, &state, host.features());
             saved.push_back(state[uris.configurationText]);
+            saves.fetch_add(1);
         }
     });
 
     LV2_Atom_Forge forge;
     lv2_atom_forge_init(&forge, host.map());
+    const auto playEmptyBlock = [&] {
+        lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(control.data()),
+                                  control.size() * 8);
+        LV2_Atom_Forge_Frame sequence;
+        lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+        lv2_atom_forge_pop(&forge, &sequence);
+        reinterpret_cast<LV2_Atom_Sequence*>(notify.data())->atom.size =
+            static_cast<std::uint32_t>(notify.size() * 8 - sizeof(LV2_Atom));
+        plugin->run(256);
+        host.deliverResponses(plugin.get());
+        std::this_thread::yield();
+    };
+    std::size_t loadsSent = 0;
     for (int block = 0; block < 400; ++block) {
         lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(control.data()),
                                   control.size() * 8);
@@ -160,6 +179,7 @@ TEST(PluginThreads, SavingWhilePlayingAndLoadingReadsWholePatches) {
             lv2_atom_forge_urid(&forge, uris.configuration);
             lv2_atom_forge_key(&forge, uris.patchValue);
             lv2_atom_forge_path(&forge, path.c_str(), static_cast<std::uint32_t>(path.size() + 1));
+            ++loadsSent;
         } else {
             lv2_atom_forge_urid(&forge, uris.parameters[16 + block % 8]);  // the levels
             lv2_atom_forge_key(&forge, uris.patchValue);
@@ -172,6 +192,13 @@ TEST(PluginThreads, SavingWhilePlayingAndLoadingReadsWholePatches) {
         plugin->run(256);
         host.deliverResponses(plugin.get());
         std::this_thread::yield();
+        if (block % 40 == 0) {
+            // The host plays on while the worker reads the file, then a save or two runs beside the new
+            // patch: however fast the blocks go, each load is played and saved.
+            while (host.delivered() < loadsSent) playEmptyBlock();
+            const std::size_t after = saves.load();
+            while (saves.load() < after + 2) playEmptyBlock();
+        }
     }
     playing.store(false);
     saver.join();

@@ -203,12 +203,12 @@ std::vector<std::uint8_t> renderPerformance(const std::string& text, const std::
 }
 
 TEST(PerformanceCapture, RandomTakesRenderAgainByteForByte) {
-    for (unsigned seed = 1; seed <= 12; ++seed) {
-        SCOPED_TRACE("random sequence " + std::to_string(seed));
-        std::mt19937 rng(seed);
+    for (unsigned trial = 1; trial <= 12; ++trial) {
+        SCOPED_TRACE("random sequence " + std::to_string(trial));
+        std::mt19937 rng(trial);
         TakeFolder folder;
         const int rates[] = {11026, 22051, 44101};
-        const Take take = recordRandomTake(rng, folder, rates[seed % 3], seed % 4 == 0 ? 0 : 1, {});
+        const Take take = recordRandomTake(rng, folder, rates[trial % 3], trial % 4 == 0 ? 0 : 1, {});
         const std::vector<std::uint8_t> again = renderPerformance(take.performance, folder.folder());
         ASSERT_EQ(again.size(), take.bytes.size());
         const auto differ = std::mismatch(again.begin(), again.end(), take.bytes.begin());
@@ -220,9 +220,9 @@ TEST(PerformanceCapture, RandomTakesRenderAgainByteForByte) {
 }
 
 TEST(PerformanceCapture, ASpooledPerformanceCutShortByAKillRendersWhatTheTakeKept) {
-    for (unsigned seed = 21; seed <= 28; ++seed) {
-        SCOPED_TRACE("random sequence " + std::to_string(seed));
-        std::mt19937 rng(seed);
+    for (unsigned trial = 21; trial <= 28; ++trial) {
+        SCOPED_TRACE("random sequence " + std::to_string(trial));
+        std::mt19937 rng(trial);
         TakeFolder folder;
         const std::string spool = folder.file("take-1.vtk");
         const Take take = recordRandomTake(rng, folder, kDefaultRateParam, 1, spool);

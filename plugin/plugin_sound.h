@@ -12,6 +12,7 @@
 
 #include "engine/engine_state.h"
 #include "engine/render_block.h"
+#include "render/offline_start.h"
 
 namespace voltina {
 
@@ -32,19 +33,9 @@ class PluginSound {
     void render(float* left, float* right, std::uint32_t frames);
 
   private:
-    // A device that has played exactly as far as the plugin has asked.
-    class Position : public RenderHost {
-      public:
-        bool deviceOpen() const override { return true; }
-        bool readPlayPosition(std::uint64_t& frames) override {
-            frames = position;
-            return true;
-        }
-        void stopRenderTimer() override {}
-        void closeDevice() override {}
-        void showMessage(const char*) override {}
-        std::uint64_t position = 0;
-    };
+    // A device that has played exactly as far as the plugin has asked; it logs nothing, as the audio
+    // thread may not.
+    using Position = ScriptedDevice;
 
     explicit PluginSound(std::unique_ptr<EngineState> started);
     // `frames` engine frames as bytes, two per frame, at most maxStep_ frames.

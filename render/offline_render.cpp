@@ -11,19 +11,10 @@ namespace voltina {
 
 namespace {
 
-// A device that plays exactly as far as the renderer says.
-class OfflineHost : public RenderHost {
+// voltina-render's device: as far as the renderer has asked, and any message on the terminal.
+class OfflineHost : public ScriptedDevice {
   public:
-    bool deviceOpen() const override { return true; }
-    bool readPlayPosition(std::uint64_t& frames) override {
-        frames = position;
-        return true;
-    }
-    void stopRenderTimer() override {}
-    void closeDevice() override {}
     void showMessage(const char* text) override { std::fprintf(stderr, "voltina-render: %s\n", text); }
-
-    std::uint64_t position = 0;
 };
 
 }  // namespace

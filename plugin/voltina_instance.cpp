@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/midi_keys.h"
@@ -70,6 +72,7 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
 
 VoltinaInstance::~VoltinaInstance() {
     delete active_.load();
+    delete arrived_;
     for (LoadedPatch* p : pendingFrees_) delete p;
 }
 
@@ -93,6 +96,8 @@ void VoltinaInstance::connect(std::uint32_t port, void* data) {
 }
 
 void VoltinaInstance::run(std::uint32_t frames) {
+    running_.store(true);
+    inRun_ = true;
     LV2_Atom_Forge_Frame sequence{};
     bool notifying = false;
     if (notify_ != nullptr) {
@@ -120,6 +125,10 @@ void VoltinaInstance::run(std::uint32_t frames) {
     }
     if (frames > done) patch->sound->render(left_ + done, right_ + done, frames - done);
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
+    inRun_ = false;
+    // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.
+    if (arrived_ != nullptr) install(std::exchange(arrived_, nullptr));
+    running_.store(false);
 }
 
 void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t frame) {
@@ -190,11 +199,7 @@ void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
     lv2_atom_forge_key(&forge_, uris_.patchProperty);
     lv2_atom_forge_urid(&forge_, uris_.parameters[parameter]);
     lv2_atom_forge_key(&forge_, uris_.patchValue);
-    if (parameterInfo(parameter).kind == ParameterKind::Frequency) {
-        lv2_atom_forge_float(&forge_, v);
-    } else {
-        lv2_atom_forge_int(&forge_, static_cast<std::int32_t>(v));
-    }
+    lv2_atom_forge_float(&forge_, v);
     lv2_atom_forge_pop(&forge_, &object);
 }
 
@@ -290,7 +295,13 @@ LV2_Worker_Status VoltinaInstance::workResponse(std::uint32_t size, const void* 
     PatchMessage message;
     std::memcpy(&message, data, sizeof message);
     if (message.kind == Work::Loaded && message.patch != nullptr) {
-        install(message.patch);
+        if (!inRun_) {
+            install(message.patch);
+            return LV2_WORKER_SUCCESS;
+        }
+        // Answered inside run(): played from the next block, as an answer between blocks is.
+        if (arrived_ != nullptr) freeLater(arrived_);
+        arrived_ = message.patch;
     } else {
         // Refused: the host's file control goes back to the configuration that still plays.
         notifyAll_.store(true);
@@ -370,9 +381,18 @@ LV2_State_Status VoltinaInstance::restore(LV2_State_Retrieve_Function retrieve, 
         logError("the saved state: " + error);
         return LV2_STATE_ERR_UNKNOWN;
     }
-    const std::lock_guard<std::mutex> saving(savingMutex_);
-    delete active_.exchange(patch.release());
+    LoadedPatch* replaced = nullptr;
+    {
+        // A save under way reads the patch it started with; once this swap is made none reads the old one.
+        const std::lock_guard<std::mutex> saving(savingMutex_);
+        replaced = active_.exchange(patch.release());
+    }
     notifyAll_.store(true);
+    // Restoring is not meant to overlap run(), but a host that loads a preset from its own thread while
+    // the sound plays must not have the patch freed under the block that plays it. The mutex is not held
+    // here: a synchronous worker frees patches inside run() under it.
+    while (running_.load()) std::this_thread::yield();
+    delete replaced;
     return LV2_STATE_SUCCESS;
 }
 

@@ -2,8 +2,10 @@
 // One instance of the plugin: the ports, the patch that plays, the worker's loads and the state.
 //
 // Threads, as LV2 names them: run() and workResponse() on the audio thread, never allocating, locking,
-// waiting or logging; work() on the worker's thread (loads, frees, messages); save() on any other thread,
-// possibly while run() plays; instantiate, restore and the destructor while nothing else runs.
+// waiting or logging; work() on the worker's thread (loads, frees, messages), or inside run() when the host
+// runs its worker synchronously; save() on any other thread, possibly while run() plays; restore from any
+// thread but run()'s (it waits for a block under way before freeing the patch it replaces); instantiate
+// and the destructor while nothing else runs.
 
 #include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
@@ -83,6 +85,14 @@ class VoltinaInstance {
     // The patch that plays. The audio thread replaces it; the old one is freed by the worker while
     // holding savingMutex_, which save() holds while it reads the patch, so it never reads a freed one.
     std::atomic<LoadedPatch*> active_{nullptr};
+    // A host may run the worker synchronously inside run() (Ardour does while it exports): a load then
+    // answers, and the patch it replaces would be freed, while run() still plays that patch. A patch that
+    // arrives during run() waits here and is installed when the block is done. Audio thread only.
+    bool inRun_ = false;
+    LoadedPatch* arrived_ = nullptr;
+    // True while run() plays, so that a restore from another thread frees the patch it replaced only
+    // once no block plays it any more.
+    std::atomic<bool> running_{false};
     std::mutex savingMutex_;
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};

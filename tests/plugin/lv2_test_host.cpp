@@ -119,13 +119,18 @@ const char* TestHost::unmapUri(LV2_URID_Unmap_Handle handle, LV2_URID urid) {
 
 LV2_Worker_Status TestHost::scheduleWork(LV2_Worker_Schedule_Handle handle, std::uint32_t size,
                                          const void* data) {
-    return static_cast<TestHost*>(handle)->requests_->push(size, data) ? LV2_WORKER_SUCCESS
-                                                                       : LV2_WORKER_ERR_NO_SPACE;
+    auto* host = static_cast<TestHost*>(handle);
+    if (host->synchronous_)
+        return host->worker_->work(lilv_instance_get_handle(host->instance_), &TestHost::respond, host, size,
+                                   data);
+    return host->requests_->push(size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
 LV2_Worker_Status TestHost::respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
-    return static_cast<TestHost*>(handle)->responses_->push(size, data) ? LV2_WORKER_SUCCESS
-                                                                        : LV2_WORKER_ERR_NO_SPACE;
+    auto* host = static_cast<TestHost*>(handle);
+    if (host->synchronous_)
+        return host->worker_->work_response(lilv_instance_get_handle(host->instance_), size, data);
+    return host->responses_->push(size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
 int TestHost::logPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...) {
@@ -263,13 +268,13 @@ void TestHost::readNotifications() {
         std::string text;
         if (value->type == mapUri(this, LV2_ATOM__Path)) {
             text = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
-        } else if (value->type == mapUri(this, LV2_ATOM__Int)) {
-            text = std::to_string(reinterpret_cast<const LV2_Atom_Int*>(value)->body);
         } else if (value->type == mapUri(this, LV2_ATOM__Float)) {
             char number[64];
             std::snprintf(number, sizeof number, "%.9g",
                           reinterpret_cast<const LV2_Atom_Float*>(value)->body);
             text = number;
+        } else {
+            continue;
         }
         notified_[name] = text;
     }

@@ -5,7 +5,9 @@
 //
 // The worker runs between two blocks, as an offline host may: a request made in run() is worked on after
 // it returns and its response handed back before the next block. Nothing the host does inside run()
-// allocates, so a test can count what the plugin alone allocates there.
+// allocates, so a test can count what the plugin alone allocates there. Or, as Ardour does while it
+// exports (freewheeling), the worker runs synchronously: a request is worked on inside schedule_work and
+// its response handed back inside respond, both within run().
 
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
@@ -67,7 +69,8 @@ class TestHost {
     const std::vector<float>& left() const { return left_; }
     std::uint64_t frame() const { return frame_; }
 
-    // The last value the plugin notified for each property (by name after "#"), as text.
+    // The last value the plugin notified for each property (by name after "#"), as text. Like Ardour 7,
+    // the host takes back only Path and Float values.
     const std::map<std::string, std::string>& notified() const { return notified_; }
     const std::vector<std::string>& logged() const { return logged_; }
 
@@ -76,6 +79,7 @@ class TestHost {
     bool restoreState(const std::string& turtle);
 
     void setWatch(RunWatch* watch) { watch_ = watch; }
+    void setSynchronousWorker(bool synchronous) { synchronous_ = synchronous; }
 
   private:
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
@@ -125,6 +129,7 @@ class TestHost {
     std::map<std::string, std::string> notified_;
     std::vector<std::string> logged_;
     RunWatch* watch_ = nullptr;
+    bool synchronous_ = false;
 };
 
 }  // namespace voltina::test

@@ -46,9 +46,10 @@ std::vector<HostEvent> merged(std::vector<HostEvent> a, const std::vector<HostEv
 }
 
 // Instantiates the plugin at `rate` and loads `config` through the worker in a first block.
-void loadIn(TestHost& host, double rate, const std::string& config) {
+void loadIn(TestHost& host, double rate, const std::string& config, bool synchronousWorker = false) {
     std::string error;
     ASSERT_TRUE(host.instantiate(rate, error)) << error;
+    host.setSynchronousWorker(synchronousWorker);
     host.play(kLoadBlock, {kLoadBlock}, {HostEvent::setPath(0, config)});
 }
 
@@ -64,11 +65,17 @@ TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
     ASSERT_EQ(rendered.size(), 2 * frames);
     const std::vector<HostEvent> notes = files.tuneEvents(tune, rate, kLoadBlock);
 
-    const std::vector<std::vector<std::uint32_t>> patterns = {{1}, {7}, {64}, {4096}, randomBlocks(rate)};
-    for (const std::vector<std::uint32_t>& blocks : patterns) {
-        SCOPED_TRACE("blocks of " + std::to_string(blocks[0]) + (blocks.size() > 1 ? " and others" : ""));
+    // The last row works as Ardour does while it exports: the load, and the free of the patch it
+    // replaces, happen inside run().
+    const struct {
+        std::vector<std::uint32_t> blocks;
+        bool synchronousWorker;
+    } patterns[] = {{{1}, false}, {{7}, false}, {{64}, false}, {{4096}, false}, {randomBlocks(rate), true}};
+    for (const auto& [blocks, synchronousWorker] : patterns) {
+        SCOPED_TRACE("blocks of " + std::to_string(blocks[0]) + (blocks.size() > 1 ? " and others" : "") +
+                     (synchronousWorker ? ", synchronous worker" : ""));
         TestHost host;
-        loadIn(host, rate, config);
+        loadIn(host, rate, config, synchronousWorker);
         host.play(frames, blocks, notes);
         EXPECT_TRUE(sameBytes(host.playedBytes(kLoadBlock), rendered));
         // The host's controls show the loaded patch.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "engine/midi_keys.h"
+#include "media/printable_text.h"
 #include "patch/apply_edit.h"
 
 namespace voltina {
@@ -166,6 +167,10 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
         // Read and checked on the worker's thread; played from the block after it is ready.
         const std::size_t length = strnlen(static_cast<const char*>(LV2_ATOM_BODY_CONST(value)), value->size);
         if (value->type != uris_.atomPath || length == 0 || length > kMaxPathBytes) {
+            complain(value->type != uris_.atomPath ? Complaint::NotAPath
+                     : length == 0                 ? Complaint::EmptyPath
+                                                   : Complaint::PathTooLong,
+                     static_cast<std::uint32_t>(length));
             notifyPath(frame);
             return;
         }
@@ -251,7 +256,14 @@ void VoltinaInstance::retryFrees() {
 }
 
 void VoltinaInstance::logError(const std::string& text) {
-    lv2_log_error(&logger_, "Voltina: %s\n", text.c_str());
+    // File names come from outside: escaped, so a name cannot drive the terminal the host logs to.
+    lv2_log_error(&logger_, "Voltina: %s\n", printableText(text).c_str());
+}
+
+void VoltinaInstance::complain(Complaint complaint, std::uint32_t bytes) {
+    const ComplaintMessage message{Work::Complain, complaint, bytes};
+    // A full worker queue loses only the words: the host's file control is set back all the same.
+    schedule_->schedule_work(schedule_->handle, sizeof message, &message);
 }
 
 LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
@@ -264,6 +276,25 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
         std::memcpy(&message, data, sizeof message);
         const std::lock_guard<std::mutex> saving(savingMutex_);
         delete message.patch;
+        return LV2_WORKER_SUCCESS;
+    }
+    if (kind == Work::Complain && size == sizeof(ComplaintMessage)) {
+        ComplaintMessage message;
+        std::memcpy(&message, data, sizeof message);
+        switch (message.complaint) {
+            case Complaint::EmptyPath:
+                logError("the host sent an empty configuration path; the patch plays on");
+                break;
+            case Complaint::PathTooLong:
+                logError("the host sent a configuration path of " + std::to_string(message.bytes) +
+                         " bytes, longer than " + std::to_string(kMaxPathBytes) + "; the patch plays on");
+                break;
+            case Complaint::NotAPath:
+                logError(
+                    "the host sent the configuration as something other than a file path; the patch "
+                    "plays on");
+                break;
+        }
         return LV2_WORKER_SUCCESS;
     }
     if (kind != Work::Load || size <= offsetof(LoadRequest, path)) return LV2_WORKER_ERR_UNKNOWN;

@@ -46,7 +46,14 @@ class VoltinaInstance {
   private:
     VoltinaInstance() = default;
 
-    enum class Work : std::uint32_t { Load, Free, Loaded, Refused };
+    enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain };
+    // Why run() refused a configuration the host sent, said by the worker since run() may not log.
+    enum class Complaint : std::uint32_t { EmptyPath, PathTooLong, NotAPath };
+    struct ComplaintMessage {
+        Work kind;
+        Complaint complaint;
+        std::uint32_t bytes;
+    };
     // The longest configuration path a host can set; a longer one is refused.
     static constexpr std::size_t kMaxPathBytes = 4096;
     struct LoadRequest {
@@ -69,6 +76,7 @@ class VoltinaInstance {
     void notifyPath(std::uint32_t frame);
     void notifyAll(std::uint32_t frame);
     void logError(const std::string& text);
+    void complain(Complaint complaint, std::uint32_t bytes);
 
     PluginUris uris_;
     LV2_URID_Map* map_ = nullptr;

@@ -42,6 +42,12 @@ HostEvent HostEvent::setPath(std::uint64_t frame, const std::string& path) {
     return e;
 }
 
+HostEvent HostEvent::setString(std::uint64_t frame, const std::string& text) {
+    HostEvent e = setPath(frame, text);
+    e.kind = SetString;
+    return e;
+}
+
 HostEvent HostEvent::setInt(std::uint64_t frame, const std::string& property, int value) {
     HostEvent e;
     e.kind = SetInt;
@@ -198,6 +204,8 @@ void TestHost::forgeEvent(LV2_Atom_Forge& forge, const HostEvent& e, std::uint32
     lv2_atom_forge_key(&forge, mapUri(this, LV2_PATCH__value));
     if (e.kind == HostEvent::SetPath) {
         lv2_atom_forge_path(&forge, e.path.c_str(), static_cast<std::uint32_t>(e.path.size() + 1));
+    } else if (e.kind == HostEvent::SetString) {
+        lv2_atom_forge_string(&forge, e.path.c_str(), static_cast<std::uint32_t>(e.path.size()));
     } else if (e.kind == HostEvent::SetInt) {
         lv2_atom_forge_int(&forge, static_cast<std::int32_t>(e.value));
     } else {

@@ -28,15 +28,17 @@ constexpr const char* kVoltinaUri = "https://voltina.github.io/Voltina/lv2";
 
 // One thing sent to the plugin at a frame counted from the start of the instance's life.
 struct HostEvent {
-    enum Kind { Midi, SetPath, SetInt, SetFloat } kind = Midi;
+    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat } kind = Midi;
     std::uint64_t frame = 0;
     std::uint8_t midi[3] = {};
-    std::string property;  // the property's name after "#" (SetPath, SetInt, SetFloat)
+    std::string property;  // the property's name after "#" (SetPath, SetString, SetInt, SetFloat)
     std::string path;
     double value = 0.0;
 
     static HostEvent note(std::uint64_t frame, int status, int key, int velocity);
     static HostEvent setPath(std::uint64_t frame, const std::string& path);
+    // The configuration sent as a string, which no file chooser sends.
+    static HostEvent setString(std::uint64_t frame, const std::string& text);
     static HostEvent setInt(std::uint64_t frame, const std::string& property, int value);
     static HostEvent setFloat(std::uint64_t frame, const std::string& property, float value);
 };

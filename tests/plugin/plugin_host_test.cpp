@@ -114,11 +114,17 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         {"frame": 12000, "oscillator": 1, "type": "sawtooth"}]})";
     const std::uint64_t frames = 20000;
     const std::vector<std::uint8_t> rendered = files.render(config, tune, frames, files.path("events.json"));
-    std::ofstream(files.path("broken.json")) << R"({"voltina": 1, "rate": 22050, "oscillators": [)";
+    // A refused file whose name would drive a terminal, and paths refused before any file is read: each
+    // is said in the host's log, escaped, and the patch plays on.
+    const std::string broken = files.path("broken\x1b[31m.json");
+    std::ofstream(broken) << R"({"voltina": 1, "rate": 22050, "oscillators": [)";
 
     const std::uint64_t at = kLoadBlock;
     const std::vector<HostEvent> changes = {
-        HostEvent::setPath(at + 3000, files.path("broken.json")),  // refused: the patch plays on
+        HostEvent::setPath(at + 3000, broken),
+        HostEvent::setPath(at + 3001, ""),
+        HostEvent::setPath(at + 3002, std::string(4097, 'x')),
+        HostEvent::setString(at + 3003, config),
         HostEvent::setFloat(at + 5000, "osc3-frequency", 300.5f),
         HostEvent::setFloat(at + 5000, "osc5-frequency", 6000.0f),
         HostEvent::setInt(at + 7777, "channel2-level", 20),
@@ -132,8 +138,11 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     EXPECT_EQ(host.notified().at("osc5-frequency"), "5000");
     EXPECT_EQ(host.notified().at("channel5-pan"), "70");
     EXPECT_EQ(host.notified().at("configuration"), config);
-    ASSERT_EQ(host.logged().size(), 1u);
-    EXPECT_NE(host.logged()[0].find("broken.json"), std::string::npos) << host.logged()[0];
+    const std::vector<std::string> said = {"broken\\x1B[31m.json", "empty configuration path", "4097 bytes",
+                                           "other than a file path"};
+    ASSERT_EQ(host.logged().size(), said.size());
+    for (std::size_t i = 0; i < said.size(); ++i)
+        EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
 }
 
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {

@@ -3,6 +3,7 @@
 #include <lv2/atom/util.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -56,7 +57,8 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
     }
     std::string error;
     std::unique_ptr<LoadedPatch> startup = startupPatch(rate, error);
-    if (!startup) {
+    if (startup) startup->twin = startAgain(*startup, rate, error);
+    if (!startup || !startup->twin) {
         lv2_log_error(&logger, "Voltina: %s\n", error.c_str());
         return nullptr;
     }
@@ -109,8 +111,8 @@ void VoltinaInstance::run(std::uint32_t frames) {
     retryFrees();
     if (notifying && notifyAll_.exchange(false)) notifyAll(0);
 
+    // The playing patch is read again after each event: the transport may have started it again.
     std::uint32_t done = 0;
-    LoadedPatch* patch = active_.load(std::memory_order_relaxed);
     if (control_ != nullptr) {
         LV2_ATOM_SEQUENCE_FOREACH(control_, event) {
             const std::int64_t at = event->time.frames;
@@ -118,13 +120,14 @@ void VoltinaInstance::run(std::uint32_t frames) {
                                             ? done
                                             : static_cast<std::uint32_t>(std::min<std::int64_t>(at, frames));
             if (frame > done) {
-                patch->sound->render(left_ + done, right_ + done, frame - done);
+                playing()->sound->render(left_ + done, right_ + done, frame - done);
                 done = frame;
             }
             handleEvent(event, frame);
         }
     }
-    if (frames > done) patch->sound->render(left_ + done, right_ + done, frames - done);
+    if (frames > done) playing()->sound->render(left_ + done, right_ + done, frames - done);
+    transportFrame_ += transportSpeed_ * frames;
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
     inRun_ = false;
     // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.
@@ -141,7 +144,9 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
     }
     if (event->body.type != uris_.atomObject) return;
     const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-    if (object->body.otype == uris_.patchSet) {
+    if (object->body.otype == uris_.timePosition) {
+        handlePosition(object, frame);
+    } else if (object->body.otype == uris_.patchSet) {
         handleSet(object, frame);
     } else if (object->body.otype == uris_.patchGet) {
         const LV2_Atom* property = nullptr;
@@ -191,6 +196,45 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
     // What the engine took, which a typed frequency over the entry's top or a pan between two steps
     // makes differ from what was sent.
     notifyParameter(p, frame);
+}
+
+void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_t frame) {
+    const LV2_Atom* speed = nullptr;
+    const LV2_Atom* position = nullptr;
+    lv2_atom_object_get(object, uris_.timeSpeed, &speed, uris_.timeFrame, &position, 0);
+    double newSpeed = transportSpeed_;
+    if (speed != nullptr && !numberOf(uris_, speed, newSpeed)) newSpeed = transportSpeed_;
+    // Where the transport stands at this event, had it gone on as it did.
+    const double expected = transportFrame_ + transportSpeed_ * static_cast<double>(frame);
+    double at = expected;
+    const bool located = position != nullptr && numberOf(uris_, position, at);
+    const bool jumped = located && transportKnown_ && std::fabs(at - expected) >= 0.5;
+    const bool starts = newSpeed != 0.0 && (transportSpeed_ == 0.0 || jumped || !transportKnown_);
+    transportSpeed_ = newSpeed;
+    if (located) transportKnown_ = true;
+    // transportFrame_ stands for the block's start; run() moves it on by the block's length.
+    transportFrame_ = at - newSpeed * static_cast<double>(frame);
+    if (starts) restartPatch();
+}
+
+void VoltinaInstance::restartPatch() {
+    LoadedPatch* current = playing();
+    LoadedPatch* fresh = current->twin.release();
+    // The worker has not built the next twin yet (a second start within a few milliseconds): the patch
+    // plays on rather than wait.
+    if (fresh == nullptr) return;
+    // What the host has set since the patch was loaded is kept, as a parameter set at the first frame.
+    for (int p = 0; p < kParameterCount; ++p) {
+        const float value = current->values[p].load(std::memory_order_relaxed);
+        if (value == fresh->values[p].load(std::memory_order_relaxed)) continue;
+        applyEdit(fresh->sound->state(), parameterEdit(p, value));
+        fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
+    }
+    active_.store(fresh);
+    // Nothing refers to the old patch any more (run() reads the playing one again after each event).
+    freeLater(current);
+    const PatchMessage request{Work::BuildTwin, nullptr, fresh->id};
+    schedule_->schedule_work(schedule_->handle, sizeof request, &request);
 }
 
 void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
@@ -278,6 +322,32 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
         delete message.patch;
         return LV2_WORKER_SUCCESS;
     }
+    if (kind == Work::BuildTwin && size == sizeof(PatchMessage)) {
+        PatchMessage message;
+        std::memcpy(&message, data, sizeof message);
+        std::unique_ptr<LoadedPatch> twin;
+        std::string error;
+        {
+            // The playing patch, not one named in the request: this worker frees replaced patches
+            // itself, and restore() only under the lock, so what is read here stays whole.
+            const std::lock_guard<std::mutex> saving(savingMutex_);
+            const LoadedPatch* patch = active_.load();
+            if (patch->id != message.id) return LV2_WORKER_SUCCESS;  // replaced meanwhile
+            try {
+                twin = startAgain(*patch, rate_, error);
+            } catch (const std::bad_alloc&) {
+                error = "out of memory";
+            }
+        }
+        if (!twin) {
+            logError("the patch cannot start again with the transport: " + error);
+            return LV2_WORKER_ERR_UNKNOWN;
+        }
+        const PatchMessage ready{Work::TwinReady, twin.get(), message.id};
+        if (respond(handle, sizeof ready, &ready) != LV2_WORKER_SUCCESS) return LV2_WORKER_ERR_NO_SPACE;
+        twin.release();
+        return LV2_WORKER_SUCCESS;
+    }
     if (kind == Work::Complain && size == sizeof(ComplaintMessage)) {
         ComplaintMessage message;
         std::memcpy(&message, data, sizeof message);
@@ -304,6 +374,10 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
     std::unique_ptr<LoadedPatch> patch;
     try {
         patch = loadPatchFile(file, rate_, error);
+        if (patch) {
+            patch->twin = startAgain(*patch, rate_, error);
+            if (!patch->twin) patch.reset();
+        }
     } catch (const std::bad_alloc&) {
         error = file + ": out of memory";
     }
@@ -325,6 +399,15 @@ LV2_Worker_Status VoltinaInstance::workResponse(std::uint32_t size, const void* 
     if (size != sizeof(PatchMessage)) return LV2_WORKER_ERR_UNKNOWN;
     PatchMessage message;
     std::memcpy(&message, data, sizeof message);
+    if (message.kind == Work::TwinReady) {
+        LoadedPatch* patch = playing();
+        if (patch->id == message.id && patch->twin == nullptr) {
+            patch->twin.reset(message.patch);
+        } else {
+            freeLater(message.patch);
+        }
+        return LV2_WORKER_SUCCESS;
+    }
     if (message.kind == Work::Loaded && message.patch != nullptr) {
         if (!inRun_) {
             install(message.patch);
@@ -405,6 +488,10 @@ LV2_State_Status VoltinaInstance::restore(LV2_State_Retrieve_Function retrieve, 
     std::unique_ptr<LoadedPatch> patch;
     try {
         patch = loadPatchText(configuration, sample, path, rate_, error);
+        if (patch) {
+            patch->twin = startAgain(*patch, rate_, error);
+            if (!patch->twin) patch.reset();
+        }
     } catch (const std::bad_alloc&) {
         error = "out of memory";
     }

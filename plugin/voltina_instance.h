@@ -46,7 +46,7 @@ class VoltinaInstance {
   private:
     VoltinaInstance() = default;
 
-    enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain };
+    enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain, BuildTwin, TwinReady };
     // Why run() refused a configuration the host sent, said by the worker since run() may not log.
     enum class Complaint : std::uint32_t { EmptyPath, PathTooLong, NotAPath };
     struct ComplaintMessage {
@@ -63,11 +63,16 @@ class VoltinaInstance {
     struct PatchMessage {
         Work kind;
         LoadedPatch* patch;
+        std::uint64_t id = 0;  // BuildTwin, TwinReady: the patch the twin is for
     };
     static constexpr int kPendingFrees = 8;
 
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
     void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
+    void handlePosition(const LV2_Atom_Object* object, std::uint32_t frame);
+    // The playing patch starts again from its first frame, keeping the parameters' values.
+    void restartPatch();
+    LoadedPatch* playing() const { return active_.load(std::memory_order_relaxed); }
     void install(LoadedPatch* patch);
     void freeLater(LoadedPatch* patch);
     void retryFrees();
@@ -101,6 +106,12 @@ class VoltinaInstance {
     // True while run() plays, so that a restore from another thread frees the patch it replaced only
     // once no block plays it any more.
     std::atomic<bool> running_{false};
+    // The host's transport as its time:Position says: the patch starts again whenever the transport
+    // starts rolling or jumps while rolling, so a bounce plays the same bytes however long the session
+    // played before it. Audio thread only.
+    double transportSpeed_ = 0.0;
+    double transportFrame_ = 0.0;  // where the transport stands at the start of the next block
+    bool transportKnown_ = false;
     std::mutex savingMutex_;
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};

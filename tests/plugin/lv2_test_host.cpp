@@ -3,6 +3,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/time/time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -63,6 +64,15 @@ HostEvent HostEvent::setFloat(std::uint64_t frame, const std::string& property, 
     e.frame = frame;
     e.property = property;
     e.value = value;
+    return e;
+}
+
+HostEvent HostEvent::transport(std::uint64_t frame, double speed, std::int64_t transportFrame) {
+    HostEvent e;
+    e.kind = Transport;
+    e.frame = frame;
+    e.value = speed;
+    e.transportFrame = transportFrame;
     return e;
 }
 
@@ -182,9 +192,10 @@ bool TestHost::instantiate(double rate, std::string& error) {
     lilv_instance_connect_port(instance_, 2, blockLeft_.data());
     lilv_instance_connect_port(instance_, 3, blockRight_.data());
     // What a host maps for its own messages, before any block is run.
-    for (const char* u : {LV2_ATOM__Sequence, LV2_ATOM__Chunk, LV2_ATOM__Path, LV2_ATOM__Int, LV2_ATOM__Float,
-                          LV2_ATOM__Object, LV2_ATOM__URID, LV2_MIDI__MidiEvent, LV2_PATCH__Set,
-                          LV2_PATCH__property, LV2_PATCH__value})
+    for (const char* u :
+         {LV2_ATOM__Sequence, LV2_ATOM__Chunk, LV2_ATOM__Path, LV2_ATOM__Int, LV2_ATOM__Float,
+          LV2_ATOM__Object, LV2_ATOM__URID, LV2_ATOM__Long, LV2_MIDI__MidiEvent, LV2_PATCH__Set,
+          LV2_PATCH__property, LV2_PATCH__value, LV2_TIME__Position, LV2_TIME__frame, LV2_TIME__speed})
         mapUri(this, u);
     lilv_instance_activate(instance_);
     return true;
@@ -198,6 +209,15 @@ void TestHost::forgeEvent(LV2_Atom_Forge& forge, const HostEvent& e, std::uint32
         return;
     }
     LV2_Atom_Forge_Frame object;
+    if (e.kind == HostEvent::Transport) {
+        lv2_atom_forge_object(&forge, &object, 0, mapUri(this, LV2_TIME__Position));
+        lv2_atom_forge_key(&forge, mapUri(this, LV2_TIME__frame));
+        lv2_atom_forge_long(&forge, e.transportFrame);
+        lv2_atom_forge_key(&forge, mapUri(this, LV2_TIME__speed));
+        lv2_atom_forge_float(&forge, static_cast<float>(e.value));
+        lv2_atom_forge_pop(&forge, &object);
+        return;
+    }
     lv2_atom_forge_object(&forge, &object, 0, mapUri(this, LV2_PATCH__Set));
     lv2_atom_forge_key(&forge, mapUri(this, LV2_PATCH__property));
     lv2_atom_forge_urid(&forge, mapUri(this, propertyUri(e.property).c_str()));

@@ -28,12 +28,13 @@ constexpr const char* kVoltinaUri = "https://voltina.github.io/Voltina/lv2";
 
 // One thing sent to the plugin at a frame counted from the start of the instance's life.
 struct HostEvent {
-    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat } kind = Midi;
+    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat, Transport } kind = Midi;
     std::uint64_t frame = 0;
     std::uint8_t midi[3] = {};
     std::string property;  // the property's name after "#" (SetPath, SetString, SetInt, SetFloat)
     std::string path;
-    double value = 0.0;
+    double value = 0.0;  // Set*: the value; Transport: the speed
+    std::int64_t transportFrame = 0;
 
     static HostEvent note(std::uint64_t frame, int status, int key, int velocity);
     static HostEvent setPath(std::uint64_t frame, const std::string& path);
@@ -41,6 +42,8 @@ struct HostEvent {
     static HostEvent setString(std::uint64_t frame, const std::string& text);
     static HostEvent setInt(std::uint64_t frame, const std::string& property, int value);
     static HostEvent setFloat(std::uint64_t frame, const std::string& property, float value);
+    // The host's transport (time:Position): rolling at `speed` (0: stopped) from `transportFrame`.
+    static HostEvent transport(std::uint64_t frame, double speed, std::int64_t transportFrame);
 };
 
 // Called around each run() and each work response, for the real-time test's counters.

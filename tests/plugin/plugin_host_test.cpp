@@ -87,6 +87,35 @@ TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
     }
 }
 
+// A bounce: the host's transport starts rolling from the session's start after the patch has played a
+// while, stopped. From that frame the plugin plays what voltina-render plays from its start, however long
+// it played before and whichever way the host runs its worker; at a rate the engine does not run at, two
+// bounces in the same blocks are the same bytes.
+TEST(PluginTransport, RollingStartsThePatchAgain) {
+    PluginFiles files;
+    const std::string tune = files.writeTune("tune.mid");
+    for (const int rate : {44100, 48000}) {
+        const std::string config = files.writeConfiguration("every.json", files.everyModule(44100));
+        const std::uint64_t frames = 30000;
+        std::vector<std::vector<std::uint8_t>> bounces;
+        for (const auto& [prelude, synchronousWorker] : {std::pair{777, false}, std::pair{5000, true}}) {
+            SCOPED_TRACE(std::to_string(rate) + " Hz after " + std::to_string(prelude) + " frames");
+            TestHost host;
+            loadIn(host, rate, config, synchronousWorker);
+            host.play(static_cast<std::uint64_t>(prelude), randomBlocks(prelude),
+                      files.tuneEvents(tune, rate, kLoadBlock));
+            const std::uint64_t start = host.frame() + 100;
+            host.play(100 + frames, {512},
+                      merged({HostEvent::transport(start, 1.0, 0)}, files.tuneEvents(tune, rate, start)));
+            bounces.push_back(host.playedBytes(start));
+        }
+        EXPECT_TRUE(sameBytes(bounces[0], bounces[1])) << rate << " Hz";
+        if (rate == 44100) {
+            EXPECT_TRUE(sameBytes(bounces[0], files.render(config, tune, frames)));
+        }
+    }
+}
+
 TEST(PluginStartUp, WithoutAConfigurationPlaysTheStartUpPatch) {
     PluginFiles files;
     const std::uint64_t frames = 30000;

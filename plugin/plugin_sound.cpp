@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "engine/render_frames.h"
+
 namespace voltina {
 
 namespace {
@@ -15,7 +17,7 @@ float hostSample(std::uint8_t b) {
 }  // namespace
 
 std::unique_ptr<PluginSound> PluginSound::create(std::unique_ptr<EngineState> started, double hostRate) {
-    if (!started || !started->ring.playable()) return nullptr;
+    if (!started) return nullptr;
     std::unique_ptr<PluginSound> sound(new PluginSound(std::move(started)));
     const int engineRate = sound->engineRate();
     if (hostRate != engineRate) {
@@ -28,42 +30,20 @@ std::unique_ptr<PluginSound> PluginSound::create(std::unique_ptr<EngineState> st
     return sound;
 }
 
-PluginSound::PluginSound(std::unique_ptr<EngineState> started) : state_(std::move(started)) {
-    // Each call of the render loop must see less than one lap of the ring, or it would skip it as a live
-    // run does; voltina-render steps the same way.
-    maxStep_ = static_cast<std::uint32_t>(std::max(1, state_->ring.ringFrames() / 2));
-    bytes_.resize(2u * maxStep_);
-}
-
 PluginSound::~PluginSound() {
     if (converter_) src_delete(static_cast<SRC_STATE*>(converter_));
 }
 
-void PluginSound::renderBytes(std::uint8_t* out, std::uint32_t frames) {
-    EngineState& s = *state_;
-    const int at = s.writePos;
-    position_.position += frames;
-    renderBlock(s, position_);
-    if (s.speakerOn == 0) {
-        // Only a failed position read stops the sound, and this device's never fails; stay silent
-        // rather than play stale ring bytes if it ever does.
-        std::fill(out, out + 2u * frames, std::uint8_t{128});
-        return;
-    }
-    // The frames from `at` on while a frame starts inside the played length (the last one may end one
-    // byte past an odd length), then from the ring's start.
-    const std::size_t ringBytes = static_cast<std::size_t>(s.ring.ringBytes());
-    const std::size_t first =
-        2 * std::min<std::size_t>(frames, (ringBytes - static_cast<std::size_t>(at) + 1) / 2);
-    s.ring.copyOut(at, first, out);
-    s.ring.copyOut(0, 2u * frames - first, out + first);
+void PluginSound::pullFrames(float* out, std::uint32_t frames) {
+    renderFrames(*state_, bytes_, frames);
+    for (std::uint32_t i = 0; i < 2 * frames; ++i) out[i] = hostSample(bytes_[i]);
 }
 
 void PluginSound::renderExact(float* left, float* right, std::uint32_t frames) {
     std::uint32_t done = 0;
     while (done < frames) {
-        const std::uint32_t step = std::min(maxStep_, frames - done);
-        renderBytes(bytes_.data(), step);
+        const std::uint32_t step = std::min(kStepFrames, frames - done);
+        renderFrames(*state_, bytes_, step);
         for (std::uint32_t i = 0; i < step; ++i) {
             left[done + i] = hostSample(bytes_[2 * i]);
             right[done + i] = hostSample(bytes_[2 * i + 1]);
@@ -74,11 +54,9 @@ void PluginSound::renderExact(float* left, float* right, std::uint32_t frames) {
 
 long PluginSound::pull(void* self, float** data) {
     auto* sound = static_cast<PluginSound*>(self);
-    sound->renderBytes(sound->bytes_.data(), std::min(kChunkFrames, sound->maxStep_));
-    const std::uint32_t frames = std::min(kChunkFrames, sound->maxStep_);
-    for (std::uint32_t i = 0; i < 2 * frames; ++i) sound->pulled_[i] = hostSample(sound->bytes_[i]);
+    sound->pullFrames(sound->pulled_, kPullFrames);
     *data = sound->pulled_;
-    return static_cast<long>(frames);
+    return static_cast<long>(kPullFrames);
 }
 
 void PluginSound::render(float* left, float* right, std::uint32_t frames) {

@@ -11,15 +11,13 @@
 #include <vector>
 
 #include "engine/engine_state.h"
-#include "engine/render_block.h"
-#include "render/offline_start.h"
 
 namespace voltina {
 
 class PluginSound {
   public:
-    // `started` has its tables, ring and sound on (startSoundOffline). Null when the rates cannot be
-    // converted between.
+    // `started` has its tables and sound on (startEngine). Null when the rates cannot be converted
+    // between.
     static std::unique_ptr<PluginSound> create(std::unique_ptr<EngineState> started, double hostRate);
     ~PluginSound();
     PluginSound(const PluginSound&) = delete;
@@ -33,25 +31,26 @@ class PluginSound {
     void render(float* left, float* right, std::uint32_t frames);
 
   private:
-    // A device that has played exactly as far as the plugin has asked; it logs nothing, as the audio
-    // thread may not.
-    using Position = ScriptedDevice;
-
-    explicit PluginSound(std::unique_ptr<EngineState> started);
-    // `frames` engine frames as bytes, two per frame, at most maxStep_ frames.
-    void renderBytes(std::uint8_t* out, std::uint32_t frames);
+    explicit PluginSound(std::unique_ptr<EngineState> started) : state_(std::move(started)) {}
+    // The engine's next `frames` frames (at most kStepFrames) as floats, left and right interleaved.
+    void pullFrames(float* out, std::uint32_t frames);
     void renderExact(float* left, float* right, std::uint32_t frames);
     static long pull(void* self, float** data);
 
-    static constexpr std::uint32_t kChunkFrames = 64;  // what the converter pulls at a time
+    // Frames pulled from the engine at a time: the engine reads the patch once per pull, so a block of
+    // a few hundred frames costs what the engine costs.
+    static constexpr std::uint32_t kStepFrames = 1024;
+    // What the converter pulls from the engine at a time: a MIDI message or parameter acts at the engine
+    // frame pulled so far when its host frame comes, so this sets where it lands.
+    static constexpr std::uint32_t kPullFrames = 64;
+    // What the converter gives at a time.
+    static constexpr std::uint32_t kChunkFrames = 64;
 
     std::unique_ptr<EngineState> state_;
-    Position position_;
-    std::uint32_t maxStep_ = 1;
-    std::vector<std::uint8_t> bytes_;  // one step's frames
-    void* converter_ = nullptr;        // SRC_STATE, null at the engine's own rate
+    std::uint8_t bytes_[2 * kStepFrames] = {};  // one pull's frames
+    void* converter_ = nullptr;                 // SRC_STATE, null at the engine's own rate
     double ratio_ = 1.0;
-    float pulled_[kChunkFrames * 2] = {};
+    float pulled_[kPullFrames * 2] = {};
     float converted_[kChunkFrames * 2] = {};
 };
 

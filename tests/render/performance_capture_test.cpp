@@ -18,6 +18,7 @@
 #include "media/wav_file.h"
 #include "patch/patch_session.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "render/panel_events.h"
 #include "render/sample_check.h"
 #include "tests/support/render_in_memory.h"

@@ -10,9 +10,11 @@ namespace voltina {
 
 namespace {
 
-// 16-bit precision is twice what 8-bit frames need; higher qualities only cost more.
-constexpr unsigned long kQuality = SOXR_LQ;
-constexpr const char* kQualityName = "LQ (16-bit)";
+// 16-bit precision is twice what 8-bit frames need, and the band is passed up to 91.6 % of its edge (the
+// low quality, as cheap, stops at 67.6 %; libsamplerate's fastest sinc at 80 %). Higher qualities only
+// cost more.
+constexpr unsigned long kQuality = SOXR_MQ;
+constexpr const char* kQualityName = "MQ (16-bit, 91.6 % of the band)";
 
 float hostSample(std::uint8_t b) {
     return static_cast<float>(static_cast<int>(b) - 128) / 128.0f;

@@ -1,8 +1,8 @@
 #pragma once
 // One started engine as the plugin plays it: frames rendered exactly as voltina-render renders them,
 // given to the host as floats ((b - 128) / 128), left and right. At a host rate other than the
-// engine's, libsoxr converts them at its low quality (16-bit precision, 91 % of the band; the source is
-// 8-bit), a fraction of what the engine costs.
+// engine's, libsoxr converts them at its medium quality (16-bit precision; the source is 8-bit), for
+// less than what the engine costs.
 //
 // Threads: create and destroy off the audio thread (the LV2 worker, instantiate, restore); render() and
 // state() on the audio thread only. render() never allocates, locks, waits or logs.
@@ -32,7 +32,7 @@ class PluginSound {
     // The next `frames` frames at the host's rate.
     void render(float* left, float* right, std::uint32_t frames);
 
-    // The converter and its quality, as a benchmark reports them ("soxr 0.1.3, quality LQ (16-bit)").
+    // The converter and its quality, as a benchmark reports them ("libsoxr-0.1.3, quality MQ ...").
     static std::string converterName();
 
   private:

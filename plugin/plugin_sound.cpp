@@ -1,5 +1,6 @@
 #include "plugin/plugin_sound.h"
 
+#include <dlfcn.h>
 #include <soxr.h>
 
 #include <algorithm>
@@ -24,6 +25,14 @@ soxr_t converter(void* p) {
     return static_cast<soxr_t>(p);
 }
 
+// Debian's libsoxr brings OpenMP's runtime (unused here: one thread), which allocates as it is loaded and
+// never frees: a host that unloads the plugin and loads it again would lose those bytes every time. Once
+// loaded it stays, as it would in a program. Nothing happens where libsoxr comes without it.
+void keepOpenMpLoaded() {
+    static const bool kept = dlopen("libgomp.so.1", RTLD_LAZY | RTLD_NOLOAD | RTLD_NODELETE) != nullptr;
+    static_cast<void>(kept);
+}
+
 }  // namespace
 
 std::string PluginSound::converterName() {
@@ -31,6 +40,7 @@ std::string PluginSound::converterName() {
 }
 
 std::unique_ptr<PluginSound> PluginSound::create(std::unique_ptr<EngineState> started, double hostRate) {
+    keepOpenMpLoaded();
     if (!started) return nullptr;
     std::unique_ptr<PluginSound> sound(new PluginSound(std::move(started)));
     const int engineRate = sound->engineRate();

@@ -191,7 +191,7 @@ struct Twins {
         ASSERT_EQ(batched.lastFramePos, single.lastFramePos);
         const int first = n / 3;
         renderFrames(pulled, bytes.data(), static_cast<std::size_t>(first));
-        renderFrames(pulled, &bytes[2 * first], static_cast<std::size_t>(n - first));
+        renderFrames(pulled, bytes.data() + 2 * first, static_cast<std::size_t>(n - first));
         writeIntoRing(pulled, pulledHost, bytes.data(), n);
     }
 

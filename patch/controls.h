@@ -84,6 +84,11 @@ struct ControlRow {
     int firstPanelId;
 };
 
+// The top of the typed entry: a typed frequency above it is taken as this.
+constexpr float kMaxTypedFrequency = 5000.0f;
+// The top of a knob's turn and of a configuration's frequencies.
+constexpr float kMaxKnobFrequency = 5500.0f;
+
 constexpr const char* kWaveTypeNames[] = {"sine", "square", "sawtooth", "random", nullptr};
 constexpr const char* kWaveTypeWords[] = {"sine", "pulse", "ramp", "random", nullptr};
 

@@ -60,11 +60,6 @@ struct Edit {
     static Edit restore(PanelPatch patch);
 };
 
-// The top of the typed entry: a typed frequency above it is taken as this.
-constexpr float kMaxTypedFrequency = 5000.0f;
-// The top of a knob's turn and of a configuration's frequencies.
-constexpr float kMaxKnobFrequency = 5500.0f;
-
 // Whether the edit changes a setting a configuration holds (Sync does not: it restarts the sound).
 bool changesPatch(EditKind kind);
 

@@ -1,6 +1,5 @@
 #include "config/configuration.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -256,12 +255,6 @@ class Reader {
     Configuration& c_;
 };
 
-std::string formatFloat(float f) {
-    char text[64];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
-    return std::string(text, r.ptr);
-}
-
 }  // namespace
 
 int oscillatorTypeNamed(const JsonValue& v) {
@@ -325,7 +318,7 @@ std::string serializeConfiguration(const Configuration& c) {
     for (int i = 0; i < kOscillators; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         t += std::string("    {\"") + kTypeRow.fileName + "\": \"" + oscillatorTypeName(c.oscType[k]) +
-             "\", \"" + kFrequencyRow.fileName + "\": " + formatFloat(c.oscFreq[k]) + "}" +
+             "\", \"" + kFrequencyRow.fileName + "\": " + jsonFloatText(c.oscFreq[k]) + "}" +
              (i + 1 < kOscillators ? ",\n" : "\n");
     }
     t += "  ],\n  \"mixer\": [\n";

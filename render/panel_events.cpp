@@ -1,12 +1,10 @@
 #include "render/panel_events.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "config/configuration.h"
 #include "config/json_numbers.h"
@@ -208,12 +206,6 @@ class EventReader {
     std::unique_ptr<EngineState> cords_;
 };
 
-std::string formatFloat(float f) {
-    char text[64];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
-    return std::string(text, r.ptr);
-}
-
 // A configuration written inside an events file: its lines indented under the event.
 std::string inlineConfiguration(const PanelPatch& patch, int sampleRate) {
     std::string text = serializeConfiguration(patchConfiguration(patch, sampleRate));
@@ -351,11 +343,11 @@ std::string readMidi(EventReader&, const EventKind& kind, const JsonValue& v, in
 std::string writeSetting(const EventKind& kind, const PanelEvent& e, int) {
     const ControlRow& row = *kind.control;
     if (row.choiceNames != nullptr) return std::string("\"") + controlChoiceName(row, e.edit.value) + "\"";
-    return row.step == 0 ? formatFloat(e.edit.amount) : std::to_string(e.edit.value);
+    return row.step == 0 ? jsonFloatText(e.edit.amount) : std::to_string(e.edit.value);
 }
 
 std::string writeAmount(const EventKind&, const PanelEvent& e, int) {
-    return formatFloat(e.edit.amount);
+    return jsonFloatText(e.edit.amount);
 }
 
 std::string writeDirection(const EventKind&, const PanelEvent& e, int) {

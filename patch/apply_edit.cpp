@@ -203,17 +203,17 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             }
             break;
         case EditKind::Plug: {
-            const PlugRule rule = plugRule(s, e.output, e.index);
+            const PlugRule rule = plugRule(s, e.output, e.input);
             if (rule != PlugRule::Allowed) return rule;
-            plugCord(s, e.output, e.index);
+            plugCord(s, e.output, e.input);
             tidyInputsWithoutCord(s);
             break;
         }
         case EditKind::UnplugAtInput:
-            if (validJack(e.index)) {
+            if (validJack(e.input)) {
                 // The output keeps no plug either: a half-made cord is dead at both ends.
-                const int o = s.cordSource[e.index];
-                s.cordPresent[e.index] = 0;
+                const int o = s.cordSource[e.input];
+                s.cordPresent[e.input] = 0;
                 if (validJack(o)) s.outputUsed[o] = 0;
                 tidyInputsWithoutCord(s);
             }

@@ -38,9 +38,9 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
         case EditKind::Pan:
             return "mixer channel " + number(e.index) + " pan";
         case EditKind::Plug:
-            return "cord " + cordText(e.output, e.index);
+            return "cord " + cordText(e.output, e.input);
         case EditKind::UnplugAtInput:
-            return takenOut(s, e.index);
+            return takenOut(s, e.input);
         case EditKind::UnplugAtOutput:
             return takenOut(s, e.output >= 0 && e.output < kJacks ? inputFedBy(s, e.output) : kNoCord);
         case EditKind::Sync:

@@ -186,14 +186,14 @@ class EventReader {
     // The patch bay's rules on the cords as the events before leave them; then the event is played on
     // them, so the next one meets the cords this one made.
     std::string playOnCords(const Edit& edit) {
-        const std::string in = JackNumber::input(edit.index).text();
+        const std::string in = JackNumber::input(edit.input).text();
         const std::string out = JackNumber::output(edit.output).text();
-        if (edit.kind == EditKind::UnplugAtInput && !hasCord(*cords_, edit.index))
+        if (edit.kind == EditKind::UnplugAtInput && !hasCord(*cords_, edit.input))
             return "input jack " + in + " has no cord to unplug";
         if (edit.kind == EditKind::UnplugAtOutput && cords_->outputUsed[edit.output] == 0)
             return "output jack " + out + " has no cord to unplug";
         const PlugRule rule = applyEdit(*cords_, edit);
-        if (rule != PlugRule::Allowed) return plugRuleMessage(rule, *cords_, edit.output, edit.index);
+        if (rule != PlugRule::Allowed) return plugRuleMessage(rule, *cords_, edit.output, edit.input);
         return {};
     }
 
@@ -263,7 +263,7 @@ std::string readTick(EventReader&, const EventKind& kind, const JsonValue& v, in
     if (!jsonFloatNumber(&v, -most, most, f))
         return std::string(kind.name) + " must be a step from " + controlNumber(-most) + " to " +
                controlNumber(most);
-    event.edit = Edit{kind.edit, at, 0, 0, f, {}};
+    event.edit = kind.edit == EditKind::LevelKnob ? Edit::levelKnob(at, f) : Edit::frequencyKnob(at, f);
     return {};
 }
 
@@ -272,7 +272,7 @@ std::string readDirection(EventReader&, const EventKind& kind, const JsonValue& 
     double number = 0;
     if (!jsonWholeNumber(&v, -1, 1, number) || number == 0)
         return std::string(kind.name) + " must be 1 (to the right) or -1 (to the left)";
-    event.edit = Edit{kind.edit, at, 0, static_cast<int>(number), 0.0f, {}};
+    event.edit = Edit::panKnob(at, static_cast<int>(number));
     return {};
 }
 
@@ -309,7 +309,7 @@ std::string readUnplugOutput(EventReader&, const EventKind& kind, const JsonValu
 // A button's press: true, nothing else.
 std::string readTrue(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
     if (!v.isBoolean() || !v.boolean) return std::string(kind.name) + " must be true";
-    event.edit = Edit{kind.edit, 0, 0, 0, 0.0f, {}};
+    event.edit = kind.edit == EditKind::RemoveSample ? Edit::removeSample() : Edit::sync();
     return {};
 }
 
@@ -355,12 +355,12 @@ std::string writeDirection(const EventKind&, const PanelEvent& e, int) {
 }
 
 std::string writePlug(const EventKind&, const PanelEvent& e, int) {
-    return "[" + JackNumber::output(e.edit.output).text() + ", " + JackNumber::input(e.edit.index).text() +
+    return "[" + JackNumber::output(e.edit.output).text() + ", " + JackNumber::input(e.edit.input).text() +
            "]";
 }
 
 std::string writeUnplug(const EventKind&, const PanelEvent& e, int) {
-    return JackNumber::input(e.edit.index).text();
+    return JackNumber::input(e.edit.input).text();
 }
 
 std::string writeUnplugOutput(const EventKind&, const PanelEvent& e, int) {

@@ -36,8 +36,8 @@ std::string inFolder(const std::string& folder, const std::string& name) {
 class EventReader;
 
 // One kind of event: its member's name, the module it picks, the edit it reads into and is written from,
-// how its value is read and written. Every kind is listed here once; the reader, the writer and the
-// messages that name them all read this table.
+// how its value is read and written. Every kind is one row of kEventKinds, below; the reader, the writer
+// and the messages that name the kinds all read that table.
 struct EventKind {
     const char* name;
     const ControlOwnerNames* owner;  // the module the event picks ("oscillator": 1..8), or null
@@ -49,7 +49,6 @@ struct EventKind {
     // The value as the file writes it, after the member's name.
     std::string (*write)(const EventKind& kind, const PanelEvent& event, int sampleRate);
     const ControlRow* control;  // the control it sets or turns, or null
-    bool isMidi;
 };
 
 class EventReader {
@@ -227,7 +226,7 @@ std::string sampleChecksumMember(const Edit& e, int sampleId) {
 // The readers of the event kinds' values.
 
 // A control's value set outright, in its range and step; a choice by its name.
-std::string readSetting(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
+std::string readValue(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
     const ControlRow& row = *kind.control;
     double value = 0;
     bool allowed = false;
@@ -267,8 +266,8 @@ std::string readTick(EventReader&, const EventKind& kind, const JsonValue& v, in
     return {};
 }
 
-std::string readDirection(EventReader&, const EventKind& kind, const JsonValue& v, int at,
-                          PanelEvent& event) {
+// One tick of a control that moves a step to a side: 1 (to the right) or -1 (to the left).
+std::string readSide(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
     double number = 0;
     if (!jsonWholeNumber(&v, -1, 1, number) || number == 0)
         return std::string(kind.name) + " must be 1 (to the right) or -1 (to the left)";
@@ -289,7 +288,7 @@ std::string readPlug(EventReader&, const EventKind& kind, const JsonValue& v, in
     return {};
 }
 
-std::string readUnplug(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+std::string readInput(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
     double number = 0;
     if (!jsonWholeNumber(&v, JackNumber::kFirstInput, JackNumber::kLastInput, number))
         return std::string(kind.name) + " takes an input jack, " + inputJackRange();
@@ -297,8 +296,7 @@ std::string readUnplug(EventReader&, const EventKind& kind, const JsonValue& v, 
     return {};
 }
 
-std::string readUnplugOutput(EventReader&, const EventKind& kind, const JsonValue& v, int,
-                             PanelEvent& event) {
+std::string readOutput(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
     double number = 0;
     if (!jsonWholeNumber(&v, JackNumber::kFirstOutput, JackNumber::kLastOutput, number))
         return std::string(kind.name) + " takes an output jack, " + outputJackRange();
@@ -340,7 +338,7 @@ std::string readMidi(EventReader&, const EventKind& kind, const JsonValue& v, in
 
 // The writers: each kind's value, as its reader reads it back.
 
-std::string writeSetting(const EventKind& kind, const PanelEvent& e, int) {
+std::string writeValue(const EventKind& kind, const PanelEvent& e, int) {
     const ControlRow& row = *kind.control;
     if (row.choiceNames != nullptr) return std::string("\"") + controlChoiceName(row, e.edit.value) + "\"";
     return row.step == 0 ? jsonFloatText(e.edit.amount) : std::to_string(e.edit.value);
@@ -350,7 +348,7 @@ std::string writeAmount(const EventKind&, const PanelEvent& e, int) {
     return jsonFloatText(e.edit.amount);
 }
 
-std::string writeDirection(const EventKind&, const PanelEvent& e, int) {
+std::string writeSide(const EventKind&, const PanelEvent& e, int) {
     return std::to_string(e.edit.value > 0 ? 1 : -1);
 }
 
@@ -359,11 +357,11 @@ std::string writePlug(const EventKind&, const PanelEvent& e, int) {
            "]";
 }
 
-std::string writeUnplug(const EventKind&, const PanelEvent& e, int) {
+std::string writeInput(const EventKind&, const PanelEvent& e, int) {
     return JackNumber::input(e.edit.input).text();
 }
 
-std::string writeUnplugOutput(const EventKind&, const PanelEvent& e, int) {
+std::string writeOutput(const EventKind&, const PanelEvent& e, int) {
     return JackNumber::output(e.edit.output).text();
 }
 
@@ -385,39 +383,39 @@ std::string writeMidi(const EventKind&, const PanelEvent& e, int) {
            std::to_string(e.midi >> 16 & 0xFF) + "]";
 }
 
-const ControlOwnerNames* const kOscillatorOwner = &ownerNames(ControlOwner::Oscillator);
-const ControlOwnerNames* const kChannelOwner = &ownerNames(ControlOwner::MixerChannel);
 const ControlRow* const kFrequency = &controlRow(Control::Frequency);
 const ControlRow* const kTyped = &controlRow(Control::TypedFrequency);
 const ControlRow* const kWaveType = &controlRow(Control::WaveType);
 const ControlRow* const kLevel = &controlRow(Control::Level);
 const ControlRow* const kPan = &controlRow(Control::Pan);
 
+using K = EditKind;
+const ControlOwnerNames* const kOsc = &ownerNames(ControlOwner::Oscillator);
+const ControlOwnerNames* const kChannel = &ownerNames(ControlOwner::MixerChannel);
+
+// Each row: the member's name, the module it picks, the edit, whether a checksum goes with it, the reader,
+// the writer, the control it sets or turns. A MIDI message reads into no edit (its row's is a placeholder).
+// clang-format off
 const EventKind kEventKinds[] = {
-    {kFrequency->eventName, kOscillatorOwner, EditKind::Frequency, false, readSetting, writeSetting,
-     kFrequency, false},
-    {kTyped->eventName, kOscillatorOwner, EditKind::TypedFrequency, false, readTyped, writeSetting, kTyped,
-     false},
-    {kFrequency->tickEventName, kOscillatorOwner, EditKind::FrequencyKnob, false, readTick, writeAmount,
-     kFrequency, false},
-    {kWaveType->eventName, kOscillatorOwner, EditKind::WaveType, false, readSetting, writeSetting, kWaveType,
-     false},
-    {kLevel->eventName, kChannelOwner, EditKind::Level, false, readSetting, writeSetting, kLevel, false},
-    {kLevel->tickEventName, kChannelOwner, EditKind::LevelKnob, false, readTick, writeAmount, kLevel, false},
-    {kPan->eventName, kChannelOwner, EditKind::Pan, false, readSetting, writeSetting, kPan, false},
-    {kPan->tickEventName, kChannelOwner, EditKind::PanKnob, false, readDirection, writeDirection, kPan,
-     false},
-    {"plug", nullptr, EditKind::Plug, false, readPlug, writePlug, nullptr, false},
-    {"unplug", nullptr, EditKind::UnplugAtInput, false, readUnplug, writeUnplug, nullptr, false},
-    {"unplug-output", nullptr, EditKind::UnplugAtOutput, false, readUnplugOutput, writeUnplugOutput, nullptr,
-     false},
-    {"sync", nullptr, EditKind::Sync, false, readTrue, writeTrue, nullptr, false},
-    {"sample", nullptr, EditKind::LoadSample, true, readSample, writeSample, nullptr, false},
-    {"no-wave", nullptr, EditKind::RemoveSample, false, readTrue, writeTrue, nullptr, false},
-    {"configuration", nullptr, EditKind::LoadConfiguration, true, readPatch, writePatch, nullptr, false},
-    {"restore", nullptr, EditKind::Restore, true, readPatch, writePatch, nullptr, false},
-    {"midi", nullptr, EditKind::Sync, false, readMidi, writeMidi, nullptr, true},
+    {kFrequency->eventName,     kOsc,     K::Frequency,         false, readValue,  writeValue,  kFrequency},
+    {kTyped->eventName,         kOsc,     K::TypedFrequency,    false, readTyped,  writeValue,  kTyped},
+    {kFrequency->tickEventName, kOsc,     K::FrequencyKnob,     false, readTick,   writeAmount, kFrequency},
+    {kWaveType->eventName,      kOsc,     K::WaveType,          false, readValue,  writeValue,  kWaveType},
+    {kLevel->eventName,         kChannel, K::Level,             false, readValue,  writeValue,  kLevel},
+    {kLevel->tickEventName,     kChannel, K::LevelKnob,         false, readTick,   writeAmount, kLevel},
+    {kPan->eventName,           kChannel, K::Pan,               false, readValue,  writeValue,  kPan},
+    {kPan->tickEventName,       kChannel, K::PanKnob,           false, readSide,   writeSide,   kPan},
+    {"plug",                    nullptr,  K::Plug,              false, readPlug,   writePlug,   nullptr},
+    {"unplug",                  nullptr,  K::UnplugAtInput,     false, readInput,  writeInput,  nullptr},
+    {"unplug-output",           nullptr,  K::UnplugAtOutput,    false, readOutput, writeOutput, nullptr},
+    {"sync",                    nullptr,  K::Sync,              false, readTrue,   writeTrue,   nullptr},
+    {"sample",                  nullptr,  K::LoadSample,        true,  readSample, writeSample, nullptr},
+    {"no-wave",                 nullptr,  K::RemoveSample,      false, readTrue,   writeTrue,   nullptr},
+    {"configuration",           nullptr,  K::LoadConfiguration, true,  readPatch,  writePatch,  nullptr},
+    {"restore",                 nullptr,  K::Restore,           true,  readPatch,  writePatch,  nullptr},
+    {"midi",                    nullptr,  K::Sync,              false, readMidi,   writeMidi,   nullptr},
 };
+// clang-format on
 
 // "frequency, typed, ... or midi": what an event may do.
 std::string eventKindList() {
@@ -434,7 +432,8 @@ const EventKind& eventKindOf(const PanelEvent& e) {
     if (edit == EditKind::LoadSample && !(e.edit.patch && e.edit.patch->sample))
         edit = EditKind::RemoveSample;
     for (const EventKind& kind : kEventKinds) {
-        if (kind.isMidi == e.isMidi && (e.isMidi || kind.edit == edit)) return kind;
+        const bool midi = kind.read == readMidi;
+        if (midi == e.isMidi && (midi || kind.edit == edit)) return kind;
     }
     return kEventKinds[0];
 }

@@ -585,7 +585,7 @@ class PanelConsistencyTest : public ::testing::Test {
         EXPECT_EQ(panel->picture(189)->isLit(), state.speakerOn == 1);  // H.P shows whether it plays
         const QString caption = panel->button(199)->text();
         if (state.waveSample) {
-            EXPECT_EQ(caption.toStdString(), waveCaption(parts.samples.name().waveFileName));
+            EXPECT_EQ(caption.toStdString(), fileBaseName(parts.samples.name().waveFileName));
         } else {
             EXPECT_TRUE(caption.isEmpty() || caption == "?-?" || caption == "Wave") << caption.toStdString();
         }

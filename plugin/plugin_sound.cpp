@@ -4,6 +4,7 @@
 #include <soxr.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "engine/render_frames.h"
 
@@ -69,6 +70,8 @@ std::unique_ptr<PluginSound> PluginSound::create(std::unique_ptr<EngineState> st
             made += got;
         }
         sound->warming_ = false;
+        // The silence still in the converter comes out before the engine's first frame.
+        sound->latencyFrames_ = static_cast<std::uint32_t>(std::lround(soxr_delay(created)));
     }
     return sound;
 }

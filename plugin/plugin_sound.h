@@ -27,6 +27,9 @@ class PluginSound {
 
     EngineState& state() { return *state_; }
     int engineRate() const { return state_->rateParam - 1; }
+    // Host frames between the engine's first frame and where the host hears it: the converter's delay,
+    // the same for every start at a rate; 0 at the engine's own rate.
+    std::uint32_t latencyFrames() const { return latencyFrames_; }
     bool converting() const { return converter_ != nullptr; }
 
     // The next `frames` frames at the host's rate.
@@ -58,6 +61,7 @@ class PluginSound {
     std::uint8_t bytes_[2 * kStepFrames] = {};  // one pull's frames
     void* converter_ = nullptr;                 // soxr_t, null at the engine's own rate
     float pulled_[kPullFrames * 2] = {};
+    std::uint32_t latencyFrames_ = 0;
     bool warming_ = false;          // pull() gives silence
     std::size_t warmedFrames_ = 0;  // the silent frames pulled
 };

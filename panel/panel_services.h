@@ -46,6 +46,8 @@ struct PanelServices {
     // "Finished ?" with changes not saved: saves through the usual name prompt; true when saved.
     std::function<bool()> saveBeforeQuit;
     std::function<void()> showHelp;  // menu 903
+    // Menu 904..906: the sample rate, with everything that depends on it (the program's rate change).
+    std::function<void(int commandId)> rateCommand;
 };
 
 }  // namespace voltina

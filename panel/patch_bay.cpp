@@ -121,7 +121,15 @@ void PatchBay::refuse(int jackId, PlugRule rule, int output, int input) {
         return;
     }
     restoreLamp(jackId);
-    view_.showMessage(plugRuleMessage(rule, state_, output, input), std::string());
+    std::string names;
+    if (rule == PlugRule::InputTaken && hasCord(state_, input)) {
+        names =
+            jackName(kFirstInput + input) + " is fed by " + jackName(kFirstOutput + state_.cordSource[input]);
+    } else if (rule == PlugRule::OutputTaken) {
+        const int fed = inputFedBy(state_, output);
+        if (fed != kNoCord) names = jackName(kFirstOutput + output) + " feeds " + jackName(kFirstInput + fed);
+    }
+    view_.showMessage(plugRuleMessage(rule, state_, output, input), names);
 }
 
 void PatchBay::onJackClick(int ctrlId) {

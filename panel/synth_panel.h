@@ -99,13 +99,18 @@ class SynthPanel : public QWidget, public AudioHooks {
     void showMessage(const std::string& text) override;
     // The same box with a detail line under the message (which file, and what was wrong with it).
     void showMessage(const std::string& text, const std::string& detail);
-    bool askRateQuestion(const std::string& text) override;
     void setSpeakerLit(bool lit) override;
     void saveRecording() override;
-    void closeMidiInput() override;
-    void freeWaveSample() override;
-    void updateRateChecks(int rateParam) override;
     void firstTick() override;
+
+    // ---- what a rate change (and the shutdown) does through the panel's services
+    void closeMidiInput();
+    // Opens the MIDI input again (the program's own port under JACK); says so when none can be found.
+    void openMidiInput();
+    // The player is left without a sample, the Wave button without a name.
+    void freeWaveSample();
+    // Ticks the menu's rate item (904, 905 or 906) of `rateParam`.
+    void showRate(int rateParam);
 
     // ---- what the controls and the other layers reach the panel for
     EngineState& state() { return state_; }
@@ -115,7 +120,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     CordEditor* cordEditor() const { return cords_.get(); }
     void setCordEditor(std::unique_ptr<CordEditor> editor);
     PanelServices& services() { return services_; }
-    // The menu's rate items 904, 905, 906, checked by updateRateChecks.
+    // The menu's rate items 904, 905, 906, checked by showRate.
     void setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100);
 
   signals:
@@ -152,7 +157,6 @@ class SynthPanel : public QWidget, public AudioHooks {
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;
     bool released_ = false;
-    int historyRate_ = 0;  // the rate the undo history was made at
 };
 
 }  // namespace voltina

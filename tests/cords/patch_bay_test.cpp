@@ -154,6 +154,7 @@ TEST_F(PatchBayTest, LitInputWhileAnOutputIsHeldKeepsItsCord) {
     expectCord(3, 0);
     EXPECT_EQ(state.outputUsed[11], 0);
     EXPECT_EQ(view.messages, (Log{"Input jack 301 already carries a cord (from 404)"}));
+    EXPECT_EQ(view.details, (Log{"Mixer channel 1, input (301) is fed by Oscillator 4, output 1 (404)"}));
     EXPECT_TRUE(view.plugCursor);
 }
 
@@ -275,6 +276,7 @@ TEST_F(PatchBayTest, LitOutputWhileAnInputIsHeldKeepsItsCord) {
     expectCord(5, 1);
     EXPECT_EQ(state.cordPresent[2], 0);
     EXPECT_EQ(view.messages, (Log{"Output jack 406 already carries a cord (into 302)"}));
+    EXPECT_EQ(view.details, (Log{"Oscillator 6, output 1 (406) feeds Mixer channel 2, input (302)"}));
     EXPECT_TRUE(view.plugCursor);
 }
 

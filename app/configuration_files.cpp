@@ -1,8 +1,12 @@
 #include "app/configuration_files.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <filesystem>
 #include <memory>
@@ -79,8 +83,30 @@ std::string ConfigurationFiles::inStartDirectory(const std::string& name) const 
 
 void ConfigurationFiles::loadCommand() {
     FileListDialog list(panel_, 0, startDirectory_);
-    if (list.exec() != kResultOk || list.chosenName().empty()) return;
+    const int result = list.exec();
+    if (result == kResultOtherFolder) {
+        loadFromOtherFolder();
+        return;
+    }
+    if (result != kResultOk || list.chosenName().empty()) return;
     loadFile(inStartDirectory(list.chosenName()));
+}
+
+namespace {
+QString settingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/voltina/voltina.conf");
+}
+constexpr const char* kLastFolderKey = "configurations/last-folder";
+}  // namespace
+
+void ConfigurationFiles::loadFromOtherFolder() {
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const QString start = settings.value(kLastFolderKey, QString::fromStdString(startDirectory_)).toString();
+    const QString path = QFileDialog::getOpenFileName(panel_, QStringLiteral("Load a configuration"), start);
+    if (path.isEmpty()) return;
+    settings.setValue(kLastFolderKey, QFileInfo(path).absolutePath());
+    loadFile(path.toStdString());
 }
 
 bool ConfigurationFiles::saveCommand() {

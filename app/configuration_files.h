@@ -39,7 +39,9 @@ class ConfigurationFiles {
     // The panel whose message box, question and buttons these use; null while there is none.
     void setPanel(SynthPanel* panel) { panel_ = panel; }
 
-    // Menu 900: a file of the start directory chosen with the list dialog, then loadFile.
+    // Menu 900: a file of the start directory chosen with the list dialog, then loadFile; or, with
+    // "Other folder...", one chosen with the desktop's file dialog, which opens where the last one
+    // chosen that way was (remembered across runs).
     void loadCommand();
     // Menu 901: a name asked with the entry dialog, then saveFile into the start directory. A name that
     // exists is replaced only when the user says so. True when the panel was saved.
@@ -72,6 +74,7 @@ class ConfigurationFiles {
     void apply(const Configuration& c, const std::string& path, bool fromFile = true);
     void tell(const std::string& text);
     std::string inStartDirectory(const std::string& name) const;
+    void loadFromOtherFolder();
 
     EngineState& state_;
     RateChange* rateChange_;

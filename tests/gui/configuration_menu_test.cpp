@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -380,6 +381,43 @@ TEST_F(ConfigurationMenuTest, TheAutosaveOfferSaysWhetherThePanelHadChangesNotSa
         EXPECT_NE(driver.seen().back().detail.find(row.origin), std::string::npos)
             << driver.seen().back().detail;
     }
+}
+
+// "Other folder..." reaches a configuration outside the list's folder with the desktop's dialog, which
+// opens next time where the last one was chosen.
+TEST_F(ConfigurationMenuTest, OtherFolderLoadsFromAnywhereAndRemembersWhere) {
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(here.file("config")));
+    ASSERT_TRUE(QDir(QString::fromStdString(here.path())).mkpath("patches"));
+    const std::string far = here.file("patches/far");
+    ASSERT_TRUE(writeWhole(far, goodConfiguration(1, "[[402, 305]]")));
+    QString opened;
+    const auto choose = [&opened](const std::string& path) {
+        return [&opened, path](QWidget* w) {
+            auto* dialog = static_cast<QFileDialog*>(w);
+            opened = dialog->directory().absolutePath();
+            if (path.empty()) {
+                static_cast<QDialog*>(dialog)->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+            static_cast<QDialog*>(dialog)->accept();
+        };
+    };
+    driver.then(ModalDriver::clickObject("otherFolder"));
+    driver.then(choose(far));
+    menu(cmd::kLoadConfiguration);
+    EXPECT_EQ(opened.toStdString(), here.path());  // first, the folder the list shows
+    EXPECT_EQ(parts.configurations.currentFile(), far);
+    EXPECT_TRUE(hasCord(state, 4));
+    EXPECT_EQ(state.cordSource[4], 1);
+
+    driver.then(ModalDriver::clickObject("otherFolder"));
+    driver.then(choose(""));
+    menu(cmd::kLoadConfiguration);
+    EXPECT_EQ(opened.toStdString(), here.file("patches"));
+    EXPECT_EQ(parts.configurations.currentFile(), far);
+    EXPECT_TRUE(driver.idle());
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {

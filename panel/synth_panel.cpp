@@ -23,6 +23,7 @@
 #include "panel/cord_editor.h"
 #include "panel/keyboard/panel_keyboard.h"
 #include "panel/knob.h"
+#include "panel/midi_mark.h"
 #include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
@@ -106,6 +107,12 @@ void SynthPanel::buildControls() {
             (t.kind == ControlKind::PictureButton && t.enabled && jack.empty()))
             w->setToolTip(QString::fromStdString(controlName(t.id)));
         controls_[t.id] = w;
+    }
+    // Beside the MIDI voice's sine output, in the MIDI module's column.
+    if (QWidget* sine = control(ctl::kFirstOutputJack + kOutMidiSine)) {
+        midiMark_ = new MidiMark(this);
+        const QRect jack = sine->geometry();
+        midiMark_->setGeometry(jack.right() + 6, jack.center().y() - 4, 8, 8);
     }
 }
 
@@ -280,6 +287,7 @@ void SynthPanel::stepHistory(bool forward) {
 
 void SynthPanel::onMidiData(std::uint32_t packed) {
     onMidiMessage(state_, packed);
+    if (midiMark_) midiMark_->setLit(state_.midiNote != 0);
 }
 
 // ---------------------------------------------------------------- display

@@ -26,6 +26,7 @@ namespace voltina {
 class PanelAudio;
 class CordEditor;
 class Knob;
+class MidiMark;
 class PictureButton;
 
 // A configuration to start with instead of the default patch. Set-up calls `beforeAudio` before it builds
@@ -52,6 +53,8 @@ class SynthPanel : public QWidget, public AudioHooks {
     Knob* knob(int id) const;
     QPushButton* button(int id) const;  // any push button of the template, pictures and knobs included
     QLabel* valueTip() const;
+    // The MIDI module's lamp: lit while a MIDI key is held.
+    MidiMark* midiMark() const { return midiMark_; }
     // Lights or puts out a picture button's lamp; ids that name none are ignored.
     void setLamp(int id, bool lit);
     // Toggles a picture button's lamp; whether it is lit now (false when the id names none).
@@ -153,6 +156,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     PanelBitmaps bitmaps_;
     std::map<int, QWidget*> controls_;
     std::unique_ptr<CordEditor> cords_;
+    MidiMark* midiMark_ = nullptr;
     std::array<QAction*, 3> rateActions_{};
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;

@@ -241,6 +241,10 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
          "\"start\" belongs to a recorded performance"},
         {render(path("untimed.vtk") + " -o " + out), "does not say how long its take is"},
     };
+    // A mistake on the command line is one line and where the help is.
+    const Result usage = runCommand(render("--seconds 1"));
+    EXPECT_EQ(usage.output,
+              "voltina-render: give the WAV file to write with -o\nTry 'voltina-render --help'.\n");
     for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);
         EXPECT_NE(r.status, 0) << command;

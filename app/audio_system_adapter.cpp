@@ -13,23 +13,11 @@ AudioSystemAdapter::~AudioSystemAdapter() = default;
 void AudioSystemAdapter::showMessage(const std::string& text) {
     if (panel_) panel_->showMessage(text);
 }
-bool AudioSystemAdapter::askRateQuestion(const std::string& text) {
-    return panel_ && panel_->askRateQuestion(text);
-}
 void AudioSystemAdapter::setSpeakerLit(bool lit) {
     if (panel_) panel_->setSpeakerLit(lit);
 }
 void AudioSystemAdapter::saveRecording() {
     if (panel_) panel_->saveRecording();
-}
-void AudioSystemAdapter::closeMidiInput() {
-    if (panel_) panel_->closeMidiInput();
-}
-void AudioSystemAdapter::freeWaveSample() {
-    if (panel_) panel_->freeWaveSample();
-}
-void AudioSystemAdapter::updateRateChecks(int rateParam) {
-    if (panel_) panel_->updateRateChecks(rateParam);
 }
 void AudioSystemAdapter::firstTick() {
     if (panel_) panel_->firstTick();

@@ -35,19 +35,14 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     void stopSound() override { audio_->stopSound(); }
     bool soundPlaying() const override { return audio_->deviceOpen(); }
     void pumpUntilPainted(QWidget* window) override { audio_->pumpUntilPainted(window); }
-    void rateCommand(int commandId) override { audio_->rateCommand(commandId); }
     void startStartupTimer() override { audio_->startStartupTimer(); }
     void removeMouseHook() override { audio_->removeMouseHook(); }
 
   private:
     // AudioHooks, handed on to the panel; before the panel exists there is no one to ask.
     void showMessage(const std::string& text) override;
-    bool askRateQuestion(const std::string& text) override;
     void setSpeakerLit(bool lit) override;
     void saveRecording() override;
-    void closeMidiInput() override;
-    void freeWaveSample() override;
-    void updateRateChecks(int rateParam) override;
     void firstTick() override;
     void takeBegins(const std::string& spoolPath) override;
     void takeFirstFrame() override;

@@ -58,7 +58,8 @@ enum class AutosaveChoice { Restore, StartAsUsual, Later };
 
 AutosaveChoice askAboutAutosave(const Autosave& a, QWidget* owner) {
     QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle),
-                    QString::fromUtf8(kAutosaveOfferText), QMessageBox::NoButton, owner);
+                    QString::fromUtf8(a.modified ? kAutosaveOfferText : kAutosaveKeptText),
+                    QMessageBox::NoButton, owner);
     box.setInformativeText(
         QString::fromStdString("Autosaved " + autosaveDate(a.time) + ", " + autosaveOrigin(a) + "."));
     QPushButton* restore = box.addButton("Restore", QMessageBox::AcceptRole);

@@ -17,6 +17,8 @@ class ConfigurationFiles;
 class PanelAutosave;
 
 constexpr const char* kAutosaveOfferText = "The panel was not saved when Voltina last ended.";
+// The same offer when the panel had no changes since it was saved: only the ending was not normal.
+constexpr const char* kAutosaveKeptText = "Voltina did not end normally last time; its panel was kept.";
 
 void offerAutosaves(const std::string& folder, QWidget* owner, ConfigurationFiles& files, PanelAutosave& own);
 

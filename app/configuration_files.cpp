@@ -1,14 +1,19 @@
 #include "app/configuration_files.h"
 
 #include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <filesystem>
 #include <memory>
 #include <optional>
 
 #include "app/program_samples.h"
+#include "app/rate_change.h"
 #include "audio/audio_system.h"
 #include "dialogs/dialog_context.h"
 #include "dialogs/entry_dialog.h"
@@ -58,12 +63,15 @@ std::string sampleNameFor(const std::string& samplePath, const std::string& fold
     return sample.string();
 }
 
-ConfigurationFiles::ConfigurationFiles(EngineState& state, std::function<void(int)> changeRate,
-                                       ProgramSamples* samples)
+ConfigurationFiles::ConfigurationFiles(EngineState& state, RateChange* rateChange, ProgramSamples* samples)
     : state_(state),
-      changeRate_(std::move(changeRate)),
+      rateChange_(rateChange),
       samples_(samples),
       startDirectory_(QDir::currentPath().toStdString()) {}
+
+const std::string& ConfigurationFiles::currentFile() const {
+    return panel_ ? panel_->session().origin() : currentFile_;
+}
 
 void ConfigurationFiles::tell(const std::string& text) {
     if (panel_) panel_->showMessage(text);
@@ -75,16 +83,38 @@ std::string ConfigurationFiles::inStartDirectory(const std::string& name) const 
 
 void ConfigurationFiles::loadCommand() {
     FileListDialog list(panel_, 0, startDirectory_);
-    if (list.exec() != kResultOk || list.chosenName().empty()) return;
+    const int result = list.exec();
+    if (result == kResultOtherFolder) {
+        loadFromOtherFolder();
+        return;
+    }
+    if (result != kResultOk || list.chosenName().empty()) return;
     loadFile(inStartDirectory(list.chosenName()));
+}
+
+namespace {
+QString settingsFile() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+           QStringLiteral("/voltina/voltina.conf");
+}
+constexpr const char* kLastFolderKey = "configurations/last-folder";
+}  // namespace
+
+void ConfigurationFiles::loadFromOtherFolder() {
+    QSettings settings(settingsFile(), QSettings::IniFormat);
+    const QString start = settings.value(kLastFolderKey, QString::fromStdString(startDirectory_)).toString();
+    const QString path = QFileDialog::getOpenFileName(panel_, QStringLiteral("Load a configuration"), start);
+    if (path.isEmpty()) return;
+    settings.setValue(kLastFolderKey, QFileInfo(path).absolutePath());
+    loadFile(path.toStdString());
 }
 
 bool ConfigurationFiles::saveCommand() {
     // The prompt shows the file the panel came from (a restored panel's too): saving over it is then a
     // choice made knowingly, confirmed below.
     std::string offered;
-    const std::filesystem::path current(currentFile_);
-    if (!currentFile_.empty() && current.parent_path() == std::filesystem::path(startDirectory_))
+    const std::filesystem::path current(currentFile());
+    if (!currentFile().empty() && current.parent_path() == std::filesystem::path(startDirectory_))
         offered = current.filename().string();
     for (;;) {
         std::string typed = offered;
@@ -108,14 +138,14 @@ bool ConfigurationFiles::loadFile(const std::string& path) {
     Configuration c;
     if (!read(path, c)) return false;
     const int rateParam = c.rate + 1;
-    if (rateParam != state_.rateParam) {
-        const char* question = rateParam == 22051   ? kRate22050Question
-                               : rateParam == 44101 ? kRate44100Question
-                                                    : nullptr;
-        if (question && !(panel_ && panel_->askRateQuestion(question))) return false;
-        if (changeRate_) changeRate_(rateParam);
+    const bool otherRate = rateParam != state_.rateParam;
+    if (otherRate && rateChange_) {
+        if (!rateChange_->confirm(rateParam, true)) return false;
+        rateChange_->change(rateParam);
     }
     apply(c, path);
+    // Undo would put the patch before it back at this rate, not at its own.
+    if (otherRate && panel_) panel_->session().clearHistory();
     return true;
 }
 
@@ -126,11 +156,12 @@ bool ConfigurationFiles::restore(const Configuration& c, const std::string& orig
         return false;
     }
     const int rateParam = c.rate + 1;
-    if (rateParam != state_.rateParam && changeRate_) changeRate_(rateParam);
+    if (rateParam != state_.rateParam && rateChange_) rateChange_->change(rateParam);
     // The sample's path is absolute in an autosave: it is taken as it stands.
     apply(c, "/", false);
     currentFile_ = origin;
     if (panel_) {
+        panel_->session().setOrigin(origin);
         // Undo cannot reach back past the restore (the start-up patch is not the user's); the panel
         // keeps its "changes not saved" as the autosave had it, so a quit still asks about them.
         PatchSession& session = panel_->session();
@@ -151,6 +182,8 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path, 
     if (panel_->cordEditor()) panel_->cordEditor()->dropHeldCord();
     const PanelPatch before = session.snapshot();
     PanelPatch patch = configurationPatch(c);
+    // Undo of the load brings the origin before it back with the patch.
+    patch.origin = fromFile ? path : session.origin();
     if (samples_) {
         if (c.hasWave) {
             // A sample that cannot be used says which and why; the panel is loaded without it.
@@ -183,7 +216,10 @@ bool ConfigurationFiles::saveFile(const std::string& path) {
     std::string error;
     if (writeConfigurationFile(path, c, error)) {
         currentFile_ = path;
-        if (panel_) panel_->session().markSaved();
+        if (panel_) {
+            panel_->session().setOrigin(path);
+            panel_->session().markSaved();
+        }
         return true;
     }
     tell("Cannot save the configuration.\n\n" + error);

@@ -14,6 +14,7 @@
 namespace voltina {
 
 class ProgramSamples;
+class RateChange;
 class SynthPanel;
 struct StartupPatch;
 
@@ -31,22 +32,24 @@ std::string sampleNameFor(const std::string& samplePath, const std::string& fold
 
 class ConfigurationFiles {
   public:
-    // `changeRate` rebuilds the audio for a rateParam (11026, 22051 or 44101), as the menu's rate commands
-    // do. `samples` may be null: configurations then leave the sample alone. The start directory, where
-    // the menu lists and saves configurations, is the current directory when this is made.
-    ConfigurationFiles(EngineState& state, std::function<void(int rateParam)> changeRate,
-                       ProgramSamples* samples);
+    // A configuration at another rate changes it through `rateChange`, as the menu's rate commands do.
+    // `samples` may be null: configurations then leave the sample alone. The start directory, where the
+    // menu lists and saves configurations, is the current directory when this is made.
+    ConfigurationFiles(EngineState& state, RateChange* rateChange, ProgramSamples* samples);
     // The panel whose message box, question and buttons these use; null while there is none.
     void setPanel(SynthPanel* panel) { panel_ = panel; }
 
-    // Menu 900: a file of the start directory chosen with the list dialog, then loadFile.
+    // Menu 900: a file of the start directory chosen with the list dialog, then loadFile; or, with
+    // "Other folder...", one chosen with the desktop's file dialog, which opens where the last one
+    // chosen that way was (remembered across runs).
     void loadCommand();
     // Menu 901: a name asked with the entry dialog, then saveFile into the start directory. A name that
     // exists is replaced only when the user says so. True when the panel was saved.
     bool saveCommand();
 
     // True when the file was loaded. A rise to 22050 or 44100 asks the rate menu's question first; No
-    // leaves everything as it was.
+    // leaves everything as it was. A load at another rate cannot be undone (the rate change clears the
+    // history).
     bool loadFile(const std::string& path);
     // True when written; the file appears whole or not at all.
     bool saveFile(const std::string& path);
@@ -56,7 +59,7 @@ class ConfigurationFiles {
     StartupPatch startupPatch(const std::string& path);
 
     // The configuration the panel was last loaded from or saved to (empty: none, the start-up patch).
-    const std::string& currentFile() const { return currentFile_; }
+    const std::string& currentFile() const;
     // An autosaved panel brought back: its rate, patch and sample, with its origin kept as the current
     // file and its "changes not saved" as they were. Asks nothing. False (and a message) when the
     // configuration cannot be applied.
@@ -71,9 +74,10 @@ class ConfigurationFiles {
     void apply(const Configuration& c, const std::string& path, bool fromFile = true);
     void tell(const std::string& text);
     std::string inStartDirectory(const std::string& name) const;
+    void loadFromOtherFolder();
 
     EngineState& state_;
-    std::function<void(int)> changeRate_;
+    RateChange* rateChange_;
     ProgramSamples* samples_;
     SynthPanel* panel_ = nullptr;
     std::string startDirectory_;

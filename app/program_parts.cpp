@@ -9,11 +9,12 @@
 
 namespace voltina {
 
-ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int)> changeRate,
+ProgramParts::ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int)> rebuildAudio,
                            MidiInputOptions midiOptions)
     : midi(state, std::move(midiOptions)),
       samples(state, audio),
-      configurations(state, std::move(changeRate), &samples),
+      rateChange(state, std::move(rebuildAudio)),
+      configurations(state, &rateChange, &samples),
       autosave([this] { return capturePanel(); }),
       state_(state) {}
 
@@ -34,6 +35,7 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
         if (panel && performance_)
             panel->session().setEditObserver([this](const Edit& edit) { performance_->edit(edit); });
         samples.setPanel(panel);
+        rateChange.setPanel(panel);
         configurations.setPanel(panel);
         if (panel) QObject::connect(panel, &SynthPanel::historyChanged, &autosave, &PanelAutosave::changed);
     };
@@ -51,6 +53,7 @@ ProgramWiring ProgramParts::wiring(const std::string& configPath) {
     w.services.saveConfiguration = [this] { configurations.saveCommand(); };
     w.services.saveBeforeQuit = [this] { return configurations.saveCommand(); };
     w.services.showHelp = [this] { runHelpWindow(panel_); };
+    w.services.rateCommand = [this](int commandId) { rateChange.menuCommand(commandId); };
     if (!configPath.empty()) w.startup = configurations.startupPatch(configPath);
     return w;
 }

@@ -12,6 +12,7 @@
 #include "app/program.h"
 #include "app/program_midi.h"
 #include "app/program_samples.h"
+#include "app/rate_change.h"
 
 namespace voltina {
 
@@ -22,8 +23,9 @@ class SynthPanel;
 
 class ProgramParts {
   public:
-    // `changeRate` rebuilds the audio for a rateParam, as the rate menu does.
-    ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int rateParam)> changeRate,
+    // `rebuildAudio` stops the sound and rebuilds the audio for a rateParam (AudioSystem::changeRate); the
+    // rest of a rate change is `rateChange`'s.
+    ProgramParts(EngineState& state, PanelAudio& audio, std::function<void(int rateParam)> rebuildAudio,
                  MidiInputOptions midiOptions);
 
     // The panel's services; with a `configPath`, the panel starts with that configuration.
@@ -36,6 +38,7 @@ class ProgramParts {
 
     ProgramMidi midi;
     ProgramSamples samples;
+    RateChange rateChange;
     ConfigurationFiles configurations;
     // Started by the program (main) once it knows where; the panel's changes reach it from the start.
     PanelAutosave autosave;

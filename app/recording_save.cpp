@@ -78,13 +78,35 @@ bool mayWriteOver(const std::string& fileName, QWidget* owner) {
     return box.clickedButton() == replace;
 }
 
-// The name prompt until the take is written (true) or the user gives it up: Cancel or an empty name.
-bool offerTake(const TakeWriter& write, QWidget* owner) {
+bool askTakeName(std::string& typed, QWidget* owner) {
+    EntryDialog dialog(owner, kRecordingCaption, &typed, kRecordingTypedLength);
+    dialog.setPrompt(takeNamePrompt);
+    return dialog.exec() == kResultOk;
+}
+
+// Escape is a reflex in a prompt; a take is one performance and does not come back.
+bool confirmDiscard(QWidget* owner) {
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(kProgramTitle), "Discard this take?",
+                    QMessageBox::NoButton, owner);
+    box.setInformativeText("It is not saved: once discarded it is gone.");
+    QPushButton* discard = box.addButton("Discard", QMessageBox::DestructiveRole);
+    QPushButton* back = box.addButton("Back to the name", QMessageBox::RejectRole);
+    box.setDefaultButton(back);
+    box.setEscapeButton(back);
+    box.exec();
+    return box.clickedButton() == discard;
+}
+
+// The name prompt until the take is written (true) or the user gives it up: Cancel or an empty name,
+// then Discard. `keptOtherwise`: giving up keeps the take for later, so nothing is asked.
+bool offerTake(const TakeWriter& write, QWidget* owner, bool keptOtherwise = false) {
+    std::string typed;
     for (;;) {
-        std::string typed;
-        if (!runNameDialog(typed, kRecordingCaption, kRecordingNameLength, owner) || typed.empty())
-            return false;
-        const std::string fileName = recordingFileName(typed);
+        if (!askTakeName(typed, owner) || typed.empty()) {
+            if (keptOtherwise || confirmDiscard(owner)) return false;
+            continue;
+        }
+        const std::string fileName = takeFileName(typed);
         if (!mayWriteOver(fileName, owner)) continue;
         std::string error;
         if (write(fileName, error)) return true;
@@ -185,6 +207,18 @@ std::string recordingFileName(const std::string& typed) {
     return makeWaveFileName(oneBytePerCharacter) + ".WAV";
 }
 
+std::string takeFileName(const std::string& typed) {
+    const QString text = QString::fromUtf8(typed.data(), static_cast<qsizetype>(typed.size()));
+    return recordingFileName(text.left(kRecordingNameLength).toStdString());
+}
+
+std::string takeNamePrompt(const std::string& typed) {
+    const std::string what =
+        "Name of the recording (" + std::to_string(kRecordingNameLength) + " characters)";
+    if (typed.empty()) return what + "\n ";
+    return what + "\nSaved as " + takeFileName(typed);
+}
+
 void saveRecording(EngineState& s, QWidget* owner, const std::function<void(const std::string&)>&,
                    PerformanceCapture* performance) {
     if (s.recordOn != 1 && !s.recording.active()) return;
@@ -241,7 +275,7 @@ bool settleTake(const UnsavedTake& take, TakeChoice choice, QWidget* owner) {
         removeUnsavedTake(take.path);
     } else if (choice == TakeChoice::Save) {
         // Cancel in the name prompt keeps the take for later: only Discard throws it away.
-        if (offerTake(takeFileWriter(take, owner, spooledPerformance(take)), owner))
+        if (offerTake(takeFileWriter(take, owner, spooledPerformance(take)), owner, true))
             removeUnsavedTake(take.path);
     }
     return choice != TakeChoice::Later;

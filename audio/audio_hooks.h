@@ -1,6 +1,6 @@
 #pragma once
-// What the audio layer asks of the program around it (the panel implements it; tests fake it), the rate
-// menu's commands and the audio layer's messages. Plain C++, so the panel compiles without the scheduler.
+// What the audio layer asks of the program around it (the panel implements it; tests fake it) and the
+// audio layer's messages. Plain C++, so the panel compiles without the scheduler.
 // GUI thread only.
 
 #include <string>
@@ -10,15 +10,11 @@ namespace voltina {
 class AudioHooks {
   public:
     virtual ~AudioHooks() = default;
-    virtual void showMessage(const std::string& text) = 0;      // the program's message box
-    virtual bool askRateQuestion(const std::string& text) = 0;  // empty caption, Yes/No, no icon
-    virtual void setSpeakerLit(bool lit) = 0;                   // the H.P switch's lamp
+    virtual void showMessage(const std::string& text) = 0;  // the program's message box
+    virtual void setSpeakerLit(bool lit) = 0;               // the H.P switch's lamp
     // Offered by closeAudio when recordOn is 1 or a recording holds frames (recordOn can drop to 0 when the
     // recording memory cannot grow, and what was recorded is still offered).
     virtual void saveRecording() = 0;
-    virtual void closeMidiInput() = 0;                 // a rate change closes MIDI input
-    virtual void freeWaveSample() = 0;                 // a rate change unloads the sample
-    virtual void updateRateChecks(int rateParam) = 0;  // menu items 904..906
     virtual void firstTick() = 0;  // start-up tick: refresh panel, rate checks, H.P on (through its command)
     // The take's life, for whoever keeps its performance: it begins with the sound (`spoolPath` is the
     // file its frames are spooled to, "" when they stay in memory), its first frame is about to be
@@ -28,11 +24,6 @@ class AudioHooks {
     virtual void takeEnds() {}
 };
 
-// Menu commands of the sample rate.
-constexpr int kCommandRate11025 = 904;
-constexpr int kCommandRate22050 = 905;
-constexpr int kCommandRate44100 = 906;
-
 constexpr const char* kNoCardMessage = "Impossible to detect an audio card";
 constexpr const char* kFormatMessage = "The audio-card does not support the required format";
 constexpr const char* kMonoMessage = "Well ! This is not a stereo card, no fun with auto-pan";
@@ -41,9 +32,5 @@ constexpr const char* kOpenMessage = "Impossible to open the audio-driver";
 // Shown once per opened stream when the device stops taking frames from the ring for a second.
 constexpr const char* kStalledMessage = "Impossible to play the sound: the audio-driver has stopped";
 constexpr const char* kMemoryErrorPrefix = "Memory Error ";
-constexpr const char* kRate22050Question =
-    "If your computer is not fast enough for 22050, Voltina may hang. Continue ?";
-constexpr const char* kRate44100Question =
-    "If your computer is not fast enough for 44100, Voltina may hang. Continue ?";
 
 }  // namespace voltina

@@ -198,8 +198,6 @@ void AudioSystem::changeRate(int newRateParam) {
         hooks_.setSpeakerLit(false);
     }
     stopSound();
-    hooks_.closeMidiInput();
-    hooks_.freeWaveSample();
     state_.rateParam = newRateParam;
     state_.ring.setRingBytes(rateChangeRingBytes(newRateParam));
     if (!initAudio()) {
@@ -207,27 +205,6 @@ void AudioSystem::changeRate(int newRateParam) {
         state_.ring.setRingBytes(rateChangeRingBytes(previous));
         initAudio();
     }
-    updateRateChecks();
-}
-
-void AudioSystem::rateCommand(int command) {
-    switch (command) {
-        case kCommandRate11025:
-            changeRate(11026);
-            break;
-        case kCommandRate22050:
-            if (hooks_.askRateQuestion(kRate22050Question)) changeRate(22051);
-            break;
-        case kCommandRate44100:
-            if (hooks_.askRateQuestion(kRate44100Question)) changeRate(44101);
-            break;
-        default:
-            break;
-    }
-}
-
-void AudioSystem::updateRateChecks() {
-    hooks_.updateRateChecks(state_.rateParam);
 }
 
 }  // namespace voltina

@@ -34,11 +34,10 @@ class AudioSystem {
     bool initAudio();
     void openAudio();
     void closeAudio();
-    // Stops the sound and rebuilds everything for `newRateParam` (11026, 22051 or 44101).
+    // Stops the sound and rebuilds the tables, the ring and the device's format for `newRateParam`
+    // (11026, 22051 or 44101); when that fails, for the rate it had. What else depends on the rate (the
+    // MIDI input, the sample, the undo history) is the program's (app/rate_change).
     void changeRate(int newRateParam);
-    // Menu commands 904..906: the two higher rates ask first.
-    void rateCommand(int command);
-    void updateRateChecks();
     void showMemoryError(const std::string& code);
 
     bool audioReady() const { return audioReady_; }

@@ -27,12 +27,8 @@ class QuietHooks : public voltina::AudioHooks {
   public:
     bool silent = true;  // no message was shown
     void showMessage(const std::string&) override { silent = false; }
-    bool askRateQuestion(const std::string&) override { return false; }
     void setSpeakerLit(bool) override {}
     void saveRecording() override {}
-    void closeMidiInput() override {}
-    void freeWaveSample() override {}
-    void updateRateChecks(int) override {}
     void firstTick() override {}
 };
 

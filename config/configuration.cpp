@@ -419,6 +419,9 @@ bool readConfigurationFile(const std::string& path, Configuration& out, std::str
     const std::string text(bytes.begin(), bytes.end());
     std::string problem;
     if (!parseConfiguration(text, out, problem)) {
+        // A sample picked by mistake is common: name it rather than report its first byte as bad JSON.
+        if (text.size() >= 12 && text.compare(0, 4, "RIFF") == 0 && text.compare(8, 4, "WAVE") == 0)
+            problem = "this is a WAV file (a sound), not a configuration";
         error = path + ": " + problem;
         return false;
     }

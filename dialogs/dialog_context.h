@@ -16,7 +16,7 @@ namespace voltina {
 extern const char* const kProgramTitle;
 
 // Dialog results shared by the program's dialogs (what QDialog::exec returns for them).
-enum DialogResult : int { kResultOk = 1, kResultCancel = 2, kResultNoWave = 3 };
+enum DialogResult : int { kResultOk = 1, kResultCancel = 2, kResultNoWave = 3, kResultOtherFolder = 4 };
 
 // The audio layer's gate; a no-op until the program sets it (and in tests that do not care).
 void setRenderGate(std::function<void()> gate);

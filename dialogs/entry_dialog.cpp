@@ -1,8 +1,10 @@
 #include "dialogs/entry_dialog.h"
 
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMessageBox>
 #include <QPushButton>
 #include <algorithm>
 #include <cctype>
@@ -68,6 +70,37 @@ void EntryDialog::setupWindow(const std::string& caption) {
     edit_->setFocus();
 }
 
+void EntryDialog::setPrompt(std::function<std::string(const std::string&)> describe) {
+    describe_ = std::move(describe);
+    if (!prompt_) {
+        prompt_ = new QLabel(this);
+        prompt_->setObjectName(QStringLiteral("prompt"));
+        // Two lines above everything else: the window grows by their height.
+        const int lift = 2 * fontMetrics().lineSpacing() + 8;
+        for (QWidget* w : {static_cast<QWidget*>(frame_), static_cast<QWidget*>(edit_),
+                           static_cast<QWidget*>(ok_), static_cast<QWidget*>(cancel_)})
+            w->move(w->x(), w->y() + lift);
+        connect(edit_, &QLineEdit::textChanged, this, &EntryDialog::showPrompt);
+        showPrompt();
+        const int width = std::max(this->width(), prompt_->sizeHint().width() + 16);
+        setFixedSize(width, height() + lift);
+        prompt_->setGeometry(8, 4, width - 16, lift - 4);
+        const int shift = (width - frame_->width() - 18) / 2;
+        for (QWidget* w : {static_cast<QWidget*>(frame_), static_cast<QWidget*>(edit_)})
+            w->move(w->x() + shift, w->y());
+        cancel_->move(width - 72, cancel_->y());
+    }
+    showPrompt();
+}
+
+void EntryDialog::showPrompt() {
+    if (!prompt_ || !describe_) return;
+    const QString text = QString::fromStdString(describe_(edit_->text().toStdString()));
+    prompt_->setText(text);
+    // A screen reader reads it with the field.
+    edit_->setAccessibleDescription(text);
+}
+
 void EntryDialog::accept() {
     if (entryText_) {
         *entryText_ = edit_->text().left(entryMaxLen_).toStdString();
@@ -89,9 +122,42 @@ bool runNameDialog(std::string& buffer, const std::string& caption, int maxLengt
 
 bool runFrequencyDialog(float& value, const std::string& caption, int maxLength, QWidget* parent) {
     std::string text = formatFrequency(value);
-    if (!runNameDialog(text, caption, maxLength, parent)) return false;
-    value = static_cast<float>(leadingNumber(text));
-    return 1;
+    for (;;) {
+        if (!runNameDialog(text, caption, maxLength, parent)) return false;
+        double hertz = 0;
+        std::string problem;
+        if (readTypedFrequency(text, hertz, problem)) {
+            value = static_cast<float>(hertz);
+            return true;
+        }
+        QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle),
+                        QString::fromStdString(problem), QMessageBox::Ok, parent);
+        box.setInformativeText(QStringLiteral("Type a number of hertz, such as 440, 1.5 or 1,5."));
+        box.exec();
+    }
+}
+
+bool readTypedFrequency(const std::string& text, double& hertz, std::string& problem) {
+    QString t = QString::fromStdString(text).trimmed();
+    if (t.endsWith(QStringLiteral("hz"), Qt::CaseInsensitive)) t = t.chopped(2).trimmed();
+    if (t.count(QLatin1Char(',')) == 1 && !t.contains(QLatin1Char('.')))
+        t.replace(QLatin1Char(','), QLatin1Char('.'));
+    const std::string plain = t.toStdString();
+    // Only plain decimal notation: "inf", "nan" and hexadecimal are not frequencies.
+    const bool decimal = !plain.empty() && plain.find_first_not_of("0123456789.eE+-") == std::string::npos &&
+                         plain.find_first_of("0123456789") != std::string::npos;
+    bool ok = false;
+    const double v = decimal ? QLocale::c().toDouble(t, &ok) : 0.0;
+    if (!ok) {
+        problem = "\"" + text + "\" is not a frequency.";
+        return false;
+    }
+    if (!(v > 0.0)) {
+        problem = t.toStdString() + " Hz is not a frequency an oscillator can play: it must be above 0.";
+        return false;
+    }
+    hertz = v;
+    return true;
 }
 
 double leadingNumber(const std::string& text) {

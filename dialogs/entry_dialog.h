@@ -3,11 +3,13 @@
 // number of characters allowed.
 
 #include <QRect>
+#include <functional>
 #include <string>
 
 #include "dialogs/dialog_context.h"
 
 class QFrame;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
@@ -36,11 +38,17 @@ class EntryDialog : public GatedDialog {
     QPushButton* cancelButton() const { return cancel_; }
     QFrame* frame() const { return frame_; }
 
+    // Lines above the field saying what the text is for, rewritten from the text as it is typed (what a
+    // name becomes, for one). The window grows to hold them.
+    void setPrompt(std::function<std::string(const std::string& typed)> describe);
+    QLabel* prompt() const { return prompt_; }
+
     void accept() override;
     void reject() override;
 
   private:
     void setupWindow(const std::string& caption);
+    void showPrompt();
 
     std::string* entryText_;
     int entryMaxLen_;
@@ -48,16 +56,23 @@ class EntryDialog : public GatedDialog {
     QLineEdit* edit_;
     QPushButton* ok_;
     QPushButton* cancel_;
+    QLabel* prompt_ = nullptr;
+    std::function<std::string(const std::string&)> describe_;
 };
 
 // True on OK (the buffer then holds the typed text), false otherwise (the buffer is left as it was).
 bool runNameDialog(std::string& buffer, const std::string& caption, int maxLength,
                    QWidget* parent = dialogOwner());
 
-// Shows the value as formatFrequency writes it; on OK replaces it by the number that starts the typed
-// text (0 when there is none) and returns true. Cancel returns false and leaves the value alone.
+// Shows the value as formatFrequency writes it; on OK replaces it by the typed frequency and returns
+// true. Text that is not a frequency is said in a message box and the entry opens again with it, so
+// nothing typed is lost. Cancel returns false and leaves the value alone.
 bool runFrequencyDialog(float& value, const std::string& caption, int maxLength,
                         QWidget* parent = dialogOwner());
+
+// A typed frequency: a positive decimal number, with a point or a comma (the desktop's own separator may
+// be either), blanks and "Hz" around it allowed. False with a sentence in `problem` otherwise.
+bool readTypedFrequency(const std::string& text, double& hertz, std::string& problem);
 
 // The decimal number that starts the text: blanks skipped, the longest valid prefix read, 0 when there
 // is none. Only plain decimal notation counts ("inf", "nan" and hexadecimal read as 0).

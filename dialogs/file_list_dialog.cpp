@@ -52,7 +52,8 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string&
       list_(new QListWidget(this)),
       ok_(new QPushButton(QStringLiteral("OK"), this)),
       noWave_(new QPushButton(QStringLiteral("No wave"), this)),
-      cancel_(new QPushButton(QStringLiteral("Cancel"), this)) {
+      cancel_(new QPushButton(QStringLiteral("Cancel"), this)),
+      otherFolder_(new QPushButton(QStringLiteral("Other folder..."), this)) {
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                    Qt::MSWindowsFixedSizeDialogHint);
     setModal(true);
@@ -84,6 +85,8 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string&
     connect(ok_, &QPushButton::clicked, this, &FileListDialog::accept);
     connect(cancel_, &QPushButton::clicked, this, &FileListDialog::reject);
     connect(noWave_, &QPushButton::clicked, this, [this] { done(kResultNoWave); });
+    otherFolder_->setObjectName(QStringLiteral("otherFolder"));
+    connect(otherFolder_, &QPushButton::clicked, this, [this] { done(kResultOtherFolder); });
     connect(list_, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem*) {
         takeSelection();
         done(kResultOk);
@@ -92,10 +95,15 @@ FileListDialog::FileListDialog(QWidget* parent, int waveMode, const std::string&
     if (waveMode_ == 1) {
         setWindowTitle(QStringLiteral("Chargement Wave"));
         noWave_->show();
+        otherFolder_->hide();
     } else {
         setWindowTitle(QStringLiteral("Chargement Configuration"));
         if (!directory.empty()) QDir::setCurrent(QString::fromStdString(directory));
         noWave_->hide();
+        // Patches kept elsewhere than the folder Voltina started in (a launcher starts it at home).
+        ok_->setGeometry(dlu(6, 221, 44, 14));
+        otherFolder_->setGeometry(dlu(54, 221, 55, 14));
+        cancel_->setGeometry(dlu(113, 221, 44, 14));
     }
     list_->setAccessibleName(windowTitle());
     for (const std::string& name : listDirectoryEntries(QDir::currentPath().toStdString(), waveMode_ == 1)) {

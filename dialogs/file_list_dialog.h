@@ -25,6 +25,8 @@ class FileListDialog : public GatedDialog {
     QPushButton* okButton() const { return ok_; }
     QPushButton* noWaveButton() const { return noWave_; }
     QPushButton* cancelButton() const { return cancel_; }
+    // Configuration mode: closes with kResultOtherFolder, for the desktop's own file dialog.
+    QPushButton* otherFolderButton() const { return otherFolder_; }
 
     // OK always closes with 1; chosenName() is then the selected entry, whole (empty when none is selected).
     const std::string& chosenName() const { return chosen_; }
@@ -41,6 +43,7 @@ class FileListDialog : public GatedDialog {
     QPushButton* ok_;
     QPushButton* noWave_;
     QPushButton* cancel_;
+    QPushButton* otherFolder_;
 };
 
 }  // namespace voltina

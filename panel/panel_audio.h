@@ -1,6 +1,6 @@
 #pragma once
 // The audio layer as the panel uses it: the render gate, starting and stopping the sound, the message
-// pump, the sample-rate commands and the start-up timer. The program hands the panel an adapter over
+// pump and the start-up timer. The program hands the panel an adapter over
 // the real audio layer; tests hand it a fake that records what was asked.
 // GUI thread only.
 
@@ -31,9 +31,6 @@ class PanelAudio {
     virtual bool soundPlaying() const = 0;
     // Never from inside a paint event.
     virtual void pumpUntilPainted(QWidget* window) = 0;
-
-    // Menu commands 904..906: 904 changes the rate at once, 905 and 906 ask first.
-    virtual void rateCommand(int commandId) = 0;
 
     // 300 ms after it is started, the start-up tick calls AudioHooks::firstTick once (and the
     // audio layer then installs its mouse hook).

@@ -49,6 +49,8 @@ struct PanelServices {
     // Says a message (with its detail line) some other way than the modal box, and returns true; false
     // leaves it to the box. Under a session manager nothing modal may stand between it and the program.
     std::function<bool(const std::string& text, const std::string& detail)> sayElsewhere;
+    // Menu 904..906: the sample rate, with everything that depends on it (the program's rate change).
+    std::function<void(int commandId)> rateCommand;
 };
 
 }  // namespace voltina

@@ -121,7 +121,17 @@ void PatchBay::refuse(int jackId, PlugRule rule, int output, int input) {
         return;
     }
     restoreLamp(jackId);
-    view_.showMessage(plugRuleMessage(rule, state_, output, input), std::string());
+    std::string names;
+    if (rule == PlugRule::InputTaken && hasCord(state_, input)) {
+        names = jackName(JackNumber::input(input).number()) + " is fed by " +
+                jackName(JackNumber::output(state_.cordSource[input]).number());
+    } else if (rule == PlugRule::OutputTaken) {
+        const int fed = inputFedBy(state_, output);
+        if (fed != kNoCord)
+            names = jackName(JackNumber::output(output).number()) + " feeds " +
+                    jackName(JackNumber::input(fed).number());
+    }
+    view_.showMessage(plugRuleMessage(rule, state_, output, input), names);
 }
 
 void PatchBay::onJackClick(int ctrlId) {

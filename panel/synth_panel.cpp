@@ -19,9 +19,11 @@
 #include "engine/tables.h"
 #include "panel/accessibility/control_names.h"
 #include "panel/accessibility/panel_accessible.h"
+#include "panel/cord_drag.h"
 #include "panel/cord_editor.h"
 #include "panel/keyboard/panel_keyboard.h"
 #include "panel/knob.h"
+#include "panel/midi_mark.h"
 #include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
@@ -61,6 +63,7 @@ SynthPanel::~SynthPanel() {
 
 void SynthPanel::buildControls() {
     bitmaps_.load(qGuiApp->devicePixelRatio());
+    auto* drag = new CordDrag(*this);
     for (const ControlTemplate& t : panelTemplate()) {
         QWidget* w = nullptr;
         switch (t.kind) {
@@ -97,11 +100,20 @@ void SynthPanel::buildControls() {
             connect(b, &QPushButton::clicked, this, [this, id, b] { onCommand(id, b); });
         }
         const std::string jack = jackName(t.id);
-        if (!jack.empty()) w->setToolTip(QString::fromStdString(jack));
+        if (!jack.empty()) {
+            w->setToolTip(QString::fromStdString(jack));
+            drag->watch(w, t.id);
+        }
         if (t.kind == ControlKind::Knob ||
             (t.kind == ControlKind::PictureButton && t.enabled && jack.empty()))
             w->setToolTip(QString::fromStdString(controlName(t.id)));
         controls_[t.id] = w;
+    }
+    // Beside the MIDI voice's sine output, in the MIDI module's column.
+    if (QWidget* sine = control(ctl::kFirstOutputJack + kOutMidiSine)) {
+        midiMark_ = new MidiMark(this);
+        const QRect jack = sine->geometry();
+        midiMark_->setGeometry(jack.right() + 6, jack.center().y() - 4, 8, 8);
     }
 }
 
@@ -179,7 +191,7 @@ void SynthPanel::onMenuCommand(int id) {
         case cmd::kRate11025:
         case cmd::kRate22050:
         case cmd::kRate44100:
-            audio_.rateCommand(id);
+            if (services_.rateCommand) services_.rateCommand(id);
             break;
         default:
             break;
@@ -276,6 +288,7 @@ void SynthPanel::stepHistory(bool forward) {
 
 void SynthPanel::onMidiData(std::uint32_t packed) {
     onMidiMessage(state_, packed);
+    if (midiMark_) midiMark_->setLit(state_.midiNote != 0);
 }
 
 // ---------------------------------------------------------------- display
@@ -377,9 +390,7 @@ void SynthPanel::setupPanel() {
     fillSinusoiderTable(state_.sinusoiderTable);
     setOscillatorAndMixerDefaults(state_);
     state_.midiOpen = 0;
-    if (services_.midi && services_.midi->openMidiInput(this) == 0) {
-        showMessage("Impossible to find MIDI input");
-    }
+    openMidiInput();
     setDefaultPatch(state_);
     if (startup_.afterDefaultPatch) startup_.afterDefaultPatch();
     audio_.startStartupTimer();
@@ -395,7 +406,8 @@ bool SynthPanel::confirmClose() {
     if (session_.modified() && services_.saveBeforeQuit) {
         box.setInformativeText(QStringLiteral("The panel has changes that are not saved."));
         saveFirst = box.addButton(QStringLiteral("Save and quit..."), QMessageBox::AcceptRole);
-        box.setDefaultButton(QMessageBox::Ok);
+        // Enter, a reflex, must not be the answer that loses the changes.
+        box.setDefaultButton(saveFirst);
     }
     const int answer = box.exec();
     if (saveFirst && box.clickedButton() == saveFirst) {
@@ -439,12 +451,6 @@ void SynthPanel::showMessage(const std::string& text, const std::string& detail)
     box.exec();
 }
 
-bool SynthPanel::askRateQuestion(const std::string& text) {
-    QMessageBox box(QMessageBox::NoIcon, QString(), QString::fromStdString(text),
-                    QMessageBox::Yes | QMessageBox::No, this);
-    return box.exec() == QMessageBox::Yes;
-}
-
 void SynthPanel::setSpeakerLit(bool lit) {
     setLamp(ctl::kSpeaker, lit);
     // The sound has stopped (a rate change, a lost device): the record switch can be set again.
@@ -460,6 +466,11 @@ void SynthPanel::closeMidiInput() {
     if (services_.midi) services_.midi->closeMidiInput();
 }
 
+void SynthPanel::openMidiInput() {
+    if (services_.midi && services_.midi->openMidiInput(this) == 0)
+        showMessage("Impossible to find MIDI input");
+}
+
 void SynthPanel::freeWaveSample() {
     // "No wave", a rate change and the shutdown all leave the player without a sample: the Wave button
     // shows no name then, and a saved configuration names none.
@@ -472,10 +483,7 @@ void SynthPanel::freeWaveSample() {
     clearWaveButton();
 }
 
-void SynthPanel::updateRateChecks(int rateParam) {
-    // A rate change restarts the sound and frees the sample: what came before cannot be undone.
-    if (historyRate_ != 0 && historyRate_ != rateParam) session_.clearHistory();
-    historyRate_ = rateParam;
+void SynthPanel::showRate(int rateParam) {
     for (int k = 0; k < 3; ++k) {
         if (QAction* a = rateActions_[k]) {
             a->setCheckable(true);
@@ -486,7 +494,7 @@ void SynthPanel::updateRateChecks(int rateParam) {
 
 void SynthPanel::firstTick() {
     refreshPanel();
-    updateRateChecks(state_.rateParam);
+    showRate(state_.rateParam);
     startingUp_ = true;
     onCommand(ctl::kSpeaker, control(ctl::kSpeaker));
     startingUp_ = false;

@@ -26,6 +26,7 @@ namespace voltina {
 class PanelAudio;
 class CordEditor;
 class Knob;
+class MidiMark;
 class PictureButton;
 
 // A configuration to start with instead of the default patch. Set-up calls `beforeAudio` before it builds
@@ -52,6 +53,8 @@ class SynthPanel : public QWidget, public AudioHooks {
     Knob* knob(int id) const;
     QPushButton* button(int id) const;  // any push button of the template, pictures and knobs included
     QLabel* valueTip() const;
+    // The MIDI module's lamp: lit while a MIDI key is held.
+    MidiMark* midiMark() const { return midiMark_; }
     // Lights or puts out a picture button's lamp; ids that name none are ignored.
     void setLamp(int id, bool lit);
     // Toggles a picture button's lamp; whether it is lit now (false when the id names none).
@@ -99,13 +102,18 @@ class SynthPanel : public QWidget, public AudioHooks {
     void showMessage(const std::string& text) override;
     // The same box with a detail line under the message (which file, and what was wrong with it).
     void showMessage(const std::string& text, const std::string& detail);
-    bool askRateQuestion(const std::string& text) override;
     void setSpeakerLit(bool lit) override;
     void saveRecording() override;
-    void closeMidiInput() override;
-    void freeWaveSample() override;
-    void updateRateChecks(int rateParam) override;
     void firstTick() override;
+
+    // ---- what a rate change (and the shutdown) does through the panel's services
+    void closeMidiInput();
+    // Opens the MIDI input again (the program's own port under JACK); says so when none can be found.
+    void openMidiInput();
+    // The player is left without a sample, the Wave button without a name.
+    void freeWaveSample();
+    // Ticks the menu's rate item (904, 905 or 906) of `rateParam`.
+    void showRate(int rateParam);
 
     // ---- what the controls and the other layers reach the panel for
     EngineState& state() { return state_; }
@@ -115,7 +123,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     CordEditor* cordEditor() const { return cords_.get(); }
     void setCordEditor(std::unique_ptr<CordEditor> editor);
     PanelServices& services() { return services_; }
-    // The menu's rate items 904, 905, 906, checked by updateRateChecks.
+    // The menu's rate items 904, 905, 906, checked by showRate.
     void setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100);
 
   signals:
@@ -148,11 +156,11 @@ class SynthPanel : public QWidget, public AudioHooks {
     PanelBitmaps bitmaps_;
     std::map<int, QWidget*> controls_;
     std::unique_ptr<CordEditor> cords_;
+    MidiMark* midiMark_ = nullptr;
     std::array<QAction*, 3> rateActions_{};
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;
     bool released_ = false;
-    int historyRate_ = 0;  // the rate the undo history was made at
 };
 
 }  // namespace voltina

@@ -22,6 +22,7 @@ struct PanelPatch {
     std::array<int, kJacks> cordSource{};
     std::shared_ptr<SampleRecord> sample;  // the very record, shared, not a copy
     std::string samplePath;                // the file it came from; empty without a sample
+    std::string origin;                    // the configuration file the panel came from; empty for none
 
     PanelPatch() { cordSource.fill(kNoCord); }
 };

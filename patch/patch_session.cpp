@@ -61,6 +61,12 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
 PatchSession::PatchSession(EngineState& state, Clock clock, EditHistory::Limits limits)
     : state_(state), clock_(clock ? std::move(clock) : Clock(steadyMilliseconds)), history_(limits) {}
 
+PanelPatch PatchSession::snapshot() const {
+    PanelPatch p = capturePatch(state_, samplePath_);
+    p.origin = origin_;
+    return p;
+}
+
 PlugRule PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
     return run(snapshot(), edit, grouping);
 }
@@ -74,9 +80,12 @@ PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const Ste
     const PlugRule rule = applyEdit(state_, edit);
     if (rule != PlugRule::Allowed) return rule;
     switch (edit.kind) {
-        case EditKind::LoadSample:
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
+            if (edit.patch) origin_ = edit.patch->origin;
+            samplePath_ = edit.patch && state_.waveSample ? edit.patch->samplePath : std::string();
+            break;
+        case EditKind::LoadSample:
             samplePath_ = edit.patch && state_.waveSample ? edit.patch->samplePath : std::string();
             break;
         case EditKind::RemoveSample:
@@ -99,6 +108,7 @@ void PatchSession::restore(const PanelPatch& patch) {
     const Edit edit = Edit::restore(patch);
     applyEdit(state_, edit);
     samplePath_ = state_.waveSample ? patch.samplePath : std::string();
+    origin_ = patch.origin;
     if (editObserver_) editObserver_(edit);
     notifyHistory();
 }

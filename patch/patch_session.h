@@ -23,9 +23,13 @@ class PatchSession {
 
     EngineState& state() { return state_; }
     const EngineState& state() const { return state_; }
-    // The patch as it stands, with the sample's file.
-    PanelPatch snapshot() const { return capturePatch(state_, samplePath_); }
+    // The patch as it stands, with the sample's file and the configuration it came from.
+    PanelPatch snapshot() const;
     const std::string& samplePath() const { return samplePath_; }
+    // The configuration file the panel came from (or was last saved to): a load sets it, and undo and redo
+    // bring back the one that went with the patch they restore.
+    const std::string& origin() const { return origin_; }
+    void setOrigin(const std::string& path) { origin_ = path; }
 
     // Applies a gesture and records it as a step (or as part of the open step of its grouping).
     PlugRule apply(const Edit& edit, const StepGrouping& grouping = {});
@@ -61,6 +65,7 @@ class PatchSession {
     Clock clock_;
     EditHistory history_;
     std::string samplePath_;
+    std::string origin_;
     EditObserver editObserver_;
     std::function<void()> historyObserver_;
 };

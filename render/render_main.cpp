@@ -227,7 +227,9 @@ int main(int argc, char** argv) {
     RenderOptions options;
     std::string error;
     if (!parseRenderOptions(args, options, error)) {
-        std::fprintf(stderr, "voltina-render: %s\n\n%s", printableText(error).c_str(), renderUsage());
+        // The mistake and where the rest is: the whole help would push the mistake off the screen.
+        std::fprintf(stderr, "voltina-render: %s\nTry 'voltina-render --help'.\n",
+                     printableText(error).c_str());
         return 2;
     }
     if (options.help) {

@@ -81,30 +81,18 @@ class FakeDevice : public WaveDevice {
 class RecordingHooks : public AudioHooks {
   public:
     std::vector<std::string> messages;
-    std::vector<std::string> questions;
-    bool answer = true;
     std::vector<int> speakerStates;
     int saves = 0;
-    int midiCloses = 0;
-    int sampleFrees = 0;
-    std::vector<int> rateChecks;
     int firstTicks = 0;
     std::function<void()> onFirstTick;
     std::function<void()> onSave;
 
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool askRateQuestion(const std::string& text) override {
-        questions.push_back(text);
-        return answer;
-    }
     void setSpeakerLit(bool lit) override { speakerStates.push_back(lit ? 1 : 0); }
     void saveRecording() override {
         ++saves;
         if (onSave) onSave();
     }
-    void closeMidiInput() override { ++midiCloses; }
-    void freeWaveSample() override { ++sampleFrees; }
-    void updateRateChecks(int rateParam) override { rateChecks.push_back(rateParam); }
     void firstTick() override {
         ++firstTicks;
         if (onFirstTick) onFirstTick();

@@ -55,7 +55,6 @@ class ScenarioHooks : public AudioHooks {
     int saves = 0;
 
     void showMessage(const std::string& text) override { messages.push_back(text); }
-    bool askRateQuestion(const std::string&) override { return true; }
     void setSpeakerLit(bool) override {}
     void saveRecording() override {
         ++saves;
@@ -73,9 +72,6 @@ class ScenarioHooks : public AudioHooks {
         saved.insert(saved.end(), state_.recording.bytes().begin(), state_.recording.bytes().end());
         state_.recording.clear();
     }
-    void closeMidiInput() override {}
-    void freeWaveSample() override {}
-    void updateRateChecks(int) override {}
     void firstTick() override {}
 
   private:

@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
@@ -42,7 +43,6 @@ class QuietAudio : public PanelAudio {
     void stopSound() override {}
     bool soundPlaying() const override { return true; }
     void pumpUntilPainted(QWidget* w) override { pumped.push_back(w); }
-    void rateCommand(int) override {}
     void startStartupTimer() override {}
     void removeMouseHook() override {}
     std::vector<QWidget*> pumped;
@@ -180,6 +180,39 @@ TEST_F(PanelCordsTest, ClicksOnJackControlsMakeACordAndSetTheCursor) {
     EXPECT_EQ(state.cordSource[1], 4);
     EXPECT_EQ(state.outputUsed[4], 1);
     EXPECT_EQ(panel->cursor().shape(), Qt::ArrowCursor);
+}
+
+// Press, drag, release: the same cord as two clicks, in one step of the history, from either end; a press
+// that stays on its jack is a click, and a release off any jack leaves the end in hand.
+TEST_F(PanelCordsTest, ADragFromJackToJackMakesTheCordInOneStep) {
+    const auto drag = [this](int from, QPoint to) {
+        QWidget* jack = panel->control(from);
+        const QPoint target = jack->mapFrom(panel.get(), to);
+        QTest::mousePress(jack, Qt::LeftButton, Qt::NoModifier, QPoint(10, 10));
+        QMouseEvent move(QEvent::MouseMove, target, jack->mapToGlobal(target), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(jack, &move);
+        QTest::mouseRelease(jack, Qt::LeftButton, Qt::NoModifier, target);
+        spin(5);
+    };
+    const auto centre = [this](int id) { return panel->control(id)->geometry().center(); };
+    const struct { int from, to, output, input; } rows[] = {{405, 302, 4, 1}, {303, 406, 5, 2}};
+    for (const auto& row : rows) {
+        const std::size_t steps = panel->session().history().size();
+        drag(row.from, centre(row.to));
+        EXPECT_EQ(bay->heldCord(), HeldCord::None) << row.from;
+        EXPECT_TRUE(hasCord(state, row.input)) << row.from;
+        EXPECT_EQ(state.cordSource[row.input], row.output) << row.from;
+        EXPECT_EQ(lamp(row.to), 1) << row.from;
+        EXPECT_EQ(panel->session().history().size(), steps + 1) << row.from;
+    }
+    drag(407, centre(407) + QPoint(2, 2));  // still on the jack: a click
+    EXPECT_EQ(bay->heldCord(), HeldCord::FixedAtOutput);
+    click(407);
+    EXPECT_EQ(bay->heldCord(), HeldCord::None);
+    drag(407, QPoint(300, 200));  // off every jack
+    EXPECT_EQ(bay->heldCord(), HeldCord::FixedAtOutput);
+    EXPECT_EQ(bay->pickedOutput(), 6);
 }
 
 TEST_F(PanelCordsTest, LikeIntoLikeUndoesTheLampBeforeTheMessage) {

@@ -122,7 +122,8 @@ TEST_F(PatchBayTest, ClicksFromEachState) {
             Log{"toggle 301 -> 0", "toggle 301 -> 1", inputIntoInput, "cursor plug"}),
         row("a lit input while an output is held keeps its cord", {{3, 0}}, {412, 301},
             HeldCord::FixedAtOutput, 11, {{3, 0}}, {{301, 1}},
-            {"Input jack 301 already carries a cord (from 404)"}, true),
+            {"Input jack 301 already carries a cord (from 404)"}, true, std::nullopt,
+            {"Mixer channel 1, input (301) is fed by Oscillator 4, output 1 (404)"}),
         // Output jacks.
         row("a dark output with nothing held picks the output", {}, {409}, HeldCord::FixedAtOutput, 8, {},
             {{409, 1}}, {}, true, Log{"toggle 409 -> 1", "cursor plug"}),
@@ -142,7 +143,8 @@ TEST_F(PatchBayTest, ClicksFromEachState) {
             Log{"toggle 406 -> 0", "toggle 406 -> 1", outputIntoOutput, "cursor plug"}),
         row("a lit output while an input is held keeps its cord", {{5, 1}}, {303, 406},
             HeldCord::FixedAtInput, 2, {{5, 1}}, {{406, 1}},
-            {"Output jack 406 already carries a cord (into 302)"}, true),
+            {"Output jack 406 already carries a cord (into 302)"}, true, std::nullopt,
+            {"Oscillator 6, output 1 (406) feeds Mixer channel 2, input (302)"}),
         // A cord taken out at one end and put down again.
         row("a cord dropped back on its own input", {{4, 5}}, {306, 306}, HeldCord::None, 0, {{4, 5}},
             {{306, 1}, {405, 1}}, {}, false),

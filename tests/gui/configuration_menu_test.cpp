@@ -8,6 +8,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPointer>
@@ -18,11 +20,14 @@
 #include <set>
 
 #include "app/audio_system_adapter.h"
+#include "app/autosave_offer.h"
 #include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "app/program_samples.h"
+#include "app/rate_change.h"
+#include "config/autosave_file.h"
 #include "config/configuration.h"
 #include "dialogs/dialog_context.h"
 #include "dialogs/file_list_dialog.h"
@@ -116,11 +121,22 @@ std::string goodConfiguration(int version, const std::string& cords) {
            cords + "}";
 }
 
+// A keyboard input that is there: open after the set-up, and again whenever the panel asks.
+class OpenMidi : public MidiInputService {
+  public:
+    explicit OpenMidi(EngineState& state) : state_(state) {}
+    int openMidiInput(QWidget*) override { return state_.midiOpen = 1; }
+    void closeMidiInput() override { state_.midiOpen = 0; }
+
+  private:
+    EngineState& state_;
+};
+
 class ConfigurationMenuTest : public ::testing::Test {
   protected:
     ConfigurationMenuTest() {
         ProgramWiring w = parts.wiring();
-        w.services.midi = nullptr;
+        w.services.midi = &midi;
         frame = createMainWindow(state, audio, w.services);
         panel = frame->panel();
         panel->firstTick();
@@ -146,10 +162,12 @@ class ConfigurationMenuTest : public ::testing::Test {
     InTemporaryDirectory here;
     EngineState state;
     FakeAudio audio{state};
+    OpenMidi midi{state};
     std::vector<int> rateChanges;
     ProgramParts parts{state, audio,
                        [this](int rateParam) {
                            rateChanges.push_back(rateParam);
+                           audio.stopSound();
                            state.rateParam = rateParam;
                        },
                        MidiInputOptions{}};
@@ -180,21 +198,33 @@ TEST_F(ConfigurationMenuTest, UndoBringsBackThePatchAndTheSampleALoadReplaced) {
     const std::string other = describe(state, panel);
     changeEverything(2);
     parts.samples.selectWaveFile("LOOP.WAV");
+    ASSERT_TRUE(parts.configurations.saveFile(here.file("mine")));
     panel->onCommand(ctl::kOscType0 + 3, panel->button(ctl::kOscType0 + 3));  // a gesture of its own
     const std::string mine = describe(state, panel);
     ASSERT_TRUE(parts.configurations.loadFile(here.file("other")));
     EXPECT_EQ(describe(state, panel), other);
+    EXPECT_EQ(parts.configurations.currentFile(), here.file("other"));
     EXPECT_FALSE(panel->session().modified());
     EXPECT_EQ(frame->menuAction(cmd::kUndo)->text(), QStringLiteral("&Undo configuration load"));
 
     menu(cmd::kUndo);
     EXPECT_EQ(describe(state, panel), mine);
     EXPECT_TRUE(panel->session().modified());
+    // The save prompt offers the file this panel came from, not the one undone.
+    EXPECT_EQ(parts.configurations.currentFile(), here.file("mine"));
+    QString offered;
+    driver.then([&](QWidget* w) {
+        offered = w->findChild<QLineEdit*>()->text();
+        ModalDriver::clickObject("cancel")(w);
+    });
+    menu(cmd::kSaveConfiguration);
+    EXPECT_EQ(offered, QStringLiteral("mine"));
     EXPECT_EQ(parts.samples.loadedPath(), here.file("LOOP.WAV"));
     EXPECT_EQ(frame->menuAction(cmd::kRedo)->text(), QStringLiteral("&Redo configuration load"));
     menu(cmd::kRedo);
     EXPECT_EQ(describe(state, panel), other);
     EXPECT_FALSE(panel->session().modified());
+    EXPECT_EQ(parts.configurations.currentFile(), here.file("other"));
 }
 
 TEST_F(ConfigurationMenuTest, SavedAndLoadedBackTheEngineAndThePanelAreAsSaved) {
@@ -264,6 +294,132 @@ TEST_F(ConfigurationMenuTest, ARateRiseAsksFirstAndNoChangesNothing) {
     EXPECT_EQ(rateChanges, (std::vector<int>{44101, 11026}));
 }
 
+// However the rate changes, the panel ends as it was but for what the change costs: playing, the keyboard
+// open, the new rate ticked, nothing left to undo (a patch of the old rate would come back at the new one).
+// The question says the cost under its own words.
+TEST_F(ConfigurationMenuTest, ARateChangeEndsPlayingAtTheRateShownWithTheKeyboardOpen) {
+    for (const std::uint32_t rate : {11025u, 22050u, 44100u})
+        writeSample(here.file("L" + std::to_string(rate) + ".WAV"), 500, rate);
+    ASSERT_TRUE(writeWhole(here.file("slow"), goodConfiguration(1, "[[401, 301]]")));
+    state.rateParam = 22051;
+    ASSERT_TRUE(parts.configurations.saveFile(here.file("middle")));
+    state.rateParam = 44101;
+    ASSERT_TRUE(parts.configurations.saveFile(here.file("fast")));
+    state.rateParam = 11026;
+    Configuration fast;
+    std::string error;
+    ASSERT_TRUE(readConfigurationFile(here.file("fast"), fast, error)) << error;
+    const struct {
+        const char* how;
+        std::function<void()> act;
+        int rateParam;
+        const char* question;
+        std::string cost;  // under the question
+    } rows[] = {
+        {"menu 905 with a sample", [&] { menu(cmd::kRate22050); }, 22051, kRate22050Question,
+         "The sample is unloaded and the undo history is cleared."},
+        {"menu 904", [&] { menu(cmd::kRate11025); }, 11026, nullptr, ""},
+        {"load at 22050", [&] { parts.configurations.loadFile(here.file("middle")); }, 22051,
+         kRate22050Question, "The undo history is cleared: the load cannot be undone."},
+        {"load at 11025", [&] { parts.configurations.loadFile(here.file("slow")); }, 11026, nullptr, ""},
+        {"autosave restore at 44100", [&] { parts.configurations.restore(fast, here.file("fast"), true); },
+         44101, nullptr, ""},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.how);
+        parts.samples.selectWaveFile("L" + std::to_string(state.rateParam - 1) + ".WAV");
+        ASSERT_NE(state.waveSample, nullptr);
+        ASSERT_TRUE(panel->session().history().canUndo());
+        ASSERT_EQ(state.speakerOn, 1);
+        const std::size_t seen = driver.seen().size();
+        if (row.question) driver.then(ModalDriver::clickButtonText("Yes"));
+        row.act();
+        ASSERT_EQ(driver.seen().size(), seen + (row.question ? 1 : 0));
+        if (row.question) {
+            EXPECT_EQ(driver.seen().back().text, row.question);
+            EXPECT_EQ(driver.seen().back().detail, row.cost);
+        }
+        EXPECT_EQ(state.rateParam, row.rateParam);
+        for (int id : {cmd::kRate11025, cmd::kRate22050, cmd::kRate44100})
+            EXPECT_EQ(frame->menuAction(id)->isChecked(),
+                      id - cmd::kRate11025 == (row.rateParam > 11026) + (row.rateParam > 22051));
+        EXPECT_EQ(state.speakerOn, 1);
+        EXPECT_TRUE(panel->picture(ctl::kSpeaker)->isLit());
+        EXPECT_EQ(state.midiOpen, 1);
+        EXPECT_FALSE(frame->menuAction(cmd::kUndo)->isEnabled());
+        EXPECT_FALSE(panel->session().history().canUndo());
+    }
+    // No keeps everything, the item of the rate playing ticked.
+    driver.then(ModalDriver::clickButtonText("No"));
+    menu(cmd::kRate22050);
+    EXPECT_EQ(state.rateParam, 44101);
+    EXPECT_FALSE(frame->menuAction(cmd::kRate22050)->isChecked());
+    EXPECT_TRUE(frame->menuAction(cmd::kRate44100)->isChecked());
+    EXPECT_EQ(state.speakerOn, 1);
+}
+
+// The offer of a panel a killed run left says what it holds, in words that agree with each other.
+TEST_F(ConfigurationMenuTest, TheAutosaveOfferSaysWhetherThePanelHadChangesNotSaved) {
+    const struct {
+        bool modified;
+        const char* text;
+        const char* origin;
+    } rows[] = {{true, kAutosaveOfferText, "with changes not saved"},
+                {false, kAutosaveKeptText, "no changes since it was saved"}};
+    for (const auto& row : rows) {
+        Autosave a;
+        a.time = 1;
+        a.origin = here.file("mine");
+        a.modified = row.modified;
+        a.configuration = captureConfiguration(state, 11025, "");
+        ASSERT_TRUE(writeWhole(here.file("panel-killed.json"), serializeAutosave(a)));
+        const std::size_t seen = driver.seen().size();
+        driver.then(ModalDriver::clickButtonText("Later"));
+        offerAutosaves(here.path(), panel, parts.configurations, parts.autosave);
+        ASSERT_EQ(driver.seen().size(), seen + 1);
+        EXPECT_EQ(driver.seen().back().text, row.text);
+        EXPECT_NE(driver.seen().back().detail.find(row.origin), std::string::npos)
+            << driver.seen().back().detail;
+    }
+}
+
+// "Other folder..." reaches a configuration outside the list's folder with the desktop's dialog, which
+// opens next time where the last one was chosen.
+TEST_F(ConfigurationMenuTest, OtherFolderLoadsFromAnywhereAndRemembersWhere) {
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(here.file("config")));
+    ASSERT_TRUE(QDir(QString::fromStdString(here.path())).mkpath("patches"));
+    const std::string far = here.file("patches/far");
+    ASSERT_TRUE(writeWhole(far, goodConfiguration(1, "[[402, 305]]")));
+    QString opened;
+    const auto choose = [&opened](const std::string& path) {
+        return [&opened, path](QWidget* w) {
+            auto* dialog = static_cast<QFileDialog*>(w);
+            opened = dialog->directory().absolutePath();
+            if (path.empty()) {
+                static_cast<QDialog*>(dialog)->reject();
+                return;
+            }
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(QString::fromStdString(path));
+            static_cast<QDialog*>(dialog)->accept();
+        };
+    };
+    driver.then(ModalDriver::clickObject("otherFolder"));
+    driver.then(choose(far));
+    menu(cmd::kLoadConfiguration);
+    EXPECT_EQ(opened.toStdString(), here.path());  // first, the folder the list shows
+    EXPECT_EQ(parts.configurations.currentFile(), far);
+    EXPECT_TRUE(hasCord(state, 4));
+    EXPECT_EQ(state.cordSource[4], 1);
+
+    driver.then(ModalDriver::clickObject("otherFolder"));
+    driver.then(choose(""));
+    menu(cmd::kLoadConfiguration);
+    EXPECT_EQ(opened.toStdString(), here.file("patches"));
+    EXPECT_EQ(parts.configurations.currentFile(), far);
+    EXPECT_TRUE(driver.idle());
+    qunsetenv("XDG_CONFIG_HOME");
+}
+
 TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
     const std::pair<const char*, std::string> bad[] = {
         {"corrupt", goodConfiguration(1, "[[401, 301]").substr(0, 120)},
@@ -271,6 +427,7 @@ TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
         {"badcord", goodConfiguration(1, "[[418, 309]]")},  // a panoramiker output outside the mixer
         {"twice", goodConfiguration(1, "[[401, 301], [402, 301]]")},
         {"huge", std::string(kMaxConfigurationBytes + 1, ' ')},
+        {"sound", std::string("RIFF\x24\0\0\0WAVEfmt ", 16)},
     };
     const std::pair<const char*, const char*> why[] = {
         {"corrupt", "corrupt:"},
@@ -278,6 +435,7 @@ TEST_F(ConfigurationMenuTest, ABadFileChangesNothingAndSaysWhy) {
         {"badcord", "plugged in the mixer"},
         {"twice", "already carries"},
         {"huge", "too large"},
+        {"sound", "this is a WAV file (a sound), not a configuration"},
     };
     writeSample(here.file("LOOP.WAV"), 300);
     changeEverything(2);
@@ -525,14 +683,6 @@ class PanelConsistencyTest : public ::testing::Test {
         writeSample(here.file("BAD16.WAV"), 300, 11025, 16);
     }
 
-    // What the audio layer's rate change does to the panel and the engine.
-    void changeRate(int rateParam) {
-        static_cast<AudioHooks*>(panel)->freeWaveSample();
-        state.rateParam = rateParam;
-        audio.initAudio();
-        static_cast<AudioHooks*>(panel)->updateRateChecks(rateParam);
-    }
-
     // Message boxes get OK (Yes for the rate questions); the sample list gets `listChoice`: a name, "" for
     // Cancel, "-" for "No wave". GONE.WAV disappears between the listing and the choice.
     void answerModal() {
@@ -615,7 +765,14 @@ class PanelConsistencyTest : public ::testing::Test {
     InTemporaryDirectory here;
     EngineState state;
     FakeAudio audio{state};
-    ProgramParts parts{state, audio, [this](int rateParam) { changeRate(rateParam); }, MidiInputOptions{}};
+    // What the audio layer's rebuild does to the engine.
+    ProgramParts parts{state, audio,
+                       [this](int rateParam) {
+                           audio.stopSound();
+                           state.rateParam = rateParam;
+                           audio.initAudio();
+                       },
+                       MidiInputOptions{}};
     std::unique_ptr<FrameWindow> frame;
     SynthPanel* panel = nullptr;
     QTimer answer;
@@ -648,7 +805,7 @@ TEST_F(PanelConsistencyTest, RandomLoadsRatesAndCordMovesKeepThePanelTheEnginesR
                 case 2: {
                     const int rate = rates[pick(3)];
                     did = "rate " + std::to_string(rate - 1);
-                    changeRate(rate);
+                    parts.rateChange.change(rate);
                     break;
                 }
                 case 3: {

@@ -87,16 +87,50 @@ TEST(EntryDialog, FrequencyDialogShowsTheValueAndReadsTheTypedNumber) {
     QString shown;
     driver.then([&](QWidget* w) {
         shown = w->findChild<QLineEdit*>()->text();
-        ModalDriver::typeThenClick(QStringLiteral("1.5x"), QStringLiteral("ok"))(w);
+        ModalDriver::typeThenClick(QStringLiteral("1,5"), QStringLiteral("ok"))(w);
     });
     float value = 256.0f;
     EXPECT_TRUE(runFrequencyDialog(value, "Frequency", 7, nullptr));
     EXPECT_EQ(shown, QStringLiteral("256.00"));
     EXPECT_EQ(value, 1.5f);
 
+    // What is not a frequency is said, and the entry comes back with the text as typed.
+    const struct {
+        const char* typed;
+        const char* said;  // empty: read as `hertz`
+        double hertz;
+    } rows[] = {
+        {"1.5", "", 1.5},
+        {" 440 Hz", "", 440},
+        {"2,25hz", "", 2.25},
+        {"1e3", "", 1000},
+        {"abc", "\"abc\" is not a frequency.", 0},
+        {"1.5x", "\"1.5x\" is not a frequency.", 0},
+        {"1,5,0", "\"1,5,0\" is not a frequency.", 0},
+        {"inf", "\"inf\" is not a frequency.", 0},
+        {"0", "0 Hz is not a frequency an oscillator can play: it must be above 0.", 0},
+        {"-2,5", "-2.5 Hz is not a frequency an oscillator can play: it must be above 0.", 0},
+    };
+    for (const auto& row : rows) {
+        double hertz = -1;
+        std::string problem;
+        EXPECT_EQ(readTypedFrequency(row.typed, hertz, problem), *row.said == 0) << row.typed;
+        EXPECT_EQ(problem, row.said) << row.typed;
+        if (*row.said == 0) {
+            EXPECT_EQ(hertz, row.hertz) << row.typed;
+        }
+    }
+    QString again;
     driver.then(ModalDriver::typeThenClick(QStringLiteral("abc"), QStringLiteral("ok")));
+    driver.then(ModalDriver::clickButtonText(QStringLiteral("OK")));
+    driver.then([&](QWidget* w) {
+        again = w->findChild<QLineEdit*>()->text();
+        ModalDriver::typeThenClick(QStringLiteral("3,5"), QStringLiteral("ok"))(w);
+    });
     EXPECT_TRUE(runFrequencyDialog(value, "Frequency", 7, nullptr));
-    EXPECT_EQ(value, 0.0f);
+    EXPECT_EQ(driver.seen()[2].text, "\"abc\" is not a frequency.");
+    EXPECT_EQ(again, QStringLiteral("abc"));
+    EXPECT_EQ(value, 3.5f);
 
     value = 440.0f;
     driver.then(ModalDriver::typeThenClick(QStringLiteral("99"), QStringLiteral("cancel")));

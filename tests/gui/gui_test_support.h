@@ -40,7 +40,6 @@ class FakeAudio : public PanelAudio {
     }
     bool soundPlaying() const override { return playing_; }
     void pumpUntilPainted(QWidget*) override { calls.push_back("pump"); }
-    void rateCommand(int id) override { calls.push_back("rate" + std::to_string(id)); }
     void startStartupTimer() override { calls.push_back("startupTimer"); }
     void removeMouseHook() override { calls.push_back("removeMouseHook"); }
 

@@ -18,6 +18,7 @@
 #include <QTimer>
 #include <QWheelEvent>
 #include <random>
+#include <utility>
 
 #include "engine/defaults.h"
 #include "panel/panel_cord_editor.h"
@@ -40,8 +41,8 @@ std::unique_ptr<EngineState> renderStart() {
     return s;
 }
 
-// Answers whatever modal window opens: the frequency entry takes `typed`, a message box is read and
-// closed, the sample list is cancelled.
+// Answers whatever modal window opens: the frequency entry takes `typed` (and is cancelled when it comes
+// back after a message), a message box is read and closed, the sample list is cancelled.
 class ModalCloser {
   public:
     ModalCloser() {
@@ -57,8 +58,14 @@ class ModalCloser {
         if (!dialog) return;
         if (qobject_cast<QMessageBox*>(dialog)) {
             ++messages;
+            refused = true;
             dialog->accept();
         } else if (auto* edit = dialog->findChild<QLineEdit*>(QStringLiteral("edit"))) {
+            // A frequency refused in words comes back to its entry: given up there.
+            if (std::exchange(refused, false)) {
+                dialog->reject();
+                return;
+            }
             edit->setText(typed);
             dialog->findChild<QPushButton*>(QStringLiteral("ok"))->click();
         } else {
@@ -66,6 +73,7 @@ class ModalCloser {
         }
     }
     QTimer timer_;
+    bool refused = false;
 };
 
 TEST(PanelEvents, TheRealPanelsGesturesRenderAgainFromTheirEvents) {

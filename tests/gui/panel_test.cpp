@@ -12,10 +12,12 @@
 
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
+#include "engine/midi_keys.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
 #include "panel/keyboard/reading_order.h"
 #include "panel/knob.h"
+#include "panel/midi_mark.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/picture_button.h"
 #include "resources/panel_template.h"
@@ -62,6 +64,29 @@ TEST_F(PanelTest, EveryControlSitsAtItsTemplatePlace) {
     // The Wave button takes no focus from a click, but Tab reaches it.
     EXPECT_EQ(panel->control(199)->focusPolicy(), Qt::TabFocus);
     for (int id = 165; id <= 188; ++id) EXPECT_FALSE(panel->control(id)->isEnabled()) << id;
+}
+
+// The MIDI module's lamp follows the keys: lit while any is held, out when the last goes, painted amber
+// where the MIDI module stands.
+TEST_F(PanelTest, TheMidiMarkLightsWhileAKeyIsHeld) {
+    MidiMark* mark = panel->midiMark();
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_TRUE(panel->rect().contains(mark->geometry()));
+    const struct {
+        std::uint32_t message;
+        bool lit;
+    } rows[] = {{packMidi(0x90, 60, 100), true},
+                {packMidi(0x90, 64, 100), true},
+                {packMidi(0x80, 60, 0), true},
+                {packMidi(0x90, 64, 0), false},  // note on at velocity 0 lets go too
+                {packMidi(0xB0, 7, 100), false}};
+    for (const auto& row : rows) {
+        panel->onMidiData(row.message);
+        EXPECT_EQ(mark->isLit(), row.lit) << std::hex << row.message;
+        const QImage image = mark->grab().toImage();
+        EXPECT_EQ(image.pixelColor(image.rect().center()) == QColor(0xff, 0xc4, 0x00), row.lit);
+    }
 }
 
 TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {

@@ -132,7 +132,7 @@ TEST_F(ProgramTest, FirstTickRefreshesChecksTheRateAndSwitchesTheSoundOn) {
     EXPECT_TRUE(frame->menuAction(904)->isChecked());
     EXPECT_FALSE(frame->menuAction(905)->isChecked());
     EXPECT_FALSE(panel->control(200)->isEnabled());
-    panel->updateRateChecks(44101);
+    panel->showRate(44101);
     EXPECT_FALSE(frame->menuAction(904)->isChecked());
     EXPECT_TRUE(frame->menuAction(906)->isChecked());
 }
@@ -234,8 +234,9 @@ TEST_F(ProgramTest, KeysOpenTheMenusQuitAsksAndTheFocusIsMarked) {
 }
 
 TEST_F(ProgramTest, MenuCommandsReachTheirHandlers) {
-    int loads = 0, saves = 0, helps = 0;
+    int loads = 0, saves = 0, helps = 0, rates = 0;
     PanelServices services;
+    services.rateCommand = [&](int id) { rates += id == 905; };
     services.loadConfiguration = [&] { ++loads; };
     services.saveConfiguration = [&] { ++saves; };
     services.showHelp = [&] { ++helps; };
@@ -247,7 +248,7 @@ TEST_F(ProgramTest, MenuCommandsReachTheirHandlers) {
     EXPECT_EQ(loads, 1);
     EXPECT_EQ(saves, 1);
     EXPECT_EQ(helps, 1);
-    EXPECT_EQ(audio.count("rate905"), 1);
+    EXPECT_EQ(rates, 1);
 }
 
 TEST_F(ProgramTest, CancelAtFinishedKeepsTheSoundOn) {
@@ -281,6 +282,33 @@ TEST_F(ProgramTest, QuitAsksOnceStopsTheSoundAndClosesTheWindow) {
     EXPECT_TRUE(frame->panel()->isFinished());
 }
 
+// With changes not saved, Enter saves before quitting and Escape stays; only OK itself drops the changes.
+TEST_F(ProgramTest, EnterAtFinishedWithChangesNotSavedSavesFirst) {
+    int saves = 0;
+    PanelServices services;
+    services.saveBeforeQuit = [&] { return ++saves > 0; };
+    auto frame = make(services);
+    frame->show();
+    SynthPanel* panel = frame->panel();
+    panel->firstTick();
+    panel->onCommand(117, panel->button(117));  // a change
+    ASSERT_TRUE(panel->session().modified());
+    const struct {
+        Qt::Key key;
+        int saves;
+        bool finished;
+    } rows[] = {{Qt::Key_Escape, 0, false}, {Qt::Key_Return, 1, true}};
+    for (const auto& row : rows) {
+        ModalDriver driver;
+        driver.then([&row](QWidget* w) { QTest::keyClick(w, row.key); });
+        panel->quit();
+        ASSERT_EQ(driver.seen().size(), 1u);
+        EXPECT_EQ(driver.seen()[0].detail, "The panel has changes that are not saved.");
+        EXPECT_EQ(saves, row.saves) << row.key;
+        EXPECT_EQ(panel->isFinished(), row.finished) << row.key;
+    }
+}
+
 TEST_F(ProgramTest, ReleasingThePanelStopsTheSoundAndFreesTheTables) {
     FakeMidi midi;
     PanelServices services;
@@ -310,6 +338,8 @@ TEST_F(ProgramTest, TypedFrequenciesAreCheckedAndTheFocusGoesToTheSpeaker) {
     for (const char* bad : {"0", "abc", "-20"}) {
         panel->control(101)->setFocus();
         driver.then(ModalDriver::typeThenClick(bad, "ok"));
+        driver.then(ModalDriver::clickButtonText("OK"));  // what was not understood
+        driver.then(ModalDriver::clickObject("cancel"));
         panel->button(112)->click();
         EXPECT_EQ(state.oscFreq[3], 5000.0f) << bad;
         EXPECT_EQ(panel->focusWidget(), panel->control(189)) << bad;

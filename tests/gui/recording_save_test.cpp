@@ -9,8 +9,10 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QTest>
 #include <QTimer>
 #include <filesystem>
 
@@ -159,10 +161,29 @@ TEST_F(RecordingSaveTest, ASingleChannelDeviceGivesATrueMonoFile) {
     EXPECT_EQ(samples, "7\n");
 }
 
-TEST_F(RecordingSaveTest, CancelAndAnEmptyNameDiscardTheRecording) {
+// Cancel, Escape and an empty name each ask before the take goes; "Back to the name" (Escape's answer
+// too) returns to the prompt, which says what the name is for and shows the file a long name gives.
+TEST_F(RecordingSaveTest, GivingTheNameUpAsksBeforeTheTakeIsDiscarded) {
     state.recordOn = 1;
     recordFrames(state, 10);
+    std::string prompt;
+    driver.then([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });
+    driver.then([](QWidget* w) { QTest::keyClick(w, Qt::Key_Escape); });  // the question: back
+    driver.then([&](QWidget* w) {
+        auto* edit = w->findChild<QLineEdit*>();
+        edit->insert("mysong2024");
+        prompt = w->findChild<QLabel*>("prompt")->text().toStdString();
+        ModalDriver::clickObject("ok")(w);
+    });
+    panel->saveRecording();
+    ASSERT_EQ(driver.seen().size(), 3u);
+    EXPECT_EQ(driver.seen()[1].text, "Discard this take?");
+    EXPECT_EQ(prompt, "Name of the recording (8 characters)\nSaved as MYSONG20.WAV");
+    EXPECT_TRUE(QFileInfo::exists(QString::fromStdString(here.file("MYSONG20.WAV"))));
+
+    recordFrames(state, 10);
     driver.then(ModalDriver::typeThenClick("take", "cancel"));
+    driver.then(ModalDriver::clickButtonText("Discard"));
     panel->saveRecording();
     EXPECT_FALSE(state.recording.active());
     EXPECT_TRUE(state.recording.bytes().empty());
@@ -170,8 +191,10 @@ TEST_F(RecordingSaveTest, CancelAndAnEmptyNameDiscardTheRecording) {
 
     recordFrames(state, 10);
     driver.then(ModalDriver::typeThenClick("", "ok"));
+    driver.then(ModalDriver::clickButtonText("Discard"));
     panel->saveRecording();
-    EXPECT_EQ(driver.seen().size(), 2u);
+    EXPECT_EQ(driver.seen().size(), 7u);
+    EXPECT_TRUE(QFile::remove(QString::fromStdString(here.file("MYSONG20.WAV"))));
     EXPECT_FALSE(state.recording.active());
     EXPECT_TRUE(QDir(QString::fromStdString(here.path()))
                     .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)
@@ -206,8 +229,9 @@ TEST_F(RecordingSaveTest, AFileThatCannotBeWrittenAsksAgainAndKeepsTheRecording)
     driver.then(ModalDriver::typeThenClick("ab-1", "ok"));
     driver.then(ModalDriver::clickButtonText("OK"));
     driver.then(ModalDriver::typeThenClick("", "cancel"));
+    driver.then(ModalDriver::clickButtonText("Discard"));
     panel->saveRecording();
-    EXPECT_EQ(driver.seen().size(), 6u);
+    EXPECT_EQ(driver.seen().size(), 7u);
     EXPECT_TRUE(driver.idle());
     EXPECT_FALSE(state.recording.active());
 }

@@ -258,6 +258,10 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {render(path("gone-id.vtk") + " -o " + out), "/nonexistent/x.wav: Error opening file"},
         {render(path("mono.vtk") + " -o " + out), "(at most 4294967258 frames with 1 channel,"},
     };
+    // A mistake on the command line is one line and where the help is.
+    const Result usage = runCommand(render("--seconds 1"));
+    EXPECT_EQ(usage.output,
+              "voltina-render: give the WAV file to write with -o\nTry 'voltina-render --help'.\n");
     for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);
         EXPECT_NE(r.status, 0) << command;

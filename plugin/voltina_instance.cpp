@@ -186,11 +186,15 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
             return;
         }
         request_.kind = Work::Load;
+        request_.ticket = takeTicket();
         std::memcpy(request_.path, LV2_ATOM_BODY_CONST(value), length);
         request_.path[length] = '\0';
         const auto size = static_cast<std::uint32_t>(offsetof(LoadRequest, path) + length + 1);
-        if (schedule_->schedule_work(schedule_->handle, size, &request_) != LV2_WORKER_SUCCESS)
+        if (request_.ticket == 0 ||
+            schedule_->schedule_work(schedule_->handle, size, &request_) != LV2_WORKER_SUCCESS) {
+            redeem(request_.ticket);
             notifyPath(frame);
+        }
         return;
     }
     const int p = uris_.parameterOf(which);
@@ -225,10 +229,10 @@ void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_
 
 void VoltinaInstance::restartPatch() {
     LoadedPatch* current = playing();
-    LoadedPatch* fresh = current->twin.release();
     // The worker has not built the next twin yet (a second start within a few milliseconds): the patch
     // plays on rather than wait.
-    if (fresh == nullptr) return;
+    if (current->twin == nullptr) return;
+    LoadedPatch* fresh = current->twin.get();
     // What the host has set since the patch was loaded is kept, as a parameter set at the first frame.
     for (int p = 0; p < kParameterCount; ++p) {
         const float value = current->values[p].load(std::memory_order_relaxed);
@@ -236,11 +240,43 @@ void VoltinaInstance::restartPatch() {
         applyEdit(fresh->sound->state(), parameterEdit(p, value));
         fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
     }
-    active_.store(fresh);
+    // A restore on another thread may have put its own patch in meanwhile: that one plays, and the
+    // restore frees the one it replaced (with its twin).
+    if (!active_.compare_exchange_strong(current, fresh)) return;
+    static_cast<void>(current->twin.release());
     // Nothing refers to the old patch any more (run() reads the playing one again after each event).
     freeLater(current);
-    const PatchMessage request{Work::BuildTwin, nullptr, fresh->id};
-    schedule_->schedule_work(schedule_->handle, sizeof request, &request);
+    PatchMessage request{Work::BuildTwin, nullptr, fresh->id};
+    request.ticket = takeTicket();
+    if (request.ticket != 0 &&
+        schedule_->schedule_work(schedule_->handle, sizeof request, &request) != LV2_WORKER_SUCCESS)
+        redeem(request.ticket);
+}
+
+std::uint32_t VoltinaInstance::takeTicket() {
+    // A free slot, or else the oldest: an answer that never came (a host that dropped it) must not
+    // stop the plugin asking; should it come after all, it is not taken.
+    std::uint32_t* chosen = &tickets_[0];
+    for (std::uint32_t& slot : tickets_) {
+        if (slot == 0) {
+            chosen = &slot;
+            break;
+        }
+        if (slot < *chosen) chosen = &slot;
+    }
+    lastTicket_ = lastTicket_ == UINT32_MAX ? 1 : lastTicket_ + 1;
+    *chosen = lastTicket_;
+    return lastTicket_;
+}
+
+bool VoltinaInstance::redeem(std::uint32_t ticket) {
+    if (ticket == 0) return false;
+    for (std::uint32_t& slot : tickets_) {
+        if (slot != ticket) continue;
+        slot = 0;
+        return true;
+    }
+    return false;
 }
 
 void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
@@ -333,23 +369,22 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
         std::memcpy(&message, data, sizeof message);
         std::unique_ptr<LoadedPatch> twin;
         std::string error;
+        bool replaced = false;
         {
             // The playing patch, not one named in the request: this worker frees replaced patches
             // itself, and restore() only under the lock, so what is read here stays whole.
             const std::lock_guard<std::mutex> saving(savingMutex_);
             const LoadedPatch* patch = active_.load();
-            if (patch->id != message.id) return LV2_WORKER_SUCCESS;  // replaced meanwhile
+            replaced = patch->id != message.id;
             try {
-                twin = startAgain(*patch, rate_, error);
+                if (!replaced) twin = startAgain(*patch, rate_, error);
             } catch (const std::bad_alloc&) {
                 error = "out of memory";
             }
         }
-        if (!twin) {
-            logError("the patch cannot start again with the transport: " + error);
-            return LV2_WORKER_ERR_UNKNOWN;
-        }
-        const PatchMessage ready{Work::TwinReady, twin.get(), message.id};
+        if (!twin && !replaced) logError("the patch cannot start again with the transport: " + error);
+        // Answered even without a twin, so the request is not awaited any longer.
+        const PatchMessage ready{Work::TwinReady, twin.get(), message.id, message.ticket};
         if (respond(handle, sizeof ready, &ready) != LV2_WORKER_SUCCESS) return LV2_WORKER_ERR_NO_SPACE;
         twin.release();
         return LV2_WORKER_SUCCESS;
@@ -374,6 +409,8 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
         return LV2_WORKER_SUCCESS;
     }
     if (kind != Work::Load || size <= offsetof(LoadRequest, path)) return LV2_WORKER_ERR_UNKNOWN;
+    std::uint32_t ticket = 0;
+    std::memcpy(&ticket, static_cast<const char*>(data) + offsetof(LoadRequest, ticket), sizeof ticket);
     const char* path = static_cast<const char*>(data) + offsetof(LoadRequest, path);
     const std::string file(path, strnlen(path, size - offsetof(LoadRequest, path)));
     std::string error;
@@ -387,9 +424,9 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
     } catch (const std::bad_alloc&) {
         error = file + ": out of memory";
     }
-    PatchMessage message{Work::Refused, nullptr};
+    PatchMessage message{Work::Refused, nullptr, 0, ticket};
     if (patch) {
-        message = {Work::Loaded, patch.get()};
+        message = {Work::Loaded, patch.get(), 0, ticket};
     } else {
         logError(error);
     }
@@ -405,7 +442,10 @@ LV2_Worker_Status VoltinaInstance::workResponse(std::uint32_t size, const void* 
     if (size != sizeof(PatchMessage)) return LV2_WORKER_ERR_UNKNOWN;
     PatchMessage message;
     std::memcpy(&message, data, sizeof message);
+    // Not awaited (or already taken): nothing is installed or freed, whatever the message says.
+    if (!redeem(message.ticket)) return LV2_WORKER_ERR_UNKNOWN;
     if (message.kind == Work::TwinReady) {
+        if (message.patch == nullptr) return LV2_WORKER_SUCCESS;
         LoadedPatch* patch = playing();
         if (patch->id == message.id && patch->twin == nullptr) {
             patch->twin.reset(message.patch);

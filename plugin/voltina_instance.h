@@ -64,13 +64,21 @@ class VoltinaInstance {
     static constexpr std::size_t kMaxPathBytes = 4096;
     struct LoadRequest {
         Work kind = Work::Load;
+        std::uint32_t ticket = 0;  // echoed in the answer
         char path[kMaxPathBytes + 1] = {};
     };
     struct PatchMessage {
         Work kind;
         LoadedPatch* patch;
-        std::uint64_t id = 0;  // BuildTwin, TwinReady: the patch the twin is for
+        std::uint64_t id = 0;      // BuildTwin, TwinReady: the patch the twin is for
+        std::uint32_t ticket = 0;  // Loaded, Refused, TwinReady: the request's, echoed
     };
+    // The requests whose answers are awaited. An answer is taken once, and only when awaited: a host
+    // whose worker queue hands a message over twice (or garbles one) must not make the plugin install
+    // or free a patch twice. Audio thread only.
+    static constexpr int kTickets = 16;
+    std::uint32_t takeTicket();
+    bool redeem(std::uint32_t ticket);
     static constexpr int kPendingFrees = 8;
 
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
@@ -123,6 +131,8 @@ class VoltinaInstance {
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};
     LoadRequest request_;
+    std::uint32_t tickets_[kTickets] = {};  // 0: free
+    std::uint32_t lastTicket_ = 0;
 };
 
 }  // namespace voltina

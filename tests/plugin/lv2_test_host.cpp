@@ -144,8 +144,12 @@ LV2_Worker_Status TestHost::scheduleWork(LV2_Worker_Schedule_Handle handle, std:
 
 LV2_Worker_Status TestHost::respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
     auto* host = static_cast<TestHost*>(handle);
-    if (host->synchronous_)
-        return host->worker_->work_response(lilv_instance_get_handle(host->instance_), size, data);
+    if (host->synchronous_) {
+        // Handed over at once; what the plugin makes of it is not the sender's business.
+        for (int times = host->duplicateResponses_ ? 2 : 1; times > 0; --times)
+            host->worker_->work_response(lilv_instance_get_handle(host->instance_), size, data);
+        return LV2_WORKER_SUCCESS;
+    }
     return host->responses_->push(size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
@@ -272,9 +276,11 @@ void TestHost::doWork() {
         working_->used = 0;
         std::swap(responses_, working_);
         if (watch_) watch_->enter();
-        for (std::size_t i = 0; i < working_->used; ++i)
-            worker_->work_response(lilv_instance_get_handle(instance_), working_->sizes[i],
-                                   working_->data[i]);
+        for (std::size_t i = 0; i < working_->used; ++i) {
+            for (int times = duplicateResponses_ ? 2 : 1; times > 0; --times)
+                worker_->work_response(lilv_instance_get_handle(instance_), working_->sizes[i],
+                                       working_->data[i]);
+        }
         if (watch_) watch_->leave();
         working_->used = 0;
     }

@@ -87,6 +87,8 @@ class TestHost {
 
     void setWatch(RunWatch* watch) { watch_ = watch; }
     void setSynchronousWorker(bool synchronous) { synchronous_ = synchronous; }
+    // Hands every worker answer to the plugin twice, as a host whose queue misbehaves might.
+    void setDuplicateResponses(bool duplicate) { duplicateResponses_ = duplicate; }
 
   private:
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
@@ -138,6 +140,7 @@ class TestHost {
     std::vector<std::string> logged_;
     RunWatch* watch_ = nullptr;
     bool synchronous_ = false;
+    bool duplicateResponses_ = false;
 };
 
 }  // namespace voltina::test

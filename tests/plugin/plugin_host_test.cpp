@@ -104,6 +104,8 @@ TEST(PluginTransport, RollingStartsThePatchAgain) {
         for (const auto& [prelude, synchronousWorker] : {std::pair{777, false}, std::pair{5000, true}}) {
             SCOPED_TRACE(std::to_string(rate) + " Hz after " + std::to_string(prelude) + " frames");
             TestHost host;
+            // A host that hands answers over twice must not have patches installed or freed twice.
+            host.setDuplicateResponses(true);
             loadIn(host, rate, config, synchronousWorker);
             host.play(static_cast<std::uint64_t>(prelude), randomBlocks(prelude),
                       files.tuneEvents(tune, rate, kLoadBlock));

@@ -45,6 +45,10 @@ if step == "build" then
 	local rate = tonumber(os.getenv("VOLTINA_RATE"))
 	local session = create_session(folder, name, rate)
 	if not session then fail("cannot create the session") end
+	-- The master bus is wired by Ardour's auto-connect thread, over the same JACK connection as this
+	-- thread's port registrations: libjack's requests from two threads at once garble the server's
+	-- channel, so each step waits for the wiring to finish.
+	ARDOUR.LuaAPI.usleep(3000000)
 	local info = ARDOUR.LuaAPI.new_plugin_info(uri, ARDOUR.PluginType.LV2)
 	if info:isnil() then fail("Ardour does not find " .. uri) end
 	local tracks = session:new_midi_track(ARDOUR.ChanCount(ARDOUR.DataType("midi"), 1),
@@ -58,6 +62,7 @@ if step == "build" then
 	if not plugin:load_preset(preset) then fail("the preset does not load") end
 
 	-- Lua cannot make a MIDI region: a short take from the sequencer makes one, whose notes are then replaced.
+	ARDOUR.LuaAPI.usleep(3000000)
 	if track:input():nth(0):connect(os.getenv("VOLTINA_SEQ_PORT")) ~= 0 then fail("cannot connect the sequencer") end
 	track:rec_enable_control():set_value(1, PBD.GroupControlDisposition.NoGroup)
 	session:maybe_enable_record(false)

@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QString>
+#include <vector>
 
 #include "app/configuration_files.h"
 #include "app/panel_autosave.h"
@@ -25,14 +26,31 @@ std::string autosaveOrigin(const Autosave& a) {
     return from + (a.modified ? ", with changes not saved" : ", no changes since it was saved");
 }
 
-void tellDamaged(const FoundAutosave& f, QWidget* owner) {
-    const std::string aside = setAutosaveAside(f.path);
-    const std::string where = aside.empty() ? "It could not be moved aside and stays as " + f.path
-                                            : "The file is kept as " + aside + ".";
-    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kProgramTitle),
-                    QStringLiteral("An autosaved panel is damaged and cannot be restored."), QMessageBox::Ok,
-                    owner);
-    box.setInformativeText(QString::fromStdString(printableText(f.path + ": " + f.problem) + "\n\n" + where));
+// Every damaged autosave set aside, then said in one box: however many there are, one click.
+void tellDamaged(const std::vector<const FoundAutosave*>& damaged, QWidget* owner) {
+    if (damaged.empty()) return;
+    std::string list;
+    for (const FoundAutosave* f : damaged) {
+        const std::string aside = setAutosaveAside(f->path);
+        const std::string where = aside.empty() ? "it could not be moved aside and stays as " + f->path
+                                                : "the file is kept as " + aside;
+        list +=
+            (list.empty() ? "" : "\n\n") + printableText(f->path + ": " + f->problem + "; " + where) + ".";
+    }
+    const bool one = damaged.size() == 1;
+    const std::string text =
+        one ? "An autosaved panel is damaged and cannot be restored."
+            : std::to_string(damaged.size()) + " autosaved panels are damaged and cannot be restored.";
+    QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
+                    QMessageBox::Ok, owner);
+    if (one) {
+        box.setInformativeText(QString::fromStdString(list));
+    } else {
+        box.setInformativeText(
+            QStringLiteral("Each is kept aside, its name marked \"damaged\", and is not offered again; "
+                           "the details say which and why."));
+        box.setDetailedText(QString::fromStdString(list));
+    }
     box.exec();
 }
 
@@ -58,12 +76,14 @@ AutosaveChoice askAboutAutosave(const Autosave& a, QWidget* owner) {
 
 void offerAutosaves(const std::string& folder, QWidget* owner, ConfigurationFiles& files,
                     PanelAutosave& own) {
-    for (const FoundAutosave& f : findAutosaves(folder)) {
-        if (f.path == own.path()) continue;
-        if (!f.problem.empty()) {
-            tellDamaged(f, owner);
-            continue;
-        }
+    const std::vector<FoundAutosave> found = findAutosaves(folder);
+    std::vector<const FoundAutosave*> damaged;
+    for (const FoundAutosave& f : found) {
+        if (f.path != own.path() && !f.problem.empty()) damaged.push_back(&f);
+    }
+    tellDamaged(damaged, owner);
+    for (const FoundAutosave& f : found) {
+        if (f.path == own.path() || !f.problem.empty()) continue;
         const AutosaveChoice choice = askAboutAutosave(f.autosave, owner);
         if (choice == AutosaveChoice::Later) return;
         if (choice == AutosaveChoice::StartAsUsual) {

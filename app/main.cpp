@@ -135,6 +135,9 @@ int main(int argc, char** argv) {
         parts.configurations.setSessionFile(nsm->sessionFile());
         wiring.services.saveConfiguration = [&nsm] { nsm->saveFromMenu(); };
         wiring.services.saveBeforeQuit = [&nsm] { return nsm->saveFromMenu(); };
+        wiring.services.sayElsewhere = [&nsm](const std::string& text, const std::string& detail) {
+            return nsm->sayInSession(text, detail);
+        };
         wiring.startHidden = nsm->startHidden();
         wiring.windowMade = [&nsm, &parts, &state](FrameWindow& frame) { nsm->attach(parts, state, frame); };
         wiring.afterSetup = [&parts] {

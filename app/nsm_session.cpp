@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QDateTime>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -19,6 +20,7 @@
 #include "config/configuration.h"
 #include "media/atomic_file.h"
 #include "media/file_bytes.h"
+#include "media/printable_text.h"
 #include "panel/synth_panel.h"
 
 namespace voltina {
@@ -104,7 +106,11 @@ NsmSession::NsmSession() {
     };
     requests.showGui = [this] { showGui(true); };
     requests.hideGui = [this] { showGui(false); };
-    requests.ignored = [](const std::string& what) { std::fprintf(stderr, "voltina: %s\n", what.c_str()); };
+    // The server's words and the paths of stray messages are outside text: escaped on their way to the
+    // terminal.
+    requests.ignored = [](const std::string& what) {
+        std::fprintf(stderr, "voltina: %s\n", printableText(what).c_str());
+    };
     client_ = std::make_unique<NsmClient>(link_, std::move(requests));
 }
 
@@ -132,7 +138,7 @@ bool NsmSession::announceAndWaitForOpen(const std::string& url, const std::strin
             error.clear();
             return false;
         }
-        client_->receive();
+        if (!client_->receive()) client_->sayRepeats();
         if (refused_) {
             error = "the session manager refused Voltina: " + refusal_;
             return false;
@@ -165,12 +171,20 @@ bool NsmSession::prepareFolder(const NsmOpen& open, std::string& error) {
     }
     // A take a SIGTERM or a crash left in the session: saved into it, where the session keeps its sound.
     const std::string takes = (fs::path(open.path) / kSessionTakeFolderName).string();
+    // A copy of gigabytes takes seconds: SIGTERM stops it, and the take stays for the next open.
+    bool ended = false;
+    const TakeCopyProgress untilTerm = [&ended](std::uint64_t, std::uint64_t) {
+        ended = ended || termArrived();
+        return !ended;
+    };
     for (const UnsavedTake& take : findUnsavedTakes(takes)) {
         if (!take.readable) continue;
         const std::string target = freeName(open.path, "TAKE-" + stamp(), ".WAV");
         std::string problem;
-        if (saveUnsavedTake(take, target, problem))
+        if (saveUnsavedTake(take, target, problem, untilTerm))
             ::unlink(take.path.c_str());
+        else if (ended)
+            endAtOnce();
         else
             client_->message(1, "Voltina could not save a take into the session: " + problem);
     }
@@ -182,8 +196,21 @@ void NsmSession::attach(ProgramParts& parts, EngineState& state, FrameWindow& fr
     state_ = &state;
     frame_ = &frame;
     frame.installEventFilter(this);
+    quiet_ = new QTimer(this);
+    quiet_->setSingleShot(true);
+    // The timer may come before the notifier of datagrams that waited behind a busy moment: quiet is
+    // when none is waiting.
+    connect(quiet_, &QTimer::timeout, this, [this] {
+        if (client_->receive())
+            sayRepeatsWhenQuiet();
+        else
+            client_->sayRepeats();
+    });
     oscNotifier_ = new QSocketNotifier(link_.socketFd(), QSocketNotifier::Read, this);
-    connect(oscNotifier_, &QSocketNotifier::activated, this, [this] { client_->receive(); });
+    connect(oscNotifier_, &QSocketNotifier::activated, this, [this] {
+        client_->receive();
+        sayRepeatsWhenQuiet();
+    });
     termNotifier_ = new QSocketNotifier(gTermPipe[0], QSocketNotifier::Read, this);
     connect(termNotifier_, &QSocketNotifier::activated, this, [] {
         if (termArrived()) endAtOnce();
@@ -253,6 +280,20 @@ void NsmSession::showGui(bool shown) {
         frame_->hide();
     }
     client_->setGuiShown(shown);
+}
+
+// A complaint that comes again and again is counted, and the count said once the link has been quiet a
+// second.
+void NsmSession::sayRepeatsWhenQuiet() {
+    if (quiet_) quiet_->start(1000);
+}
+
+bool NsmSession::sayInSession(const std::string& text, const std::string& detail) {
+    if (frame_ && frame_->isVisible()) return false;
+    const std::string said = detail.empty() ? text : text + " (" + detail + ")";
+    client_->message(1, said);
+    std::fprintf(stderr, "voltina: %s\n", printableText(said).c_str());
+    return true;
 }
 
 void NsmSession::reportDirty() {

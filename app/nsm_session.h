@@ -14,6 +14,7 @@
 #include "nsm/nsm_client.h"
 
 class QSocketNotifier;
+class QTimer;
 
 namespace voltina {
 
@@ -49,6 +50,9 @@ class NsmSession : public QObject {
     // The menu's "Save a configuration" (and "Finished ?"'s save) under the session: the same save, and
     // a message box when it fails.
     bool saveFromMenu();
+    // A message the panel would show in its box, said in the session's terms instead (the server's
+    // status message and the log) while no window of ours is shown: true when it was said so.
+    bool sayInSession(const std::string& text, const std::string& detail);
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -58,6 +62,7 @@ class NsmSession : public QObject {
     bool copySampleIntoSession(std::string& error);
     void showGui(bool shown);
     void reportDirty();
+    void sayRepeatsWhenQuiet();
 
     OscLink link_;
     std::unique_ptr<NsmClient> client_;
@@ -70,6 +75,7 @@ class NsmSession : public QObject {
     FrameWindow* frame_ = nullptr;
     QSocketNotifier* oscNotifier_ = nullptr;
     QSocketNotifier* termNotifier_ = nullptr;
+    QTimer* quiet_ = nullptr;
 };
 
 }  // namespace voltina

@@ -2,6 +2,7 @@
 
 #include "audio/jack_device.h"
 #include "audio/null_device.h"
+#include "audio/pulse_device.h"
 #include "audio/pulse_probe.h"
 #include "audio/rtaudio_device.h"
 
@@ -28,16 +29,16 @@ std::unique_ptr<WaveDevice> createWaveDevice(AudioBackend backend, bool connectP
         case AudioBackend::Null:
             return std::make_unique<NullDevice>();
         case AudioBackend::Pulse:
-            return std::make_unique<RtAudioDevice>(RtBackend::Pulse);
+            return std::make_unique<PulseDevice>();
         case AudioBackend::Alsa:
-            return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
+            return std::make_unique<RtAudioDevice>();
         case AudioBackend::Jack:
             return std::make_unique<JackDevice>(connectPorts, jackClientName);
         case AudioBackend::Automatic:
             break;
     }
-    if (probePulseServer().sinks > 0) return std::make_unique<RtAudioDevice>(RtBackend::Pulse);
-    return std::make_unique<RtAudioDevice>(RtBackend::Alsa);
+    if (probePulseServer().sinks > 0) return std::make_unique<PulseDevice>();
+    return std::make_unique<RtAudioDevice>();
 }
 
 }  // namespace voltina

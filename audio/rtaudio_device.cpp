@@ -8,7 +8,6 @@
 #include <cstring>
 #include <mutex>
 
-#include "audio/pulse_probe.h"
 #include "audio/ring_player.h"
 #include "engine/ring_buffer.h"
 
@@ -83,25 +82,13 @@ void quietLibraries() {
     std::call_once(once, [] { snd_lib_error_set_handler(&ignoreAlsaError); });
 }
 
-RtAudio::Api toApi(RtBackend backend) {
-    switch (backend) {
-        case RtBackend::Alsa:
-            return RtAudio::LINUX_ALSA;
-        case RtBackend::Pulse:
-            break;
-    }
-    return RtAudio::LINUX_PULSE;
-}
-
 // RtAudio quietly picks another API when asked for one it was built without: refuse instead.
-std::unique_ptr<RtAudio> makeRtAudio(RtBackend backend) {
+std::unique_ptr<RtAudio> makeRtAudio() {
     std::vector<RtAudio::Api> apis;
     RtAudio::getCompiledApi(apis);
-    bool compiled = false;
-    for (RtAudio::Api a : apis) compiled = compiled || a == toApi(backend);
-    if (!compiled) return nullptr;
+    if (std::find(apis.begin(), apis.end(), RtAudio::LINUX_ALSA) == apis.end()) return nullptr;
     try {
-        auto rt = std::make_unique<RtAudio>(toApi(backend));
+        auto rt = std::make_unique<RtAudio>(RtAudio::LINUX_ALSA);
         rt->showWarnings(false);
         return rt;
     } catch (...) {
@@ -128,7 +115,7 @@ bool playsRingRates(const RtAudio::DeviceInfo& info) {
 
 }  // namespace
 
-RtAudioDevice::RtAudioDevice(RtBackend backend) : backend_(backend) {
+RtAudioDevice::RtAudioDevice() {
     quietLibraries();
 }
 
@@ -138,18 +125,11 @@ RtAudioDevice::~RtAudioDevice() {
 }
 
 std::string RtAudioDevice::name() const {
-    switch (backend_) {
-        case RtBackend::Alsa:
-            return "alsa";
-        case RtBackend::Pulse:
-            break;
-    }
-    return "pulse";
+    return "alsa";
 }
 
 int RtAudioDevice::probeDevices() {
-    if (backend_ == RtBackend::Pulse) return probePulseServer().sinks > 0 ? 1 : 0;
-    auto rt = makeRtAudio(backend_);
+    auto rt = makeRtAudio();
     if (!rt) return 0;
     try {
         return static_cast<int>(rt->getDeviceCount());
@@ -160,15 +140,7 @@ int RtAudioDevice::probeDevices() {
 
 bool RtAudioDevice::deviceCaps(int index, DeviceCaps& caps) {
     if (index < 0) return false;
-    if (backend_ == RtBackend::Pulse) {
-        // The server mixes and resamples whatever it is given.
-        if (index != 0) return false;
-        caps.name = "PulseAudio";
-        caps.channels = 2;
-        caps.supportsRequiredFormat = true;
-        return true;
-    }
-    auto rt = makeRtAudio(backend_);
+    auto rt = makeRtAudio();
     if (!rt) return false;
     try {
         const RtAudio::DeviceInfo info = rt->getDeviceInfo(static_cast<unsigned>(index));
@@ -186,21 +158,16 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (stream_) return false;
     closers_.reap(false);
     if (format.sampleRate <= 0 || ring.ringFrames() <= 0) return false;
-    // RtAudio crashes opening a stream on a Pulse server that has no sink: ask first.
-    if (backend_ == RtBackend::Pulse && probePulseServer().sinks == 0) return false;
 
     auto s = std::make_unique<Stream>();
-    s->rt = makeRtAudio(backend_);
+    s->rt = makeRtAudio();
     if (!s->rt) return false;
     CurrentStream current(s.get());
     const int channels = format.channels == 1 ? 1 : 2;
     try {
         RtAudio::StreamParameters out;
-        // The device the capability check described. PulseAudio's one device here is the server's default
-        // sink (RtAudio lists sinks and sources, the first often a monitor); until a check, the default
-        // output.
-        const bool defaultOutput = chosen_ < 0 || backend_ == RtBackend::Pulse;
-        out.deviceId = defaultOutput ? s->rt->getDefaultOutputDevice() : static_cast<unsigned>(chosen_);
+        // The device the capability check described; until a check, the default output.
+        out.deviceId = chosen_ < 0 ? s->rt->getDefaultOutputDevice() : static_cast<unsigned>(chosen_);
         out.nChannels = static_cast<unsigned>(channels);
         out.firstChannel = 0;
         const int rate = format.sampleRate;
@@ -210,8 +177,7 @@ bool RtAudioDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
         options.numberOfBuffers = kDeviceBuffers;
         options.streamName = kStreamName;
         // ALSA's "default" is opened by name: RtAudio's index for it is the last one.
-        if (backend_ == RtBackend::Alsa &&
-            (chosen_ < 0 || s->rt->getDeviceInfo(out.deviceId).name == "default"))
+        if (chosen_ < 0 || s->rt->getDeviceInfo(out.deviceId).name == "default")
             options.flags |= RTAUDIO_ALSA_USE_DEFAULT;
         unsigned bufferFrames = bufferFramesFor(rate);
         // The error callback matters twice: RtAudio then reports a lost server instead of printing it, and

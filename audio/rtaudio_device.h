@@ -1,6 +1,6 @@
 #pragma once
-// The sound card through RtAudio: PulseAudio (also PipeWire's Pulse server) or ALSA. JACK has a backend of
-// its own (audio/jack_device.h).
+// The sound card through RtAudio's ALSA API. PulseAudio (audio/pulse_device.h) and JACK
+// (audio/jack_device.h) have backends of their own.
 //
 // Threads: every public member on the GUI thread. RtAudio's audio thread runs only the callback, which
 // copies ring bytes and advances the play position; the library's errors reach a flag that the GUI thread
@@ -17,11 +17,9 @@
 
 namespace voltina {
 
-enum class RtBackend { Pulse, Alsa };
-
 class RtAudioDevice : public WaveDevice {
   public:
-    explicit RtAudioDevice(RtBackend backend);
+    RtAudioDevice();
     ~RtAudioDevice() override;
     RtAudioDevice(const RtAudioDevice&) = delete;
     RtAudioDevice& operator=(const RtAudioDevice&) = delete;
@@ -44,7 +42,6 @@ class RtAudioDevice : public WaveDevice {
     struct Stream;  // one open stream and everything its audio thread touches
 
   private:
-    RtBackend backend_;
     int chosen_ = -1;  // the device index open() opens; -1: the library's default output
     std::unique_ptr<Stream> stream_;
     BackgroundClosers closers_;

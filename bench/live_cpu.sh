@@ -5,7 +5,8 @@
 # from /proc/PID/task/*/stat, as a percentage of one core, and the whole process. Not part of scripts/test.
 # /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %. The wake-ups (voluntary
 # context switches) per second show how often each thread runs; on a virtual machine the CPU time of the
-# same wake-ups can vary several times from run to run with the host's load, the count does not.
+# same wake-ups can vary several times from run to run with the host's load, the count does not. Last, the
+# latency the sound server adds past the ring (what it has buffered of ours and its sink's own).
 #
 #   bench/live_cpu.sh VOLTINA_BINARY [SECONDS]
 set -uo pipefail
@@ -78,6 +79,13 @@ start=$(date +%s.%N)
 sleep "$seconds"
 snapshot >"$work/after"
 end=$(date +%s.%N)
+# What the sound server holds of ours, sampled 20 times over a second: the part of a knob's latency that
+# lies past the ring (the ring's own render-ahead is the engine's and does not change with the device).
+for _ in $(seq 20); do
+    pactl list sink-inputs 2>/dev/null | awk '/Buffer Latency:/ { b = $3 } /Sink Latency:/ { s = $3 }
+        END { if (b != "") print b + s }'
+    sleep 0.05
+done >"$work/latency"
 
 kill "$vpid"
 wait "$vpid" 2>/dev/null
@@ -89,4 +97,6 @@ awk -v ticks="$ticks" -v span="$(awk "BEGIN { print $end - $start }")" '
       printf "  %-8s %-18s %6.2f %%  %7.1f wake-ups/s\n", $1, $2, 100 * used / span, wakes }
     END { printf "  %-27s %6.2f %% of one core, %.1f wake-ups/s\n", "whole process", 100 * total / span, allWakes }' \
     "$work/before" "$work/after"
+awk '{ sum += $1; n++ } END { if (n) printf "  server-side latency         %6.1f ms on average (buffered and in the sink)\n", sum / n / 1000 }' \
+    "$work/latency"
 

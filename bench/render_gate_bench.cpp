@@ -14,8 +14,8 @@
 
 #include "audio/audio_system.h"
 #include "audio/null_device.h"
+#include "audio/pulse_device.h"
 #include "audio/pulse_probe.h"
-#include "audio/rtaudio_device.h"
 #include "audio/tick_clock.h"
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
@@ -99,8 +99,7 @@ void BM_SchedulerCpuShareAt44100(benchmark::State& bench) {
     for (auto _ : bench) {
         voltina::EngineState state;
         QuietHooks hooks;
-        voltina::AudioSystem audio(state, hooks,
-                                   std::make_unique<voltina::RtAudioDevice>(voltina::RtBackend::Pulse));
+        voltina::AudioSystem audio(state, hooks, std::make_unique<voltina::PulseDevice>());
         state.rateParam = 44101;
         state.ring.setRingBytes(voltina::rateChangeRingBytes(state.rateParam));
         voltina::fillSinusoiderTable(state.sinusoiderTable);

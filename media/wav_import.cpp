@@ -188,7 +188,15 @@ std::string describeRefusal(const std::string& fileName, const std::string& mess
     const std::string prefix = fileName + ": ";
     const std::string reason =
         detail.compare(0, prefix.size(), prefix) == 0 ? detail.substr(prefix.size()) : std::string();
-    return reason.empty() ? message : message + " (" + reason + ")";
+    if (reason.empty()) return message;
+    // The box's step number ("Error reading file (1)") means nothing on one line where the reason is
+    // said: "Error reading file (not a RIFF WAVE file)".
+    std::string said = message;
+    const std::size_t open = said.rfind(" (");
+    if (open != std::string::npos && said.back() == ')' && open + 3 < said.size() &&
+        said.find_first_not_of("0123456789", open + 2) == said.size() - 1)
+        said.erase(open);
+    return said + " (" + reason + ")";
 }
 
 int loadWaveSample(EngineState& s, WaveSampleName& name, const std::string& fileName,

@@ -29,17 +29,44 @@ void NsmClient::announce(const std::string& name, const std::string& capabilitie
                          OscArgument::int32(kApiMinor), OscArgument::int32(static_cast<std::int32_t>(pid))}));
 }
 
-void NsmClient::receive() {
-    for (const OscMessage& m : link_.receive([this](const std::string& why) {
-             if (requests_.ignored) requests_.ignored("ignored " + why);
-         }))
+bool NsmClient::receive() {
+    bool any = false;
+    for (const OscMessage& m : link_.receive([this, &any](const std::string& why) {
+             any = true;
+             complain(why, "ignored " + why);
+         })) {
+        any = true;
         handle(m);
+    }
+    return any;
+}
+
+void NsmClient::complain(const std::string& kind, const std::string& what) {
+    if (!requests_.ignored) return;
+    for (Said& said : said_) {
+        if (said.kind == kind) {
+            ++said.repeats;
+            return;
+        }
+    }
+    // Kinds that differ every time (the server's own words) are each said: only so many are kept.
+    if (said_.size() >= 64) sayRepeats();
+    said_.push_back({kind, what, 0});
+    requests_.ignored(what);
+}
+
+void NsmClient::sayRepeats() {
+    std::vector<Said> said;
+    said.swap(said_);
+    for (const Said& s : said) {
+        if (s.repeats > 0 && requests_.ignored)
+            requests_.ignored(s.text + " (and " + std::to_string(s.repeats) + " more like it)");
+    }
 }
 
 void NsmClient::ignore(const OscMessage& message, const std::string& why) {
-    if (!requests_.ignored) return;
     const std::string types = message.types();
-    requests_.ignored("ignored the OSC message " + message.path + (types.empty() ? "" : " (" + types + ")") +
+    complain(why, "ignored the OSC message " + message.path + (types.empty() ? "" : " (" + types + ")") +
                       ": " + why);
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "nsm/osc_link.h"
 
@@ -35,7 +36,8 @@ struct NsmRequests {
     std::function<void()> save;
     std::function<void()> showGui;
     std::function<void()> hideGui;
-    // A message this client does not take, in words.
+    // A message this client does not take, in words. The same complaint again and again (a flood of
+    // stray datagrams) is said once, then counted until sayRepeats() says the count.
     std::function<void(const std::string& what)> ignored;
 };
 
@@ -47,8 +49,11 @@ class NsmClient {
     // capabilities like ":dirty:optional-gui:"; `executable` is the program's file name.
     void announce(const std::string& name, const std::string& capabilities, const std::string& executable,
                   std::int64_t pid);
-    // Everything waiting on the link.
-    void receive();
+    // Everything waiting on the link; false when nothing was waiting.
+    bool receive();
+    // How many times each complaint came again since it was said, if it did; the next ones are said in
+    // full. For when the link has been quiet a while.
+    void sayRepeats();
     // One message, as receive() handles it (tests hand them in directly).
     void handle(const OscMessage& message);
 
@@ -68,6 +73,8 @@ class NsmClient {
 
   private:
     void ignore(const OscMessage& message, const std::string& why);
+    // `what` in full, unless a complaint of that `kind` was said since sayRepeats(): then it is counted.
+    void complain(const std::string& kind, const std::string& what);
 
     OscLink& link_;
     NsmRequests requests_;
@@ -75,6 +82,12 @@ class NsmClient {
     std::string serverCapabilities_;
     int dirty_ = -1;  // unknown until first said
     int guiShown_ = -1;
+    struct Said {
+        std::string kind;
+        std::string text;
+        std::uint64_t repeats = 0;
+    };
+    std::vector<Said> said_;  // in the order first said
 };
 
 }  // namespace voltina

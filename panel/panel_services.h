@@ -46,6 +46,9 @@ struct PanelServices {
     // "Finished ?" with changes not saved: saves through the usual name prompt; true when saved.
     std::function<bool()> saveBeforeQuit;
     std::function<void()> showHelp;  // menu 903
+    // Says a message (with its detail line) some other way than the modal box, and returns true; false
+    // leaves it to the box. Under a session manager nothing modal may stand between it and the program.
+    std::function<bool(const std::string& text, const std::string& detail)> sayElsewhere;
 };
 
 }  // namespace voltina

@@ -432,6 +432,7 @@ void SynthPanel::showMessage(const std::string& text) {
 }
 
 void SynthPanel::showMessage(const std::string& text, const std::string& detail) {
+    if (services_.sayElsewhere && services_.sayElsewhere(text, detail)) return;
     QMessageBox box(QMessageBox::Information, QString::fromUtf8(kProgramTitle), QString::fromStdString(text),
                     QMessageBox::Ok, this);
     if (!detail.empty()) box.setInformativeText(QString::fromStdString(detail));

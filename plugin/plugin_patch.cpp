@@ -51,6 +51,9 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
         patch->configuration = captureConfiguration(patch->sound->state(), rate, "");
     }
     patch->sampleFile = std::move(sampleFile);
+    patch->startup = configuration == nullptr;
+    static std::atomic<std::uint64_t> lastId{0};
+    patch->id = ++lastId;
     patch->takeValues();
     return patch;
 }
@@ -108,6 +111,11 @@ std::unique_ptr<LoadedPatch> loadConfiguration(const Configuration& c, std::vect
 }
 
 }  // namespace
+
+std::unique_ptr<LoadedPatch> startAgain(const LoadedPatch& p, double hostRate, std::string& error) {
+    if (p.startup) return startupPatch(hostRate, error);
+    return loadConfiguration(p.configuration, p.sampleFile, p.path, hostRate, error);
+}
 
 std::unique_ptr<LoadedPatch> loadPatchFile(const std::string& path, double hostRate, std::string& error) {
     Configuration c;

@@ -25,12 +25,22 @@ struct LoadedPatch {
     std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
+    bool startup = false;  // the start-up patch, which no configuration starts
+    std::uint64_t id = 0;  // unique among the patches a process starts
+    // The same patch, started but not yet played: what the host's transport swaps in when it starts
+    // rolling, so the patch starts again from its first frame without allocating on the audio thread.
+    // Null once used, until the worker builds the next one (startAgain).
+    std::unique_ptr<LoadedPatch> twin;
 
     // The values the engine holds now (after a load or a restore).
     void takeValues();
     // The configuration as it plays now: the one loaded, with the parameters' current values.
     Configuration current() const;
 };
+
+// What `p` was started from (its configuration, sample and file, or the start-up patch), started again
+// from its first frame. Off the audio thread.
+std::unique_ptr<LoadedPatch> startAgain(const LoadedPatch& p, double hostRate, std::string& error);
 
 // The start-up patch, as voltina-render plays without a configuration.
 std::unique_ptr<LoadedPatch> startupPatch(double hostRate, std::string& error);

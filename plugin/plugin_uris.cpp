@@ -22,6 +22,9 @@ void PluginUris::map(LV2_URID_Map* m) {
     patchGet = id(LV2_PATCH__Get);
     patchProperty = id(LV2_PATCH__property);
     patchValue = id(LV2_PATCH__value);
+    timePosition = id(LV2_TIME__Position);
+    timeSpeed = id(LV2_TIME__speed);
+    timeFrame = id(LV2_TIME__frame);
     configuration = id(kConfigurationUri);
     configurationText = id(kConfigurationTextUri);
     sampleFile = id(kSampleFileUri);

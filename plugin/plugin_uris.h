@@ -5,6 +5,7 @@
 #include <lv2/atom/atom.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/time/time.h>
 #include <lv2/urid/urid.h>
 
 #include "plugin/plugin_parameters.h"
@@ -24,6 +25,7 @@ struct PluginUris {
              atomLong = 0, atomBool = 0, atomObject = 0, atomUrid = 0, atomSequence = 0;
     LV2_URID midiEvent = 0;
     LV2_URID patchSet = 0, patchGet = 0, patchProperty = 0, patchValue = 0;
+    LV2_URID timePosition = 0, timeSpeed = 0, timeFrame = 0;
     LV2_URID configuration = 0, configurationText = 0, sampleFile = 0;
     LV2_URID parameters[kParameterCount] = {};
 

@@ -3,12 +3,16 @@
 #include <lv2/atom/util.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "engine/midi_keys.h"
+#include "media/printable_text.h"
 #include "patch/apply_edit.h"
 
 namespace voltina {
@@ -53,7 +57,8 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
     }
     std::string error;
     std::unique_ptr<LoadedPatch> startup = startupPatch(rate, error);
-    if (!startup) {
+    if (startup) startup->twin = startAgain(*startup, rate, error);
+    if (!startup || !startup->twin) {
         lv2_log_error(&logger, "Voltina: %s\n", error.c_str());
         return nullptr;
     }
@@ -70,6 +75,7 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
 
 VoltinaInstance::~VoltinaInstance() {
     delete active_.load();
+    delete arrived_;
     for (LoadedPatch* p : pendingFrees_) delete p;
 }
 
@@ -93,6 +99,8 @@ void VoltinaInstance::connect(std::uint32_t port, void* data) {
 }
 
 void VoltinaInstance::run(std::uint32_t frames) {
+    running_.store(true);
+    inRun_ = true;
     LV2_Atom_Forge_Frame sequence{};
     bool notifying = false;
     if (notify_ != nullptr) {
@@ -103,8 +111,8 @@ void VoltinaInstance::run(std::uint32_t frames) {
     retryFrees();
     if (notifying && notifyAll_.exchange(false)) notifyAll(0);
 
+    // The playing patch is read again after each event: the transport may have started it again.
     std::uint32_t done = 0;
-    LoadedPatch* patch = active_.load(std::memory_order_relaxed);
     if (control_ != nullptr) {
         LV2_ATOM_SEQUENCE_FOREACH(control_, event) {
             const std::int64_t at = event->time.frames;
@@ -112,14 +120,19 @@ void VoltinaInstance::run(std::uint32_t frames) {
                                             ? done
                                             : static_cast<std::uint32_t>(std::min<std::int64_t>(at, frames));
             if (frame > done) {
-                patch->sound->render(left_ + done, right_ + done, frame - done);
+                playing()->sound->render(left_ + done, right_ + done, frame - done);
                 done = frame;
             }
             handleEvent(event, frame);
         }
     }
-    if (frames > done) patch->sound->render(left_ + done, right_ + done, frames - done);
+    if (frames > done) playing()->sound->render(left_ + done, right_ + done, frames - done);
+    transportFrame_ += transportSpeed_ * frames;
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
+    inRun_ = false;
+    // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.
+    if (arrived_ != nullptr) install(std::exchange(arrived_, nullptr));
+    running_.store(false);
 }
 
 void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t frame) {
@@ -131,7 +144,9 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
     }
     if (event->body.type != uris_.atomObject) return;
     const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
-    if (object->body.otype == uris_.patchSet) {
+    if (object->body.otype == uris_.timePosition) {
+        handlePosition(object, frame);
+    } else if (object->body.otype == uris_.patchSet) {
         handleSet(object, frame);
     } else if (object->body.otype == uris_.patchGet) {
         const LV2_Atom* property = nullptr;
@@ -157,6 +172,10 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
         // Read and checked on the worker's thread; played from the block after it is ready.
         const std::size_t length = strnlen(static_cast<const char*>(LV2_ATOM_BODY_CONST(value)), value->size);
         if (value->type != uris_.atomPath || length == 0 || length > kMaxPathBytes) {
+            complain(value->type != uris_.atomPath ? Complaint::NotAPath
+                     : length == 0                 ? Complaint::EmptyPath
+                                                   : Complaint::PathTooLong,
+                     static_cast<std::uint32_t>(length));
             notifyPath(frame);
             return;
         }
@@ -179,6 +198,45 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
     notifyParameter(p, frame);
 }
 
+void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_t frame) {
+    const LV2_Atom* speed = nullptr;
+    const LV2_Atom* position = nullptr;
+    lv2_atom_object_get(object, uris_.timeSpeed, &speed, uris_.timeFrame, &position, 0);
+    double newSpeed = transportSpeed_;
+    if (speed != nullptr && !numberOf(uris_, speed, newSpeed)) newSpeed = transportSpeed_;
+    // Where the transport stands at this event, had it gone on as it did.
+    const double expected = transportFrame_ + transportSpeed_ * static_cast<double>(frame);
+    double at = expected;
+    const bool located = position != nullptr && numberOf(uris_, position, at);
+    const bool jumped = located && transportKnown_ && std::fabs(at - expected) >= 0.5;
+    const bool starts = newSpeed != 0.0 && (transportSpeed_ == 0.0 || jumped || !transportKnown_);
+    transportSpeed_ = newSpeed;
+    if (located) transportKnown_ = true;
+    // transportFrame_ stands for the block's start; run() moves it on by the block's length.
+    transportFrame_ = at - newSpeed * static_cast<double>(frame);
+    if (starts) restartPatch();
+}
+
+void VoltinaInstance::restartPatch() {
+    LoadedPatch* current = playing();
+    LoadedPatch* fresh = current->twin.release();
+    // The worker has not built the next twin yet (a second start within a few milliseconds): the patch
+    // plays on rather than wait.
+    if (fresh == nullptr) return;
+    // What the host has set since the patch was loaded is kept, as a parameter set at the first frame.
+    for (int p = 0; p < kParameterCount; ++p) {
+        const float value = current->values[p].load(std::memory_order_relaxed);
+        if (value == fresh->values[p].load(std::memory_order_relaxed)) continue;
+        applyEdit(fresh->sound->state(), parameterEdit(p, value));
+        fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
+    }
+    active_.store(fresh);
+    // Nothing refers to the old patch any more (run() reads the playing one again after each event).
+    freeLater(current);
+    const PatchMessage request{Work::BuildTwin, nullptr, fresh->id};
+    schedule_->schedule_work(schedule_->handle, sizeof request, &request);
+}
+
 void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
     if (notify_ == nullptr) return;
     const float v =
@@ -190,11 +248,7 @@ void VoltinaInstance::notifyParameter(int parameter, std::uint32_t frame) {
     lv2_atom_forge_key(&forge_, uris_.patchProperty);
     lv2_atom_forge_urid(&forge_, uris_.parameters[parameter]);
     lv2_atom_forge_key(&forge_, uris_.patchValue);
-    if (parameterInfo(parameter).kind == ParameterKind::Frequency) {
-        lv2_atom_forge_float(&forge_, v);
-    } else {
-        lv2_atom_forge_int(&forge_, static_cast<std::int32_t>(v));
-    }
+    lv2_atom_forge_float(&forge_, v);
     lv2_atom_forge_pop(&forge_, &object);
 }
 
@@ -246,7 +300,14 @@ void VoltinaInstance::retryFrees() {
 }
 
 void VoltinaInstance::logError(const std::string& text) {
-    lv2_log_error(&logger_, "Voltina: %s\n", text.c_str());
+    // File names come from outside: escaped, so a name cannot drive the terminal the host logs to.
+    lv2_log_error(&logger_, "Voltina: %s\n", printableText(text).c_str());
+}
+
+void VoltinaInstance::complain(Complaint complaint, std::uint32_t bytes) {
+    const ComplaintMessage message{Work::Complain, complaint, bytes};
+    // A full worker queue loses only the words: the host's file control is set back all the same.
+    schedule_->schedule_work(schedule_->handle, sizeof message, &message);
 }
 
 LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2_Worker_Respond_Handle handle,
@@ -261,6 +322,51 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
         delete message.patch;
         return LV2_WORKER_SUCCESS;
     }
+    if (kind == Work::BuildTwin && size == sizeof(PatchMessage)) {
+        PatchMessage message;
+        std::memcpy(&message, data, sizeof message);
+        std::unique_ptr<LoadedPatch> twin;
+        std::string error;
+        {
+            // The playing patch, not one named in the request: this worker frees replaced patches
+            // itself, and restore() only under the lock, so what is read here stays whole.
+            const std::lock_guard<std::mutex> saving(savingMutex_);
+            const LoadedPatch* patch = active_.load();
+            if (patch->id != message.id) return LV2_WORKER_SUCCESS;  // replaced meanwhile
+            try {
+                twin = startAgain(*patch, rate_, error);
+            } catch (const std::bad_alloc&) {
+                error = "out of memory";
+            }
+        }
+        if (!twin) {
+            logError("the patch cannot start again with the transport: " + error);
+            return LV2_WORKER_ERR_UNKNOWN;
+        }
+        const PatchMessage ready{Work::TwinReady, twin.get(), message.id};
+        if (respond(handle, sizeof ready, &ready) != LV2_WORKER_SUCCESS) return LV2_WORKER_ERR_NO_SPACE;
+        twin.release();
+        return LV2_WORKER_SUCCESS;
+    }
+    if (kind == Work::Complain && size == sizeof(ComplaintMessage)) {
+        ComplaintMessage message;
+        std::memcpy(&message, data, sizeof message);
+        switch (message.complaint) {
+            case Complaint::EmptyPath:
+                logError("the host sent an empty configuration path; the patch plays on");
+                break;
+            case Complaint::PathTooLong:
+                logError("the host sent a configuration path of " + std::to_string(message.bytes) +
+                         " bytes, longer than " + std::to_string(kMaxPathBytes) + "; the patch plays on");
+                break;
+            case Complaint::NotAPath:
+                logError(
+                    "the host sent the configuration as something other than a file path; the patch "
+                    "plays on");
+                break;
+        }
+        return LV2_WORKER_SUCCESS;
+    }
     if (kind != Work::Load || size <= offsetof(LoadRequest, path)) return LV2_WORKER_ERR_UNKNOWN;
     const char* path = static_cast<const char*>(data) + offsetof(LoadRequest, path);
     const std::string file(path, strnlen(path, size - offsetof(LoadRequest, path)));
@@ -268,6 +374,10 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
     std::unique_ptr<LoadedPatch> patch;
     try {
         patch = loadPatchFile(file, rate_, error);
+        if (patch) {
+            patch->twin = startAgain(*patch, rate_, error);
+            if (!patch->twin) patch.reset();
+        }
     } catch (const std::bad_alloc&) {
         error = file + ": out of memory";
     }
@@ -289,8 +399,23 @@ LV2_Worker_Status VoltinaInstance::workResponse(std::uint32_t size, const void* 
     if (size != sizeof(PatchMessage)) return LV2_WORKER_ERR_UNKNOWN;
     PatchMessage message;
     std::memcpy(&message, data, sizeof message);
+    if (message.kind == Work::TwinReady) {
+        LoadedPatch* patch = playing();
+        if (patch->id == message.id && patch->twin == nullptr) {
+            patch->twin.reset(message.patch);
+        } else {
+            freeLater(message.patch);
+        }
+        return LV2_WORKER_SUCCESS;
+    }
     if (message.kind == Work::Loaded && message.patch != nullptr) {
-        install(message.patch);
+        if (!inRun_) {
+            install(message.patch);
+            return LV2_WORKER_SUCCESS;
+        }
+        // Answered inside run(): played from the next block, as an answer between blocks is.
+        if (arrived_ != nullptr) freeLater(arrived_);
+        arrived_ = message.patch;
     } else {
         // Refused: the host's file control goes back to the configuration that still plays.
         notifyAll_.store(true);
@@ -363,6 +488,10 @@ LV2_State_Status VoltinaInstance::restore(LV2_State_Retrieve_Function retrieve, 
     std::unique_ptr<LoadedPatch> patch;
     try {
         patch = loadPatchText(configuration, sample, path, rate_, error);
+        if (patch) {
+            patch->twin = startAgain(*patch, rate_, error);
+            if (!patch->twin) patch.reset();
+        }
     } catch (const std::bad_alloc&) {
         error = "out of memory";
     }
@@ -370,9 +499,18 @@ LV2_State_Status VoltinaInstance::restore(LV2_State_Retrieve_Function retrieve, 
         logError("the saved state: " + error);
         return LV2_STATE_ERR_UNKNOWN;
     }
-    const std::lock_guard<std::mutex> saving(savingMutex_);
-    delete active_.exchange(patch.release());
+    LoadedPatch* replaced = nullptr;
+    {
+        // A save under way reads the patch it started with; once this swap is made none reads the old one.
+        const std::lock_guard<std::mutex> saving(savingMutex_);
+        replaced = active_.exchange(patch.release());
+    }
     notifyAll_.store(true);
+    // Restoring is not meant to overlap run(), but a host that loads a preset from its own thread while
+    // the sound plays must not have the patch freed under the block that plays it. The mutex is not held
+    // here: a synchronous worker frees patches inside run() under it.
+    while (running_.load()) std::this_thread::yield();
+    delete replaced;
     return LV2_STATE_SUCCESS;
 }
 

@@ -2,8 +2,10 @@
 // One instance of the plugin: the ports, the patch that plays, the worker's loads and the state.
 //
 // Threads, as LV2 names them: run() and workResponse() on the audio thread, never allocating, locking,
-// waiting or logging; work() on the worker's thread (loads, frees, messages); save() on any other thread,
-// possibly while run() plays; instantiate, restore and the destructor while nothing else runs.
+// waiting or logging; work() on the worker's thread (loads, frees, messages), or inside run() when the host
+// runs its worker synchronously; save() on any other thread, possibly while run() plays; restore from any
+// thread but run()'s (it waits for a block under way before freeing the patch it replaces); instantiate
+// and the destructor while nothing else runs.
 
 #include <lv2/atom/forge.h>
 #include <lv2/core/lv2.h>
@@ -44,7 +46,14 @@ class VoltinaInstance {
   private:
     VoltinaInstance() = default;
 
-    enum class Work : std::uint32_t { Load, Free, Loaded, Refused };
+    enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain, BuildTwin, TwinReady };
+    // Why run() refused a configuration the host sent, said by the worker since run() may not log.
+    enum class Complaint : std::uint32_t { EmptyPath, PathTooLong, NotAPath };
+    struct ComplaintMessage {
+        Work kind;
+        Complaint complaint;
+        std::uint32_t bytes;
+    };
     // The longest configuration path a host can set; a longer one is refused.
     static constexpr std::size_t kMaxPathBytes = 4096;
     struct LoadRequest {
@@ -54,11 +63,16 @@ class VoltinaInstance {
     struct PatchMessage {
         Work kind;
         LoadedPatch* patch;
+        std::uint64_t id = 0;  // BuildTwin, TwinReady: the patch the twin is for
     };
     static constexpr int kPendingFrees = 8;
 
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
     void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
+    void handlePosition(const LV2_Atom_Object* object, std::uint32_t frame);
+    // The playing patch starts again from its first frame, keeping the parameters' values.
+    void restartPatch();
+    LoadedPatch* playing() const { return active_.load(std::memory_order_relaxed); }
     void install(LoadedPatch* patch);
     void freeLater(LoadedPatch* patch);
     void retryFrees();
@@ -67,6 +81,7 @@ class VoltinaInstance {
     void notifyPath(std::uint32_t frame);
     void notifyAll(std::uint32_t frame);
     void logError(const std::string& text);
+    void complain(Complaint complaint, std::uint32_t bytes);
 
     PluginUris uris_;
     LV2_URID_Map* map_ = nullptr;
@@ -83,6 +98,20 @@ class VoltinaInstance {
     // The patch that plays. The audio thread replaces it; the old one is freed by the worker while
     // holding savingMutex_, which save() holds while it reads the patch, so it never reads a freed one.
     std::atomic<LoadedPatch*> active_{nullptr};
+    // A host may run the worker synchronously inside run() (Ardour does while it exports): a load then
+    // answers, and the patch it replaces would be freed, while run() still plays that patch. A patch that
+    // arrives during run() waits here and is installed when the block is done. Audio thread only.
+    bool inRun_ = false;
+    LoadedPatch* arrived_ = nullptr;
+    // True while run() plays, so that a restore from another thread frees the patch it replaced only
+    // once no block plays it any more.
+    std::atomic<bool> running_{false};
+    // The host's transport as its time:Position says: the patch starts again whenever the transport
+    // starts rolling or jumps while rolling, so a bounce plays the same bytes however long the session
+    // played before it. Audio thread only.
+    double transportSpeed_ = 0.0;
+    double transportFrame_ = 0.0;  // where the transport stands at the start of the next block
+    bool transportKnown_ = false;
     std::mutex savingMutex_;
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};

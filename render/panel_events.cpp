@@ -15,6 +15,7 @@
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
 #include "patch/apply_edit.h"
+#include "render/render_inputs.h"
 #include "render/sample_check.h"
 #include "render/start_state.h"
 
@@ -67,7 +68,11 @@ class EventReader {
   public:
     EventReader(const EngineState& start, const PanelEventPlace& place, std::vector<PanelEvent>& out,
                 bool whole)
-        : out_(out), place_(place), whole_(whole), cords_(std::make_unique<EngineState>()) {
+        : out_(out),
+          place_(place),
+          whole_(whole),
+          inputs_(place.inputs != nullptr ? *place.inputs : ownInputs_),
+          cords_(std::make_unique<EngineState>()) {
         // Only the cords matter to the rules; the events are played on them as they come.
         for (int j = 0; j < kJacks; ++j) {
             cords_->cordSource[j] = start.cordSource[j];
@@ -263,7 +268,7 @@ class EventReader {
             if (!v.isString() || v.string.empty()) return "sample must be a file name in double quotes";
             std::string path = inFolder(place_.folder, v.string);
             std::shared_ptr<SampleRecord> sample;
-            std::string problem = loadSample(path, sample, checksum_);
+            std::string problem = loadSample(path, sample);
             if (!problem.empty()) return problem;
             edit = Edit::loadSample(std::move(sample), path);
         } else {
@@ -276,24 +281,39 @@ class EventReader {
         return {};
     }
 
+    // A restore without a number brings a sample of its own, as a fresh load did: the player restarts
+    // it even when the same file plays.
     std::string loadSample(const std::string& path, std::shared_ptr<SampleRecord>& sample,
-                           const std::string& checksum = {}) {
-        if (sampleId_ != 0) {
-            const auto known = samples_.find(sampleId_);
-            if (known != samples_.end()) {
-                sample = known->second;
-                return {};
-            }
+                           bool ofItsOwn = false) {
+        using Holder = RenderInputs::Holder;
+        const int rateParam = place_.rateParam;
+        if (sampleId_ == 0)
+            return inputs_.sample(path, rateParam, checksum_, ofItsOwn ? Holder::Own : Holder::Shared,
+                                  sample);
+        const auto known = samples_.find(sampleId_);
+        if (known == samples_.end()) {
+            std::string problem = inputs_.sample(path, rateParam, checksum_, Holder::Own, sample);
+            if (problem.empty()) samples_[sampleId_] = {sample, checksum_};
+            return problem;
         }
-        std::string problem = loadCheckedSample(path, place_.rateParam, checksum, sample);
-        if (problem.empty() && sampleId_ != 0) samples_[sampleId_] = sample;
-        return problem;
+        // A number already known brings back the sample that played, and only when the event's own
+        // file is still there with that sound.
+        std::string problem = inputs_.check(path, rateParam, checksum_);
+        if (!problem.empty()) return problem;
+        if (known->second.second != checksum_)
+            return "sample-id " + std::to_string(sampleId_) + " is a sample that played before, with " +
+                   "another sound than " + path + " (" + known->second.second + ")";
+        sample = known->second.first;
+        return {};
     }
 
   public:
     // The sample a performance's start state plays, under its number.
     void knowSample(int id, std::shared_ptr<SampleRecord> sample) {
-        if (id != 0 && sample) samples_[id] = std::move(sample);
+        if (id != 0 && sample) {
+            std::string checksum = sampleChecksum(*sample);
+            samples_[id] = {std::move(sample), std::move(checksum)};
+        }
     }
 
   private:
@@ -305,7 +325,7 @@ class EventReader {
         if (v.isString() && name == "configuration") {
             if (v.string.empty()) return "configuration must be a file name or a configuration";
             where = inFolder(place_.folder, v.string);
-            if (!readConfigurationFile(where, c, error)) return "configuration " + error;
+            if (!inputs_.configuration(where, c, error)) return "configuration " + error;
         } else if (v.isObject()) {
             if (!parseConfigurationValue(v, c, error)) return name + ": " + error;
             where = inFolder(place_.folder, "events");
@@ -320,7 +340,7 @@ class EventReader {
         patch = configurationPatch(c);
         if (c.hasWave) {
             patch.samplePath = besideConfiguration(where, c.wave);
-            std::string problem = loadSample(patch.samplePath, patch.sample, checksum_);
+            std::string problem = loadSample(patch.samplePath, patch.sample, name == "restore");
             if (!problem.empty()) return name + ": " + problem;
         }
         return {};
@@ -345,7 +365,9 @@ class EventReader {
     bool whole_;            // a performance may carry its start state and length
     std::string checksum_;  // the event's sample checksum, empty when it names none
     int sampleId_ = 0;
-    std::map<int, std::shared_ptr<SampleRecord>> samples_;
+    RenderInputs ownInputs_;
+    RenderInputs& inputs_;
+    std::map<int, std::pair<std::shared_ptr<SampleRecord>, std::string>> samples_;  // with its checksum
     std::unique_ptr<EngineState> cords_;
 };
 
@@ -445,13 +467,13 @@ bool parsePanelEvents(const std::string& text, const EngineState& start, std::ve
 }
 
 bool readPanelEventsFile(const std::string& path, const EngineState& start, int rateParam,
-                         std::vector<PanelEvent>& out, std::string& error) {
+                         std::vector<PanelEvent>& out, std::string& error, RenderInputs* inputs) {
     std::vector<std::uint8_t> bytes;
     if (!readFileBytes(path, kMaxPanelEventsBytes, bytes, error)) return false;
     const std::string text(bytes.begin(), bytes.end());
     std::vector<std::uint8_t>().swap(bytes);
     std::string problem;
-    const PanelEventPlace place{std::filesystem::path(path).parent_path().string(), rateParam};
+    const PanelEventPlace place{std::filesystem::path(path).parent_path().string(), rateParam, inputs};
     if (!parsePanelEvents(text, start, out, problem, place)) {
         error = path + ": " + problem;
         return false;
@@ -481,19 +503,20 @@ void applyPanelEvent(EngineState& s, const PanelEvent& e) {
 }
 
 bool parsePerformance(const std::string& text, Performance& out, std::string& error,
-                      const std::string& folder) {
+                      const std::string& folder, RenderInputs* inputs) {
     JsonValue root;
     if (!parseJson(text, root, error)) return false;
     Performance p;
     auto start = std::make_shared<EngineState>();
     setEngineDefaults(*start);
-    PanelEventPlace place{folder, kDefaultRateParam};
+    RenderInputs ownInputs;
+    PanelEventPlace place{folder, kDefaultRateParam, inputs != nullptr ? inputs : &ownInputs};
     int startSample = 0;
     if (const JsonValue* s = root.isObject() ? root.find("start") : nullptr) {
         // The version first: a start state of another version would be misread as a damaged one.
         const JsonValue* version = root.find("voltina-events");
         if (version != nullptr && version->isNumber() && version->number == kPanelEventsVersion) {
-            error = readStartState(*s, folder, *start, &startSample);
+            error = readStartState(*s, folder, *start, &startSample, place.inputs);
             if (!error.empty()) return false;
             place.rateParam = start->rateParam;
             p.start = start;
@@ -516,12 +539,13 @@ bool parsePerformance(const std::string& text, Performance& out, std::string& er
     return true;
 }
 
-bool readPerformanceFile(const std::string& path, Performance& out, std::string& error) {
+bool readPerformanceFile(const std::string& path, Performance& out, std::string& error,
+                         RenderInputs* inputs) {
     std::vector<std::uint8_t> bytes;
     if (!readFileBytes(path, kMaxPerformanceBytes, bytes, error)) return false;
     const std::string text(bytes.begin(), bytes.end());
     std::vector<std::uint8_t>().swap(bytes);
-    if (!parsePerformance(text, out, error, std::filesystem::path(path).parent_path().string())) {
+    if (!parsePerformance(text, out, error, std::filesystem::path(path).parent_path().string(), inputs)) {
         error = path + ": " + error;
         return false;
     }

@@ -40,6 +40,8 @@
 
 namespace voltina {
 
+class RenderInputs;
+
 struct PanelEvent {
     std::uint64_t frame = 0;  // acts after frame - 1 and before this frame
     Edit edit;
@@ -71,6 +73,7 @@ constexpr std::size_t kMaxPerformanceBytes = 8u << 20;
 struct PanelEventPlace {
     std::string folder;                 // "" for the current directory
     int rateParam = kDefaultRateParam;  // the render's
+    RenderInputs* inputs = nullptr;     // the render's files and samples; null: the reader's own
 };
 
 // Reads the JSON text. False with the first problem in `error`, naming the event ("event 3 (frame
@@ -81,7 +84,7 @@ bool parsePanelEvents(const std::string& text, const EngineState& start, std::ve
 
 // Reads and parses a file; messages start with the path.
 bool readPanelEventsFile(const std::string& path, const EngineState& start, int rateParam,
-                         std::vector<PanelEvent>& out, std::string& error);
+                         std::vector<PanelEvent>& out, std::string& error, RenderInputs* inputs = nullptr);
 
 // The events as a file of this form, one per line, that reads back to the same edits: frequencies and
 // steps in the shortest decimal form of their float, samples by their path, configurations (and what
@@ -95,8 +98,9 @@ std::string serializePanelEvent(const PanelEvent& event, int sampleRate);
 // start_state.h) and "frames" (the take's length). Names are relative to `folder`. False with the
 // first problem in `error`.
 bool parsePerformance(const std::string& text, Performance& out, std::string& error,
-                      const std::string& folder = {});
-bool readPerformanceFile(const std::string& path, Performance& out, std::string& error);
+                      const std::string& folder = {}, RenderInputs* inputs = nullptr);
+bool readPerformanceFile(const std::string& path, Performance& out, std::string& error,
+                         RenderInputs* inputs = nullptr);
 
 // Applies one event, as the panel's control (or the MIDI input) does.
 void applyPanelEvent(EngineState& s, const PanelEvent& event);

@@ -17,6 +17,7 @@
 #include "midi/midi_file.h"
 #include "render/offline_render.h"
 #include "render/panel_events.h"
+#include "render/render_inputs.h"
 #include "render/render_options.h"
 #include "render/render_output.h"
 #include "voltina_version.h"
@@ -95,11 +96,12 @@ int run(const voltina::RenderOptions& options) {
     std::string wavePath = options.wavePath;
     const bool performance = isPerformancePath(options.configPath);
     Performance played;
+    RenderInputs read;  // what the events and the performance name
     if (performance) {
         const std::string conflict = performanceConflict(options);
         if (!conflict.empty())
             return fail(conflict + " does not go with a performance: it plays what its take played");
-        if (!readPerformanceFile(options.configPath, played, error)) return fail(error);
+        if (!readPerformanceFile(options.configPath, played, error, &read)) return fail(error);
         if (played.start) {
             state = played.start;
             rate = state->rateParam - 1;
@@ -125,7 +127,7 @@ int run(const voltina::RenderOptions& options) {
     if (frames > kMaxWaveDataBytes / bytesPerFrame) {
         return fail(std::to_string(frames) + " frames do not fit in a WAV file (at most " +
                     std::to_string(kMaxWaveDataBytes / bytesPerFrame) + " frames with " +
-                    std::to_string(options.channels) + (options.channels == 2 ? " channels" : " channel") +
+                    std::to_string(bytesPerFrame) + (bytesPerFrame == 2 ? " channels" : " channel") +
                     ", about " + std::to_string(kMaxWaveDataBytes / bytesPerFrame / rate / 3600) +
                     " hours at " + std::to_string(rate) + " Hz)");
     }
@@ -146,7 +148,7 @@ int run(const voltina::RenderOptions& options) {
 
     std::vector<PanelEvent> events;
     if (!options.eventsPath.empty() &&
-        !readPanelEventsFile(options.eventsPath, *state, rate + 1, events, error))
+        !readPanelEventsFile(options.eventsPath, *state, rate + 1, events, error, &read))
         return fail(error);
 
     const int rateParam = rate + 1;
@@ -181,11 +183,12 @@ int run(const voltina::RenderOptions& options) {
     const std::uint64_t dataBytes = frames * bytesPerFrame;
     const std::vector<std::uint8_t> header = waveHeader(format, static_cast<std::uint32_t>(dataBytes));
     RenderOutput output;
-    const std::vector<RenderOutput::NamedInput> inputs = {
+    std::vector<RenderOutput::NamedInput> inputs = {
         {performance ? "the performance" : "the configuration", options.configPath},
         {"the MIDI file", options.midiPath},
         {"the events file", options.eventsPath},
         {"the sample", wavePath}};
+    inputs.insert(inputs.end(), read.files().begin(), read.files().end());
     if (!output.open(options.outputPath, error, inputs)) return fail(error);
     if (!output.write(header.data(), header.size(), error)) return fail(error);
 

@@ -20,6 +20,10 @@ std::string sampleChecksum(const SampleRecord& sample) {
     return text;
 }
 
+std::string changedSampleMessage(const std::string& path) {
+    return "sample " + path + " has changed since the take (its sound is not the one that played)";
+}
+
 std::string loadCheckedSample(const std::string& path, int rateParam, const std::string& checksum,
                               std::shared_ptr<SampleRecord>& sample) {
     auto player = std::make_unique<EngineState>();
@@ -31,7 +35,7 @@ std::string loadCheckedSample(const std::string& path, int rateParam, const std:
     };
     if (loadWaveSample(*player, name, path, {}, tell) != 1) return "sample " + path + ": " + said;
     if (!checksum.empty() && sampleChecksum(*player->waveSample) != checksum)
-        return "sample " + path + " has changed since the take (its sound is not the one that played)";
+        return changedSampleMessage(path);
     sample = player->waveSample;
     return {};
 }

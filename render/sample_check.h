@@ -13,6 +13,9 @@ namespace voltina {
 // "fnv1a64:" and 16 hex digits, over the sound bytes the Wave player loops (the header plays no part).
 std::string sampleChecksum(const SampleRecord& sample);
 
+// What is said of a sample whose sound is not the one its checksum names.
+std::string changedSampleMessage(const std::string& path);
+
 // Loads `path` at `rateParam`. Empty on success; otherwise what is wrong, naming the file ("sample
 // LOOP.WAV: Impossible to open ..." or "... has changed since the take"). An empty `checksum` checks
 // nothing.

@@ -9,6 +9,7 @@
 
 #include "config/configuration.h"
 #include "config/json_numbers.h"
+#include "render/render_inputs.h"
 #include "render/sample_check.h"
 
 namespace voltina {
@@ -165,7 +166,8 @@ int startStateRate(const JsonValue& v) {
     return r == 11025 || r == 22050 || r == 44100 ? r : 0;
 }
 
-std::string readStartState(const JsonValue& v, const std::string& folder, EngineState& out, int* sampleId) {
+std::string readStartState(const JsonValue& v, const std::string& folder, EngineState& out, int* sampleId,
+                           RenderInputs* inputs) {
     if (sampleId) *sampleId = 0;
     if (!v.isObject()) return "start must be the engine's state (an object)";
     Fields f(v, "start: ");
@@ -262,8 +264,11 @@ std::string readStartState(const JsonValue& v, const std::string& folder, Engine
         w.end();
         if (!w.problem().empty()) return w.problem();
         std::shared_ptr<SampleRecord> loaded;
+        const std::string path = inFolder(folder, sample->string);
         const std::string problem =
-            loadCheckedSample(inFolder(folder, sample->string), out.rateParam, checksum->string, loaded);
+            inputs != nullptr
+                ? inputs->sample(path, out.rateParam, checksum->string, RenderInputs::Holder::Own, loaded)
+                : loadCheckedSample(path, out.rateParam, checksum->string, loaded);
         if (!problem.empty()) return "start: " + problem;
         out.waveSample = std::move(loaded);
         out.wavePos = static_cast<std::uint32_t>(position);

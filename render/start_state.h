@@ -14,6 +14,8 @@
 
 namespace voltina {
 
+class RenderInputs;
+
 // The state as a JSON object whose lines are indented by two spaces; `samplePath` is the playing sample's
 // file (empty when none plays), written with the sample's checksum.
 // `sampleId` is the number the performance knows the sample by (see PanelEvent::sampleId).
@@ -22,9 +24,9 @@ std::string serializeStartState(const EngineState& s, const std::string& sampleP
 // Reads the object into `out`: rateParam, stereoOut and every running value; the sample is loaded (names
 // relative to `folder`) and checked against its checksum. Empty on success, else what is wrong
 // ("oscillator 3: phase must be a number"). The tables and the ring are left to prepareAudioTables.
-// `sampleId` receives the playing sample's number (0 without one).
+// `sampleId` receives the playing sample's number (0 without one); `inputs`, when given, loads it.
 std::string readStartState(const JsonValue& v, const std::string& folder, EngineState& out,
-                           int* sampleId = nullptr);
+                           int* sampleId = nullptr, RenderInputs* inputs = nullptr);
 
 // What a performance says the rate is (11025, 22050 or 44100), 0 when it has no start state it can read.
 int startStateRate(const JsonValue& v);

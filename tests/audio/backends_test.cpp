@@ -10,6 +10,7 @@
 #include "audio/jack_device.h"
 #include "audio/null_device.h"
 #include "audio/offline_device.h"
+#include "audio/pulse_device.h"
 #include "audio/rtaudio_device.h"
 #include "engine/ring_buffer.h"
 
@@ -73,7 +74,7 @@ class NoServer : public ::testing::Test {
 };
 
 TEST_F(NoServer, PulseReportsNoDeviceAndRefusesToOpen) {
-    RtAudioDevice device(RtBackend::Pulse);
+    PulseDevice device;
     EXPECT_EQ(device.probeDevices(), 0);
     RingBuffer ring;
     ring.allocate(64);
@@ -100,7 +101,7 @@ TEST_F(NoServer, JackAndAlsaStayQuietWithoutServerOrCard) {
     ring.allocate(64);
     ring.setRingBytes(64);
     EXPECT_FALSE(jack.open(DeviceFormat{}, ring));
-    RtAudioDevice alsa(RtBackend::Alsa);
+    RtAudioDevice alsa;
     const int alsaDevices = alsa.probeDevices();
     DeviceCaps caps;
     for (int i = 0; i < alsaDevices; ++i) alsa.deviceCaps(i, caps);

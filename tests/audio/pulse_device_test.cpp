@@ -1,5 +1,7 @@
-// The RtAudio backend against a private PulseAudio server (tests/support/with_pulse_null_sink.sh).
+// The PulseAudio backend against a private PulseAudio server (tests/support/with_pulse_null_sink.sh).
 // The test named ServerKilled* kills the server and must run last, on its own.
+#include "audio/pulse_device.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -7,7 +9,6 @@
 #include <cstdlib>
 #include <thread>
 
-#include "audio/rtaudio_device.h"
 #include "engine/ring_buffer.h"
 
 namespace voltina {
@@ -15,7 +16,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class PulseDevice : public ::testing::Test {
+class PulseBackend : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!std::getenv("VOLTINA_TEST_PULSE_PID")) GTEST_SKIP() << "needs with_pulse_null_sink.sh";
@@ -29,8 +30,8 @@ class PulseDevice : public ::testing::Test {
     RingBuffer ring;
 };
 
-TEST_F(PulseDevice, DescribesOneStereoDevice) {
-    RtAudioDevice device(RtBackend::Pulse);
+TEST_F(PulseBackend, DescribesOneStereoDevice) {
+    PulseDevice device;
     ASSERT_EQ(device.probeDevices(), 1);
     DeviceCaps caps;
     ASSERT_TRUE(device.deviceCaps(0, caps));
@@ -40,8 +41,8 @@ TEST_F(PulseDevice, DescribesOneStereoDevice) {
 
 // The position advances at the stream's rate at each of the three rates, and the first burst the server
 // takes stays well inside the ring (which is about a quarter of a second).
-TEST_F(PulseDevice, PositionAdvancesAtTheRateOfEachFormat) {
-    RtAudioDevice device(RtBackend::Pulse);
+TEST_F(PulseBackend, PositionAdvancesAtTheRateOfEachFormat) {
+    PulseDevice device;
     for (int rate : {11025, 22050, 44100}) {
         ring.setRingBytes((rate + 1) / 4 * 2 + 1000);
         ring.fill(128);
@@ -66,8 +67,8 @@ TEST_F(PulseDevice, PositionAdvancesAtTheRateOfEachFormat) {
     }
 }
 
-TEST_F(PulseDevice, SingleChannelStream) {
-    RtAudioDevice device(RtBackend::Pulse);
+TEST_F(PulseBackend, SingleChannelStream) {
+    PulseDevice device;
     ring.setRingBytes(6512);
     DeviceFormat mono = formatFor(11025);
     mono.channels = 1;
@@ -80,16 +81,16 @@ TEST_F(PulseDevice, SingleChannelStream) {
     EXPECT_TRUE(device.close());
 }
 
-TEST_F(PulseDevice, OpensOnlyOnce) {
-    RtAudioDevice device(RtBackend::Pulse);
+TEST_F(PulseBackend, OpensOnlyOnce) {
+    PulseDevice device;
     ring.setRingBytes(6512);
     ASSERT_TRUE(device.open(formatFor(11025), ring));
     EXPECT_FALSE(device.open(formatFor(11025), ring));
     EXPECT_TRUE(device.close());
 }
 
-TEST_F(PulseDevice, ServerKilledMidStreamFailsThePositionQuickly) {
-    RtAudioDevice device(RtBackend::Pulse);
+TEST_F(PulseBackend, ServerKilledMidStreamFailsThePositionQuickly) {
+    PulseDevice device;
     ring.setRingBytes(6512);
     ring.fill(128);
     ASSERT_TRUE(device.open(formatFor(11025), ring));
@@ -115,7 +116,7 @@ TEST_F(PulseDevice, ServerKilledMidStreamFailsThePositionQuickly) {
 
 TEST(PulseWithoutSink, ReportsNoDeviceAndDoesNotOpen) {
     if (!std::getenv("VOLTINA_TEST_PULSE_NO_SINK")) GTEST_SKIP() << "needs with_pulse_null_sink.sh --no-sink";
-    RtAudioDevice device(RtBackend::Pulse);
+    PulseDevice device;
     EXPECT_EQ(device.probeDevices(), 0);
     RingBuffer ring;
     ring.allocate(6536);

@@ -10,7 +10,12 @@
 #   - save writes voltina.json and makes it clean; SIGTERM ends the program within a second;
 #   - a second run opens the existing session: a take left in its unsaved folder (as a SIGTERM during a
 #     recording leaves it) is saved into the session, the panel is the one saved, and the sample its
-#     configuration names outside the session is copied into it by the next save, which names the copy.
+#     configuration names outside the session is copied into it by the next save, which names the copy;
+#   - the server's words and stray messages reach the log escaped, a flood of them as one line and a count;
+#   - SIGTERM ends the program while a leftover take of a gigabyte is being copied in at the open, and the
+#     take stays for the next open;
+#   - without a sound server or a MIDI system, the open is answered and what a box would say at start
+#     comes as the session's status message.
 #   nsm_scenario.py VOLTINA_BINARY ARTIFACT_DIR WORK_DIR
 import ctypes, glob, json, os, signal, subprocess, sys, time, wave
 
@@ -93,9 +98,9 @@ def press_close_button(window):
     x.XCloseDisplay(display)
 
 
-def start(log_name):
+def start(log_name, opened=True, **more_env):
     server = TestServer()
-    env = dict(os.environ, NSM_URL=server.url(), VOLTINA_AUDIO="jack", VOLTINA_NO_CONNECT="1")
+    env = dict(os.environ, NSM_URL=server.url(), VOLTINA_AUDIO="jack", VOLTINA_NO_CONNECT="1", **more_env)
     log = open(os.path.join(art, log_name), "w")
     program = subprocess.Popen([binary], env=env, stdout=log, stderr=subprocess.STDOUT, cwd=work)
     args = server.wait_for("/nsm/server/announce", seconds=5)
@@ -108,6 +113,8 @@ def start(log_name):
         fail("a JACK client before the open: %s" % before)
     server.send("/reply", "/nsm/server/announce", "Welcome", "Test NSM", ":server-control:optional-gui:")
     server.send("/nsm/client/open", session, "test session", client_id)
+    if not opened:
+        return server, program
     reply = server.wait_for("/reply", "/nsm/client/open", seconds=15)
     if reply[1:] != ["OK"]:
         fail("open answered %s" % reply)
@@ -193,9 +200,21 @@ if visible_windows():
 # Unknown and malformed messages are ignored, the program goes on.
 server.send("/nsm/client/open", 5)
 server.send("/nsm/unknown")
+server.send("/error", "/nsm/client/gui_is_shown", -1, "\x1b[2J\x07")
+server.send("/nsm/\x1b]0;title\x07")
+stranger = liblo.Server()
+for _ in range(2000):
+    stranger.send(server.client, "/nsm/client/save")
+time.sleep(1.5)  # the count of a repeated complaint comes once the link is quiet
 server.send("/nsm/client/save")
 server.wait_for("/reply", "/nsm/client/save")
 terminate(program)
+log = open(os.path.join(art, "voltina-1.log"), "rb").read().decode("utf-8", "replace")
+if "\x1b" in log or "\x07" in log or "\\x1B[2J\\x07" not in log:
+    fail("the server's words reach the terminal unescaped:\n" + log)
+strays = [line for line in log.splitlines() if "another address" in line]
+if len(strays) != 2 or "more like it" not in strays[1]:
+    fail("a flood of stray datagrams is not one line and a count:\n" + "\n".join(strays[:5]))
 
 # ---- the same session again, with a take left behind and a sample outside the session
 def write_wave(path, channels, frames):
@@ -234,5 +253,30 @@ if open(os.path.join(session, "LOOP.WAV"), "rb").read() != open(sample, "rb").re
 del again["wave"], config["wave"]
 if again != config:
     fail("the reopened session's panel is not the one saved:\n%s\n---\n%s" % (config, again))
+terminate(program)
+
+# ---- a leftover take of a gigabyte: SIGTERM while it is copied in at the open
+big = os.path.join(session, "unsaved", "take-20260102-000000-1.wav")
+size = 1 << 30
+with open(big, "wb") as f:
+    f.write(b"RIFF" + (36 + size).to_bytes(4, "little") + b"WAVEfmt " + (16).to_bytes(4, "little") +
+            bytes([1, 0, 2, 0]) + (11025).to_bytes(4, "little") + (22050).to_bytes(4, "little") +
+            bytes([2, 0, 8, 0]) + b"data" + size.to_bytes(4, "little"))
+    f.truncate(44 + size)
+server, program = start("voltina-3.log", opened=False)
+time.sleep(0.3)
+terminate(program)
+left = [n for n in os.listdir(session) if n.endswith(".tmp") or n.startswith(".")]
+if not os.path.exists(big) or os.path.getsize(big) != 44 + size or left:
+    fail("the stopped copy lost the take or left files: %s" % sorted(os.listdir(session)))
+os.unlink(big)
+
+# ---- no sound server, no MIDI system: nothing modal at start
+server, program = start("voltina-4.log", JACK_DEFAULT_SERVER="voltina-nobody-%d" % os.getpid())
+said = server.wait_for("/nsm/client/message")
+print("status message:", said, flush=True)
+if not os.path.exists("/dev/snd/seq"):
+    while "Impossible to find MIDI input" not in said[1]:
+        said = server.wait_for("/nsm/client/message")
 terminate(program)
 print("PASS", flush=True)

@@ -3,6 +3,7 @@
 #include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
+#include <lv2/time/time.h>
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +43,12 @@ HostEvent HostEvent::setPath(std::uint64_t frame, const std::string& path) {
     return e;
 }
 
+HostEvent HostEvent::setString(std::uint64_t frame, const std::string& text) {
+    HostEvent e = setPath(frame, text);
+    e.kind = SetString;
+    return e;
+}
+
 HostEvent HostEvent::setInt(std::uint64_t frame, const std::string& property, int value) {
     HostEvent e;
     e.kind = SetInt;
@@ -57,6 +64,15 @@ HostEvent HostEvent::setFloat(std::uint64_t frame, const std::string& property, 
     e.frame = frame;
     e.property = property;
     e.value = value;
+    return e;
+}
+
+HostEvent HostEvent::transport(std::uint64_t frame, double speed, std::int64_t transportFrame) {
+    HostEvent e;
+    e.kind = Transport;
+    e.frame = frame;
+    e.value = speed;
+    e.transportFrame = transportFrame;
     return e;
 }
 
@@ -119,13 +135,18 @@ const char* TestHost::unmapUri(LV2_URID_Unmap_Handle handle, LV2_URID urid) {
 
 LV2_Worker_Status TestHost::scheduleWork(LV2_Worker_Schedule_Handle handle, std::uint32_t size,
                                          const void* data) {
-    return static_cast<TestHost*>(handle)->requests_->push(size, data) ? LV2_WORKER_SUCCESS
-                                                                       : LV2_WORKER_ERR_NO_SPACE;
+    auto* host = static_cast<TestHost*>(handle);
+    if (host->synchronous_)
+        return host->worker_->work(lilv_instance_get_handle(host->instance_), &TestHost::respond, host, size,
+                                   data);
+    return host->requests_->push(size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
 LV2_Worker_Status TestHost::respond(LV2_Worker_Respond_Handle handle, std::uint32_t size, const void* data) {
-    return static_cast<TestHost*>(handle)->responses_->push(size, data) ? LV2_WORKER_SUCCESS
-                                                                        : LV2_WORKER_ERR_NO_SPACE;
+    auto* host = static_cast<TestHost*>(handle);
+    if (host->synchronous_)
+        return host->worker_->work_response(lilv_instance_get_handle(host->instance_), size, data);
+    return host->responses_->push(size, data) ? LV2_WORKER_SUCCESS : LV2_WORKER_ERR_NO_SPACE;
 }
 
 int TestHost::logPrintf(LV2_Log_Handle handle, LV2_URID type, const char* format, ...) {
@@ -171,9 +192,10 @@ bool TestHost::instantiate(double rate, std::string& error) {
     lilv_instance_connect_port(instance_, 2, blockLeft_.data());
     lilv_instance_connect_port(instance_, 3, blockRight_.data());
     // What a host maps for its own messages, before any block is run.
-    for (const char* u : {LV2_ATOM__Sequence, LV2_ATOM__Chunk, LV2_ATOM__Path, LV2_ATOM__Int, LV2_ATOM__Float,
-                          LV2_ATOM__Object, LV2_ATOM__URID, LV2_MIDI__MidiEvent, LV2_PATCH__Set,
-                          LV2_PATCH__property, LV2_PATCH__value})
+    for (const char* u :
+         {LV2_ATOM__Sequence, LV2_ATOM__Chunk, LV2_ATOM__Path, LV2_ATOM__Int, LV2_ATOM__Float,
+          LV2_ATOM__Object, LV2_ATOM__URID, LV2_ATOM__Long, LV2_MIDI__MidiEvent, LV2_PATCH__Set,
+          LV2_PATCH__property, LV2_PATCH__value, LV2_TIME__Position, LV2_TIME__frame, LV2_TIME__speed})
         mapUri(this, u);
     lilv_instance_activate(instance_);
     return true;
@@ -187,12 +209,23 @@ void TestHost::forgeEvent(LV2_Atom_Forge& forge, const HostEvent& e, std::uint32
         return;
     }
     LV2_Atom_Forge_Frame object;
+    if (e.kind == HostEvent::Transport) {
+        lv2_atom_forge_object(&forge, &object, 0, mapUri(this, LV2_TIME__Position));
+        lv2_atom_forge_key(&forge, mapUri(this, LV2_TIME__frame));
+        lv2_atom_forge_long(&forge, e.transportFrame);
+        lv2_atom_forge_key(&forge, mapUri(this, LV2_TIME__speed));
+        lv2_atom_forge_float(&forge, static_cast<float>(e.value));
+        lv2_atom_forge_pop(&forge, &object);
+        return;
+    }
     lv2_atom_forge_object(&forge, &object, 0, mapUri(this, LV2_PATCH__Set));
     lv2_atom_forge_key(&forge, mapUri(this, LV2_PATCH__property));
     lv2_atom_forge_urid(&forge, mapUri(this, propertyUri(e.property).c_str()));
     lv2_atom_forge_key(&forge, mapUri(this, LV2_PATCH__value));
     if (e.kind == HostEvent::SetPath) {
         lv2_atom_forge_path(&forge, e.path.c_str(), static_cast<std::uint32_t>(e.path.size() + 1));
+    } else if (e.kind == HostEvent::SetString) {
+        lv2_atom_forge_string(&forge, e.path.c_str(), static_cast<std::uint32_t>(e.path.size()));
     } else if (e.kind == HostEvent::SetInt) {
         lv2_atom_forge_int(&forge, static_cast<std::int32_t>(e.value));
     } else {
@@ -263,13 +296,13 @@ void TestHost::readNotifications() {
         std::string text;
         if (value->type == mapUri(this, LV2_ATOM__Path)) {
             text = static_cast<const char*>(LV2_ATOM_BODY_CONST(value));
-        } else if (value->type == mapUri(this, LV2_ATOM__Int)) {
-            text = std::to_string(reinterpret_cast<const LV2_Atom_Int*>(value)->body);
         } else if (value->type == mapUri(this, LV2_ATOM__Float)) {
             char number[64];
             std::snprintf(number, sizeof number, "%.9g",
                           reinterpret_cast<const LV2_Atom_Float*>(value)->body);
             text = number;
+        } else {
+            continue;
         }
         notified_[name] = text;
     }

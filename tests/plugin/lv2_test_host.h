@@ -5,7 +5,9 @@
 //
 // The worker runs between two blocks, as an offline host may: a request made in run() is worked on after
 // it returns and its response handed back before the next block. Nothing the host does inside run()
-// allocates, so a test can count what the plugin alone allocates there.
+// allocates, so a test can count what the plugin alone allocates there. Or, as Ardour does while it
+// exports (freewheeling), the worker runs synchronously: a request is worked on inside schedule_work and
+// its response handed back inside respond, both within run().
 
 #include <lilv/lilv.h>
 #include <lv2/atom/forge.h>
@@ -26,17 +28,22 @@ constexpr const char* kVoltinaUri = "https://voltina.github.io/Voltina/lv2";
 
 // One thing sent to the plugin at a frame counted from the start of the instance's life.
 struct HostEvent {
-    enum Kind { Midi, SetPath, SetInt, SetFloat } kind = Midi;
+    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat, Transport } kind = Midi;
     std::uint64_t frame = 0;
     std::uint8_t midi[3] = {};
-    std::string property;  // the property's name after "#" (SetPath, SetInt, SetFloat)
+    std::string property;  // the property's name after "#" (SetPath, SetString, SetInt, SetFloat)
     std::string path;
-    double value = 0.0;
+    double value = 0.0;  // Set*: the value; Transport: the speed
+    std::int64_t transportFrame = 0;
 
     static HostEvent note(std::uint64_t frame, int status, int key, int velocity);
     static HostEvent setPath(std::uint64_t frame, const std::string& path);
+    // The configuration sent as a string, which no file chooser sends.
+    static HostEvent setString(std::uint64_t frame, const std::string& text);
     static HostEvent setInt(std::uint64_t frame, const std::string& property, int value);
     static HostEvent setFloat(std::uint64_t frame, const std::string& property, float value);
+    // The host's transport (time:Position): rolling at `speed` (0: stopped) from `transportFrame`.
+    static HostEvent transport(std::uint64_t frame, double speed, std::int64_t transportFrame);
 };
 
 // Called around each run() and each work response, for the real-time test's counters.
@@ -67,7 +74,8 @@ class TestHost {
     const std::vector<float>& left() const { return left_; }
     std::uint64_t frame() const { return frame_; }
 
-    // The last value the plugin notified for each property (by name after "#"), as text.
+    // The last value the plugin notified for each property (by name after "#"), as text. Like Ardour 7,
+    // the host takes back only Path and Float values.
     const std::map<std::string, std::string>& notified() const { return notified_; }
     const std::vector<std::string>& logged() const { return logged_; }
 
@@ -76,6 +84,7 @@ class TestHost {
     bool restoreState(const std::string& turtle);
 
     void setWatch(RunWatch* watch) { watch_ = watch; }
+    void setSynchronousWorker(bool synchronous) { synchronous_ = synchronous; }
 
   private:
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
@@ -125,6 +134,7 @@ class TestHost {
     std::map<std::string, std::string> notified_;
     std::vector<std::string> logged_;
     RunWatch* watch_ = nullptr;
+    bool synchronous_ = false;
 };
 
 }  // namespace voltina::test

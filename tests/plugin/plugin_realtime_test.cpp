@@ -64,6 +64,10 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     events.push_back(HostEvent::setPath(40000, second));
     events.push_back(HostEvent::setInt(90000, "osc6-type", 3));
     events.push_back(HostEvent::note(95000, 0x92, 40, 100));
+    // The transport starts, stops and starts again: the patch starts again each time.
+    events.push_back(HostEvent::transport(60000, 1.0, 0));
+    events.push_back(HostEvent::transport(70000, 0.0, 10000));
+    events.push_back(HostEvent::transport(80000, 1.0, 0));
     std::stable_sort(events.begin(), events.end(),
                      [](const HostEvent& a, const HostEvent& b) { return a.frame < b.frame; });
 

@@ -19,6 +19,7 @@
 #include "patch/patch_session.h"
 #include "render/offline_render.h"
 #include "render/panel_events.h"
+#include "render/render_inputs.h"
 #include "render/sample_check.h"
 #include "tests/support/render_in_memory.h"
 
@@ -246,6 +247,33 @@ TEST(PerformanceCapture, ASpooledPerformanceCutShortByAKillRendersWhatTheTakeKep
         // Not even the start state: nothing to recover.
         std::string none;
         EXPECT_FALSE(closeSpooledPerformance(spooled.substr(0, spooled.find("\"events\"")), kept, none));
+    }
+}
+
+// Events that bring one file, under any of its names, share one load of it; a render's samples are
+// bounded together, and the sample that passes the bound is named.
+TEST(PerformanceCapture, EventsShareEachSampleFileWithinABound) {
+    TakeFolder folder;
+    writeSample(folder, "A.WAV", 701, 3, 11025);
+    writeSample(folder, "B.WAV", 97, 11, 11025);
+    fs::create_symlink("A.WAV", folder.file("LINK.WAV"));
+    auto start = std::make_unique<EngineState>();
+    setEngineDefaults(*start);
+    const std::string text = R"({"voltina-events": 1, "events": [{"frame": 1, "sample": "A.WAV"}, )"
+                             R"({"frame": 2, "sample": "LINK.WAV"}, {"frame": 3, "sample": "B.WAV"}]})";
+    for (const std::uint64_t bound : {701 + 97, 701 + 96}) {
+        RenderInputs inputs(bound);
+        std::vector<PanelEvent> events;
+        std::string error;
+        const bool read =
+            parsePanelEvents(text, *start, events, error, {folder.folder(), kDefaultRateParam, &inputs});
+        EXPECT_EQ(read, bound == 701 + 97) << error;
+        if (read) {
+            EXPECT_EQ(events[0].edit.patch->sample, events[1].edit.patch->sample);
+        } else {
+            EXPECT_NE(error.find("B.WAV: the samples of one render hold at most"), std::string::npos)
+                << error;
+        }
     }
 }
 

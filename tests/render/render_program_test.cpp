@@ -187,8 +187,10 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         voltina::startSoundOffline(*s);
         ASSERT_EQ(voltina::loadCheckedSample(path("LOOP.WAV"), s->rateParam, {}, s->waveSample), "");
         const std::string start = voltina::serializeStartState(*s, path("LOOP.WAV"));
-        const auto performance = [&](const std::string& state) {
-            return R"({"voltina-events": 1, "start": )" + state + R"(, "events": [], "frames": 100})";
+        const auto performance = [&](const std::string& state, const std::string& events = {},
+                                     const std::string& frames = "100") {
+            return R"({"voltina-events": 1, "start": )" + state + R"(, "events": [)" + events +
+                   R"(], "frames": )" + frames + "}";
         };
         const auto with = [&](const std::string& from, const std::string& to) {
             std::string changed = start;
@@ -207,6 +209,17 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         const std::vector<std::uint8_t> other(300, 9);
         ASSERT_TRUE(voltina::writeWaveFile(path("CHANGE.WAV"), mono, other.data(), other.size(), error))
             << error;
+        // A number the take gave LOOP.WAV, on an event naming another sound or no file at all.
+        std::shared_ptr<voltina::SampleRecord> changed;
+        ASSERT_EQ(voltina::loadCheckedSample(path("CHANGE.WAV"), s->rateParam, {}, changed), "");
+        const auto again = [&](const std::string& file, const voltina::SampleRecord& sound) {
+            return R"({"frame": 5, "sample": ")" + file + R"(", "checksum": ")" +
+                   voltina::sampleChecksum(sound) + R"(", "sample-id": 1})";
+        };
+        writeFile(path("other-id.vtk"), performance(start, again(path("CHANGE.WAV"), *changed)));
+        writeFile(path("gone-id.vtk"), performance(start, again("/nonexistent/x.wav", *s->waveSample)));
+        writeFile(path("mono.vtk"),
+                  performance(with("\"channels\": 2", "\"channels\": 1"), {}, "5000000000"));
         writeFile(path("untimed.vtk"), R"({"voltina-events": 1, "events": []})");
     }
 
@@ -233,7 +246,7 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {"timeout 5 " + render("--wave " + path("huge.wav") + " --seconds 1 -o " + out),
          "huge.wav: The sample is too large (at most 256 MB) (10737418240 bytes in the file)"},
         {"timeout 5 " + render("--wave " + path("junk.wav") + " --seconds 1 -o " + out),
-         "junk.wav: Error reading file (1) (not a RIFF WAVE file)"},
+         "junk.wav: Error reading file (not a RIFF WAVE file)"},
         {render("--frames 999999999999999999 -o " + out), "do not fit in a WAV file"},
         {render("--seconds 1 -o /dev/full"), "No space left on device"},
         {render("--events " + path("late-plug") + " --seconds 1 -o " + out),
@@ -266,6 +279,9 @@ TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
         {render("--events " + path("start-in-events") + " --seconds 1 -o " + out),
          "\"start\" belongs to a recorded performance"},
         {render(path("untimed.vtk") + " -o " + out), "does not say how long its take is"},
+        {render(path("other-id.vtk") + " -o " + out), "sample-id 1 is a sample that played before"},
+        {render(path("gone-id.vtk") + " -o " + out), "/nonexistent/x.wav: Error opening file"},
+        {render(path("mono.vtk") + " -o " + out), "(at most 4294967258 frames with 1 channel,"},
     };
     for (const auto& [command, said] : commands) {
         const Result r = runCommand(command);
@@ -368,6 +384,19 @@ TEST_F(RenderProgram, OutputsThatWouldLoseAFileAreRefused) {
                             std::string("\x00\xFF\x2F\x00", 4);
     writeFile(path("tune.mid"), smf);
     fs::create_symlink("patch", path("patch-link"));
+    // Files the render reads only because events or a take's start state name them.
+    writeFile(path("loads"), R"({"voltina-events": 1, "events": [{"frame": 5, "sample": "loop.wav"}, )"
+                             R"({"frame": 6, "configuration": "patch"}]})");
+    fs::create_symlink("loop.wav", path("loop-link.wav"));
+    {
+        auto s = std::make_unique<voltina::EngineState>();
+        voltina::setEngineDefaults(*s);
+        voltina::prepareAudioTables(*s, voltina::kDefaultRateParam, 1);
+        voltina::startSoundOffline(*s);
+        ASSERT_EQ(voltina::loadCheckedSample(path("loop.wav"), s->rateParam, {}, s->waveSample), "");
+        writeFile(path("take.vtk"), R"({"voltina-events": 1, "frames": 10, "events": [], "start": )" +
+                                        voltina::serializeStartState(*s, path("loop-link.wav")) + "}");
+    }
     // The user's own folder, writable, with the user's own files that the user made read-only.
     const std::string mine = path("mine");
     fs::create_directories(mine);
@@ -398,6 +427,12 @@ TEST_F(RenderProgram, OutputsThatWouldLoseAFileAreRefused) {
          path("loop.wav")},
         {render("--midi " + path("tune.mid") + " --frames 10 -o " + path("tune.mid")), "the MIDI file",
          path("tune.mid")},
+        {render("--events " + path("loads") + " --frames 10 -o " + path("loop.wav")), "the sample",
+         path("loop.wav")},
+        {render("--events " + path("loads") + " --frames 10 -o " + path("patch-link")), "the configuration",
+         path("patch")},
+        {render(path("take.vtk") + " -o " + path("loop.wav")), "the sample", path("loop.wav")},
+        {render(path("take.vtk") + " -o " + path("take.vtk")), "the performance", path("take.vtk")},
         {asUser + render("--frames 10 -o " + mine + "/ro.wav"), "Permission denied", mine + "/ro.wav"},
         {asUser + render("--frames 10 -o " + mine + "/none.wav"), "Permission denied", mine + "/none.wav"},
         {render("'' --frames 10 -o " + out), "empty name", ""},

@@ -130,7 +130,7 @@ TEST_F(RenderWave, RefusedSamplesGiveTheLoadersMessageWithItsReasonAndNoFile) {
          "STEREO.WAV: The sound must be mono, 8 bits, 11025 samples per second (2 channels)"},
         {"--wave FAST.WAV --rate 22050",
          "FAST.WAV: The sound must be mono, 8 bits, 22050 samples per second (44100 Hz)"},
-        {"--wave TEXT.WAV", "TEXT.WAV: Error reading file (1) (not a RIFF WAVE file)"},
+        {"--wave TEXT.WAV", "TEXT.WAV: Error reading file (not a RIFF WAVE file)"},
         {"--wave NOWHERE.WAV", "NOWHERE.WAV: Error opening file (No such file or directory)"},
         {"../patches/missing", "GONE.WAV: Error opening file (No such file or directory)"},
     };

@@ -5,7 +5,8 @@
 # the autosave; the next start offers it (a screenshot of the offer is kept), Return restores it, the
 # save prompt offers the name it came from, and the panel saved as "after" is the one the killed program
 # had, byte for byte, as the killed program's own save of the same panel shows. A normal quit then asks
-# about the changes not saved, and leaves no autosave behind.
+# about the changes not saved, and leaves no autosave behind. Three damaged autosaves beside it are set
+# aside and said in one box before the offer.
 #
 #   autosave_scenario.sh VOLTINA_BINARY ARTIFACT_DIR
 set -uo pipefail
@@ -88,7 +89,14 @@ echo "after the kill: $listed"
 grep -q "panel-.*\.json .*from the configuration .*/songs/before, with changes not saved" <<<"$listed" ||
     fail "--recover does not list the autosaved panel"
 
+for n in 1 2 3; do printf '{"voltina-autosave": 1, "time": ' >"$unsaved/panel-damaged$n.json"; done
 start voltina-2
+find_box || fail "no box about the damaged autosaves"
+import -window "$box" "$art/damaged.png"
+xdotool windowfocus --sync "$box" key Return
+sleep 0.5
+aside=$(find "$unsaved" -name 'panel-damaged*.damaged-*.json' | wc -l)
+[ "$aside" -eq 3 ] || fail "$aside of the 3 damaged autosaves were set aside"
 if find_box; then
     sleep 0.3
     import -window "$box" "$art/restore_offer.png"
@@ -97,6 +105,8 @@ else
     echo "the offer was answered by the window search already"
 fi
 sleep 1.0
+boxes=$(xdotool search --onlyvisible --name '^Voltina 3\.10$' 2>/dev/null | grep -vc "^$win\$")
+[ "$boxes" -eq 0 ] || fail "$boxes more boxes after the damaged autosaves' and the offer"
 menu_save
 import -window "$prompt" "$art/save_prompt.png"
 xdotool windowfocus --sync "$prompt" key ctrl+a
@@ -125,6 +135,6 @@ for _ in $(seq 100); do kill -0 "$vpid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$vpid" 2>/dev/null && fail "the program is still running after OK"
 wait "$vpid"
 vpid=""
-left=$(find "$unsaved" -name 'panel-*' | wc -l)
+left=$(find "$unsaved" -name 'panel-*' ! -name '*.damaged-*' | wc -l)
 [ "$left" -eq 0 ] || fail "$left autosave files are left after a normal quit"
 echo "PASS"

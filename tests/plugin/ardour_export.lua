@@ -3,8 +3,10 @@
 --   VOLTINA_STEP      "build": a new session, a MIDI track with Voltina, the preset, the notes; "export"
 --   VOLTINA_SESSION   the session's folder; its name is the folder's last part
 --   VOLTINA_RATE      the session's rate (build)
---   VOLTINA_PRESET    the preset's label (build)
+--   VOLTINA_PRESET    the preset's label (build); empty for none
+--   VOLTINA_PLUGIN    another instrument's LV2 URI instead of Voltina's, for a control case
 --   VOLTINA_SEQ_PORT  the JACK port of a sequencer playing a take to record (build)
+--   VOLTINA_LEVEL1    a level set on mixer channel 1 through Ardour's control, after the preset (build)
 --   VOLTINA_NOTES     "KEY:FROM:TO ..." in beats at the session's 120 bpm (build)
 --   VOLTINA_SECONDS   the session range's length (build)
 --   VOLTINA_EXPORTS   how many exports to make, named export-FIRST.wav on (export)
@@ -12,7 +14,7 @@
 -- Lines starting "voltina:" are what the shell script reads.
 io.stdout:setvbuf("no")
 
-local uri = "https://voltina.github.io/Voltina/lv2"
+local uri = os.getenv("VOLTINA_PLUGIN") or "https://voltina.github.io/Voltina/lv2"
 local step = os.getenv("VOLTINA_STEP")
 local folder = os.getenv("VOLTINA_SESSION")
 local name = folder:match("([^/]+)/*$")
@@ -28,6 +30,16 @@ local function shownValues(track)
 		local property = c and c:name():match("#(.+)$")
 		if property then say("shown", property, c:get_value()) end
 	end
+end
+
+-- Ardour's control for one of the plugin's properties.
+local function control(track, property)
+	local auto = track:nth_plugin(0):to_automatable()
+	for p in auto:all_automatable_params():iter() do
+		local c = auto:automation_control(p, false)
+		if c and c:name():match("#(.+)$") == property then return c end
+	end
+	fail("Ardour shows no control for " .. property)
 end
 
 local function voltinaTrack(session)
@@ -57,9 +69,14 @@ if step == "build" then
 	if tracks:size() ~= 1 then fail("no MIDI track") end
 	local track = tracks:front()
 	local plugin = track:nth_plugin(0):to_insert():plugin(0)
-	local preset = plugin:preset_by_label(os.getenv("VOLTINA_PRESET"))
-	if not preset or not preset.valid then fail("no preset " .. os.getenv("VOLTINA_PRESET")) end
-	if not plugin:load_preset(preset) then fail("the preset does not load") end
+	if os.getenv("VOLTINA_PRESET") ~= "" then
+		local preset = plugin:preset_by_label(os.getenv("VOLTINA_PRESET"))
+		if not preset or not preset.valid then fail("no preset " .. os.getenv("VOLTINA_PRESET")) end
+		if not plugin:load_preset(preset) then fail("the preset does not load") end
+		ARDOUR.LuaAPI.usleep(500000)
+		control(track, "channel1-level"):set_value(tonumber(os.getenv("VOLTINA_LEVEL1")),
+			PBD.GroupControlDisposition.NoGroup)
+	end
 
 	-- Lua cannot make a MIDI region: a short take from the sequencer makes one, whose notes are then replaced.
 	ARDOUR.LuaAPI.usleep(3000000)
@@ -115,6 +132,10 @@ elseif step == "export" then
 		say("exporting", n)
 		if not export:run_export() then fail("export " .. n .. " failed") end
 		say("exported", n)
+		-- The export's channels refer to the session's ports: collected later, inside close_session(),
+		-- they free what the session has freed already (glibc aborts Ardour there).
+		export = nil
+		collectgarbage()
 	end
 	close_session()
 	say("done")

@@ -11,6 +11,7 @@
 --   VOLTINA_SECONDS   the session range's length (build)
 --   VOLTINA_EXPORTS   how many exports to make, named export-FIRST.wav on (export)
 --   VOLTINA_FIRST     the first export's number (export)
+--   VOLTINA_EXPORT_PRESET  the export preset's id (export)
 -- Lines starting "voltina:" are what the shell script reads.
 io.stdout:setvbuf("no")
 
@@ -125,7 +126,7 @@ elseif step == "export" then
 	local first = tonumber(os.getenv("VOLTINA_FIRST"))
 	for n = first, first + tonumber(os.getenv("VOLTINA_EXPORTS")) - 1 do
 		local export = session:simple_export()
-		if not export:set_preset("75969a1c-3133-4694-864b-a1fa50e43348") then fail("no WAV export preset") end
+		if not export:set_preset(os.getenv("VOLTINA_EXPORT_PRESET")) then fail("no export preset") end
 		export:set_folder(folder .. "/export")
 		export:set_name(string.format("export-%02d", n))
 		if not export:check_outputs() then fail("the export has no outputs") end

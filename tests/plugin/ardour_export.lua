@@ -133,8 +133,9 @@ elseif step == "export" then
 		say("exporting", n)
 		if not export:run_export() then fail("export " .. n .. " failed") end
 		say("exported", n)
-		-- The export's channels refer to the session's ports: collected later, inside close_session(),
-		-- they free what the session has freed already (glibc aborts Ardour there).
+		-- Freeing an export's channels sometimes finds Ardour's heap damaged (with Ardour's own synth as
+		-- well) and glibc aborts: freed here, after the line above, so the script can tell such an abort
+		-- from one during the export, and not inside close_session().
 		export = nil
 		collectgarbage()
 	end

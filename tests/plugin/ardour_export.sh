@@ -183,9 +183,9 @@ built=$(date +%s)
 # - its threads share one JACK connection, and at a session's load two of them sometimes talk on it at
 #   once: the server drops the garbled client ("JACK HALTED"). Such a run, with no heap message, is run
 #   again (four times at most) and counted apart;
-# - after a finished export, freeing the export's channels (the Lua object's collection, or the
-#   session's close) often finds the heap damaged and glibc aborts. Those are counted apart too; an
-#   abort before an export has finished counts as the export's.
+# - once an export's file is written whole, freeing the export (inside run_export() or at the Lua
+#   object's collection) often finds the heap damaged and glibc aborts. Those are counted apart too; an
+#   abort before the file is whole counts as the export's.
 heapMessages='free\(\)|malloc|corrupted|double free|munmap_chunk|stack smashing'
 aborted=0
 afterExport=0
@@ -212,11 +212,15 @@ while [ "$n" -le "$exports" ]; do
             echo "run $runs lost its JACK connection (exports $n..$((n + k - 1))); running it again" >&2
             continue
         fi
-        # The last line the script printed before the end tells where the run was.
+        # Where the run was: after its last export, or inside it with the file already written whole
+        # (Ardour frees the export's graph before run_export() returns).
         last=$(grep -E '^voltina: (exporting|exported|done)' "$log" | tail -1)
-        if grep -qE "$heapMessages" "$log" && [ "$last" = "voltina: exported $((n + k - 1))" ]; then
+        final=$((n + k - 1))
+        written=$(soxi -s "$session/export/$(printf 'export-%02d.wav' "$final")" 2>/dev/null)
+        if grep -qE "$heapMessages" "$log" && { [ "$last" = "voltina: exported $final" ] ||
+            { [ "$last" = "voltina: exporting $final" ] && [ "$written" = "$((seconds * rate))" ]; }; }; then
             afterExport=$((afterExport + 1))
-            echo "run $runs aborted after its exports had finished: $(grep -m1 -E "$heapMessages" "$log")" >&2
+            echo "run $runs aborted once its exports were written: $(grep -m1 -E "$heapMessages" "$log")" >&2
         else
             aborted=$((aborted + 1))
             echo "run $runs (exports $n..$((n + k - 1))) ended with status $status:" >&2
@@ -228,12 +232,12 @@ while [ "$n" -le "$exports" ]; do
 done
 finished=$(date +%s)
 echo "session built in $((built - started)) s; $exports exports in $runs runs took $((finished - built)) s" \
-    "($aborted failed or aborted in an export, $afterExport aborted after their exports had finished," \
+    "($aborted failed or aborted in an export, $afterExport aborted once their exports were written," \
     "$jackLost lost the JACK connection and ran again)"
 
 if [ -n "${VOLTINA_PLUGIN:-}" ]; then
     echo "control case with $VOLTINA_PLUGIN: of $runs runs, $aborted failed or aborted in an export," \
-        "$afterExport aborted after it"
+        "$afterExport aborted once it was written"
     exit 0
 fi
 

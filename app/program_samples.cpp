@@ -6,14 +6,10 @@
 
 #include "panel/panel_audio.h"
 #include "panel/synth_panel.h"
+#include "patch/panel_patch.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
-
-std::string waveCaption(const std::string& fileName) {
-    const std::string::size_type slash = fileName.find_last_of('/');
-    return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
-}
 
 ProgramSamples::ProgramSamples(EngineState& state, PanelAudio& audio) : state_(state), audio_(audio) {}
 
@@ -42,7 +38,7 @@ int ProgramSamples::loadWithoutStep(const std::string& name) {
     WaveButtonHooks hooks;
     hooks.setWaveCaption = [this](const std::string& caption) {
         if (QPushButton* wave = panel_ ? panel_->button(ctl::kWave) : nullptr)
-            wave->setText(QString::fromStdString(waveCaption(caption)));
+            wave->setText(QString::fromStdString(fileBaseName(caption)));
     };
     hooks.stopSound = [this] {
         audio_.stopSound();

@@ -43,7 +43,4 @@ class ProgramSamples : public SampleLoader {
     std::string path_;
 };
 
-// The Wave button's caption for a loaded file: its name without the folders.
-std::string waveCaption(const std::string& fileName);
-
 }  // namespace voltina

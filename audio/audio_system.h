@@ -11,10 +11,10 @@
 #include <string>
 
 #include "audio/audio_hooks.h"
+#include "audio/ring_render.h"
 #include "audio/take_spool.h"
 #include "audio/wave_device.h"
 #include "engine/engine_state.h"
-#include "engine/render_block.h"
 
 class QCoreApplication;
 class QEvent;

@@ -15,6 +15,7 @@
 
 #include "engine/engine_state.h"
 #include "media/atomic_file.h"
+#include "media/file_bytes.h"
 
 namespace voltina {
 
@@ -37,24 +38,6 @@ bool makeFolders(const std::string& folder, std::string& error) {
             error = "Cannot make the folder " + sofar + ": " + std::strerror(errno);
             return false;
         }
-    }
-    return true;
-}
-
-bool writeAll(int fd, const std::uint8_t* data, std::size_t size, int& errorNumber) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            errorNumber = errno;
-            return false;
-        }
-        if (n == 0) {
-            errorNumber = ENOSPC;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
     }
     return true;
 }
@@ -168,7 +151,7 @@ std::vector<UnsavedTake> findUnsavedTakes(const std::string& folder, std::string
             continue;
         }
         // A running program holds its spool locked.
-        const bool free = ::flock(fd, LOCK_SH | LOCK_NB) == 0;
+        const bool free = fileLockOf(fd) == FileLock::Free;
         ::close(fd);
         if (free) takes.push_back(readUnsavedTake(path));
     }
@@ -277,7 +260,7 @@ bool TakeSpool::begin(const std::string& folder, const WaveFormat& format, std::
     const std::vector<std::uint8_t> header = waveHeader(format, 0);
     int e = 0;
     // Written, not yet flushed: the writer thread flushes it, the sound must not wait for the disk.
-    if (!writeAll(fd, header.data(), header.size(), e)) {
+    if (!writeFully(fd, header.data(), header.size(), e)) {
         error = "Cannot write " + path + ": " + std::strerror(e);
         ::close(fd);
         ::unlink(path.c_str());
@@ -393,7 +376,7 @@ void TakeSpool::writeQueued() {
             }
             const off_t end = static_cast<off_t>(kWaveHeaderBytes + written_);
             int e = 0;
-            if (writeAll(fd_, data, length, e)) {
+            if (writeFully(fd_, data, length, e)) {
                 written_ += length;
             } else {
                 // What was written stays: the file is cut back to whole frames and the header counts them.

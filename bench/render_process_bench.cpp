@@ -23,10 +23,11 @@
 
 #include "config/configuration.h"
 #include "engine/defaults.h"
-#include "engine/render_block.h"
+#include "engine/render_frames.h"
 #include "engine/tables.h"
 #include "media/wav_file.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "tests/support/test_patches.h"
 
 extern char** environ;
@@ -37,20 +38,6 @@ namespace {
 constexpr int kRate = 44100;
 constexpr std::uint64_t kFrames = 600ull * kRate;
 constexpr int kFramesPerCall = 4410;
-
-class SteadyDevice : public RenderHost {
-  public:
-    bool deviceOpen() const override { return true; }
-    bool readPlayPosition(std::uint64_t& frames) override {
-        position += kFramesPerCall;
-        frames = position;
-        return true;
-    }
-    void stopRenderTimer() override {}
-    void closeDevice() override {}
-    void showMessage(const char*) override {}
-    std::uint64_t position = 0;
-};
 
 double threadSeconds() {
     timespec t{};
@@ -71,12 +58,11 @@ double engineSeconds(const Patch& patch) {
         setEngineDefaults(*s);
     }
     prepareAudioTables(*s, kRate + 1, 1);
-    s->ring.fill(128);
-    s->speakerOn = 1;
     test::startSound(*s);
-    SteadyDevice device;
+    std::vector<std::uint8_t> bytes(2 * kFramesPerCall);
     const double start = threadSeconds();
-    while (device.position < kFrames) renderBlock(*s, device);
+    for (std::uint64_t done = 0; done < kFrames; done += kFramesPerCall)
+        renderFrames(*s, bytes.data(), kFramesPerCall);
     return threadSeconds() - start;
 }
 

@@ -16,6 +16,7 @@
 
 #include "config/json_value.h"
 #include "media/atomic_file.h"
+#include "media/file_bytes.h"
 
 namespace voltina {
 
@@ -37,7 +38,7 @@ std::string lockPathOf(const std::string& path) {
 bool heldByAProgram(const std::string& lockPath) {
     const int fd = ::open(lockPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return false;
-    const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+    const bool held = fileLockOf(fd) == FileLock::HeldByAProgram;
     ::close(fd);
     return held;
 }

@@ -1,6 +1,5 @@
 #include "config/configuration.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
 #include <memory>
@@ -12,63 +11,76 @@
 #include "media/atomic_file.h"
 #include "media/file_bytes.h"
 #include "patch/apply_edit.h"
+#include "patch/controls.h"
 #include "patch/cord_rules.h"
+#include "patch/jack_number.h"
 
 namespace voltina {
 
 namespace {
 
-constexpr const char* kTypeNames[] = {"sine", "square", "sawtooth", "random"};
-constexpr int kLastOutputJack = kFirstOutputJackId + kJacks - 1;  // 432
-constexpr int kLastInputJack = kFirstInputJackId + kJacks - 1;    // 332
+const ControlRow& kTypeRow = controlRow(Control::WaveType);
+const ControlRow& kFrequencyRow = controlRow(Control::Frequency);
+const ControlRow& kLevelRow = controlRow(Control::Level);
+const ControlRow& kPanRow = controlRow(Control::Pan);
 
+std::string ownerLabel(const ControlRow& row, int index) {
+    return std::string(ownerNames(row.owner).fileLabel) + " " + std::to_string(index + 1);
+}
 std::string oscillatorLabel(int index) {
-    return "oscillator " + std::to_string(index + 1);
+    return ownerLabel(kTypeRow, index);
 }
 std::string mixerLabel(int index) {
-    return "mixer channel " + std::to_string(index + 1);
+    return ownerLabel(kLevelRow, index);
+}
+// "\"type\" and \"frequency\"": the two members every entry of a list holds.
+std::string memberPair(const ControlRow& first, const ControlRow& second) {
+    return std::string("\"") + first.fileName + "\" and \"" + second.fileName + "\"";
+}
+std::string missing(const ControlRow& row) {
+    return std::string(row.fileName) + " is missing";
 }
 std::string cordLabel(std::size_t index) {
     return "cord " + std::to_string(index + 1);
 }
 
-const std::string kFrequencyRule = "frequency must be above 0 and at most 5500";
-const std::string kLevelRule = "level must be a whole number from 0 to 128";
-const std::string kPanRule = "pan must be a multiple of 5 from 0 to 100";
-const std::string kTypeRule = kOscillatorTypeRule;
+const std::string kFrequencyRule = controlRule(kFrequencyRow);
+const std::string kLevelRule = controlRule(kLevelRow);
+const std::string kPanRule = controlRule(kPanRow);
+const std::string kTypeRule = controlRule(kTypeRow);
 const std::string kRateRule = "rate must be 11025, 22050 or 44100";
 
 bool rateAllowed(int rate) {
     return isSampleRate(rate);
 }
 bool frequencyAllowed(float f) {
-    return f > 0.0f && f <= kMaxConfiguredFrequency;
+    return controlAllows(kFrequencyRow, static_cast<double>(f));
 }  // false for NaN
 bool levelAllowed(int level) {
-    return level >= 0 && level <= 128;
+    return controlAllows(kLevelRow, level);
 }
 bool panAllowed(int pan) {
-    return pan >= 0 && pan <= 100 && pan % 5 == 0;
+    return controlAllows(kPanRow, pan);
+}
+bool typeAllowed(int type) {
+    return controlAllows(kTypeRow, type);
 }
 
 // The patch bay's rules, on the cords before it in the list. Empty when the cord may be plugged.
 std::string checkCord(const Configuration& c, std::size_t index) {
-    const int out = c.cords[index].first;
-    const int in = c.cords[index].second;
+    const JackNumber out = JackNumber::of(c.cords[index].first);
+    const JackNumber in = JackNumber::of(c.cords[index].second);
     const std::string label = cordLabel(index) + ": ";
-    if (out < kFirstOutputJackId || out > kLastOutputJack) {
-        return label + "the output jack must be 401 to 432, not " + std::to_string(out);
-    }
-    if (in < kFirstInputJackId || in > kLastInputJack) {
-        return label + "the input jack must be 301 to 332, not " + std::to_string(in);
-    }
+    if (!out.isOutput())
+        return label + "the output jack must be " + outputJackRange() + ", not " + out.text();
+    if (!in.isInput()) return label + "the input jack must be " + inputJackRange() + ", not " + in.text();
     auto cords = std::make_unique<EngineState>();
     clearCords(*cords);
     for (std::size_t k = 0; k < index; ++k)
-        plugCord(*cords, c.cords[k].first - kFirstOutputJackId, c.cords[k].second - kFirstInputJackId);
-    const PlugRule rule = plugRule(*cords, out - kFirstOutputJackId, in - kFirstInputJackId);
+        plugCord(*cords, JackNumber::of(c.cords[k].first).index(), JackNumber::of(c.cords[k].second).index());
+    const PlugRule rule = plugRule(*cords, out.index(), in.index());
     if (rule == PlugRule::Allowed) return {};
-    return label + plugRuleMessage(rule, *cords, out - kFirstOutputJackId, in - kFirstInputJackId);
+    return label + plugRuleMessage(rule, *cords, out.index(), in.index());
 }
 
 // Whole numbers are accepted in any JSON spelling (80, 80.0, 8e1), as long as the value is exact.
@@ -77,6 +89,9 @@ bool wholeNumber(const JsonValue* v, long long low, long long high, long long& o
     if (!jsonWholeNumber(v, static_cast<double>(low), static_cast<double>(high), number)) return false;
     out = static_cast<long long>(number);
     return true;
+}
+bool wholeNumber(const JsonValue* v, const ControlRow& row, long long& out) {
+    return wholeNumber(v, static_cast<long long>(row.minimum), static_cast<long long>(row.maximum), out);
 }
 
 std::string describeKind(const JsonValue& v) {
@@ -153,13 +168,13 @@ class Reader {
         for (int i = 0; i < kOscillators; ++i) {
             const JsonValue& o = list->items[static_cast<std::size_t>(i)];
             const std::string label = oscillatorLabel(i) + ": ";
-            if (!o.isObject()) return label + "must be an object with \"type\" and \"frequency\"";
-            const JsonValue* type = o.find("type");
-            if (type == nullptr) return label + "type is missing";
+            if (!o.isObject()) return label + "must be an object with " + memberPair(kTypeRow, kFrequencyRow);
+            const JsonValue* type = o.find(kTypeRow.fileName);
+            if (type == nullptr) return label + missing(kTypeRow);
             const int typeIndex = oscillatorTypeNamed(*type);
             if (typeIndex < 0) return label + kTypeRule;
-            const JsonValue* freq = o.find("frequency");
-            if (freq == nullptr) return label + "frequency is missing";
+            const JsonValue* freq = o.find(kFrequencyRow.fileName);
+            if (freq == nullptr) return label + missing(kFrequencyRow);
             float f = 0.0f;
             if (!readFrequency(freq, f)) return label + kFrequencyRule;
             c_.oscType[static_cast<std::size_t>(i)] = typeIndex;
@@ -171,8 +186,8 @@ class Reader {
     // The decimal text is read straight into a float (through a double it could round twice), and the
     // limits are checked on the value as written, so 5500.001 is refused although it rounds to 5500.
     static bool readFrequency(const JsonValue* v, float& f) {
-        return v->isNumber() && v->number > 0.0 && jsonFloatNumber(v, 0.0, kMaxKnobFrequency, f) &&
-               frequencyAllowed(f);
+        return v->isNumber() && v->number > kFrequencyRow.minimum &&
+               jsonFloatNumber(v, kFrequencyRow.minimum, kFrequencyRow.maximum, f) && frequencyAllowed(f);
     }
 
     std::string readMixer(const JsonValue& root) {
@@ -184,15 +199,15 @@ class Reader {
         for (int i = 0; i < kMixerChannels; ++i) {
             const JsonValue& m = list->items[static_cast<std::size_t>(i)];
             const std::string label = mixerLabel(i) + ": ";
-            if (!m.isObject()) return label + "must be an object with \"level\" and \"pan\"";
-            const JsonValue* level = m.find("level");
-            if (level == nullptr) return label + "level is missing";
+            if (!m.isObject()) return label + "must be an object with " + memberPair(kLevelRow, kPanRow);
+            const JsonValue* level = m.find(kLevelRow.fileName);
+            if (level == nullptr) return label + missing(kLevelRow);
             long long value = 0;
-            if (!wholeNumber(level, 0, 128, value)) return label + kLevelRule;
+            if (!wholeNumber(level, kLevelRow, value)) return label + kLevelRule;
             c_.mixLevel[static_cast<std::size_t>(i)] = static_cast<int>(value);
-            const JsonValue* pan = m.find("pan");
-            if (pan == nullptr) return label + "pan is missing";
-            if (!wholeNumber(pan, 0, 100, value) || !panAllowed(static_cast<int>(value)))
+            const JsonValue* pan = m.find(kPanRow.fileName);
+            if (pan == nullptr) return label + missing(kPanRow);
+            if (!wholeNumber(pan, kPanRow, value) || !panAllowed(static_cast<int>(value)))
                 return label + kPanRule;
             c_.mixPan[static_cast<std::size_t>(i)] = static_cast<int>(value);
         }
@@ -212,10 +227,10 @@ class Reader {
             long long out = 0;
             long long in = 0;
             if (!wholeNumber(&pair.items[0], -1000000, 1000000, out)) {
-                return cordLabel(i) + ": the output jack must be a whole number from 401 to 432";
+                return cordLabel(i) + ": the output jack must be a whole number from " + outputJackRange();
             }
             if (!wholeNumber(&pair.items[1], -1000000, 1000000, in)) {
-                return cordLabel(i) + ": the input jack must be a whole number from 301 to 332";
+                return cordLabel(i) + ": the input jack must be a whole number from " + inputJackRange();
             }
             c_.cords.emplace_back(static_cast<int>(out), static_cast<int>(in));
             std::string problem = checkCord(c_, i);
@@ -240,24 +255,14 @@ class Reader {
     Configuration& c_;
 };
 
-std::string formatFloat(float f) {
-    char text[64];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
-    return std::string(text, r.ptr);
-}
-
 }  // namespace
 
 int oscillatorTypeNamed(const JsonValue& v) {
-    if (!v.isString()) return -1;
-    for (int t = 0; t < 4; ++t) {
-        if (v.string == kTypeNames[t]) return t;
-    }
-    return -1;
+    return v.isString() ? controlChoiceNamed(kTypeRow, v.string) : -1;
 }
 
 const char* oscillatorTypeName(int type) {
-    return type >= 0 && type < 4 ? kTypeNames[type] : kTypeNames[0];
+    return controlChoiceName(kTypeRow, type);
 }
 
 std::string checkConfiguration(const Configuration& c) {
@@ -268,7 +273,7 @@ std::string checkConfiguration(const Configuration& c) {
     if (!rateAllowed(c.rate)) return kRateRule;
     for (int i = 0; i < kOscillators; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        if (c.oscType[k] < 0 || c.oscType[k] > 3) return oscillatorLabel(i) + ": " + kTypeRule;
+        if (!typeAllowed(c.oscType[k])) return oscillatorLabel(i) + ": " + kTypeRule;
         if (!frequencyAllowed(c.oscFreq[k])) return oscillatorLabel(i) + ": " + kFrequencyRule;
     }
     for (int i = 0; i < kMixerChannels; ++i) {
@@ -312,14 +317,16 @@ std::string serializeConfiguration(const Configuration& c) {
     t += "  \"oscillators\": [\n";
     for (int i = 0; i < kOscillators; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        t += "    {\"type\": \"" + std::string(oscillatorTypeName(c.oscType[k])) +
-             "\", \"frequency\": " + formatFloat(c.oscFreq[k]) + "}" + (i + 1 < kOscillators ? ",\n" : "\n");
+        t += std::string("    {\"") + kTypeRow.fileName + "\": \"" + oscillatorTypeName(c.oscType[k]) +
+             "\", \"" + kFrequencyRow.fileName + "\": " + jsonFloatText(c.oscFreq[k]) + "}" +
+             (i + 1 < kOscillators ? ",\n" : "\n");
     }
     t += "  ],\n  \"mixer\": [\n";
     for (int i = 0; i < kMixerChannels; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
-        t += "    {\"level\": " + std::to_string(c.mixLevel[k]) +
-             ", \"pan\": " + std::to_string(c.mixPan[k]) + "}" + (i + 1 < kMixerChannels ? ",\n" : "\n");
+        t += std::string("    {\"") + kLevelRow.fileName + "\": " + std::to_string(c.mixLevel[k]) + ", \"" +
+             kPanRow.fileName + "\": " + std::to_string(c.mixPan[k]) + "}" +
+             (i + 1 < kMixerChannels ? ",\n" : "\n");
     }
     t += "  ],\n";
     if (c.cords.empty()) {
@@ -344,7 +351,7 @@ Configuration captureConfiguration(const EngineState& s, int sampleRate, const s
     for (int i = 0; i < kOscillators; ++i) {
         const std::size_t k = static_cast<std::size_t>(i);
         // Any type but square, sawtooth and random sounds as a sine.
-        c.oscType[k] = s.oscType[i] >= 0 && s.oscType[i] <= 3 ? s.oscType[i] : kSine;
+        c.oscType[k] = typeAllowed(s.oscType[i]) ? s.oscType[i] : kSine;
         c.oscFreq[k] = s.oscFreq[i];
     }
     for (int i = 0; i < kMixerChannels; ++i) {
@@ -353,7 +360,8 @@ Configuration captureConfiguration(const EngineState& s, int sampleRate, const s
     }
     for (int in = 0; in < kJacks; ++in) {
         if (hasCord(s, in))
-            c.cords.emplace_back(kFirstOutputJackId + s.cordSource[in], kFirstInputJackId + in);
+            c.cords.emplace_back(JackNumber::output(s.cordSource[in]).number(),
+                                 JackNumber::input(in).number());
     }
     c.hasWave = !waveName.empty();
     c.wave = waveName;
@@ -377,8 +385,8 @@ PanelPatch configurationPatch(const Configuration& c) {
     p.mixLevel = c.mixLevel;
     p.mixPan = c.mixPan;
     for (const auto& cord : c.cords)
-        p.cordSource[static_cast<std::size_t>(cord.second - kFirstInputJackId)] =
-            cord.first - kFirstOutputJackId;
+        p.cordSource[static_cast<std::size_t>(JackNumber::of(cord.second).index())] =
+            JackNumber::of(cord.first).index();
     return p;
 }
 
@@ -391,7 +399,8 @@ Configuration patchConfiguration(const PanelPatch& p, int sampleRate) {
     c.mixPan = p.mixPan;
     for (int in = 0; in < kJacks; ++in) {
         const int out = p.cordSource[static_cast<std::size_t>(in)];
-        if (out != kNoCord) c.cords.emplace_back(kFirstOutputJackId + out, kFirstInputJackId + in);
+        if (out != kNoCord)
+            c.cords.emplace_back(JackNumber::output(out).number(), JackNumber::input(in).number());
     }
     c.hasWave = p.sample != nullptr && !p.samplePath.empty();
     if (c.hasWave) c.wave = p.samplePath;

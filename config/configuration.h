@@ -26,8 +26,6 @@
 namespace voltina {
 
 constexpr int kConfigurationVersion = 1;
-// A configuration may hold any frequency the red knob can reach.
-constexpr float kMaxConfiguredFrequency = kMaxKnobFrequency;
 // Configuration files are small; anything larger is not one.
 constexpr std::size_t kMaxConfigurationBytes = 1 << 20;
 
@@ -45,12 +43,10 @@ struct Configuration {
 
 struct JsonValue;
 
-// "sine", "square", "sawtooth", "random" for types 0..3.
+// "sine", "square", "sawtooth", "random" for types 0..3 (the controls' table names them).
 const char* oscillatorTypeName(int type);
 // The type a JSON value names, or -1 when it names none (not one of the four texts).
 int oscillatorTypeNamed(const JsonValue& v);
-// What a wrong type is told.
-constexpr const char* kOscillatorTypeRule = "type must be \"sine\", \"square\", \"sawtooth\" or \"random\"";
 
 // Checks every field and every cord rule; the first problem, in words, or an empty text when all is well.
 std::string checkConfiguration(const Configuration& c);

@@ -22,4 +22,10 @@ bool jsonFloatNumber(const JsonValue* v, double low, double high, float& out) {
     return r.ec == std::errc() && r.ptr == last && std::isfinite(out);
 }
 
+std::string jsonFloatText(float f) {
+    char text[64];
+    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
+    return std::string(text, r.ptr);
+}
+
 }  // namespace voltina

@@ -4,6 +4,7 @@
 // same bits. Plain C++.
 
 #include <cstdint>
+#include <string>
 
 #include "config/json_value.h"
 
@@ -14,5 +15,9 @@ bool jsonWholeNumber(const JsonValue* v, double low, double high, double& out);
 
 // A finite float within [low, high], read from the text itself (through a double it could round twice).
 bool jsonFloatNumber(const JsonValue* v, double low, double high, float& out);
+
+// A float as the files write it: the shortest decimal text that reads back (through jsonFloatNumber) to
+// the same bits.
+std::string jsonFloatText(float f);
 
 }  // namespace voltina

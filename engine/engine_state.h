@@ -66,7 +66,8 @@ struct EngineState {
     int stereoOut = 1;
     int speakerOn = 0;
     int recordOn = 0;
-    bool renderBusy = false;  // a render call is in progress (a message box it opened lets the gate run)
+    bool renderBusy =
+        false;  // the ring render is in progress and must not be entered again (audio/ring_render)
     int lastFramePos = 0;
     int writePos = 0;
 

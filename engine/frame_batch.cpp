@@ -4,6 +4,7 @@
 
 #include "engine/batch_plan.h"
 #include "engine/batch_steps.h"
+#include "engine/render_frames.h"
 
 namespace voltina {
 
@@ -34,9 +35,8 @@ using batch::Columns;
 using batch::kBatchFrames;
 using batch::Plan;
 
-// Runs `count` frames (at most kBatchFrames) and writes their bytes. The caller has made sure that a
-// recording in progress has room for all of them.
-void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& columns, int count) {
+// Runs `count` frames (at most kBatchFrames) and writes their bytes, two per frame, into `out`.
+void renderBatch(EngineState& s, const Plan& plan, Columns& columns, int count, std::uint8_t* out) {
     for (int m = 0; m < plan.moduleCount; ++m) plan.modules[m].column[0] = s.outValue[plan.modules[m].output];
     for (int c = 0; c < plan.constantCount; ++c) {
         float* column = columns.jack[plan.constants[c]];
@@ -56,56 +56,25 @@ void renderBatch(EngineState& s, RenderHost& host, const Plan& plan, Columns& co
     std::uint8_t leftBytes[kBatchFrames];
     std::uint8_t rightBytes[kBatchFrames];
     batch::mixBatch(plan, count, leftBytes, rightBytes);
-    // The bytes go into the ring, wrapping at the played length (with an odd length, which only tests
-    // set, the last frame ends one byte past it, as in renderFrame), and then into the recording.
-    int writePos = s.writePos;
-    const int ringBytes = s.ring.ringBytes();
-    for (int f = 0; f < count;) {
-        // the frames up to the wrap: those starting below the played length (at least one)
-        int run = writePos < ringBytes ? (ringBytes - writePos + 1) / 2 : 1;
-        run = run < count - f ? run : count - f;
-        for (int k = 0; k < run; ++k) {
-            s.ring.store(writePos + 2 * k, leftBytes[f + k]);
-            s.ring.store(writePos + 2 * k + 1, rightBytes[f + k]);
-        }
-        f += run;
-        writePos += 2 * run;
-        if (writePos >= ringBytes) writePos = 0;
-    }
-    s.writePos = writePos;
-    if (recordingOn(s)) {
-        for (int f = 0; f < count; ++f) {
-            if (!s.recording.append(leftBytes[f], rightBytes[f])) {
-                s.recordOn = 0;  // not expected with the room checked beforehand; handled as renderFrame does
-                host.showMessage(kRecordingMemoryMessage);
-                break;
-            }
-        }
+    for (int f = 0; f < count; ++f) {
+        out[2 * f] = leftBytes[f];
+        out[2 * f + 1] = rightBytes[f];
     }
 }
 
 }  // namespace
 
-void renderFrames(EngineState& s, RenderHost& host, int n) {
+void renderFrames(EngineState& s, std::uint8_t* out, std::size_t frames) {
+    if (frames == 0) return;
     Plan plan;
     Columns columns;
     batch::makePlan(s, plan, columns);
-    while (n > 0) {
-        int count = n < kBatchFrames ? n : kBatchFrames;
-        if (recordingOn(s)) {
-            const std::size_t room = s.recording.framesBeforeGrowth();
-            if (room == 0) {
-                // The recording must grow, which may fail and show a message: one frame the plain way,
-                // and the patch read again in case anything changed while the message was up.
-                renderFrame(s, host);
-                batch::makePlan(s, plan, columns);
-                n -= 1;
-                continue;
-            }
-            if (room < static_cast<std::size_t>(count)) count = static_cast<int>(room);
-        }
-        renderBatch(s, host, plan, columns, count);
-        n -= count;
+    while (frames > 0) {
+        const int count =
+            frames < static_cast<std::size_t>(kBatchFrames) ? static_cast<int>(frames) : kBatchFrames;
+        renderBatch(s, plan, columns, count, out);
+        out += 2 * count;
+        frames -= static_cast<std::size_t>(count);
     }
 }
 

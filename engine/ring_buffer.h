@@ -33,9 +33,6 @@ class RingBuffer {
 
     void store(int index, std::uint8_t value) { bytes_[index].store(value, std::memory_order_relaxed); }
     std::uint8_t load(int index) const { return bytes_[index].load(std::memory_order_relaxed); }
-    // The writing thread only (nothing else writes meanwhile): copies `n` bytes from `index` on, without
-    // wrapping, as fast as plain memory. For the offline renderer, which streams the ring out.
-    void copyOut(int index, std::size_t n, std::uint8_t* out) const;
 
     // Writes `value` into every played byte (128 silences a device that is still playing); nothing when
     // no block is allocated.

@@ -48,9 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const PanelEvent& e : events) {
         if (e.frame < frame) std::abort();
         frame = e.frame;
-        if (e.edit.kind == EditKind::Plug && (hasCord(s, e.edit.index) || s.outputUsed[e.edit.output] != 0))
+        if (e.edit.kind == EditKind::Plug && (hasCord(s, e.edit.input) || s.outputUsed[e.edit.output] != 0))
             std::abort();
-        if (e.edit.kind == EditKind::UnplugAtInput && !hasCord(s, e.edit.index)) std::abort();
+        if (e.edit.kind == EditKind::UnplugAtInput && !hasCord(s, e.edit.input)) std::abort();
         applyPanelEvent(s, e);
         int cords[kJacks] = {};
         for (int in = 0; in < kJacks; ++in) {

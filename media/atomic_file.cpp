@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "media/file_bytes.h"
+
 namespace voltina {
 
 std::string folderOf(const std::string& path) {
@@ -118,20 +120,8 @@ bool AtomicFile::writeAll(const void* data, std::size_t size, std::uint64_t* off
         error = "Cannot write " + path_ + ": the file is not open";
         return false;
     }
-    const char* bytes = static_cast<const char*>(data);
-    while (size > 0) {
-        const ssize_t n = offset != nullptr ? ::pwrite(fd_, bytes, size, static_cast<off_t>(*offset))
-                                            : ::write(fd_, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail("Cannot write", errno, error);
-        }
-        if (n == 0) return fail("Cannot write", ENOSPC, error);
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-        if (offset != nullptr) *offset += static_cast<std::uint64_t>(n);
-    }
-    return true;
+    int e = 0;
+    return writeFully(fd_, data, size, e, offset) || fail("Cannot write", e, error);
 }
 
 bool AtomicFile::length(std::uint64_t& bytes, std::string& error) {

@@ -1,6 +1,7 @@
 #include "media/file_bytes.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -69,6 +70,33 @@ bool readFileBytes(const std::string& path, std::size_t maxBytes, std::vector<st
     data.resize(have);
     bytes.swap(data);
     return true;
+}
+
+bool writeFully(int fd, const void* data, std::size_t size, int& errorNumber, std::uint64_t* offset) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = offset != nullptr ? ::pwrite(fd, bytes, size, static_cast<off_t>(*offset))
+                                            : ::write(fd, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            errorNumber = errno;
+            return false;
+        }
+        if (n == 0) {
+            errorNumber = ENOSPC;
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+        if (offset != nullptr) *offset += static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+FileLock fileLockOf(int fd) {
+    // A shared lock taken here is let go when the caller closes the file.
+    if (::flock(fd, LOCK_SH | LOCK_NB) == 0) return FileLock::Free;
+    return errno == EWOULDBLOCK ? FileLock::HeldByAProgram : FileLock::Unknown;
 }
 
 }  // namespace voltina

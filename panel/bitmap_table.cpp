@@ -1,25 +1,33 @@
 #include "panel/bitmap_table.h"
 
+#include "patch/jack_number.h"
 #include "resources/artwork.h"
+#include "resources/panel_template.h"
 
 namespace voltina {
 
 int bitmapClassForId(int id) {
-    if (id >= 117 && id <= 148) return (id - 117) / 8;
-    if (id >= 301 && id <= 332) return 4;
-    if (id >= 401 && id <= 432) return 5;
-    if (id >= 177 && id <= 188) return 6;
-    if (id >= 165 && id <= 167) return 7;
-    if (id >= 168 && id <= 170) return 8;
-    if (id >= 171 && id <= 173) return 9;
-    if (id >= 174 && id <= 176) return 10;
-    if (id == 189) return 11;
-    if (id == 200) return 12;
+    // The wave-type buttons: one class per type, eight buttons each.
+    if (id >= ctl::kOscType0 && id < ctl::kOscType0 + 4 * kOscillators)
+        return (id - ctl::kOscType0) / kOscillators;
+    if (JackNumber::of(id).isInput()) return 4;
+    if (JackNumber::of(id).isOutput()) return 5;
+    // The signs: what each module does with its inputs (one class for each group), then the "gives"
+    // signs (one class for all).
+    const int sign = id - ctl::kFirstSign;
+    if (sign >= 4 * kModulesPerGroup && id <= ctl::kLastSign) return 6;
+    if (sign >= 0 && sign < 4 * kModulesPerGroup) return 7 + sign / kModulesPerGroup;
+    if (id == ctl::kSpeaker) return 11;
+    if (id == ctl::kRecord) return 12;
     return 0;
 }
 
 bool isSidewaysOutputJack(int id) {
-    return (id >= 401 && id <= 408) || (id >= 421 && id <= 428);
+    // The oscillators' outputs lie on their side.
+    const JackNumber jack = JackNumber::of(id);
+    if (!jack.isOutput()) return false;
+    const int o = jack.index();
+    return (o >= kOutOscA && o < kOutOscA + kOscillators) || (o >= kOutOscB && o < kOutOscB + kOscillators);
 }
 
 int bitmapIdFor(int ctrlId, int state) {

@@ -16,6 +16,7 @@
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/synth_panel.h"
+#include "patch/controls.h"
 #include "patch/edit.h"
 #include "patch/patch_session.h"
 #include "resources/artwork.h"
@@ -37,6 +38,9 @@ constexpr std::uint64_t kWheelStepMs = 500;
 
 Knob::Knob(int ctrlId, SynthPanel& panel, QWidget* parent)
     : QPushButton(parent), panel_(panel), paramIndex_(ctrlId - ctl::kOscKnob) {
+    int choice = 0;
+    control_ = panelControl(ctrlId, controlIndex_, choice);
+    if (control_ == nullptr) control_ = &controlRow(Control::Frequency);
     setFlat(true);
     setObjectName(QStringLiteral("ctl%1").arg(ctrlId));
     timer_.setTimerType(Qt::PreciseTimer);
@@ -173,30 +177,26 @@ void Knob::turnByKeys(int direction, int ticks) {
 }
 
 Knob::Range Knob::range() const {
-    if (paramIndex_ < kOscillators) return {0.01, static_cast<double>(kMaxKnobFrequency), 0.01};
-    if (paramIndex_ >= kPanIndex) return {-10.0, 10.0, 1.0};
-    return {0.0, 128.0, 1.0};
+    const ControlRow& row = *control_;
+    return {controlShown(row, row.turnMinimum), controlShown(row, row.turnMaximum), row.displayStep};
 }
 
 double Knob::value() const {
-    if (paramIndex_ < kOscillators) return static_cast<double>(panel_.state().oscFreq[paramIndex_]);
-    if (paramIndex_ >= kPanIndex) return (intValue() - 50) / 5;
-    return intValue();
+    return controlShown(*control_, controlValue(*control_, panel_.state(), controlIndex_));
 }
 
 void Knob::setValueOutright(double v) {
     if (!std::isfinite(v) || held()) return;
     const Range r = range();
-    if (paramIndex_ < kOscillators) {
-        panel_.session().apply(Edit::typedFrequency(paramIndex_, static_cast<float>(v)));
-        panel_.showOscFreq(paramIndex_);
+    if (r.step < 1) {
+        // A frequency is taken as the entry under the knob takes it; far beyond any frequency the float
+        // would overflow, so it is held to a million first, which the entry takes as its top.
+        panel_.session().apply(
+            Edit::typedFrequency(controlIndex_, static_cast<float>(std::clamp(v, -1e6, 1e6))));
+        panel_.showOscFreq(controlIndex_);
     } else {
-        const int whole = static_cast<int>(std::lround(std::clamp(v, r.minimum, r.maximum)));
-        if (paramIndex_ >= kPanIndex) {
-            panel_.session().apply(Edit::pan(paramIndex_ - kPanIndex, 50 + 5 * whole));
-        } else if (paramIndex_ >= kLevelIndex) {
-            panel_.session().apply(Edit::level(paramIndex_ - kLevelIndex, whole));
-        }
+        const double whole = static_cast<double>(std::lround(std::clamp(v, r.minimum, r.maximum)));
+        panel_.session().apply(controlEdit(*control_, controlIndex_, controlFromShown(*control_, whole)));
         showValue();
     }
 }
@@ -257,16 +257,19 @@ void Knob::tickLevel() {
 void Knob::tickPan() {
     const int channel = paramIndex_ - kPanIndex;
     turn(Edit::panKnob(channel, step_ > 0.0f ? 1 : -1));
-    panel_.valueTip()->setText(QString::number((panel_.state().mixPan[channel] - 50) / 5));
+    panel_.valueTip()->setText(
+        QString::number(static_cast<int>(controlShown(*control_, panel_.state().mixPan[channel]))));
     update();
 }
 
 QPoint Knob::pointerEnd() const {
     float a = 0.0f;
     if (paramIndex_ < kOscillators) {
-        a = panel_.state().oscFreq[paramIndex_] * kTurn / kMaxKnobFrequency;
+        a = panel_.state().oscFreq[paramIndex_] * kTurn / static_cast<float>(control_->turnMaximum);
     } else {
-        a = static_cast<float>(intValue()) * kTurn / 128.0f;
+        // The pan controls draw no pointer; theirs turns as a level's would.
+        a = static_cast<float>(intValue()) * kTurn /
+            static_cast<float>(controlRow(Control::Level).turnMaximum);
     }
     return QPoint(static_cast<int>(18.0f + 12.0f * std::sin(a)),
                   static_cast<int>(19.0f - 12.0f * std::cos(a)));

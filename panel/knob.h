@@ -14,6 +14,7 @@ namespace voltina {
 
 class SynthPanel;
 struct Edit;
+struct ControlRow;
 
 class Knob : public QPushButton {
     Q_OBJECT
@@ -69,6 +70,8 @@ class Knob : public QPushButton {
 
     SynthPanel& panel_;
     int paramIndex_;
+    const ControlRow* control_;  // what the knob turns, from the controls' table
+    int controlIndex_ = 0;       // the oscillator or the channel
     float step_ = 0.0f;
     QTimer timer_;
     int wheelAngle_ = 0;     // eighths of a degree not yet turned

@@ -2,18 +2,17 @@
 
 #include <algorithm>
 
+#include "patch/jack_number.h"
+
 namespace voltina {
 
 namespace {
 
-constexpr int kFirstInput = kFirstInputJackId;    // 301
-constexpr int kFirstOutput = kFirstOutputJackId;  // 401
-
 bool isInputJack(int id) {
-    return id >= kFirstInput && id < kFirstInput + kJacks;
+    return JackNumber::of(id).isInput();
 }
 bool isOutputJack(int id) {
-    return id >= kFirstOutput && id < kFirstOutput + kJacks;
+    return JackNumber::of(id).isOutput();
 }
 
 PixelBox lineBox(PanelPoint a, PanelPoint b) {
@@ -33,7 +32,7 @@ std::string jackName(int jackId) {
     const auto n = [](int k) { return std::to_string(k + 1); };
     std::string what;
     if (isInputJack(jackId)) {
-        const int i = jackId - kFirstInput;
+        const int i = JackNumber::of(jackId).index();
         const int pair = (i % 2);
         if (i < kInAccumulator) {
             what = "Mixer channel " + n(i) + ", input";
@@ -49,7 +48,7 @@ std::string jackName(int jackId) {
                    (pair == 0 ? ", sound input" : ", position input");
         }
     } else if (isOutputJack(jackId)) {
-        const int o = jackId - kFirstOutput;
+        const int o = JackNumber::of(jackId).index();
         if (o < kOutAccumulator) {
             what = "Oscillator " + n(o) + ", output 1";
         } else if (o < kOutMultiplier) {
@@ -86,7 +85,7 @@ PanelPoint PatchBay::jackPoint(int jackId) const {
 }
 
 PanelPoint PatchBay::outputAnchor(int output) const {
-    PanelPoint p = jackPoint(kFirstOutput + output);
+    PanelPoint p = jackPoint(JackNumber::output(output).number());
     if (isSidewaysOutput(output)) {
         p.x += kSidewaysBandDx;
         p.y += kSidewaysBandDy;
@@ -115,8 +114,9 @@ void PatchBay::refuse(int jackId, PlugRule rule, int output, int input) {
     // The rule in the panel's own words; the jacks it is about in the line under it. The auto-pan rule
     // speaks while the clicked jack is still lit, the others once its lamp is back as it was.
     if (rule == PlugRule::AutoPanOutsideMixer) {
-        view_.showMessage(kAutoPanMessage, jackName(kFirstOutput + output) + " cannot go into " +
-                                               jackName(kFirstInput + input));
+        view_.showMessage(kAutoPanMessage, jackName(JackNumber::output(output).number()) +
+                                               " cannot go into " +
+                                               jackName(JackNumber::input(input).number()));
         restoreLamp(jackId);
         return;
     }
@@ -128,15 +128,15 @@ void PatchBay::onJackClick(int ctrlId) {
     if (!isInputJack(ctrlId) && !isOutputJack(ctrlId)) return;
     moveBand(0, 0, 1);
     if (isInputJack(ctrlId)) {
-        onInputClick(ctrlId - kFirstInput);
+        onInputClick(JackNumber::of(ctrlId).index());
     } else {
-        onOutputClick(ctrlId - kFirstOutput);
+        onOutputClick(JackNumber::of(ctrlId).index());
     }
     view_.setPlugCursor(held_ != HeldCord::None);
 }
 
 void PatchBay::onInputClick(int i) {
-    const int jack = kFirstInput + i;
+    const int jack = JackNumber::input(i).number();
     const bool lit = view_.toggleLamp(jack);
     if (lit) {
         switch (held_) {
@@ -209,7 +209,7 @@ void PatchBay::chooseSampleIfNoneLoaded() {
 }
 
 void PatchBay::onOutputClick(int o) {
-    const int jack = kFirstOutput + o;
+    const int jack = JackNumber::output(o).number();
     const bool lit = view_.toggleLamp(jack);
     if (lit) {
         switch (held_) {
@@ -257,7 +257,7 @@ void PatchBay::onOutputClick(int o) {
                 break;
             }
             pickedInput_ = found;
-            setBand(jackPoint(kFirstInput + found), jackPoint(jack));
+            setBand(jackPoint(JackNumber::input(found).number()), jackPoint(jack));
             tidyRoutingAndShowCords();
             held_ = HeldCord::FixedAtInput;
             break;
@@ -283,8 +283,9 @@ std::vector<CordPath> PatchBay::cordPaths() const {
     for (int i = 0; i < kJacks; ++i) {
         if (!hasCord(state_, i)) continue;
         const int o = state_.cordSource[i];
-        paths.push_back(
-            {i, o, colour, cordRoute(o, jackPoint(kFirstOutput + o), jackPoint(kFirstInput + i))});
+        paths.push_back({i, o, colour,
+                         cordRoute(o, jackPoint(JackNumber::output(o).number()),
+                                   jackPoint(JackNumber::input(i).number()))});
         colour = colour == CordColour::Green ? CordColour::Red : CordColour::Green;
     }
     return paths;

@@ -11,6 +11,7 @@
 #include "panel/panel_audio.h"
 #include "panel/panel_look.h"
 #include "panel/synth_panel.h"
+#include "patch/jack_number.h"
 #include "resources/artwork.h"
 
 namespace voltina {
@@ -20,7 +21,7 @@ PictureButton::PictureButton(int ctrlId, SynthPanel& panel, QWidget* parent)
     setFlat(true);
     setMouseTracking(true);
     setObjectName(QStringLiteral("ctl%1").arg(ctrlId));
-    if (ctrlId_ >= 301) setCursor(plugCursor(qGuiApp->devicePixelRatio()));
+    if (JackNumber::of(ctrlId_).isJack()) setCursor(plugCursor(qGuiApp->devicePixelRatio()));
 }
 
 void PictureButton::setLit(bool lit) {
@@ -29,7 +30,7 @@ void PictureButton::setLit(bool lit) {
     repaint();
     if (!changed) return;
     // A jack's lamp goes with its cord, so its cord's words change with it.
-    if (ctrlId_ >= kFirstInputJackId) {
+    if (JackNumber::of(ctrlId_).isJack()) {
         announceDescriptionChange(this);
     } else {
         announceCheckedChange(this);

@@ -27,6 +27,7 @@
 #include "panel/panel_look.h"
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
+#include "patch/panel_patch.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 
@@ -308,8 +309,7 @@ void SynthPanel::showSample() {
     const std::string& sample = session_.samplePath();
     if (services_.samples) services_.samples->adoptSample(sample);
     if (QPushButton* wave = button(ctl::kWave)) {
-        const std::string::size_type slash = sample.find_last_of('/');
-        wave->setText(QString::fromStdString(slash == std::string::npos ? sample : sample.substr(slash + 1)));
+        wave->setText(QString::fromStdString(fileBaseName(sample)));
     }
 }
 

@@ -5,6 +5,7 @@
 
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
+#include "patch/controls.h"
 #include "patch/cord_rules.h"
 
 namespace voltina {
@@ -45,7 +46,7 @@ PlugRule patchCordsRule(const PanelPatch& p) {
         if (out == kNoCord) continue;
         if (!validJack(out)) return PlugRule::NoSuchJack;
         if (used[out]) return PlugRule::OutputTaken;
-        if (isPanoramikerOutput(out) && in >= kInMixer + kMixerChannels) return PlugRule::AutoPanOutsideMixer;
+        if (autoPanOutsideMixer(out, in)) return PlugRule::AutoPanOutsideMixer;
         used[out] = true;
     }
     return PlugRule::Allowed;
@@ -67,14 +68,24 @@ bool sameCords(const EngineState& s, const PanelPatch& p) {
     return true;
 }
 
+const ControlRow& kFrequencyRow = controlRow(Control::Frequency);
+const ControlRow& kTypedRow = controlRow(Control::TypedFrequency);
+const ControlRow& kLevelRow = controlRow(Control::Level);
+const ControlRow& kPanRow = controlRow(Control::Pan);
+
+// A whole-numbered control's value held to its knob's range.
+int heldWhole(const ControlRow& row, int value) {
+    return std::clamp(value, static_cast<int>(row.turnMinimum), static_cast<int>(row.turnMaximum));
+}
+
 bool sameBits(float a, float b) {
     return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
 void frequencyKnob(EngineState& s, int i, float step) {
     float f = s.oscFreq[i] + step;
-    if (static_cast<double>(f) < 0.01) f = 0.01f;
-    if (f > kMaxKnobFrequency) f = kMaxKnobFrequency;
+    if (static_cast<double>(f) < kFrequencyRow.turnMinimum) f = static_cast<float>(kFrequencyRow.turnMinimum);
+    if (static_cast<double>(f) > kFrequencyRow.turnMaximum) f = static_cast<float>(kFrequencyRow.turnMaximum);
     s.oscFreq[i] = f;
     // A sine reads its frequency every frame; the other waves keep values derived from it.
     if (s.oscType[i] != kSine) deriveOscillator(s, i, s.oscType[i]);
@@ -86,8 +97,10 @@ void levelKnob(EngineState& s, int channel, float step) {
     if (!(turned == turned)) return;  // NaN turns nothing
     // Truncated toward zero, then held to the knob's range; far outside it the truncation alone
     // would overflow.
-    const int v = turned <= -1000.0f ? 0 : turned >= 1000.0f ? 128 : static_cast<int>(turned);
-    level = std::clamp(v, 0, 128);
+    const int v = turned <= -1000.0f  ? static_cast<int>(kLevelRow.turnMinimum)
+                  : turned >= 1000.0f ? static_cast<int>(kLevelRow.turnMaximum)
+                                      : static_cast<int>(turned);
+    level = heldWhole(kLevelRow, v);
 }
 
 void loadConfiguration(EngineState& s, const PanelPatch& p) {
@@ -151,19 +164,19 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             break;
         case EditKind::TypedFrequency:
             // Text that is not a number reads as 0 and, like zero or a negative value, changes nothing.
-            if (validOscillator(e.index) && e.amount > 0.0f) {
-                s.oscFreq[e.index] = std::min(e.amount, kMaxTypedFrequency);
+            if (validOscillator(e.index) && static_cast<double>(e.amount) > kTypedRow.minimum) {
+                s.oscFreq[e.index] = std::min(e.amount, static_cast<float>(kTypedRow.maximum));
                 deriveOscillator(s, e.index, s.oscType[e.index]);
             }
             break;
         case EditKind::Frequency:
-            if (validOscillator(e.index) && e.amount > 0.0f && e.amount <= kMaxKnobFrequency) {
+            if (validOscillator(e.index) && controlAllows(kFrequencyRow, static_cast<double>(e.amount))) {
                 s.oscFreq[e.index] = e.amount;
                 deriveOscillator(s, e.index, s.oscType[e.index]);
             }
             break;
         case EditKind::WaveType:
-            if (validOscillator(e.index) && e.value >= kSine && e.value <= kRandom) {
+            if (validOscillator(e.index) && controlAllows(controlRow(Control::WaveType), e.value)) {
                 // Derived for the new wave before it sounds: the type is stored last.
                 deriveOscillator(s, e.index, e.value);
                 s.oscType[e.index] = e.value;
@@ -173,29 +186,34 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             if (validChannel(e.index)) levelKnob(s, e.index, e.amount);
             break;
         case EditKind::Level:
-            if (validChannel(e.index)) s.mixLevel[e.index] = std::clamp(e.value, 0, 128);
+            if (validChannel(e.index)) s.mixLevel[e.index] = heldWhole(kLevelRow, e.value);
             break;
         case EditKind::PanKnob:
             if (validChannel(e.index)) {
+                const int step = static_cast<int>(kPanRow.step);
                 int& pan = s.mixPan[e.index];
-                pan = e.value > 0 ? std::min(pan + 5, 100) : std::max(pan - 5, 0);
+                pan = e.value > 0 ? std::min(pan + step, static_cast<int>(kPanRow.turnMaximum))
+                                  : std::max(pan - step, static_cast<int>(kPanRow.turnMinimum));
             }
             break;
         case EditKind::Pan:
-            if (validChannel(e.index)) s.mixPan[e.index] = std::clamp(e.value / 5 * 5, 0, 100);
+            if (validChannel(e.index)) {
+                const int step = static_cast<int>(kPanRow.step);
+                s.mixPan[e.index] = heldWhole(kPanRow, e.value / step * step);
+            }
             break;
         case EditKind::Plug: {
-            const PlugRule rule = plugRule(s, e.output, e.index);
+            const PlugRule rule = plugRule(s, e.output, e.input);
             if (rule != PlugRule::Allowed) return rule;
-            plugCord(s, e.output, e.index);
+            plugCord(s, e.output, e.input);
             tidyInputsWithoutCord(s);
             break;
         }
         case EditKind::UnplugAtInput:
-            if (validJack(e.index)) {
+            if (validJack(e.input)) {
                 // The output keeps no plug either: a half-made cord is dead at both ends.
-                const int o = s.cordSource[e.index];
-                s.cordPresent[e.index] = 0;
+                const int o = s.cordSource[e.input];
+                s.cordPresent[e.input] = 0;
                 if (validJack(o)) s.outputUsed[o] = 0;
                 tidyInputsWithoutCord(s);
             }

@@ -1,14 +1,16 @@
 #include "patch/cord_rules.h"
 
+#include "patch/jack_number.h"
+
 namespace voltina {
 
 namespace {
 
 std::string inputNumber(int input) {
-    return std::to_string(kFirstInputJackId + input);
+    return JackNumber::input(input).text();
 }
 std::string outputNumber(int output) {
-    return std::to_string(kFirstOutputJackId + output);
+    return JackNumber::output(output).text();
 }
 
 }  // namespace
@@ -24,8 +26,7 @@ PlugRule plugRule(const EngineState& s, int output, int input) {
     if (output < 0 || output >= kJacks || input < 0 || input >= kJacks) return PlugRule::NoSuchJack;
     if (hasCord(s, input)) return PlugRule::InputTaken;
     if (s.outputUsed[output] != 0) return PlugRule::OutputTaken;
-    if (isPanoramikerOutput(output) && input >= kInMixer + kMixerChannels)
-        return PlugRule::AutoPanOutsideMixer;
+    if (autoPanOutsideMixer(output, input)) return PlugRule::AutoPanOutsideMixer;
     return PlugRule::Allowed;
 }
 
@@ -42,7 +43,8 @@ std::string plugRuleMessage(PlugRule rule, const EngineState& s, int output, int
         case PlugRule::OutputIntoOutput:
             return kOutputIntoOutputMessage;
         case PlugRule::AutoPanOutsideMixer:
-            return std::string(kAutoPanMessage) + " (301 to 308), not " + inputNumber(input);
+            return std::string(kAutoPanMessage) + " (" + inputNumber(kInMixer) + " to " +
+                   inputNumber(kInMixer + kMixerChannels - 1) + "), not " + inputNumber(input);
         case PlugRule::InputTaken: {
             std::string text = "Input jack " + inputNumber(input) + " already carries a cord";
             if (input >= 0 && input < kJacks && hasCord(s, input))
@@ -58,8 +60,8 @@ std::string plugRuleMessage(PlugRule rule, const EngineState& s, int output, int
         case PlugRule::NoSuchJack:
             break;
     }
-    return "Jacks are 401 to 432 (outputs) and 301 to 332 (inputs), not " + outputNumber(output) + " and " +
-           inputNumber(input);
+    return "Jacks are " + outputJackRange() + " (outputs) and " + inputJackRange() + " (inputs), not " +
+           outputNumber(output) + " and " + inputNumber(input);
 }
 
 }  // namespace voltina

@@ -24,6 +24,11 @@ enum class PlugRule {
     NoSuchJack,           // an index outside 0..31
 };
 
+// The auto-pan's rule: its output (index `output`) goes only into a mixer input (index `input`).
+constexpr bool autoPanOutsideMixer(int output, int input) {
+    return isPanoramikerOutput(output) && input >= kInMixer + kMixerChannels;
+}
+
 // Whether output index `output` may be plugged into input index `input` on the cords of `s` as they
 // stand. The jack kinds are right by construction here; the patch bay checks those itself.
 PlugRule plugRule(const EngineState& s, int output, int input);

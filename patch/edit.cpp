@@ -6,15 +6,16 @@ Edit Edit::loadSample(std::shared_ptr<SampleRecord> sample, const std::string& p
     auto patch = std::make_shared<PanelPatch>();
     patch->sample = std::move(sample);
     patch->samplePath = path;
-    return {EditKind::LoadSample, 0, 0, 0, 0.0f, std::move(patch)};
+    return {EditKind::LoadSample, 0, 0, 0, 0, 0.0f, std::move(patch)};
 }
 
 Edit Edit::loadConfiguration(PanelPatch patch) {
-    return {EditKind::LoadConfiguration, 0, 0, 0, 0.0f, std::make_shared<const PanelPatch>(std::move(patch))};
+    return {
+        EditKind::LoadConfiguration, 0, 0, 0, 0, 0.0f, std::make_shared<const PanelPatch>(std::move(patch))};
 }
 
 Edit Edit::restore(PanelPatch patch) {
-    return {EditKind::Restore, 0, 0, 0, 0.0f, std::make_shared<const PanelPatch>(std::move(patch))};
+    return {EditKind::Restore, 0, 0, 0, 0, 0.0f, std::make_shared<const PanelPatch>(std::move(patch))};
 }
 
 bool changesPatch(EditKind kind) {

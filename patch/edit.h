@@ -20,8 +20,8 @@ enum class EditKind {
     Level,              // a level set outright: index, value = 0..128
     PanKnob,            // a pan control's tick: index, value = +1 (right) or -1 (left)
     Pan,                // a pan set outright: index, value = 0..100 in steps of 5
-    Plug,               // output index into input index
-    UnplugAtInput,      // the cord taken out at input `index`
+    Plug,               // output index `output` into input index `input`
+    UnplugAtInput,      // the cord taken out at input `input`
     UnplugAtOutput,     // the cord taken out at output `output`; that output then reads 0
     Sync,               // the Sync button
     LoadSample,         // `patch->sample` from `patch->samplePath` into the Wave player
@@ -32,38 +32,38 @@ enum class EditKind {
 
 struct Edit {
     EditKind kind = EditKind::Sync;
-    int index = 0;  // oscillator, mixer channel or input index, by kind
-    int output = 0;
+    int index = 0;   // oscillator or mixer channel, by kind
+    int input = 0;   // an input jack's index: Plug, UnplugAtInput
+    int output = 0;  // an output jack's index: Plug, UnplugAtOutput
     int value = 0;
     float amount = 0.0f;
     std::shared_ptr<const PanelPatch> patch;  // LoadSample, LoadConfiguration, Restore
 
-    static Edit frequencyKnob(int osc, float step) { return {EditKind::FrequencyKnob, osc, 0, 0, step, {}}; }
+    static Edit frequencyKnob(int osc, float step) {
+        return {EditKind::FrequencyKnob, osc, 0, 0, 0, step, {}};
+    }
     static Edit typedFrequency(int osc, float typed) {
-        return {EditKind::TypedFrequency, osc, 0, 0, typed, {}};
+        return {EditKind::TypedFrequency, osc, 0, 0, 0, typed, {}};
     }
-    static Edit frequency(int osc, float f) { return {EditKind::Frequency, osc, 0, 0, f, {}}; }
-    static Edit waveType(int osc, int type) { return {EditKind::WaveType, osc, 0, type, 0.0f, {}}; }
-    static Edit levelKnob(int channel, float step) { return {EditKind::LevelKnob, channel, 0, 0, step, {}}; }
-    static Edit level(int channel, int level) { return {EditKind::Level, channel, 0, level, 0.0f, {}}; }
+    static Edit frequency(int osc, float f) { return {EditKind::Frequency, osc, 0, 0, 0, f, {}}; }
+    static Edit waveType(int osc, int type) { return {EditKind::WaveType, osc, 0, 0, type, 0.0f, {}}; }
+    static Edit levelKnob(int channel, float step) {
+        return {EditKind::LevelKnob, channel, 0, 0, 0, step, {}};
+    }
+    static Edit level(int channel, int level) { return {EditKind::Level, channel, 0, 0, level, 0.0f, {}}; }
     static Edit panKnob(int channel, int direction) {
-        return {EditKind::PanKnob, channel, 0, direction, 0.0f, {}};
+        return {EditKind::PanKnob, channel, 0, 0, direction, 0.0f, {}};
     }
-    static Edit pan(int channel, int pan) { return {EditKind::Pan, channel, 0, pan, 0.0f, {}}; }
-    static Edit plug(int output, int input) { return {EditKind::Plug, input, output, 0, 0.0f, {}}; }
-    static Edit unplugAtInput(int input) { return {EditKind::UnplugAtInput, input, 0, 0, 0.0f, {}}; }
-    static Edit unplugAtOutput(int output) { return {EditKind::UnplugAtOutput, 0, output, 0, 0.0f, {}}; }
-    static Edit sync() { return {EditKind::Sync, 0, 0, 0, 0.0f, {}}; }
+    static Edit pan(int channel, int pan) { return {EditKind::Pan, channel, 0, 0, pan, 0.0f, {}}; }
+    static Edit plug(int output, int input) { return {EditKind::Plug, 0, input, output, 0, 0.0f, {}}; }
+    static Edit unplugAtInput(int input) { return {EditKind::UnplugAtInput, 0, input, 0, 0, 0.0f, {}}; }
+    static Edit unplugAtOutput(int output) { return {EditKind::UnplugAtOutput, 0, 0, output, 0, 0.0f, {}}; }
+    static Edit sync() { return {EditKind::Sync, 0, 0, 0, 0, 0.0f, {}}; }
     static Edit loadSample(std::shared_ptr<SampleRecord> sample, const std::string& path);
-    static Edit removeSample() { return {EditKind::RemoveSample, 0, 0, 0, 0.0f, {}}; }
+    static Edit removeSample() { return {EditKind::RemoveSample, 0, 0, 0, 0, 0.0f, {}}; }
     static Edit loadConfiguration(PanelPatch patch);
     static Edit restore(PanelPatch patch);
 };
-
-// The top of the typed entry: a typed frequency above it is taken as this.
-constexpr float kMaxTypedFrequency = 5000.0f;
-// The top of a knob's turn and of a configuration's frequencies.
-constexpr float kMaxKnobFrequency = 5500.0f;
 
 // Whether the edit changes a setting a configuration holds (Sync does not: it restarts the sound).
 bool changesPatch(EditKind kind);

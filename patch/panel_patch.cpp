@@ -32,4 +32,9 @@ std::size_t sampleBytes(const PanelPatch& p) {
     return p.sample ? p.sample->data.size() : 0;
 }
 
+std::string fileBaseName(const std::string& path) {
+    const std::string::size_type slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 }  // namespace voltina

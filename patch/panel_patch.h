@@ -35,4 +35,7 @@ PanelPatch capturePatch(const EngineState& s, const std::string& samplePath);
 // The bytes of sample data a patch keeps alive.
 std::size_t sampleBytes(const PanelPatch& p);
 
+// A sample's file as the panel and the undo history name it: the path's last part.
+std::string fileBaseName(const std::string& path);
+
 }  // namespace voltina

@@ -16,11 +16,6 @@ std::string number(int index) {
     return std::to_string(index + 1);
 }
 
-std::string baseName(const std::string& path) {
-    const std::string::size_type slash = path.find_last_of('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 std::string takenOut(const EngineState& s, int input) {
     if (input < 0 || input >= kJacks || !hasCord(s, input)) return "cord taken out";
     return "cord " + cordText(s.cordSource[input], input) + " taken out";
@@ -43,15 +38,15 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
         case EditKind::Pan:
             return "mixer channel " + number(e.index) + " pan";
         case EditKind::Plug:
-            return "cord " + cordText(e.output, e.index);
+            return "cord " + cordText(e.output, e.input);
         case EditKind::UnplugAtInput:
-            return takenOut(s, e.index);
+            return takenOut(s, e.input);
         case EditKind::UnplugAtOutput:
             return takenOut(s, e.output >= 0 && e.output < kJacks ? inputFedBy(s, e.output) : kNoCord);
         case EditKind::Sync:
             return "Sync";
         case EditKind::LoadSample:
-            return e.patch && !e.patch->samplePath.empty() ? "sample " + baseName(e.patch->samplePath)
+            return e.patch && !e.patch->samplePath.empty() ? "sample " + fileBaseName(e.patch->samplePath)
                                                            : "sample";
         case EditKind::RemoveSample:
             return "No wave";

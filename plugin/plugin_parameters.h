@@ -8,13 +8,21 @@
 #include <string>
 
 #include "engine/engine_state.h"
+#include "patch/controls.h"
 #include "patch/edit.h"
 
 namespace voltina {
 
+// The controls of the table a host sees (those with a plugin symbol), in the table's order.
 enum class ParameterKind { WaveType, Frequency, Level, Pan };
 
-constexpr int kParameterCount = 4 * 8;
+constexpr int pluginControlCount() {
+    int n = 0;
+    for (const ControlRow& row : kControls) n += row.pluginSymbol != nullptr ? 1 : 0;
+    return n;
+}
+
+constexpr int kParameterCount = pluginControlCount() * 8;
 static_assert(kOscillators == 8 && kMixerChannels == 8, "eight parameters of each kind");
 
 struct ParameterInfo {
@@ -26,6 +34,20 @@ constexpr ParameterInfo parameterInfo(int parameter) {
     return {static_cast<ParameterKind>(parameter / 8), parameter % 8};
 }
 
+// The control of the table parameter `parameter` sets.
+constexpr const ControlRow& parameterControl(int parameter) {
+    int kind = parameter / 8;
+    for (const ControlRow& row : kControls) {
+        if (row.pluginSymbol != nullptr && kind-- == 0) return row;
+    }
+    return kControls[0];
+}
+static_assert(parameterControl(0).control == Control::WaveType &&
+                  parameterControl(8).control == Control::TypedFrequency &&
+                  parameterControl(16).control == Control::Level &&
+                  parameterControl(24).control == Control::Pan,
+              "ParameterKind names the table's plugin controls in order");
+
 // The property's name after the plugin's URI and "#": "osc1-type", "osc1-frequency", "channel1-level",
 // "channel1-pan".
 std::string parameterName(int parameter);
@@ -36,5 +58,10 @@ Edit parameterEdit(int parameter, double value);
 
 // The value the engine holds now, as the host shows it.
 float parameterValue(const EngineState& s, int parameter);
+
+// The Turtle of the parameters (one property each, with its range, default and unit) and the list of
+// them the plugin declares writable, written from the table.
+std::string turtleParameters();
+std::string turtleParameterList();
 
 }  // namespace voltina

@@ -1,6 +1,5 @@
 #include "plugin/plugin_patch.h"
 
-#include "engine/defaults.h"
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
 #include "render/offline_start.h"
@@ -13,30 +12,18 @@ namespace {
 // words, so the file read may take a little more.
 constexpr std::size_t kMaxSampleFileBytes = kMaxSampleBytes + (1u << 16);
 
-// The engine as voltina-render starts it: the configuration's settings, MIDI open (the plugin always
-// has its MIDI input), the tables and ring of the rate, the sample, the sound on.
+// The engine as voltina-render starts it, MIDI open (the plugin always has its MIDI input), stereo.
 std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
                                         std::vector<std::uint8_t> sampleFile, const std::string& sampleName,
                                         double hostRate, std::string& error) {
-    auto state = std::make_unique<EngineState>();
-    setEngineDefaults(*state);
-    int rate = 11025;
-    if (configuration) {
-        if (!applyConfiguration(*configuration, *state, error)) return nullptr;
-        rate = configuration->rate;
-    }
-    state->midiOpen = 1;
-    prepareAudioTables(*state, rate + 1, 1);
+    const int rate = configuration ? configuration->rate : 11025;
+    StartSample sample;
     if (!sampleFile.empty()) {
-        WaveSampleName name;
-        std::string refusal;
-        if (loadWaveSampleFromBytes(*state, name, sampleName, sampleFile.data(), sampleFile.size(),
-                                    [&](const std::string& text) { refusal = text; }) != 1) {
-            error = sampleName + ": " + refusal;
-            return nullptr;
-        }
+        sample.name = sampleName;
+        sample.bytes = &sampleFile;
     }
-    startSoundOffline(*state);
+    std::unique_ptr<EngineState> state = startEngine(configuration, rate, 1, true, sample, error);
+    if (!state) return nullptr;
 
     auto patch = std::make_unique<LoadedPatch>();
     patch->sound = PluginSound::create(std::move(state), hostRate);

@@ -93,6 +93,9 @@ void VoltinaInstance::connect(std::uint32_t port, void* data) {
         case kRightPort:
             right_ = static_cast<float*>(data);
             break;
+        case kLatencyPort:
+            latency_ = static_cast<float*>(data);
+            break;
         default:
             break;
     }
@@ -128,6 +131,9 @@ void VoltinaInstance::run(std::uint32_t frames) {
     }
     if (frames > done) playing()->sound->render(left_ + done, right_ + done, frames - done);
     transportFrame_ += transportSpeed_ * frames;
+    // At a converted rate the host hears the engine a fixed delay late; a host that knows it lines the
+    // sound up with the timeline.
+    if (latency_ != nullptr) *latency_ = static_cast<float>(playing()->sound->latencyFrames());
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
     inRun_ = false;
     // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.

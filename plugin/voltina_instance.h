@@ -23,7 +23,13 @@
 
 namespace voltina {
 
-enum PluginPort : std::uint32_t { kControlPort = 0, kNotifyPort = 1, kLeftPort = 2, kRightPort = 3 };
+enum PluginPort : std::uint32_t {
+    kControlPort = 0,
+    kNotifyPort = 1,
+    kLeftPort = 2,
+    kRightPort = 3,
+    kLatencyPort = 4
+};
 
 class VoltinaInstance {
   public:
@@ -94,6 +100,7 @@ class VoltinaInstance {
     LV2_Atom_Sequence* notify_ = nullptr;
     float* left_ = nullptr;
     float* right_ = nullptr;
+    float* latency_ = nullptr;
 
     // The patch that plays. The audio thread replaces it; the old one is freed by the worker while
     // holding savingMutex_, which save() holds while it reads the patch, so it never reads a freed one.

@@ -1,11 +1,10 @@
 #include "render/panel_events.h"
 
-#include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "config/configuration.h"
 #include "config/json_numbers.h"
@@ -15,6 +14,8 @@
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
 #include "patch/apply_edit.h"
+#include "patch/controls.h"
+#include "patch/jack_number.h"
 #include "render/render_inputs.h"
 #include "render/sample_check.h"
 #include "render/start_state.h"
@@ -33,36 +34,23 @@ std::string inFolder(const std::string& folder, const std::string& name) {
     return (std::filesystem::path(folder) / path).string();
 }
 
-enum class Target { None, Oscillator, Channel };
+class EventReader;
 
-struct Action {
+// One kind of event: its member's name, the module it picks, the edit it reads into and is written from,
+// how its value is read and written. Every kind is one row of kEventKinds, below; the reader, the writer
+// and the messages that name the kinds all read that table.
+struct EventKind {
     const char* name;
-    Target target;
+    const ControlOwnerNames* owner;  // the module the event picks ("oscillator": 1..8), or null
+    EditKind edit;                   // what it reads into (a MIDI event reads into none)
+    bool takesChecksum;              // a sample goes with it, which a "checksum" may name
+    // Reads the value into `event` (the module's index in `at`); the problem in words, empty if none.
+    std::string (*read)(EventReader& reader, const EventKind& kind, const JsonValue& v, int at,
+                        PanelEvent& event);
+    // The value as the file writes it, after the member's name.
+    std::string (*write)(const EventKind& kind, const PanelEvent& event, int sampleRate);
+    const ControlRow* control;  // the control it sets or turns, or null
 };
-
-constexpr Action kActions[] = {
-    {"frequency", Target::Oscillator},
-    {"typed", Target::Oscillator},
-    {"frequency-knob", Target::Oscillator},
-    {"type", Target::Oscillator},
-    {"level", Target::Channel},
-    {"level-knob", Target::Channel},
-    {"pan", Target::Channel},
-    {"pan-knob", Target::Channel},
-    {"plug", Target::None},
-    {"unplug", Target::None},
-    {"unplug-output", Target::None},
-    {"sync", Target::None},
-    {"sample", Target::None},
-    {"no-wave", Target::None},
-    {"configuration", Target::None},
-    {"restore", Target::None},
-    {"midi", Target::None},
-};
-
-constexpr const char* kActionList =
-    "frequency, typed, frequency-knob, type, level, level-knob, pan, pan-knob, plug, unplug, unplug-output, "
-    "sync, sample, no-wave, configuration, restore or midi";
 
 class EventReader {
   public:
@@ -125,161 +113,29 @@ class EventReader {
         return {};
     }
 
+    // A sample's file name, loaded and checked at the render's rate.
+    std::string readSample(const JsonValue& v, Edit& edit) {
+        if (!v.isString() || v.string.empty()) return "sample must be a file name in double quotes";
+        std::string path = inFolder(place_.folder, v.string);
+        std::shared_ptr<SampleRecord> sample;
+        std::string problem = loadSample(path, sample);
+        if (!problem.empty()) return problem;
+        edit = Edit::loadSample(std::move(sample), path);
+        return {};
+    }
+
+    // A configuration to load or restore.
+    std::string readPatch(const EventKind& kind, const JsonValue& v, Edit& edit) {
+        PanelPatch patch;
+        std::string problem = readConfiguration(kind.name, v, patch);
+        if (!problem.empty()) return problem;
+        edit = kind.edit == EditKind::Restore ? Edit::restore(std::move(patch))
+                                              : Edit::loadConfiguration(std::move(patch));
+        return {};
+    }
+
   private:
-    std::string readEvent(const JsonValue& e, PanelEvent& event) {
-        if (!e.isObject()) return "must be an object such as {\"frame\": 0, \"sync\": true}";
-        double frame = 0;
-        if (e.find("frame") == nullptr) return "frame is missing";
-        if (!jsonWholeNumber(e.find("frame"), 0, kMaxFrame, frame))
-            return "frame must be a whole number from 0 to 9007199254740991";
-        event.frame = static_cast<std::uint64_t>(frame);
-
-        const JsonValue* osc = e.find("oscillator");
-        const JsonValue* channel = e.find("channel");
-        const JsonValue* value = nullptr;
-        const Action* action = nullptr;
-        for (const Action& a : kActions) {
-            if (const JsonValue* v = e.find(a.name)) {
-                if (action != nullptr)
-                    return "has both \"" + std::string(action->name) + "\" and \"" + a.name +
-                           "\"; one action per event";
-                action = &a;
-                value = v;
-            }
-        }
-        for (const auto& member : e.members) {
-            bool known = member.first == "frame" || member.first == "oscillator" ||
-                         member.first == "channel" || member.first == "checksum" ||
-                         member.first == "sample-id";
-            for (const Action& a : kActions) known = known || member.first == a.name;
-            if (!known) return "unknown member \"" + member.first + "\"";
-        }
-        if (action == nullptr) return std::string("says nothing to do (") + kActionList + ")";
-
-        const std::string name = action->name;
-        const bool forOscillator = action->target == Target::Oscillator;
-        const bool forChannel = action->target == Target::Channel;
-        if (forOscillator != (osc != nullptr)) {
-            return forOscillator ? name + " needs \"oscillator\": 1 to 8"
-                                 : "\"oscillator\" does not go with " + name;
-        }
-        if (forChannel != (channel != nullptr)) {
-            return forChannel ? name + " needs \"channel\": 1 to 8" : "\"channel\" does not go with " + name;
-        }
-        double index = 0;
-        if (forOscillator && !jsonWholeNumber(osc, 1, kOscillators, index))
-            return "oscillator must be 1 to 8";
-        if (forChannel && !jsonWholeNumber(channel, 1, kMixerChannels, index))
-            return "channel must be 1 to 8";
-        const int at = static_cast<int>(index) - 1;
-        const JsonValue* checksum = e.find("checksum");
-        if (checksum != nullptr) {
-            if (name != "sample" && name != "configuration" && name != "restore")
-                return "\"checksum\" goes only with a sample, a configuration or a restore";
-            if (!checksum->isString() || checksum->string.compare(0, 8, "fnv1a64:") != 0)
-                return "checksum must be a text such as \"fnv1a64:0123456789abcdef\"";
-            checksum_ = checksum->string;
-        } else {
-            checksum_.clear();
-        }
-        sampleId_ = 0;
-        if (const JsonValue* id = e.find("sample-id")) {
-            double n = 0;
-            if (checksum == nullptr || !jsonWholeNumber(id, 1, 1e9, n))
-                return "sample-id must be a whole number from 1, beside the sample's checksum";
-            sampleId_ = static_cast<int>(n);
-            event.sampleId = sampleId_;
-        }
-        if (name == "midi") return readMidi(*value, event);
-        return readAction(name, *value, at, event.edit);
-    }
-
-    // A message as the MIDI voice received it: status, then up to two data bytes.
-    static std::string readMidi(const JsonValue& v, PanelEvent& event) {
-        const char* rule = "midi takes a message of 1 to 3 bytes: [status 128 to 255, data 0 to 127, ...]";
-        if (!v.isArray() || v.items.empty() || v.items.size() > 3) return rule;
-        std::uint32_t packed = 0;
-        for (std::size_t i = 0; i < v.items.size(); ++i) {
-            double byte = 0;
-            if (!jsonWholeNumber(&v.items[i], i == 0 ? 128 : 0, i == 0 ? 255 : 127, byte)) return rule;
-            packed |= static_cast<std::uint32_t>(byte) << (8 * i);
-        }
-        event.isMidi = true;
-        event.midi = packed;
-        return {};
-    }
-
-    std::string readAction(const std::string& name, const JsonValue& v, int at, Edit& edit) {
-        double number = 0;
-        float f = 0.0f;
-        if (name == "frequency") {
-            if (!jsonFloatNumber(&v, 0.0, kMaxKnobFrequency, f) || !(f > 0.0f) || f > kMaxKnobFrequency)
-                return "frequency must be above 0 and at most 5500";
-            edit = Edit::frequency(at, f);
-        } else if (name == "typed") {
-            if (!jsonFloatNumber(&v, -1e30, 1e30, f)) return "typed must be a number (what the entry took)";
-            edit = Edit::typedFrequency(at, f);
-        } else if (name == "frequency-knob") {
-            if (!jsonFloatNumber(&v, -kMaxKnobFrequency, kMaxKnobFrequency, f))
-                return "frequency-knob must be a step from -5500 to 5500";
-            edit = Edit::frequencyKnob(at, f);
-        } else if (name == "type") {
-            const int type = oscillatorTypeNamed(v);
-            if (type < 0) return kOscillatorTypeRule;
-            edit = Edit::waveType(at, type);
-        } else if (name == "level") {
-            if (!jsonWholeNumber(&v, 0, 128, number)) return "level must be a whole number from 0 to 128";
-            edit = Edit::level(at, static_cast<int>(number));
-        } else if (name == "level-knob") {
-            if (!jsonFloatNumber(&v, -128, 128, f)) return "level-knob must be a step from -128 to 128";
-            edit = Edit::levelKnob(at, f);
-        } else if (name == "pan") {
-            if (!jsonWholeNumber(&v, 0, 100, number) || static_cast<int>(number) % 5 != 0)
-                return "pan must be a multiple of 5 from 0 to 100";
-            edit = Edit::pan(at, static_cast<int>(number));
-        } else if (name == "pan-knob") {
-            if (!jsonWholeNumber(&v, -1, 1, number) || number == 0)
-                return "pan-knob must be 1 (to the right) or -1 (to the left)";
-            edit = Edit::panKnob(at, static_cast<int>(number));
-        } else if (name == "unplug") {
-            if (!jsonWholeNumber(&v, kFirstInputJackId, kFirstInputJackId + kJacks - 1, number))
-                return "unplug takes an input jack, 301 to 332";
-            edit = Edit::unplugAtInput(static_cast<int>(number) - kFirstInputJackId);
-        } else if (name == "unplug-output") {
-            if (!jsonWholeNumber(&v, kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, number))
-                return "unplug-output takes an output jack, 401 to 432";
-            edit = Edit::unplugAtOutput(static_cast<int>(number) - kFirstOutputJackId);
-        } else if (name == "plug") {
-            double out = 0;
-            double in = 0;
-            if (!v.isArray() || v.items.size() != 2 ||
-                !jsonWholeNumber(&v.items[0], kFirstOutputJackId, kFirstOutputJackId + kJacks - 1, out) ||
-                !jsonWholeNumber(&v.items[1], kFirstInputJackId, kFirstInputJackId + kJacks - 1, in))
-                return "plug takes [output jack 401 to 432, input jack 301 to 332]";
-            edit = Edit::plug(static_cast<int>(out) - kFirstOutputJackId,
-                              static_cast<int>(in) - kFirstInputJackId);
-        } else if (name == "sync") {
-            if (!v.isBoolean() || !v.boolean) return "sync must be true";
-            edit = Edit::sync();
-        } else if (name == "no-wave") {
-            if (!v.isBoolean() || !v.boolean) return "no-wave must be true";
-            edit = Edit::removeSample();
-        } else if (name == "sample") {
-            if (!v.isString() || v.string.empty()) return "sample must be a file name in double quotes";
-            std::string path = inFolder(place_.folder, v.string);
-            std::shared_ptr<SampleRecord> sample;
-            std::string problem = loadSample(path, sample);
-            if (!problem.empty()) return problem;
-            edit = Edit::loadSample(std::move(sample), path);
-        } else {
-            PanelPatch patch;
-            std::string problem = readConfiguration(name, v, patch);
-            if (!problem.empty()) return problem;
-            edit = name == "restore" ? Edit::restore(std::move(patch))
-                                     : Edit::loadConfiguration(std::move(patch));
-        }
-        return {};
-    }
+    std::string readEvent(const JsonValue& e, PanelEvent& event);
 
     // A restore without a number brings a sample of its own, as a fresh load did: the player restarts
     // it even when the same file plays.
@@ -349,14 +205,14 @@ class EventReader {
     // The patch bay's rules on the cords as the events before leave them; then the event is played on
     // them, so the next one meets the cords this one made.
     std::string playOnCords(const Edit& edit) {
-        const std::string in = std::to_string(kFirstInputJackId + edit.index);
-        const std::string out = std::to_string(kFirstOutputJackId + edit.output);
-        if (edit.kind == EditKind::UnplugAtInput && !hasCord(*cords_, edit.index))
+        const std::string in = JackNumber::input(edit.input).text();
+        const std::string out = JackNumber::output(edit.output).text();
+        if (edit.kind == EditKind::UnplugAtInput && !hasCord(*cords_, edit.input))
             return "input jack " + in + " has no cord to unplug";
         if (edit.kind == EditKind::UnplugAtOutput && cords_->outputUsed[edit.output] == 0)
             return "output jack " + out + " has no cord to unplug";
         const PlugRule rule = applyEdit(*cords_, edit);
-        if (rule != PlugRule::Allowed) return plugRuleMessage(rule, *cords_, edit.output, edit.index);
+        if (rule != PlugRule::Allowed) return plugRuleMessage(rule, *cords_, edit.output, edit.input);
         return {};
     }
 
@@ -370,12 +226,6 @@ class EventReader {
     std::map<int, std::pair<std::shared_ptr<SampleRecord>, std::string>> samples_;  // with its checksum
     std::unique_ptr<EngineState> cords_;
 };
-
-std::string formatFloat(float f) {
-    char text[64];
-    const std::to_chars_result r = std::to_chars(text, text + sizeof text, f);
-    return std::string(text, r.ptr);
-}
 
 // A configuration written inside an events file: its lines indented under the event.
 std::string inlineConfiguration(const PanelPatch& patch, int sampleRate) {
@@ -395,54 +245,287 @@ std::string sampleChecksumMember(const Edit& e, int sampleId) {
            (sampleId != 0 ? ", \"sample-id\": " + std::to_string(sampleId) : std::string());
 }
 
-std::string editBody(const Edit& e, int sampleRate, int sampleId) {
-    const std::string osc = "\"oscillator\": " + std::to_string(e.index + 1) + ", ";
-    const std::string channel = "\"channel\": " + std::to_string(e.index + 1) + ", ";
-    switch (e.kind) {
-        case EditKind::FrequencyKnob:
-            return osc + "\"frequency-knob\": " + formatFloat(e.amount);
-        case EditKind::TypedFrequency:
-            return osc + "\"typed\": " + formatFloat(e.amount);
-        case EditKind::Frequency:
-            return osc + "\"frequency\": " + formatFloat(e.amount);
-        case EditKind::WaveType:
-            return osc + "\"type\": \"" + oscillatorTypeName(e.value) + "\"";
-        case EditKind::LevelKnob:
-            return channel + "\"level-knob\": " + formatFloat(e.amount);
-        case EditKind::Level:
-            return channel + "\"level\": " + std::to_string(e.value);
-        case EditKind::PanKnob:
-            return channel + "\"pan-knob\": " + std::to_string(e.value > 0 ? 1 : -1);
-        case EditKind::Pan:
-            return channel + "\"pan\": " + std::to_string(e.value);
-        case EditKind::Plug:
-            return "\"plug\": [" + std::to_string(kFirstOutputJackId + e.output) + ", " +
-                   std::to_string(kFirstInputJackId + e.index) + "]";
-        case EditKind::UnplugAtInput:
-            return "\"unplug\": " + std::to_string(kFirstInputJackId + e.index);
-        case EditKind::UnplugAtOutput:
-            return "\"unplug-output\": " + std::to_string(kFirstOutputJackId + e.output);
-        case EditKind::Sync:
-            return "\"sync\": true";
-        case EditKind::LoadSample:
-            if (e.patch && e.patch->sample)
-                return "\"sample\": " + jsonQuote(e.patch->samplePath) + sampleChecksumMember(e, sampleId);
-            return "\"no-wave\": true";
-        case EditKind::RemoveSample:
-            return "\"no-wave\": true";
-        case EditKind::LoadConfiguration:
-        case EditKind::Restore:
-            return std::string(e.kind == EditKind::Restore ? "\"restore\": " : "\"configuration\": ") +
-                   inlineConfiguration(e.patch ? *e.patch : PanelPatch(), sampleRate) +
-                   sampleChecksumMember(e, sampleId);
+// The readers of the event kinds' values.
+
+// A control's value set outright, in its range and step; a choice by its name.
+std::string readValue(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
+    const ControlRow& row = *kind.control;
+    double value = 0;
+    bool allowed = false;
+    if (row.choiceNames != nullptr) {
+        value = v.isString() ? controlChoiceNamed(row, v.string) : -1;
+        allowed = value >= 0;
+    } else if (row.step == 0) {
+        float f = 0.0f;
+        allowed =
+            jsonFloatNumber(&v, row.minimum, row.maximum, f) && controlAllows(row, static_cast<double>(f));
+        value = static_cast<double>(f);
+    } else {
+        allowed = jsonWholeNumber(&v, row.minimum, row.maximum, value) && controlAllows(row, value);
     }
-    return "\"sync\": true";
+    if (!allowed) return controlRule(row);
+    event.edit = controlEdit(row, at, value);
+    return {};
+}
+
+// What the entry took, kept as it was: the edit itself ignores what it cannot use.
+std::string readTyped(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
+    float f = 0.0f;
+    if (!jsonFloatNumber(&v, -1e30, 1e30, f))
+        return std::string(kind.name) + " must be a number (what the entry took)";
+    event.edit = Edit::typedFrequency(at, f);
+    return {};
+}
+
+// One tick of a knob held with a step of up to the control's maximum either way.
+std::string readTick(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
+    const double most = kind.control->maximum;
+    float f = 0.0f;
+    if (!jsonFloatNumber(&v, -most, most, f))
+        return std::string(kind.name) + " must be a step from " + controlNumber(-most) + " to " +
+               controlNumber(most);
+    event.edit = kind.edit == EditKind::LevelKnob ? Edit::levelKnob(at, f) : Edit::frequencyKnob(at, f);
+    return {};
+}
+
+// One tick of a control that moves a step to a side: 1 (to the right) or -1 (to the left).
+std::string readSide(EventReader&, const EventKind& kind, const JsonValue& v, int at, PanelEvent& event) {
+    double number = 0;
+    if (!jsonWholeNumber(&v, -1, 1, number) || number == 0)
+        return std::string(kind.name) + " must be 1 (to the right) or -1 (to the left)";
+    event.edit = Edit::panKnob(at, static_cast<int>(number));
+    return {};
+}
+
+std::string readPlug(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+    double out = 0;
+    double in = 0;
+    if (!v.isArray() || v.items.size() != 2 ||
+        !jsonWholeNumber(&v.items[0], JackNumber::kFirstOutput, JackNumber::kLastOutput, out) ||
+        !jsonWholeNumber(&v.items[1], JackNumber::kFirstInput, JackNumber::kLastInput, in))
+        return std::string(kind.name) + " takes [output jack " + outputJackRange() + ", input jack " +
+               inputJackRange() + "]";
+    event.edit = Edit::plug(JackNumber::of(static_cast<int>(out)).index(),
+                            JackNumber::of(static_cast<int>(in)).index());
+    return {};
+}
+
+std::string readInput(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+    double number = 0;
+    if (!jsonWholeNumber(&v, JackNumber::kFirstInput, JackNumber::kLastInput, number))
+        return std::string(kind.name) + " takes an input jack, " + inputJackRange();
+    event.edit = Edit::unplugAtInput(JackNumber::of(static_cast<int>(number)).index());
+    return {};
+}
+
+std::string readOutput(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+    double number = 0;
+    if (!jsonWholeNumber(&v, JackNumber::kFirstOutput, JackNumber::kLastOutput, number))
+        return std::string(kind.name) + " takes an output jack, " + outputJackRange();
+    event.edit = Edit::unplugAtOutput(JackNumber::of(static_cast<int>(number)).index());
+    return {};
+}
+
+// A button's press: true, nothing else.
+std::string readTrue(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+    if (!v.isBoolean() || !v.boolean) return std::string(kind.name) + " must be true";
+    event.edit = kind.edit == EditKind::RemoveSample ? Edit::removeSample() : Edit::sync();
+    return {};
+}
+
+std::string readSample(EventReader& reader, const EventKind&, const JsonValue& v, int, PanelEvent& event) {
+    return reader.readSample(v, event.edit);
+}
+
+std::string readPatch(EventReader& reader, const EventKind& kind, const JsonValue& v, int,
+                      PanelEvent& event) {
+    return reader.readPatch(kind, v, event.edit);
+}
+
+// A message as the MIDI voice received it: status, then up to two data bytes.
+std::string readMidi(EventReader&, const EventKind& kind, const JsonValue& v, int, PanelEvent& event) {
+    const std::string rule =
+        std::string(kind.name) + " takes a message of 1 to 3 bytes: [status 128 to 255, data 0 to 127, ...]";
+    if (!v.isArray() || v.items.empty() || v.items.size() > 3) return rule;
+    std::uint32_t packed = 0;
+    for (std::size_t i = 0; i < v.items.size(); ++i) {
+        double byte = 0;
+        if (!jsonWholeNumber(&v.items[i], i == 0 ? 128 : 0, i == 0 ? 255 : 127, byte)) return rule;
+        packed |= static_cast<std::uint32_t>(byte) << (8 * i);
+    }
+    event.isMidi = true;
+    event.midi = packed;
+    return {};
+}
+
+// The writers: each kind's value, as its reader reads it back.
+
+std::string writeValue(const EventKind& kind, const PanelEvent& e, int) {
+    const ControlRow& row = *kind.control;
+    if (row.choiceNames != nullptr) return std::string("\"") + controlChoiceName(row, e.edit.value) + "\"";
+    return row.step == 0 ? jsonFloatText(e.edit.amount) : std::to_string(e.edit.value);
+}
+
+std::string writeAmount(const EventKind&, const PanelEvent& e, int) {
+    return jsonFloatText(e.edit.amount);
+}
+
+std::string writeSide(const EventKind&, const PanelEvent& e, int) {
+    return std::to_string(e.edit.value > 0 ? 1 : -1);
+}
+
+std::string writePlug(const EventKind&, const PanelEvent& e, int) {
+    return "[" + JackNumber::output(e.edit.output).text() + ", " + JackNumber::input(e.edit.input).text() +
+           "]";
+}
+
+std::string writeInput(const EventKind&, const PanelEvent& e, int) {
+    return JackNumber::input(e.edit.input).text();
+}
+
+std::string writeOutput(const EventKind&, const PanelEvent& e, int) {
+    return JackNumber::output(e.edit.output).text();
+}
+
+std::string writeTrue(const EventKind&, const PanelEvent&, int) {
+    return "true";
+}
+
+std::string writeSample(const EventKind&, const PanelEvent& e, int) {
+    return jsonQuote(e.edit.patch->samplePath) + sampleChecksumMember(e.edit, e.sampleId);
+}
+
+std::string writePatch(const EventKind&, const PanelEvent& e, int sampleRate) {
+    return inlineConfiguration(e.edit.patch ? *e.edit.patch : PanelPatch(), sampleRate) +
+           sampleChecksumMember(e.edit, e.sampleId);
+}
+
+std::string writeMidi(const EventKind&, const PanelEvent& e, int) {
+    return "[" + std::to_string(e.midi & 0xFF) + ", " + std::to_string(e.midi >> 8 & 0xFF) + ", " +
+           std::to_string(e.midi >> 16 & 0xFF) + "]";
+}
+
+const ControlRow* const kFrequency = &controlRow(Control::Frequency);
+const ControlRow* const kTyped = &controlRow(Control::TypedFrequency);
+const ControlRow* const kWaveType = &controlRow(Control::WaveType);
+const ControlRow* const kLevel = &controlRow(Control::Level);
+const ControlRow* const kPan = &controlRow(Control::Pan);
+
+using K = EditKind;
+const ControlOwnerNames* const kOsc = &ownerNames(ControlOwner::Oscillator);
+const ControlOwnerNames* const kChannel = &ownerNames(ControlOwner::MixerChannel);
+
+// Each row: the member's name, the module it picks, the edit, whether a checksum goes with it, the reader,
+// the writer, the control it sets or turns. A MIDI message reads into no edit (its row's is a placeholder).
+// clang-format off
+const EventKind kEventKinds[] = {
+    {kFrequency->eventName,     kOsc,     K::Frequency,         false, readValue,  writeValue,  kFrequency},
+    {kTyped->eventName,         kOsc,     K::TypedFrequency,    false, readTyped,  writeValue,  kTyped},
+    {kFrequency->tickEventName, kOsc,     K::FrequencyKnob,     false, readTick,   writeAmount, kFrequency},
+    {kWaveType->eventName,      kOsc,     K::WaveType,          false, readValue,  writeValue,  kWaveType},
+    {kLevel->eventName,         kChannel, K::Level,             false, readValue,  writeValue,  kLevel},
+    {kLevel->tickEventName,     kChannel, K::LevelKnob,         false, readTick,   writeAmount, kLevel},
+    {kPan->eventName,           kChannel, K::Pan,               false, readValue,  writeValue,  kPan},
+    {kPan->tickEventName,       kChannel, K::PanKnob,           false, readSide,   writeSide,   kPan},
+    {"plug",                    nullptr,  K::Plug,              false, readPlug,   writePlug,   nullptr},
+    {"unplug",                  nullptr,  K::UnplugAtInput,     false, readInput,  writeInput,  nullptr},
+    {"unplug-output",           nullptr,  K::UnplugAtOutput,    false, readOutput, writeOutput, nullptr},
+    {"sync",                    nullptr,  K::Sync,              false, readTrue,   writeTrue,   nullptr},
+    {"sample",                  nullptr,  K::LoadSample,        true,  readSample, writeSample, nullptr},
+    {"no-wave",                 nullptr,  K::RemoveSample,      false, readTrue,   writeTrue,   nullptr},
+    {"configuration",           nullptr,  K::LoadConfiguration, true,  readPatch,  writePatch,  nullptr},
+    {"restore",                 nullptr,  K::Restore,           true,  readPatch,  writePatch,  nullptr},
+    {"midi",                    nullptr,  K::Sync,              false, readMidi,   writeMidi,   nullptr},
+};
+// clang-format on
+
+// "frequency, typed, ... or midi": what an event may do.
+std::string eventKindList() {
+    std::string list;
+    const std::size_t n = std::size(kEventKinds);
+    for (std::size_t k = 0; k < n; ++k)
+        list += std::string(k == 0 ? "" : k + 1 == n ? " or " : ", ") + kEventKinds[k].name;
+    return list;
+}
+
+const EventKind& eventKindOf(const PanelEvent& e) {
+    EditKind edit = e.edit.kind;
+    // A load that brought no sample is written as what it did.
+    if (edit == EditKind::LoadSample && !(e.edit.patch && e.edit.patch->sample))
+        edit = EditKind::RemoveSample;
+    for (const EventKind& kind : kEventKinds) {
+        const bool midi = kind.read == readMidi;
+        if (midi == e.isMidi && (midi || kind.edit == edit)) return kind;
+    }
+    return kEventKinds[0];
 }
 
 std::string eventBody(const PanelEvent& e, int sampleRate) {
-    if (!e.isMidi) return editBody(e.edit, sampleRate, e.sampleId);
-    return "\"midi\": [" + std::to_string(e.midi & 0xFF) + ", " + std::to_string(e.midi >> 8 & 0xFF) + ", " +
-           std::to_string(e.midi >> 16 & 0xFF) + "]";
+    const EventKind& kind = eventKindOf(e);
+    std::string text;
+    if (kind.owner != nullptr)
+        text = "\"" + std::string(kind.owner->eventsName) + "\": " + std::to_string(e.edit.index + 1) + ", ";
+    return text + "\"" + kind.name + "\": " + kind.write(kind, e, sampleRate);
+}
+
+std::string EventReader::readEvent(const JsonValue& e, PanelEvent& event) {
+    if (!e.isObject()) return "must be an object such as {\"frame\": 0, \"sync\": true}";
+    double frame = 0;
+    if (e.find("frame") == nullptr) return "frame is missing";
+    if (!jsonWholeNumber(e.find("frame"), 0, kMaxFrame, frame))
+        return "frame must be a whole number from 0 to 9007199254740991";
+    event.frame = static_cast<std::uint64_t>(frame);
+
+    const JsonValue* value = nullptr;
+    const EventKind* kind = nullptr;
+    for (const EventKind& k : kEventKinds) {
+        if (const JsonValue* v = e.find(k.name)) {
+            if (kind != nullptr)
+                return "has both \"" + std::string(kind->name) + "\" and \"" + k.name +
+                       "\"; one action per event";
+            kind = &k;
+            value = v;
+        }
+    }
+    for (const auto& member : e.members) {
+        bool known = member.first == "frame" || member.first == "checksum" || member.first == "sample-id";
+        for (const ControlOwnerNames& owner : kOwnerNames) known = known || member.first == owner.eventsName;
+        for (const EventKind& k : kEventKinds) known = known || member.first == k.name;
+        if (!known) return "unknown member \"" + member.first + "\"";
+    }
+    if (kind == nullptr) return "says nothing to do (" + eventKindList() + ")";
+
+    const std::string name = kind->name;
+    for (const ControlOwnerNames& owner : kOwnerNames) {
+        const bool needed = kind->owner == &owner;
+        if (needed == (e.find(owner.eventsName) != nullptr)) continue;
+        const std::string member = std::string("\"") + owner.eventsName + "\"";
+        return needed ? name + " needs " + member + ": 1 to " + std::to_string(owner.count)
+                      : member + " does not go with " + name;
+    }
+    double index = 0;
+    if (kind->owner != nullptr &&
+        !jsonWholeNumber(e.find(kind->owner->eventsName), 1, kind->owner->count, index))
+        return std::string(kind->owner->eventsName) + " must be 1 to " + std::to_string(kind->owner->count);
+    const int at = static_cast<int>(index) - 1;
+    const JsonValue* checksum = e.find("checksum");
+    if (checksum != nullptr) {
+        if (!kind->takesChecksum) return "\"checksum\" goes only with a sample, a configuration or a restore";
+        if (!checksum->isString() || checksum->string.compare(0, 8, "fnv1a64:") != 0)
+            return "checksum must be a text such as \"fnv1a64:0123456789abcdef\"";
+        checksum_ = checksum->string;
+    } else {
+        checksum_.clear();
+    }
+    sampleId_ = 0;
+    if (const JsonValue* id = e.find("sample-id")) {
+        double n = 0;
+        if (checksum == nullptr || !jsonWholeNumber(id, 1, 1e9, n))
+            return "sample-id must be a whole number from 1, beside the sample's checksum";
+        sampleId_ = static_cast<int>(n);
+        event.sampleId = sampleId_;
+    }
+    return kind->read(*this, *kind, *value, at, event);
 }
 
 }  // namespace

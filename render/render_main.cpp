@@ -16,6 +16,7 @@
 #include "media/wav_import.h"
 #include "midi/midi_file.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "render/panel_events.h"
 #include "render/render_inputs.h"
 #include "render/render_options.h"
@@ -97,6 +98,8 @@ int run(const voltina::RenderOptions& options) {
     const bool performance = isPerformancePath(options.configPath);
     Performance played;
     RenderInputs read;  // what the events and the performance name
+    Configuration config;
+    bool haveConfiguration = false;
     if (performance) {
         const std::string conflict = performanceConflict(options);
         if (!conflict.empty())
@@ -110,7 +113,7 @@ int run(const voltina::RenderOptions& options) {
             return fail(options.configPath +
                         " does not say how long its take is: give --seconds or --frames");
     } else if (!options.configPath.empty()) {
-        Configuration config;
+        haveConfiguration = true;
         if (!readConfigurationFile(options.configPath, config, error)) return fail(error);
         if (!applyConfiguration(config, *state, error)) return fail(options.configPath + ": " + error);
         rate = config.rate;
@@ -153,21 +156,19 @@ int run(const voltina::RenderOptions& options) {
 
     const int rateParam = rate + 1;
     const bool resume = performance && played.start;
-    prepareAudioTables(*state, rateParam, resume ? state->stereoOut : options.channels == 2 ? 1 : 0);
-    if (!wavePath.empty()) {
-        WaveSampleName sampleName;
-        const auto toStderr = [&](const std::string& message) { fail(wavePath + ": " + message); };
-        // The reason too ("No such file or directory", "not a RIFF WAVE file"): the panel shows it as the
-        // box's detail line, here it is all the user has.
-        const auto withReason = [&](const std::string& message, const std::string& detail) {
-            fail(wavePath + ": " + describeRefusal(wavePath, message, detail));
-        };
-        if (loadWaveSample(*state, sampleName, wavePath, toStderr, withReason) != 1) return 1;
-    }
-    if (resume)
+    if (resume) {
+        prepareAudioTables(*state, rateParam, state->stereoOut);
         resumeSoundOffline(*state);
-    else
-        startSoundOffline(*state);
+    } else {
+        // The engine starts as the plugin starts it, from the configuration checked above.
+        StartSample sample;
+        sample.name = wavePath;
+        std::unique_ptr<EngineState> started =
+            startEngine(haveConfiguration ? &config : nullptr, rate, options.channels == 2 ? 1 : 0,
+                        state->midiOpen != 0, sample, error);
+        if (!started) return fail(error);
+        state = std::move(started);
+    }
     if (performance) events = std::move(played.events);
     // MIDI messages among the events play as a keyboard would, through an open input (a start state
     // says itself whether the input was open).

@@ -10,6 +10,7 @@
 #include <cstring>
 
 #include "media/atomic_file.h"
+#include "media/file_bytes.h"
 
 namespace voltina {
 
@@ -193,19 +194,9 @@ bool RenderOutput::write(const void* data, std::size_t size, std::string& error)
 }
 
 bool RenderOutput::flush(std::string& error) {
-    const std::uint8_t* bytes = buffer_.data();
-    std::size_t size = buffer_.size();
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, bytes, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return fail("Cannot write", errno, error);
-        }
-        if (n == 0) return fail("Cannot write", ENOSPC, error);
-        bytes += n;
-        size -= static_cast<std::size_t>(n);
-        written_ += static_cast<std::uint64_t>(n);
-    }
+    int e = 0;
+    if (!writeFully(fd_, buffer_.data(), buffer_.size(), e)) return fail("Cannot write", e, error);
+    written_ += buffer_.size();
     buffer_.clear();
     return true;
 }

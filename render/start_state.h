@@ -23,7 +23,7 @@ std::string serializeStartState(const EngineState& s, const std::string& sampleP
 
 // Reads the object into `out`: rateParam, stereoOut and every running value; the sample is loaded (names
 // relative to `folder`) and checked against its checksum. Empty on success, else what is wrong
-// ("oscillator 3: phase must be a number"). The tables and the ring are left to prepareAudioTables.
+// ("oscillator 3: phase must be a number"). The tables are left to prepareAudioTables.
 // `sampleId` receives the playing sample's number (0 without one); `inputs`, when given, loads it.
 std::string readStartState(const JsonValue& v, const std::string& folder, EngineState& out,
                            int* sampleId = nullptr, RenderInputs* inputs = nullptr);

@@ -2,6 +2,8 @@
 
 #include "engine/frequency_text.h"
 #include "panel/patch_bay.h"
+#include "patch/controls.h"
+#include "patch/jack_number.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
@@ -12,39 +14,52 @@ std::string numbered(const char* what, int k) {
     return std::string(what) + " " + std::to_string(k + 1);
 }
 
-bool inRange(int id, int first, int count) {
-    return id >= first && id < first + count;
+// The signs between a module's jacks, three of each (one per module), from ctl::kFirstSign: what the
+// module does with its inputs, then what it gives.
+struct SignWords {
+    const char* module;
+    const char* does;
+};
+constexpr SignWords kSigns[] = {
+    {"Accumulator", "plus"},  {"Multiplier", "times"}, {"Sinusoider", "sine of"}, {"Auto-pan", "panned by"},
+    {"Accumulator", "gives"}, {"Multiplier", "gives"}, {"Sinusoider", "gives"},   {"Auto-pan", "gives"},
+};
+static_assert(ctl::kLastSign - ctl::kFirstSign + 1 == kModulesPerGroup * 8, "three signs of each kind");
+
+static_assert(controlRow(Control::Frequency).firstPanelId == ctl::kOscKnob &&
+                  controlRow(Control::TypedFrequency).firstPanelId == ctl::kOscFreqButton &&
+                  controlRow(Control::WaveType).firstPanelId == ctl::kOscType0 &&
+                  controlRow(Control::Level).firstPanelId == ctl::kMixLevelKnob &&
+                  controlRow(Control::Pan).firstPanelId == ctl::kMixPanKnob,
+              "the table's controls are the template's");
+
+// The control a knob turns: a row with a tick of its own.
+const ControlRow* knobControl(int knobId, int& index) {
+    int choice = 0;
+    const ControlRow* row = panelControl(knobId, index, choice);
+    return row != nullptr && row->tickEventName != nullptr ? row : nullptr;
 }
 
 }  // namespace
 
 const char* waveTypeWord(int type) {
-    static const char* const kWords[] = {"sine", "pulse", "ramp", "random"};
-    return type >= 0 && type < 4 ? kWords[type] : "";
+    const ControlRow& row = controlRow(Control::WaveType);
+    return controlAllows(row, type) ? row.choiceWords[type] : "";
 }
 
 std::string controlName(int id) {
-    if (inRange(id, ctl::kOscKnob, kOscillators))
-        return numbered("Oscillator", id - ctl::kOscKnob) + " frequency";
-    if (inRange(id, ctl::kOscFreqButton, kOscillators))
-        return numbered("Oscillator", id - ctl::kOscFreqButton) + " frequency entry";
-    if (inRange(id, ctl::kOscType0, 4 * kOscillators)) {
-        const int k = id - ctl::kOscType0;
-        return numbered("Oscillator", k % kOscillators) + ", " + waveTypeWord(k / kOscillators);
+    int index = 0;
+    int choice = 0;
+    if (const ControlRow* row = panelControl(id, index, choice)) {
+        const std::string owner = numbered(ownerNames(row->owner).spokenName, index);
+        return row->spokenName != nullptr ? owner + " " + row->spokenName
+                                          : owner + ", " + row->choiceWords[choice];
     }
-    if (inRange(id, ctl::kMixLevelKnob, kMixerChannels))
-        return numbered("Mixer channel", id - ctl::kMixLevelKnob) + " level";
-    if (inRange(id, ctl::kMixPanKnob, kMixerChannels))
-        return numbered("Mixer channel", id - ctl::kMixPanKnob) + " pan";
-    // The signs between a module's jacks: what the module does with its inputs.
-    if (inRange(id, 165, 3)) return numbered("Accumulator", id - 165) + ", plus";
-    if (inRange(id, 168, 3)) return numbered("Multiplier", id - 168) + ", times";
-    if (inRange(id, 171, 3)) return numbered("Sinusoider", id - 171) + ", sine of";
-    if (inRange(id, 174, 3)) return numbered("Auto-pan", id - 174) + ", panned by";
-    if (inRange(id, 177, 3)) return numbered("Accumulator", id - 177) + ", gives";
-    if (inRange(id, 180, 3)) return numbered("Multiplier", id - 180) + ", gives";
-    if (inRange(id, 183, 3)) return numbered("Sinusoider", id - 183) + ", gives";
-    if (inRange(id, 186, 3)) return numbered("Auto-pan", id - 186) + ", gives";
+    if (id >= ctl::kFirstSign && id <= ctl::kLastSign) {
+        const int k = id - ctl::kFirstSign;
+        const SignWords& sign = kSigns[k / kModulesPerGroup];
+        return numbered(sign.module, k % kModulesPerGroup) + ", " + sign.does;
+    }
     switch (id) {
         case ctl::kSpeaker:
             return "H.P, sound on";
@@ -60,29 +75,30 @@ std::string controlName(int id) {
 }
 
 std::string knobValueText(int knobId, const EngineState& state) {
-    if (inRange(knobId, ctl::kOscKnob, kOscillators))
-        return formatFrequency(state.oscFreq[knobId - ctl::kOscKnob]) + " Hz";
-    if (inRange(knobId, ctl::kMixLevelKnob, kMixerChannels))
-        return std::to_string(state.mixLevel[knobId - ctl::kMixLevelKnob]);
-    if (inRange(knobId, ctl::kMixPanKnob, kMixerChannels)) {
-        const int pan = (state.mixPan[knobId - ctl::kMixPanKnob] - 50) / 5;
-        return pan > 0 ? "+" + std::to_string(pan) : std::to_string(pan);
-    }
-    return {};
+    int index = 0;
+    const ControlRow* row = knobControl(knobId, index);
+    if (row == nullptr) return {};
+    const double value = controlValue(*row, state, index);
+    if (row->displayStep < 1) return formatFrequency(static_cast<float>(value)) + " " + row->unit;
+    const int shown = static_cast<int>(controlShown(*row, value));
+    // A control that shows both sides of its middle says which side.
+    const bool signed_ = controlShown(*row, row->turnMinimum) < 0;
+    return signed_ && shown > 0 ? "+" + std::to_string(shown) : std::to_string(shown);
 }
 
 std::string cordDescription(int jackId, const EngineState& state) {
-    if (inRange(jackId, kFirstInputJackId, kJacks)) {
-        const int i = jackId - kFirstInputJackId;
+    const JackNumber jack = JackNumber::of(jackId);
+    if (jack.isInput()) {
+        const int i = jack.index();
         if (!hasCord(state, i)) return "free";
-        return "plugged from " + jackName(kFirstOutputJackId + state.cordSource[i]);
+        return "plugged from " + jackName(JackNumber::output(state.cordSource[i]).number());
     }
-    if (inRange(jackId, kFirstOutputJackId, kJacks)) {
-        const int o = jackId - kFirstOutputJackId;
+    if (jack.isOutput()) {
+        const int o = jack.index();
         std::string into;
         for (int i = 0; i < kJacks; ++i) {
             if (!hasCord(state, i) || state.cordSource[i] != o) continue;
-            into += (into.empty() ? "" : ", and ") + jackName(kFirstInputJackId + i);
+            into += (into.empty() ? "" : ", and ") + jackName(JackNumber::input(i).number());
         }
         return into.empty() ? "free" : "plugged into " + into;
     }

@@ -13,6 +13,7 @@
 #include "panel/picture_button.h"
 #include "panel/synth_panel.h"
 #include "patch/edit.h"
+#include "patch/jack_number.h"
 #include "resources/panel_template.h"
 
 namespace voltina {
@@ -20,8 +21,7 @@ namespace voltina {
 namespace {
 
 bool isJack(int id) {
-    return (id >= kFirstInputJackId && id < kFirstInputJackId + kJacks) ||
-           (id >= kFirstOutputJackId && id < kFirstOutputJackId + kJacks);
+    return JackNumber::of(id).isJack();
 }
 // The controls that show a lamp for a setting: the wave types, H.P and Record.
 bool isToggle(int id) {
@@ -59,10 +59,11 @@ std::string heldCordText(SynthPanel& panel) {
     if (!bay) return {};
     switch (bay->heldCord()) {
         case HeldCord::FixedAtInput:
-            return "holding the loose end of a cord from " + jackName(kFirstInputJackId + bay->pickedInput());
+            return "holding the loose end of a cord from " +
+                   jackName(JackNumber::input(bay->pickedInput()).number());
         case HeldCord::FixedAtOutput:
             return "holding the loose end of a cord from " +
-                   jackName(kFirstOutputJackId + bay->pickedOutput());
+                   jackName(JackNumber::output(bay->pickedOutput()).number());
         case HeldCord::None:
             break;
     }

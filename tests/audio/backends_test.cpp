@@ -1,4 +1,4 @@
-// Choosing the backend, and the devices that need no sound server: null, offline, and RtAudio's backends
+// Choosing the backend, and the devices that need no sound server: null and RtAudio's backends
 // on a machine where no server answers.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include "audio/backend_choice.h"
 #include "audio/jack_device.h"
 #include "audio/null_device.h"
-#include "audio/offline_device.h"
 #include "audio/pulse_device.h"
 #include "audio/rtaudio_device.h"
 #include "engine/ring_buffer.h"
@@ -43,24 +42,6 @@ TEST(NullDevice, PositionFollowsTheClockWhilePlaying) {
     EXPECT_EQ(later, stopped);
     EXPECT_TRUE(device.close());
     EXPECT_FALSE(device.position(frames));
-}
-
-TEST(OfflineDevice, PositionIsWhatTheOwnerSays) {
-    OfflineDevice device;
-    RingBuffer ring;
-    DeviceFormat format;
-    format.sampleRate = 22050;
-    ASSERT_TRUE(device.open(format, ring));
-    EXPECT_EQ(device.format().sampleRate, 22050);
-    device.advance(1000);
-    device.advance(23);
-    std::uint64_t frames = 0;
-    ASSERT_TRUE(device.position(frames));
-    EXPECT_EQ(frames, 1023u);
-    ASSERT_TRUE(device.close());
-    ASSERT_TRUE(device.open(format, ring));
-    ASSERT_TRUE(device.position(frames));
-    EXPECT_EQ(frames, 0u);  // every open counts from zero
 }
 
 // Points the sound libraries at servers that do not exist.

@@ -1,7 +1,8 @@
 // A render call computes its frames in batches; renderFrame computes one frame at a time. Both must give
 // the same bytes and leave the same running values, whatever the patch and however it changes between
-// calls. Two records get the same patch and the same edits; one is rendered by renderBlock, the other by
-// renderFrame after renderFrame, and they are compared byte for byte after every call.
+// calls. Three records get the same patch and the same edits; one is rendered by renderBlock, one by
+// renderFrame after renderFrame, one by renderFrames pulled in two uneven pieces, and they are compared
+// byte for byte after every call.
 
 #include <gtest/gtest.h>
 
@@ -15,6 +16,7 @@
 #include "engine/midi_keys.h"
 #include "engine/module_frames.h"
 #include "engine/oscillator.h"
+#include "engine/render_frames.h"
 #include "engine_test_support.h"
 #include "tests/support/test_patches.h"
 
@@ -166,11 +168,13 @@ void expectSameRecords(const EngineState& a, const EngineState& b, const std::st
 
 struct Twins {
     explicit Twins(int rateParam, void (*patch)(EngineState&) = everyModulePatch) {
-        prepareState(batched, rateParam, rateChangeRingBytes(rateParam));
-        prepareState(single, rateParam, rateChangeRingBytes(rateParam));
-        patch(batched);
-        patch(single);
+        for (EngineState* s : all()) {
+            prepareState(*s, rateParam, rateChangeRingBytes(rateParam));
+            patch(*s);
+        }
     }
+
+    std::vector<EngineState*> all() { return {&batched, &single, &pulled}; }
 
     // One render call of `frames` frames on each record.
     void render(int frames) {
@@ -181,14 +185,27 @@ struct Twins {
         int n = framePos - single.lastFramePos;
         single.lastFramePos = framePos;
         if (n < 0) n += ringFrames;
-        for (int f = 0; f < n; ++f) renderFrame(single, singleHost);
+        std::vector<std::uint8_t> bytes(2 * static_cast<std::size_t>(n));
+        for (int f = 0; f < n; ++f) renderFrame(single, &bytes[2 * f]);
+        writeIntoRing(single, singleHost, bytes.data(), n);
         ASSERT_EQ(batched.lastFramePos, single.lastFramePos);
+        const int first = n / 3;
+        renderFrames(pulled, bytes.data(), static_cast<std::size_t>(first));
+        renderFrames(pulled, bytes.data() + 2 * first, static_cast<std::size_t>(n - first));
+        writeIntoRing(pulled, pulledHost, bytes.data(), n);
+    }
+
+    void expectSame(const std::string& where) {
+        expectSameRecords(batched, single, where);
+        expectSameRecords(batched, pulled, where + ", pulled");
     }
 
     EngineState batched;
     EngineState single;
+    EngineState pulled;
     FakeHost batchedHost{&batched};
     FakeHost singleHost{&single};
+    FakeHost pulledHost{&pulled};
 };
 
 // Render calls of every size with patch edits between them; returns the frames rendered.
@@ -199,8 +216,7 @@ std::int64_t renderWithEdits(Twins& t, int calls) {
         const int edits = static_cast<int>(draw() % 4);
         for (int e = 0; e < edits; ++e) {
             const std::uint32_t variant = draw();
-            editPatch(t.batched, variant);
-            editPatch(t.single, variant);
+            for (EngineState* s : t.all()) editPatch(*s, variant);
         }
         // mostly a render gate's worth; sometimes nothing, a single frame, or nearly a lap
         const int kind = static_cast<int>(draw() % 8);
@@ -210,7 +226,7 @@ std::int64_t renderWithEdits(Twins& t, int calls) {
                                   : static_cast<int>(draw() % 4500);
         t.render(n);
         frames += n;
-        expectSameRecords(t.batched, t.single, "call " + std::to_string(call));
+        t.expectSame("call " + std::to_string(call));
         if (::testing::Test::HasFatalFailure()) return frames;
     }
     return frames;
@@ -238,19 +254,20 @@ TEST(BlockRender, EqualsFrameByFrameWithNarrowerMixers) {
 TEST(BlockRender, EqualsFrameByFrameWhenTheRecordingRunsOutOfMemory) {
     for (std::size_t limit : {std::size_t{1024}, std::size_t{3000}, std::size_t{50001}}) {
         Twins t(11026);
-        for (EngineState* s : {&t.batched, &t.single}) {
+        for (EngineState* s : t.all()) {
             s->recording.setByteLimitForTesting(limit);
             ASSERT_TRUE(s->recording.start());
             s->recordOn = 1;
         }
         for (int call = 0; call < 30; ++call) {
             t.render(1103 + 17 * call);
-            expectSameRecords(t.batched, t.single, "limit " + std::to_string(limit));
+            t.expectSame("limit " + std::to_string(limit));
             if (::testing::Test::HasFatalFailure()) return;
         }
         EXPECT_EQ(t.batched.recordOn, 0);
         EXPECT_EQ(t.batched.recording.length(), limit / 2 * 2);
         EXPECT_EQ(t.batchedHost.messages, t.singleHost.messages);
+        EXPECT_EQ(t.batchedHost.messages, t.pulledHost.messages);
         EXPECT_EQ(t.batchedHost.messages, std::vector<std::string>{kRecordingMemoryMessage});
     }
 }
@@ -259,11 +276,10 @@ TEST(BlockRender, EqualsFrameByFrameWhenTheRecordingRunsOutOfMemory) {
 TEST(BlockRender, EqualsFrameByFrameOnOddRingLengths) {
     for (int ringBytes : {5, 7, 257, 1001}) {
         Twins t(8001);
-        t.batched.ring.setRingBytes(ringBytes);
-        t.single.ring.setRingBytes(ringBytes);
+        for (EngineState* s : t.all()) s->ring.setRingBytes(ringBytes);
         for (int call = 0; call < 50; ++call) {
             t.render(call * 7 % (ringBytes / 2 + 1));
-            expectSameRecords(t.batched, t.single, "ring bytes " + std::to_string(ringBytes));
+            t.expectSame("ring bytes " + std::to_string(ringBytes));
             if (::testing::Test::HasFatalFailure()) return;
         }
     }
@@ -362,7 +378,7 @@ unsigned renderAcrossBatches(Twins& t, const std::string& what) {
     unsigned sounding = 0;
     for (int frames : {555, 1, 127, 128, 129, 700, 4409, 3}) {
         t.render(frames);
-        expectSameRecords(t.batched, t.single, what + ", call of " + std::to_string(frames));
+        t.expectSame(what + ", call of " + std::to_string(frames));
         if (::testing::Test::HasFatalFailure()) return sounding;
         for (int k = 0; k < 9; ++k) {
             if (t.batched.outValue[kModuleJacks[k][0]] != 0.0f) sounding |= 1u << k;

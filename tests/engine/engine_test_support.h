@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/ring_render.h"
 #include "engine/defaults.h"
 #include "engine/engine_state.h"
-#include "engine/render_block.h"
 #include "engine/ring_buffer.h"
 #include "engine/tables.h"
 

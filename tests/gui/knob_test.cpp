@@ -314,17 +314,21 @@ TEST_F(KnobTest, KeysTurnByTicksAndValuesGivenOutrightAreOneEditEach) {
         double expected;  // in the engine's units: a pan 0..100
         double readBack;  // as the knob reports it: a pan -10..+10
     } given[] = {
-        {101, 100.0f, 440.0, 440.0, 440.0}, {101, 100.0f, 6000.0, 5000.0, 5000.0},
-        {101, 100.0f, -3.0, 100.0, 100.0},  {151, 80.0f, 100.4, 100.0, 100.0},
-        {151, 80.0f, 999.0, 128.0, 128.0},  {160, 50.0f, 2.6, 65.0, 3.0},
-        {160, 50.0f, -20.0, 0.0, -10.0},
+        {101, 100.0f, 440.0, 440.0, 440.0},   {101, 100.0f, 6000.0, 5000.0, 5000.0},
+        {101, 100.0f, 1e300, 5000.0, 5000.0}, {101, 100.0f, -3.0, 100.0, 100.0},
+        {151, 80.0f, 100.4, 100.0, 100.0},    {151, 80.0f, 999.0, 128.0, 128.0},
+        {160, 50.0f, 2.6, 65.0, 3.0},         {160, 50.0f, -20.0, 0.0, -10.0},
     };
+    // Every edit made is a number a take's performance can write, even one far beyond any frequency.
+    float made = 0.0f;
+    panel->session().setEditObserver([&](const Edit& e) { made = e.amount; });
     for (const auto& g : given) {
         SCOPED_TRACE(g.id);
         SCOPED_TRACE(g.given);
         panel->session().endGesture();
         setStart(g.id, g.start);
         panel->knob(g.id)->setValueOutright(g.given);
+        EXPECT_TRUE(std::isfinite(made));
         EXPECT_NEAR(read(g.id), g.expected, 0.001);
         EXPECT_NEAR(panel->knob(g.id)->value(), g.readBack, 0.001);
         if (g.expected != g.start) {

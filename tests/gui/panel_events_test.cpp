@@ -1,5 +1,5 @@
 // The panel and voltina-render's events file are one thing: the real panel is played offscreen (knobs
-// held and wheeled, buttons and jacks clicked, frequencies typed, undo and redo) while an offline device
+// held and wheeled, buttons and jacks clicked, frequencies typed, undo and redo) while the offline renderer
 // renders between the gestures, every edit the panel makes is written out as an events file at the frame
 // it acted, and that file rendered from the start gives the same bytes.
 
@@ -22,6 +22,7 @@
 #include "engine/defaults.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/synth_panel.h"
+#include "render/offline_start.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"

@@ -21,6 +21,7 @@
 #include "audio/take_spool.h"
 #include "engine/defaults.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "render/panel_events.h"
 #include "tests/gui/gui_test_support.h"
 #include "tests/gui/program_files_support.h"

@@ -11,9 +11,9 @@
 #include <thread>
 #include <vector>
 
+#include "audio/ring_render.h"
 #include "engine/defaults.h"
 #include "engine/midi_keys.h"
-#include "engine/render_block.h"
 #include "engine/tables.h"
 #include "jack_midi_out.h"
 #include "jack_server.h"

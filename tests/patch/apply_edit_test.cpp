@@ -9,6 +9,7 @@
 
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
+#include "patch/controls.h"
 
 namespace voltina {
 namespace {
@@ -145,6 +146,25 @@ TEST(ApplyEdit, RestoreTouchesOnlyWhatDiffers) {
     EXPECT_EQ(s->mixLevel[0], 12);
     EXPECT_EQ(s->oscFreq[1], 99.0f);
     EXPECT_TRUE(samePatch(capturePatch(*s, ""), target));
+}
+
+// The table's ranges are the edits' own: a value set outright at each end of a control's range (and
+// beyond it) is what the engine then holds, and the table allows what it holds.
+TEST(ApplyEdit, EveryControlHoldsTheTablesRange) {
+    for (const ControlRow& row : kControls) {
+        SCOPED_TRACE(row.eventName);
+        const double span = row.maximum - row.minimum;
+        for (double v :
+             {row.minimum + (row.aboveMinimum ? 0.5 : 0.0), row.maximum, row.maximum + span, -span}) {
+            auto s = startState();
+            applyEdit(*s, controlEdit(row, 2, v));
+            const double held = controlValue(row, *s, 2);
+            EXPECT_TRUE(controlAllows(row, held)) << v << " left " << held;
+            if (controlAllows(row, v)) {
+                EXPECT_EQ(held, v);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -191,6 +191,7 @@ bool TestHost::instantiate(double rate, std::string& error) {
     lilv_instance_connect_port(instance_, 1, notify_.data());
     lilv_instance_connect_port(instance_, 2, blockLeft_.data());
     lilv_instance_connect_port(instance_, 3, blockRight_.data());
+    lilv_instance_connect_port(instance_, 4, &latency_);
     // What a host maps for its own messages, before any block is run.
     for (const char* u :
          {LV2_ATOM__Sequence, LV2_ATOM__Chunk, LV2_ATOM__Path, LV2_ATOM__Int, LV2_ATOM__Float,

@@ -72,6 +72,8 @@ class TestHost {
     // Everything played so far, as the engine's bytes ((b - 128) / 128 back to b), left then right.
     std::vector<std::uint8_t> playedBytes(std::uint64_t from = 0) const;
     const std::vector<float>& left() const { return left_; }
+    // What the plugin's latency port said after the last block.
+    float latency() const { return latency_; }
     std::uint64_t frame() const { return frame_; }
 
     // The last value the plugin notified for each property (by name after "#"), as text. Like Ardour 7,
@@ -128,6 +130,7 @@ class TestHost {
     std::vector<std::uint64_t> control_;  // 8-byte aligned atom buffers
     std::vector<std::uint64_t> notify_;
     std::vector<float> blockLeft_, blockRight_;
+    float latency_ = -1.0f;
     std::vector<float> left_, right_;
     std::uint64_t frame_ = 0;
     std::unique_ptr<MessageQueue> requests_, responses_, working_;

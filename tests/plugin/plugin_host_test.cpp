@@ -6,6 +6,7 @@
 #include <lv2/presets/presets.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -98,6 +99,7 @@ TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
 TEST(PluginTransport, RollingStartsThePatchAgain) {
     PluginFiles files;
     const std::string tune = files.writeTune("tune.mid");
+    std::map<int, double> heard;
     for (const int rate : {44100, 48000}) {
         const std::string config = files.writeConfiguration("every.json", files.everyModule(44100));
         const std::uint64_t frames = 30000;
@@ -112,12 +114,18 @@ TEST(PluginTransport, RollingStartsThePatchAgain) {
             host.play(100 + frames, {512},
                       merged({HostEvent::transport(start, 1.0, 0)}, files.tuneEvents(tune, rate, start)));
             bounces.push_back(host.playedBytes(start));
+            // The first frame heard, less the latency the plugin reports, is where the engine's first
+            // sound falls on the host's timeline.
+            std::size_t first = start;
+            while (first < host.left().size() && std::fabs(host.left()[first]) < 0.02f) ++first;
+            heard[rate] = static_cast<double>(first - start) - host.latency();
         }
         EXPECT_TRUE(sameBytes(bounces[0], bounces[1])) << rate << " Hz";
         if (rate == 44100) {
             EXPECT_TRUE(sameBytes(bounces[0], files.render(config, tune, frames)));
         }
     }
+    EXPECT_NEAR(heard[48000], heard[44100] * 48000 / 44100, 1.5);
 }
 
 TEST(PluginStartUp, WithoutAConfigurationPlaysTheStartUpPatch) {

@@ -18,6 +18,7 @@
 #include "media/wav_file.h"
 #include "patch/patch_session.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "render/panel_events.h"
 #include "render/render_inputs.h"
 #include "render/sample_check.h"

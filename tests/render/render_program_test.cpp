@@ -11,6 +11,7 @@
 #include "engine/defaults.h"
 #include "media/wav_file.h"
 #include "render/offline_render.h"
+#include "render/offline_start.h"
 #include "render/sample_check.h"
 #include "render/start_state.h"
 #include "tests/support/run_command.h"

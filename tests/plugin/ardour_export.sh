@@ -184,8 +184,8 @@ built=$(date +%s)
 #   once: the server drops the garbled client ("JACK HALTED"). Such a run, with no heap message, is run
 #   again (four times at most) and counted apart;
 # - once an export's file is written whole, freeing the export (inside run_export() or at the Lua
-#   object's collection) often finds the heap damaged and glibc aborts. Those are counted apart too; an
-#   abort before the file is whole counts as the export's.
+#   object's collection) often finds the heap damaged and glibc aborts (now and then it is a segfault).
+#   Those are counted apart too; an abort or a crash before the file is whole counts as the export's.
 heapMessages='free\(\)|malloc|corrupted|double free|munmap_chunk|stack smashing'
 aborted=0
 afterExport=0
@@ -217,10 +217,12 @@ while [ "$n" -le "$exports" ]; do
         last=$(grep -E '^voltina: (exporting|exported|done)' "$log" | tail -1)
         final=$((n + k - 1))
         written=$(soxi -s "$session/export/$(printf 'export-%02d.wav' "$final")" 2>/dev/null)
-        if grep -qE "$heapMessages" "$log" && { [ "$last" = "voltina: exported $final" ] ||
+        if { grep -qE "$heapMessages" "$log" || [ "$status" -eq 134 ] || [ "$status" -eq 139 ]; } &&
+            { [ "$last" = "voltina: exported $final" ] ||
             { [ "$last" = "voltina: exporting $final" ] && [ "$written" = "$((seconds * rate))" ]; }; }; then
             afterExport=$((afterExport + 1))
-            echo "run $runs aborted once its exports were written: $(grep -m1 -E "$heapMessages" "$log")" >&2
+            echo "run $runs aborted once its exports were written (status $status):" \
+                "$(grep -m1 -E "$heapMessages" "$log")" >&2
         else
             aborted=$((aborted + 1))
             echo "run $runs (exports $n..$((n + k - 1))) ended with status $status:" >&2

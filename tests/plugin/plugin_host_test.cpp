@@ -2,7 +2,10 @@
 // the host's block sizes, a parameter change equals the events file's edit at the same frame, and a
 // saved state brings back the same sound in a new instance.
 #include <gtest/gtest.h>
+#include <lilv/lilv.h>
+#include <lv2/presets/presets.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -216,6 +219,66 @@ TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {
     EXPECT_TRUE(sameBytes(second.playedBytes(), rendered));
     EXPECT_EQ(second.notified().at("channel1-level"), "10");
     EXPECT_TRUE(second.logged().empty()) << second.logged().front();
+}
+
+// Each factory preset, loaded as a host's preset menu loads it (its state, read by lilv), plays its
+// configuration file as voltina-render does; the sample travels inside the preset.
+TEST(PluginPresets, EachPlaysItsFactoryConfiguration) {
+    struct Urids {
+        std::vector<std::string> uris;
+        static LV2_URID map(LV2_URID_Map_Handle handle, const char* uri) {
+            auto& u = static_cast<Urids*>(handle)->uris;
+            const auto at = std::find(u.begin(), u.end(), uri);
+            if (at != u.end()) return static_cast<LV2_URID>(at - u.begin() + 1);
+            u.emplace_back(uri);
+            return static_cast<LV2_URID>(u.size());
+        }
+        static const char* unmap(LV2_URID_Unmap_Handle handle, LV2_URID urid) {
+            const auto& u = static_cast<Urids*>(handle)->uris;
+            return urid >= 1 && urid <= u.size() ? u[urid - 1].c_str() : nullptr;
+        }
+    } urids;
+    LV2_URID_Map map{&urids, Urids::map};
+    LV2_URID_Unmap unmap{&urids, Urids::unmap};
+    LilvWorld* world = lilv_world_new();
+    lilv_world_load_all(world);
+    LilvNode* uri = lilv_new_uri(world, kVoltinaUri);
+    LilvNode* presetClass = lilv_new_uri(world, LV2_PRESETS__Preset);
+    const LilvPlugin* plugin = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world), uri);
+    ASSERT_NE(plugin, nullptr);
+    LilvNodes* presets = lilv_plugin_get_related(plugin, presetClass);
+    std::map<std::string, std::string> turtles;  // by the configuration file's name
+    LILV_FOREACH(nodes, i, presets) {
+        const LilvNode* preset = lilv_nodes_get(presets, i);
+        lilv_world_load_resource(world, preset);
+        LilvState* state = lilv_state_new_from_world(world, &map, preset);
+        ASSERT_NE(state, nullptr) << lilv_node_as_uri(preset);
+        char* text = lilv_state_to_string(world, &map, &unmap, state, lilv_node_as_uri(preset), nullptr);
+        const std::string name = lilv_node_as_uri(preset);
+        turtles[name.substr(name.find("#preset-") + 8) + ".json"] = text;
+        lilv_free(text);
+        lilv_state_free(state);
+    }
+    lilv_nodes_free(presets);
+    lilv_node_free(presetClass);
+    lilv_node_free(uri);
+    lilv_world_free(world);
+    ASSERT_EQ(turtles.size(), 5u);
+
+    PluginFiles files;
+    const std::string tune = files.writeTune("tune.mid");
+    const std::uint64_t frames = 20000;
+    for (const auto& [file, turtle] : turtles) {
+        SCOPED_TRACE(file);
+        TestHost host;
+        std::string error;
+        ASSERT_TRUE(host.instantiate(11025, error)) << error;
+        ASSERT_TRUE(host.restoreState(turtle));
+        host.play(frames, randomBlocks(static_cast<unsigned>(file.size())), files.tuneEvents(tune, 11025, 0));
+        EXPECT_TRUE(
+            sameBytes(host.playedBytes(), files.render(VOLTINA_FACTORY_DIR "/" + file, tune, frames)));
+        EXPECT_TRUE(host.logged().empty()) << host.logged().front();
+    }
 }
 
 }  // namespace

@@ -118,6 +118,32 @@ TEST_F(RenderProgram, ConfigurationAndMidiFilePlayTheNote) {
     for (int f = 16538; f < 22050; ++f) ASSERT_TRUE(silent(f)) << f;
 }
 
+// Every factory configuration loads and sounds (the MIDI voice's with a note playing); the start-up one
+// is the patch voltina-render plays without a configuration.
+TEST_F(RenderProgram, FactoryConfigurationsSound) {
+    std::string track = std::string("\x00\x90\x39\x64", 4) + std::string("\x81\x40\x39\x00", 4) +
+                        std::string("\x00\xFF\x2F\x00", 4);  // note 57 for 192 ticks
+    writeFile(path("note.mid"), "MThd" + be32(6) + std::string("\x00\x00\x00\x01\x00\x60", 6) + "MTrk" +
+                                    be32(static_cast<std::uint32_t>(track.size())) + track);
+    for (const char* name : {"startup", "midi-voice", "vibrato", "auto-pan", "sample-loop"}) {
+        SCOPED_TRACE(name);
+        const std::string config = std::string(VOLTINA_FACTORY_DIR) + "/" + name + ".json";
+        const std::string out = path(std::string(name) + ".wav");
+        const Result r =
+            runCommand(render(config + " --midi " + path("note.mid") + " --seconds 1 --quiet -o " + out));
+        ASSERT_EQ(r.status, 0) << r.output;
+        const Result stat = runCommand("sox " + out + " -n stat");
+        const auto at = stat.output.find("RMS     amplitude:");
+        ASSERT_NE(at, std::string::npos) << stat.output;
+        EXPECT_GT(std::stod(stat.output.substr(at + 18)), 0.02);
+    }
+    ASSERT_EQ(runCommand(render("--midi " + path("note.mid") + " --seconds 1 --quiet -o " +
+                                path("default-note.wav")))
+                  .status,
+              0);
+    EXPECT_EQ(readFile(path("startup.wav")), readFile(path("default-note.wav")));
+}
+
 TEST_F(RenderProgram, BadInputGivesAMessageAndNoFile) {
     const std::string out = path("never.wav");
     writeFile(path("broken"), "{\"voltina\": 1, \"rate\": 12000");

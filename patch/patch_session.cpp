@@ -61,18 +61,19 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
 PatchSession::PatchSession(EngineState& state, Clock clock, EditHistory::Limits limits)
     : state_(state), clock_(clock ? std::move(clock) : Clock(steadyMilliseconds)), history_(limits) {}
 
-PlugRule PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
     return run(snapshot(), edit, grouping);
 }
 
-PlugRule PatchSession::applySince(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::applySince(const PanelPatch& before, const Edit& edit,
+                                    const StepGrouping& grouping) {
     return run(before, edit, grouping);
 }
 
-PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
     const std::string label = describeEdit(edit, state_);
-    const PlugRule rule = applyEdit(state_, edit);
-    if (rule != PlugRule::Allowed) return rule;
+    const EditResult result = applyEdit(state_, edit);
+    if (!result.taken()) return result;
     switch (edit.kind) {
         case EditKind::LoadSample:
         case EditKind::LoadConfiguration:
@@ -92,7 +93,7 @@ PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const Ste
         history_.record(label, before, snapshot(), grouping, clock_());
         notifyHistory();
     }
-    return rule;
+    return result;
 }
 
 void PatchSession::restore(const PanelPatch& patch) {

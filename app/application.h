@@ -1,17 +1,14 @@
 #pragma once
-// The application: every event but timer events passes the render gate before it is delivered, and
-// so does every pass through the idle point of the event loop.
+// The application: its event loop passes the program's render gate (see audio/gated_application.h).
 
-#include <QApplication>
+#include "audio/gated_application.h"
 
 namespace voltina {
 
-class Application : public QApplication {
+class Application : public GatedApplication {
     Q_OBJECT
   public:
     Application(int& argc, char** argv);
-
-    bool notify(QObject* receiver, QEvent* event) override;
 };
 
 }  // namespace voltina

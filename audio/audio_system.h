@@ -16,8 +16,6 @@
 #include "audio/wave_device.h"
 #include "engine/engine_state.h"
 
-class QCoreApplication;
-class QEvent;
 class QWidget;
 
 namespace voltina {
@@ -65,14 +63,6 @@ class AudioSystem {
     // rendering between events. Never call it from inside a paint event.
     void pumpUntilPainted(QWidget* window);
 
-    // The application's pre-dispatch and idle hooks. installApplicationHooks() puts both on the running
-    // application (an event filter for every event but timer events, and the event dispatcher's
-    // aboutToBlock); an application class that overrides notify() may call preDispatch() itself instead.
-    void installApplicationHooks(QCoreApplication& app);
-    void removeApplicationHooks();
-    void preDispatch(const QEvent* event);
-    void idle() { renderIfDue(); }
-
     int timerId() const { return timer_.isActive() ? timer_.timerId() : 0; }
     bool soundTimerActive() const { return timer_.isActive() && !startupPending_; }
     int startupPending() const { return startupPending_; }
@@ -104,8 +94,8 @@ class AudioSystem {
     void setAllocationCheck(std::function<bool(std::size_t)> check) { allocationCheck_ = std::move(check); }
 
   private:
-    class Host;          // the render loop's view of the device
-    class EventTrigger;  // event filter: mouse hook or pre-dispatch
+    class Host;       // the render loop's view of the device
+    class MouseHook;  // event filter on the application: every mouse event
     bool initFailure();
     bool ringPlayable() const;
     bool allocationAllowed(std::size_t bytes) const { return !allocationCheck_ || allocationCheck_(bytes); }
@@ -135,10 +125,7 @@ class AudioSystem {
     std::function<std::uint32_t()> tick_;
     std::function<bool(std::size_t)> allocationCheck_;
 
-    std::unique_ptr<EventTrigger> mouseHook_;
-    std::unique_ptr<EventTrigger> preDispatchHook_;
-    QCoreApplication* hookedApp_ = nullptr;
-    QMetaObject::Connection idleConnection_;
+    std::unique_ptr<MouseHook> mouseHook_;
     bool pumping_ = false;
 
     TakeSpool spool_;

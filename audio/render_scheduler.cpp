@@ -1,5 +1,6 @@
 // The scheduling half of AudioSystem: the render gate, the start and stop of the sound, the timer
-// procedure, the mouse hook, the application's pre-dispatch and idle hooks, and the message pump.
+// procedure, the mouse hook and the message pump. The application's own hooks on the event loop are
+// GatedApplication's.
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QEvent>
@@ -57,25 +58,19 @@ class AudioSystem::Host : public RenderHost {
     AudioSystem& audio_;
 };
 
-// An application-wide event filter that calls the render gate and never consumes the event.
-class AudioSystem::EventTrigger : public QObject {
+// An application-wide event filter that calls the render gate on every mouse event and never consumes it.
+class AudioSystem::MouseHook : public QObject {
   public:
-    enum Kind { MouseHook, PreDispatch };
-    EventTrigger(AudioSystem& audio, Kind kind) : audio_(audio), kind_(kind) {}
+    explicit MouseHook(AudioSystem& audio) : audio_(audio) {}
 
   protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (kind_ == MouseHook) {
-            if (isMouseEvent(event->type())) audio_.onMouseActivity();
-        } else {
-            audio_.preDispatch(event);
-        }
+        if (isMouseEvent(event->type())) audio_.onMouseActivity();
         return false;
     }
 
   private:
     AudioSystem& audio_;
-    Kind kind_;
 };
 
 AudioSystem::AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<WaveDevice> device)
@@ -90,7 +85,6 @@ AudioSystem::AudioSystem(EngineState& state, AudioHooks& hooks, std::unique_ptr<
 }
 
 AudioSystem::~AudioSystem() {
-    removeApplicationHooks();
     removeMouseHook();
     timer_.stop();
     if (deviceOpen_) {
@@ -201,7 +195,7 @@ void AudioSystem::installMouseHook() {
     if (mouseHook_) removeMouseHook();
     QCoreApplication* app = QCoreApplication::instance();
     if (!app) return;
-    mouseHook_ = std::make_unique<EventTrigger>(*this, EventTrigger::MouseHook);
+    mouseHook_ = std::make_unique<MouseHook>(*this);
     app->installEventFilter(mouseHook_.get());
 }
 
@@ -209,32 +203,6 @@ void AudioSystem::removeMouseHook() {
     if (!mouseHook_) return;
     if (QCoreApplication* app = QCoreApplication::instance()) app->removeEventFilter(mouseHook_.get());
     mouseHook_.reset();
-}
-
-void AudioSystem::preDispatch(const QEvent* event) {
-    // The sound timer's own events reach onSoundTick, which calls the gate.
-    if (event->type() != QEvent::Timer) renderIfDue();
-}
-
-void AudioSystem::installApplicationHooks(QCoreApplication& app) {
-    removeApplicationHooks();
-    hookedApp_ = &app;
-    preDispatchHook_ = std::make_unique<EventTrigger>(*this, EventTrigger::PreDispatch);
-    app.installEventFilter(preDispatchHook_.get());
-    // The idle hook renders each time the loop is about to wait. It does not keep the loop spinning: the
-    // sound timer already wakes it as often as the sound needs.
-    if (QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance(app.thread()))
-        idleConnection_ =
-            QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, [this] { idle(); });
-}
-
-void AudioSystem::removeApplicationHooks() {
-    if (idleConnection_) QObject::disconnect(idleConnection_);
-    idleConnection_ = {};
-    if (preDispatchHook_ && hookedApp_ && QCoreApplication::instance() == hookedApp_)
-        hookedApp_->removeEventFilter(preDispatchHook_.get());
-    preDispatchHook_.reset();
-    hookedApp_ = nullptr;
 }
 
 namespace {

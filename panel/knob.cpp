@@ -81,16 +81,14 @@ void Knob::mouseDoubleClickEvent(QMouseEvent* e) {
     e->accept();
 }
 
+KnobKind Knob::kind() const {
+    if (paramIndex_ < kOscillators) return KnobKind::Frequency;
+    return paramIndex_ >= kPanIndex ? KnobKind::Pan : KnobKind::Level;
+}
+
 void Knob::startStep(int direction) {
-    const EngineState& s = panel_.state();
-    if (paramIndex_ < kOscillators && static_cast<double>(s.oscFreq[paramIndex_]) <= 10.0) {
-        step_ = static_cast<float>(direction) * 0.01f;
-        fineMode_ = true;
-    } else {
-        step_ = static_cast<float>(direction) * 1.0f;
-        fineMode_ = false;
-    }
-    dragTicks_ = 0;
+    const float hz = paramIndex_ < kOscillators ? panel_.state().oscFreq[paramIndex_] : 0.0f;
+    turn_ = startKnobTurn(kind(), direction, hz);
 }
 
 bool Knob::showsTip() const {
@@ -108,7 +106,7 @@ void Knob::showTip(QPoint panelPos) {
 void Knob::press(int direction, QPoint panelPos) {
     // The mouse stays with this knob while a button is down (Qt's implicit grab), so a press of the
     // other button only restarts the turn.
-    if (step_ != 0.0f) timer_.stop();
+    if (turn_.step != 0.0f) timer_.stop();
     turnStep_ = {objectName().toStdString() + " held " + std::to_string(++holds_), 0};
     startStep(direction);
     if (showsTip()) showTip(panelPos);
@@ -116,7 +114,7 @@ void Knob::press(int direction, QPoint panelPos) {
 }
 
 void Knob::release() {
-    step_ = 0.0f;
+    turn_.step = 0.0f;
     timer_.stop();
     panel_.session().endGesture();
     if (showsTip()) panel_.valueTip()->hide();
@@ -136,7 +134,7 @@ void Knob::wheelEvent(QWheelEvent* e) {
         startStep(direction);
         tick();
     }
-    step_ = 0.0f;
+    turn_.step = 0.0f;
     if (showsTip()) wheelTipTimer_.start();
 }
 
@@ -169,7 +167,7 @@ void Knob::turnByKeys(int direction, int ticks) {
     turnStep_ = {objectName().toStdString() + " keys", kWheelStepMs};
     startStep(direction);
     for (int k = 0; k < ticks; ++k) tick();
-    step_ = 0.0f;
+    turn_.step = 0.0f;
     if (showsTip()) {
         showTip(mapTo(&panel_, QPoint(width() / 2, 0)));
         wheelTipTimer_.start();
@@ -223,40 +221,25 @@ void Knob::turn(const Edit& edit) {
 
 void Knob::tickOscillator() {
     const int i = paramIndex_;
-    turn(Edit::frequencyKnob(i, step_));
-    // The next tick's step: fine steps below 10 Hz (the limits the tick held the value to lie on the
-    // same sides of 10 Hz as the unheld value).
+    turn(Edit::frequencyKnob(i, turn_.step));
     const float f = panel_.state().oscFreq[i];
-    if (static_cast<double>(f) > 10.0) {
-        fineMode_ = false;
-    } else if (!fineMode_) {
-        step_ = step_ >= 0.0f ? 0.01f : -0.01f;
-        fineMode_ = true;
-    }
+    turn_ = nextKnobTurn(KnobKind::Frequency, turn_, f);
     update();
     panel_.button(ctl::kOscFreqButton + i)->setText(QString::fromStdString(formatFrequency(f)));
-    if (dragTicks_ < 32) {
-        ++dragTicks_;
-        if (dragTicks_ == 16) step_ = step_ >= 0.0f ? 50.0f : -50.0f;
-        if (dragTicks_ == 32) step_ *= 4.0f;
-    }
 }
 
 void Knob::tickLevel() {
     if (paramIndex_ < kLevelIndex) return;  // the indexes between the frequencies and the levels name no knob
     const int channel = paramIndex_ - kLevelIndex;
-    turn(Edit::levelKnob(channel, step_));
+    turn(Edit::levelKnob(channel, turn_.step));
     panel_.valueTip()->setText(QString::number(panel_.state().mixLevel[channel]));
     update();
-    if (dragTicks_ < 16) {
-        ++dragTicks_;
-        if (dragTicks_ == 16) step_ *= 10.0f;
-    }
+    turn_ = nextKnobTurn(KnobKind::Level, turn_, 0.0f);
 }
 
 void Knob::tickPan() {
     const int channel = paramIndex_ - kPanIndex;
-    turn(Edit::panKnob(channel, step_ > 0.0f ? 1 : -1));
+    turn(Edit::panKnob(channel, turn_.step > 0.0f ? 1 : -1));
     panel_.valueTip()->setText(
         QString::number(static_cast<int>(controlShown(*control_, panel_.state().mixPan[channel]))));
     update();

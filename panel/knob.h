@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "panel/knob_turn.h"
 #include "patch/edit_history.h"
 #include "resources/panel_template.h"
 
@@ -25,7 +26,7 @@ class Knob : public QPushButton {
 
     int ctrlId() const { return paramIndex_ + ctl::kOscKnob; }
     SynthPanel& panel() const { return panel_; }
-    float step() const { return step_; }
+    float step() const { return turn_.step; }
     bool held() const { return timer_.isActive(); }
 
     // What the knob sets, as a person reads it: a frequency in Hz, a level 0..128, a pan -10..+10.
@@ -56,6 +57,7 @@ class Knob : public QPushButton {
   private:
     void press(int direction, QPoint panelPos);
     void release();
+    KnobKind kind() const;
     // The first step of a turn, as a press starts it: fine below 10 Hz.
     void startStep(int direction);
     bool showsTip() const;
@@ -72,14 +74,12 @@ class Knob : public QPushButton {
     int paramIndex_;
     const ControlRow* control_;  // what the knob turns, from the controls' table
     int controlIndex_ = 0;       // the oscillator or the channel
-    float step_ = 0.0f;
     QTimer timer_;
     int wheelAngle_ = 0;     // eighths of a degree not yet turned
     QTimer wheelTipTimer_;   // hides the tip a moment after the wheel stops
     StepGrouping turnStep_;  // a hold from press to release, or wheel notches close together
     int holds_ = 0;
-    int dragTicks_ = 0;      // ticks since the turn began: the step grows with them
-    bool fineMode_ = false;  // hundredths of a hertz below 10 Hz
+    KnobTurn turn_;  // the step, which grows with the ticks of a turn
 };
 
 }  // namespace voltina

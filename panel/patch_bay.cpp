@@ -145,10 +145,19 @@ void PatchBay::onJackClick(int ctrlId) {
     view_.setPlugCursor(held_ != HeldCord::None);
 }
 
+bool PatchBay::inputPlugged(int i) const {
+    return state_.cordPresent[i] == 1 || (held_ == HeldCord::FixedAtInput && i == pickedInput_);
+}
+
+bool PatchBay::outputPlugged(int o) const {
+    return state_.outputUsed[o] != 0 || (held_ == HeldCord::FixedAtOutput && o == pickedOutput_);
+}
+
 void PatchBay::onInputClick(int i) {
     const int jack = JackNumber::input(i).number();
-    const bool lit = view_.toggleLamp(jack);
-    if (lit) {
+    const bool plugged = inputPlugged(i);
+    view_.toggleLamp(jack);
+    if (!plugged) {
         switch (held_) {
             case HeldCord::None:
                 setBand(jackPoint(jack), jackPoint(jack));
@@ -220,8 +229,9 @@ void PatchBay::chooseSampleIfNoneLoaded() {
 
 void PatchBay::onOutputClick(int o) {
     const int jack = JackNumber::output(o).number();
-    const bool lit = view_.toggleLamp(jack);
-    if (lit) {
+    const bool plugged = outputPlugged(o);
+    view_.toggleLamp(jack);
+    if (!plugged) {
         switch (held_) {
             case HeldCord::None: {
                 const PanelPoint point = jackPoint(jack);
@@ -261,7 +271,7 @@ void PatchBay::onOutputClick(int o) {
             const int found = inputFedBy(state_, o);
             session_.apply(Edit::unplugAtOutput(o), newHeldCord());
             if (found == kNoCord) {
-                // A lit output that feeds no input: only its lamp was left on. It is dark and free now.
+                // An output marked used that feeds no input: only its mark was left. It is dark and free now.
                 tidyRoutingAndShowCords();
                 endHeldCord();
                 break;

@@ -94,6 +94,10 @@ class PatchBay {
     PanelPoint jackPoint(int jackId) const;
 
   private:
+    // A plug in the jack, which decides what a click on it does: a cord's end in the routing, or the end
+    // the user holds (whose lamp is lit, though the routing has no cord there yet). The lamps only show it.
+    bool inputPlugged(int input) const;
+    bool outputPlugged(int output) const;
     void onInputClick(int input);
     void onOutputClick(int output);
     // A click the patch bay does not take: the jack's lamp goes back as it was and the rule is said.

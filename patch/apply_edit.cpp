@@ -157,7 +157,7 @@ void tidyInputsWithoutCord(EngineState& s) {
     }
 }
 
-PlugRule applyEdit(EngineState& s, const Edit& e) {
+EditResult applyEdit(EngineState& s, const Edit& e) {
     switch (e.kind) {
         case EditKind::FrequencyKnob:
             if (validOscillator(e.index)) frequencyKnob(s, e.index, e.amount);
@@ -204,7 +204,7 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             break;
         case EditKind::Plug: {
             const PlugRule rule = plugRule(s, e.output, e.input);
-            if (rule != PlugRule::Allowed) return rule;
+            if (rule != PlugRule::Allowed) return {rule};
             plugCord(s, e.output, e.input);
             tidyInputsWithoutCord(s);
             break;
@@ -240,7 +240,7 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
         case EditKind::Restore: {
             if (!e.patch) break;
             const PlugRule rule = patchCordsRule(*e.patch);
-            if (rule != PlugRule::Allowed) return rule;
+            if (rule != PlugRule::Allowed) return {rule};
             if (e.kind == EditKind::Restore) {
                 restore(s, *e.patch);
             } else {
@@ -249,7 +249,7 @@ PlugRule applyEdit(EngineState& s, const Edit& e) {
             break;
         }
     }
-    return PlugRule::Allowed;
+    return {};
 }
 
 }  // namespace voltina

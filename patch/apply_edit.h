@@ -9,8 +9,15 @@
 
 namespace voltina {
 
-// Allowed, or the cord rule a plug broke (nothing changed then). Every other edit is always taken.
-PlugRule applyEdit(EngineState& s, const Edit& edit);
+// What became of an edit: taken, or refused for the cord rule it broke, and then nothing changed. Only a
+// plug and an edit that brings a whole patch's cords (a configuration, a restore) can be refused; every
+// other edit is always taken.
+struct EditResult {
+    PlugRule rule = PlugRule::Allowed;  // the rule broken; Allowed for an edit taken
+    bool taken() const { return rule == PlugRule::Allowed; }
+};
+
+EditResult applyEdit(EngineState& s, const Edit& edit);
 
 // Types, frequencies, levels, pans and the cords (all others removed) as `p` has them, stored and no
 // more: nothing derived, nothing restarted, the sample left alone. A configuration's first step.

@@ -67,18 +67,19 @@ PanelPatch PatchSession::snapshot() const {
     return p;
 }
 
-PlugRule PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::apply(const Edit& edit, const StepGrouping& grouping) {
     return run(snapshot(), edit, grouping);
 }
 
-PlugRule PatchSession::applySince(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::applySince(const PanelPatch& before, const Edit& edit,
+                                    const StepGrouping& grouping) {
     return run(before, edit, grouping);
 }
 
-PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
+EditResult PatchSession::run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping) {
     const std::string label = describeEdit(edit, state_);
-    const PlugRule rule = applyEdit(state_, edit);
-    if (rule != PlugRule::Allowed) return rule;
+    const EditResult result = applyEdit(state_, edit);
+    if (!result.taken()) return result;
     switch (edit.kind) {
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
@@ -101,7 +102,7 @@ PlugRule PatchSession::run(const PanelPatch& before, const Edit& edit, const Ste
         history_.record(label, before, snapshot(), grouping, clock_());
         notifyHistory();
     }
-    return rule;
+    return result;
 }
 
 void PatchSession::restore(const PanelPatch& patch) {

@@ -31,11 +31,12 @@ class PatchSession {
     const std::string& origin() const { return origin_; }
     void setOrigin(const std::string& path) { origin_ = path; }
 
-    // Applies a gesture and records it as a step (or as part of the open step of its grouping).
-    PlugRule apply(const Edit& edit, const StepGrouping& grouping = {});
+    // Applies a gesture and records it as a step (or as part of the open step of its grouping); one the
+    // cord rules refuse changes nothing and is not recorded.
+    EditResult apply(const Edit& edit, const StepGrouping& grouping = {});
     // The same for a change that was partly made before the edit could be formed (a sample loader that
     // reads straight into the player): the step goes from `before`.
-    PlugRule applySince(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping = {});
+    EditResult applySince(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping = {});
     // The gesture is over: the next edit starts a step of its own.
     void endGesture() { history_.closeStep(); }
 
@@ -57,7 +58,7 @@ class PatchSession {
     void setHistoryObserver(std::function<void()> observer) { historyObserver_ = std::move(observer); }
 
   private:
-    PlugRule run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping);
+    EditResult run(const PanelPatch& before, const Edit& edit, const StepGrouping& grouping);
     void restore(const PanelPatch& patch);
     void notifyHistory();
 

@@ -211,8 +211,8 @@ class EventReader {
             return "input jack " + in + " has no cord to unplug";
         if (edit.kind == EditKind::UnplugAtOutput && cords_->outputUsed[edit.output] == 0)
             return "output jack " + out + " has no cord to unplug";
-        const PlugRule rule = applyEdit(*cords_, edit);
-        if (rule != PlugRule::Allowed) return plugRuleMessage(rule, *cords_, edit.output, edit.input);
+        const EditResult result = applyEdit(*cords_, edit);
+        if (!result.taken()) return plugRuleMessage(result.rule, *cords_, edit.output, edit.input);
         return {};
     }
 

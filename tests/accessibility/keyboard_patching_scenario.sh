@@ -35,23 +35,6 @@ times() {  # N KEY: the key N times
     for _ in $(seq "$n"); do list+=("$k"); done
     keys "${list[@]}"
 }
-last_rms() {
-    cp "$work/capture.raw" "$work/now.raw"
-    local len
-    len=$(calc "$(stat -c %s "$work/now.raw") / 44100")
-    sox "${RAW[@]}" "$work/now.raw" -n trim "$(calc "$len - 0.5")" 0.5 stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
-}
-expect_sound() {  # what, "loud" or "quiet"
-    sleep 1.2  # the ring's length and the half second measured
-    local rms
-    rms=$(last_rms)
-    echo "$1: RMS $rms"
-    if [ "$2" = loud ]; then
-        awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "$1: nothing heard"
-    else
-        awk -v r="$rms" 'BEGIN { exit !(r < 0.001) }' || fail "$1: still heard"
-    fi
-}
 expect_sound "start-up patch" loud
 
 # From H.P, Tab reads on: the three sinusoiders, the MIDI voice, the three auto-pans (Record cannot take

@@ -1,8 +1,10 @@
-// Test programs that need Qt's event loop run their tests inside one QApplication.
+// Test programs that need Qt's event loop run their tests inside one application, of the program's kind:
+// its loop carries the render gate a test sets.
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QTemporaryDir>
+
+#include "audio/gated_application.h"
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
@@ -11,6 +13,6 @@ int main(int argc, char** argv) {
     // Takes recorded by the tests are spooled here, never among the user's own.
     QTemporaryDir data;
     qputenv("XDG_DATA_HOME", data.path().toLocal8Bit());
-    QApplication app(argc, argv);
+    voltina::GatedApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

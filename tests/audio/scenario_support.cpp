@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
 #include <algorithm>
@@ -14,6 +13,7 @@
 #include <iterator>
 #include <memory>
 
+#include "audio/gated_application.h"
 #include "engine/defaults.h"
 #include "engine/oscillator.h"
 #include "engine/ring_buffer.h"
@@ -170,7 +170,11 @@ ScenarioPlayer::ScenarioPlayer(AudioBackend backend, int rate)
     setEngineDefaults(state);
     for (int osc = 0; osc < kOscillators; ++osc) deriveOscillator(state, osc, state.oscType[osc]);
     audio.setAudioReady(audio.initAudio());
-    audio.installApplicationHooks(*QCoreApplication::instance());
+    GatedApplication::gated()->setGate([this] { audio.renderIfDue(); });
+}
+
+ScenarioPlayer::~ScenarioPlayer() {
+    GatedApplication::gated()->setGate(nullptr);
 }
 
 void ScenarioPlayer::switchOn(bool record) {

@@ -79,10 +79,13 @@ class ScenarioHooks : public AudioHooks {
 };
 
 // The program's start-up, less the window: tables, defaults and the default patch on a real backend, at
-// `rate` (0 keeps the start-up rate), with the application's hooks installed.
+// `rate` (0 keeps the start-up rate), with the render gate on the application's event loop.
 class ScenarioPlayer {
   public:
     ScenarioPlayer(AudioBackend backend, int rate);
+    ~ScenarioPlayer();
+    ScenarioPlayer(const ScenarioPlayer&) = delete;
+    ScenarioPlayer& operator=(const ScenarioPlayer&) = delete;
     // What the H.P switch does: the ring silenced, the oscillators restarted, then the sound started.
     void switchOn(bool record);
     // The first message shown, or nothing.

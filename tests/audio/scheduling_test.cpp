@@ -10,6 +10,7 @@
 #include <QWidget>
 
 #include "audio/audio_system.h"
+#include "audio/gated_application.h"
 #include "engine/defaults.h"
 #include "fake_device.h"
 
@@ -236,7 +237,7 @@ TEST_F(RealTime, SoundTimerKeepsRenderingInsideAModalDialog) {
     audio.stopSound();
 }
 
-TEST_F(RealTime, MouseHookAndPreDispatchCallTheGate) {
+TEST_F(RealTime, MouseHookAndTheApplicationsLoopCallTheGate) {
     std::uint32_t now = 1000;
     audio.setTickSource([&now] { return now; });
     state.speakerOn = 1;
@@ -254,7 +255,9 @@ TEST_F(RealTime, MouseHookAndPreDispatchCallTheGate) {
     EXPECT_EQ(audio.renders(), 1u);  // the mouse hook ignores other events
     audio.removeMouseHook();
 
-    audio.installApplicationHooks(*QCoreApplication::instance());
+    GatedApplication* app = GatedApplication::gated();
+    ASSERT_NE(app, nullptr);
+    app->setGate([this] { audio.renderIfDue(); });
     QApplication::sendEvent(&widget, &other);
     EXPECT_EQ(audio.renders(), 2u);
     now += 100;
@@ -265,7 +268,7 @@ TEST_F(RealTime, MouseHookAndPreDispatchCallTheGate) {
     QApplication::processEvents(QEventLoop::AllEvents);
     spin(50, [this] { return audio.renders() >= 3u; });
     EXPECT_GE(audio.renders(), 3u);
-    audio.removeApplicationHooks();
+    app->setGate(nullptr);
     audio.stopSound();
 }
 

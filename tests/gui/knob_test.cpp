@@ -1,6 +1,6 @@
-// Knobs held down: the values each tick gives, the acceleration, fine mode, the pan tip. The ticks come
-// from a real 100 ms timer and Qt drops late ones, so every check is against the sequence a knob must
-// follow and the time it was held, with a margin for a loaded machine.
+// Knobs: the acceleration of a held turn and fine mode (as a table, without the timer), the timer's
+// wiring, clicks, the wheel, the keys, values given outright, the tips and the pointer. Where a real
+// 100 ms timer ticks, Qt drops late ones, so the checks allow a margin for a loaded machine.
 
 #include "panel/knob.h"
 
@@ -14,11 +14,87 @@
 #include <cmath>
 #include <vector>
 
+#include "engine/defaults.h"
 #include "engine/frequency_text.h"
+#include "panel/knob_turn.h"
+#include "patch/apply_edit.h"
+#include "patch/edit.h"
 #include "tests/gui/gui_test_support.h"
 
 namespace voltina::test {
 namespace {
+
+// A button held on a knob for `ticks` ticks, tick by tick as the knob's timer drives it but without the
+// timer: the knob's edit, then its next step. Returns the value after each tick and the turn left.
+std::vector<double> holdFor(KnobKind kind, int direction, float start, int ticks, KnobTurn& turn) {
+    EngineState s;
+    setEngineDefaults(s);
+    s.oscFreq[0] = start;
+    s.mixLevel[0] = static_cast<int>(start);
+    s.mixPan[0] = static_cast<int>(start);
+    turn = startKnobTurn(kind, direction, s.oscFreq[0]);
+    std::vector<double> values;
+    for (int n = 0; n < ticks; ++n) {
+        if (kind == KnobKind::Frequency) {
+            applyEdit(s, Edit::frequencyKnob(0, turn.step));
+            values.push_back(s.oscFreq[0]);
+        } else if (kind == KnobKind::Level) {
+            applyEdit(s, Edit::levelKnob(0, turn.step));
+            values.push_back(s.mixLevel[0]);
+        } else {
+            applyEdit(s, Edit::panKnob(0, turn.step > 0.0f ? 1 : -1));
+            values.push_back(s.mixPan[0]);
+        }
+        turn = nextKnobTurn(kind, turn, s.oscFreq[0]);
+    }
+    return values;
+}
+
+// A frequency steps by 1 Hz for 16 ticks, then by 50 Hz, by 200 Hz from the 33rd tick on, and in
+// hundredths at 10 Hz and below (starting there, or falling there) until the 16th tick; a level by 1 for
+// 16 ticks, then by 10; a pan by 5 throughout. All of them stop at the ends of their ranges.
+TEST(KnobTurn, TheStepGrowsWithTheTicksAndTurnsFineAtTenHertz) {
+    const struct {
+        KnobKind kind;
+        float start;
+        int direction;
+        int ticks;
+        std::vector<std::pair<int, double>> values;  // tick (from 1), value after it
+        float lastStep;
+    } cases[] = {
+        {KnobKind::Frequency,
+         100.0f,
+         +1,
+         40,
+         {{1, 101}, {16, 116}, {17, 166}, {32, 916}, {33, 1116}},
+         200.0f},
+        {KnobKind::Frequency, 5000.0f, +1, 40, {{16, 5016}, {25, 5466}, {26, 5500}, {40, 5500}}, 200.0f},
+        {KnobKind::Frequency,
+         12.0f,
+         -1,
+         20,
+         {{1, 11}, {2, 10}, {3, 9.99}, {16, 9.86}, {17, 0.01}, {20, 0.01}},
+         -50.0f},
+        {KnobKind::Frequency, 10.0f, +1, 17, {{1, 10.01}, {2, 10.02}, {16, 10.16}, {17, 60.16}}, 50.0f},
+        {KnobKind::Frequency, 100.0f, -1, 19, {{16, 84}, {17, 34}, {18, 0.01}, {19, 0.01}}, -0.01f},
+        {KnobKind::Frequency, 100.0f, -1, 40, {{32, 0.01}}, -0.04f},
+        {KnobKind::Level, 80.0f, +1, 20, {{1, 81}, {16, 96}, {17, 106}, {19, 126}, {20, 128}}, 10.0f},
+        {KnobKind::Level, 0.0f, -1, 3, {{1, 0}, {3, 0}}, -1.0f},
+        {KnobKind::Pan, 50.0f, +1, 20, {{1, 55}, {3, 65}, {10, 100}, {20, 100}}, 1.0f},
+        {KnobKind::Pan, 5.0f, -1, 3, {{1, 0}, {3, 0}}, -1.0f},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.kind));
+        SCOPED_TRACE(c.start);
+        KnobTurn turn;
+        const std::vector<double> values = holdFor(c.kind, c.direction, c.start, c.ticks, turn);
+        for (const auto& [tick, value] : c.values) {
+            SCOPED_TRACE(tick);
+            EXPECT_NEAR(values[tick - 1], value, 1e-4);
+        }
+        EXPECT_EQ(turn.step, c.lastStep);
+    }
+}
 
 class KnobTest : public ::testing::Test, public PanelFixture {
   protected:
@@ -44,122 +120,29 @@ class KnobTest : public ::testing::Test, public PanelFixture {
         QTest::mouseRelease(k, button, Qt::NoModifier, at);
         return seen;
     }
-
-    // A knob cannot tick faster than its period; a loaded machine may drop up to half the ticks.
-    static void expectTickCount(std::size_t ticks, qint64 heldMs) {
-        EXPECT_LE(static_cast<qint64>(ticks), heldMs / Knob::kTickMs);
-        EXPECT_GE(static_cast<qint64>(ticks), heldMs / Knob::kTickMs / 2);
-    }
 };
 
-// The values a right-held oscillator knob goes through from `start`, tick by tick.
-std::vector<double> upFrom(float start, int ticks) {
-    std::vector<double> out;
-    float f = start;
-    for (int n = 1; n <= ticks; ++n) {
-        f += n <= 16 ? 1.0f : (n <= 32 ? 50.0f : 200.0f);
-        if (f > 5500.0f) f = 5500.0f;
-        out.push_back(f);
-    }
-    return out;
-}
-
-TEST_F(KnobTest, HeldUpFromHundredAcceleratesToFiftyThenTwoHundred) {
-    state.oscFreq[0] = 100.0f;
-    qint64 held = 0;
-    const auto seen = hold(
-        101, Qt::RightButton, 3550, [&] { return double(state.oscFreq[0]); }, &held);
-    const auto expected = upFrom(100.0f, static_cast<int>(seen.size()));
-    EXPECT_EQ(seen, expected);
-    expectTickCount(seen.size(), held);
-    ASSERT_GE(seen.size(), 17u);
-    EXPECT_EQ(seen[15], 116.0);
-    EXPECT_EQ(seen[16], 166.0);
-    if (seen.size() >= 33) {
-        EXPECT_EQ(seen[32], 1116.0);
-    }
-    EXPECT_EQ(panel->button(109)->text(), QString::fromStdString(formatFrequency(state.oscFreq[0])));
-    EXPECT_EQ(panel->knob(101)->step(), 0.0f);
-    EXPECT_FALSE(panel->knob(101)->held());
-}
-
-TEST_F(KnobTest, StopsAtFiftyFiveHundred) {
-    state.oscFreq[4] = 5000.0f;
-    const auto seen = hold(105, Qt::RightButton, 3200, [&] { return double(state.oscFreq[4]); });
-    ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen, upFrom(5000.0f, static_cast<int>(seen.size())));
-    if (seen.size() >= 26) {
-        EXPECT_EQ(state.oscFreq[4], 5500.0f);  // 16 ticks of 1, then 9 of 50, then capped
-    }
-    EXPECT_LE(state.oscFreq[4], 5500.0f);
-}
-
-TEST_F(KnobTest, FineModeAtTenHertzAndBelow) {
-    state.oscFreq[1] = 12.0f;
-    qint64 held = 0;
-    const auto seen = hold(
-        102, Qt::LeftButton, 1950, [&] { return double(state.oscFreq[1]); }, &held);
-    // 11, 10, then hundredths down to tick 16, then the -50 step drives it to the floor of 0.01.
-    std::vector<double> expected;
-    float f = 12.0f, step = -1.0f;
-    int fine = 0;
-    for (int n = 1; n <= static_cast<int>(seen.size()); ++n) {
-        f += step;
-        if (f > 10.0f) {
-            fine = 0;
-        } else if (!fine) {
-            step = -0.01f;
-            fine = 1;
-        }
-        if (double(f) < 0.01) f = 0.01f;
-        expected.push_back(f);
-        if (n == 16) step = -50.0f;
-    }
-    EXPECT_EQ(seen, expected);
-    ASSERT_GE(seen.size(), 3u);
-    EXPECT_EQ(seen[0], 11.0);
-    EXPECT_EQ(seen[1], 10.0);
-    EXPECT_NEAR(seen[2], 9.99, 1e-4);
-    expectTickCount(seen.size(), held);
-}
-
-TEST_F(KnobTest, AKnobAtTenStartsInHundredths) {
-    state.oscFreq[2] = 10.0f;
-    const auto seen = hold(103, Qt::RightButton, 450, [&] { return double(state.oscFreq[2]); });
-    ASSERT_FALSE(seen.empty());
-    EXPECT_NEAR(seen[0], 10.01, 1e-4);
-}
-
-TEST_F(KnobTest, NonSineOscillatorsFollowTheKnob) {
+// The knob's timer drives the turn: one tick per period at most, each an edit the oscillator follows
+// (a square's per-frame step derived again), the frequency's button showing it; the release stops it.
+TEST_F(KnobTest, HeldButtonTicksWithTheTimer) {
     state.oscType[3] = kSquare;
     state.oscFreq[3] = 200.0f;
     state.oscPhase[3] = -1.0f;
-    hold(104, Qt::RightButton, 250, [&] { return double(state.oscFreq[3]); });
-    EXPECT_GT(state.oscFreq[3], 200.0f);
-    EXPECT_NE(state.oscPhase[3], -1.0f);  // the square's per-frame step was derived again
-}
-
-TEST_F(KnobTest, MixerLevelAcceleratesByTenAndStaysInRange) {
-    state.mixLevel[2] = 80;
-    qint64 held = 0;
+    qint64 heldMs = 0;
     const auto seen = hold(
-        151, Qt::RightButton, 2250, [&] { return double(state.mixLevel[2]); }, &held);
-    std::vector<double> expected;
-    int v = 80;
-    for (int n = 1; n <= 20; ++n) {
-        v = std::min(128, v + (n <= 16 ? 1 : 10));
-        expected.push_back(v);
-    }
-    // Once at 128 the value no longer changes, so at most 20 distinct values can be seen.
-    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
-    expected.resize(std::min(expected.size(), seen.size()));
-    EXPECT_EQ(seen, expected);
-    EXPECT_LE(state.mixLevel[2], 128);
-
-    state.mixLevel[5] = 0;
-    const auto down = hold(154, Qt::LeftButton, 350, [&] { return double(state.mixLevel[5]); });
-    EXPECT_TRUE(down.empty());
-    EXPECT_EQ(state.mixLevel[5], 0);
+        104, Qt::RightButton, 450, [&] { return double(state.oscFreq[3]); }, &heldMs);
+    // A knob cannot tick faster than its period; a loaded machine may drop up to half the ticks.
+    EXPECT_LE(static_cast<qint64>(seen.size()), heldMs / Knob::kTickMs);
+    EXPECT_GE(static_cast<qint64>(seen.size()), heldMs / Knob::kTickMs / 2);
+    for (std::size_t n = 0; n < seen.size(); ++n) EXPECT_EQ(seen[n], 201.0 + static_cast<double>(n));
+    Knob* k = panel->knob(104);
+    EXPECT_NE(state.oscPhase[3], -1.0f);
+    EXPECT_EQ(panel->button(112)->text(), QString::fromStdString(formatFrequency(state.oscFreq[3])));
+    EXPECT_EQ(k->step(), 0.0f);
+    EXPECT_FALSE(k->held());
+    const float after = state.oscFreq[3];
+    spin(250);
+    EXPECT_EQ(state.oscFreq[3], after);
 }
 
 TEST_F(KnobTest, ShortClickChangesNothing) {

@@ -47,8 +47,7 @@ start() {  # log name
     win=$(main_window 20)
     [ -n "$win" ] || fail "no window titled 'Voltina 3.10' ($1)"
     sleep 1.0
-    eval "$(xdotool getwindowgeometry --shell "$win")"
-    bar=$((HEIGHT - 442))  # the menu bar over the 639 x 442 panel
+    bar=$(panel_top "$win")
 }
 click() { xdotool mousemove --window "$win" "$1" "$((bar + $2))" click 1; sleep 0.4; }
 menu_save() {  # the System menu's second item

@@ -57,29 +57,9 @@ echo "sound began $delay s after the window showed"
 # render 100 ms after it, and the device reaches it one ring length (about 0.3 s) on.
 awk -v d="$delay" 'BEGIN { exit !(d > -0.3 && d < 2.0) }' || fail "the sound began $delay s after the window"
 
-# RMS amplitude of the capture's last half second.
-last_rms() {
-    cp "$work/capture.raw" "$work/now.raw"
-    local len
-    len=$(calc "$(stat -c %s "$work/now.raw") / 44100")
-    sox "${RAW[@]}" "$work/now.raw" -n trim "$(calc "$len - 0.5")" 0.5 stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
-}
-expect_sound() {  # what, "loud" or "quiet"
-    sleep 1.2  # the ring's length and the half second measured
-    local rms
-    rms=$(last_rms)
-    echo "$1: RMS $rms"
-    if [ "$2" = loud ]; then
-        awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "$1: nothing heard"
-    else
-        awk -v r="$rms" 'BEGIN { exit !(r < 0.001) }' || fail "$1: still heard"
-    fi
-}
-
 # The start-up patch reaches the mixer only through the auto-pan's cord into input 307 (at 555, 338 in
 # the panel, 28 x 26): taken out there and let go at its output 418 (466, 271), the panel falls silent.
-eval "$(xdotool getwindowgeometry --shell "$win")"
-bar=$((HEIGHT - 442))
+bar=$(panel_top "$win")
 xdotool mousemove --window "$win" $((555 + 14)) $((bar + 338 + 13)) click 1
 sleep 0.3
 xdotool mousemove --window "$win" $((466 + 14)) $((bar + 271 + 13)) click 1

@@ -40,8 +40,7 @@ vpid=$!
 win=$(main_window 20)
 [ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
 sleep 1.5
-eval "$(xdotool getwindowgeometry --shell "$win")"
-bar=$((HEIGHT - 442))
+bar=$(panel_top "$win")
 click() { xdotool mousemove --window "$win" "$1" "$((bar + $2))" click 1; sleep 0.4; }
 jack() { click "$(($1 + 14))" "$(($2 + 13))"; }  # a jack's top-left corner in the panel
 

@@ -10,8 +10,9 @@
 #   take_recovery_scenario.sh VOLTINA_BINARY ARTIFACT_DIR [VOLTINA_RENDER_BINARY]
 # Run it through tests/support/with_pulse_null_sink.sh, which provides the sink.
 set -uo pipefail
-. "$(dirname "$0")/../support/main_window.sh"
-. "$(dirname "$0")/../support/scenario_session.sh"
+here=$(cd "$(dirname "$0")" && pwd)
+. "$here/../support/main_window.sh"
+. "$here/../support/scenario_session.sh"
 export JACK_DEFAULT_SERVER="voltina-scenario-nobody-$$"
 
 bin=$1
@@ -34,8 +35,7 @@ vpid=$!
 win=$(main_window 20)
 [ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
 sleep 1.5
-eval "$(xdotool getwindowgeometry --shell "$win")"
-bar=$((HEIGHT - 442))  # the menu bar over the 639 x 442 panel
+bar=$(panel_top "$win")
 click() { xdotool mousemove --window "$win" "$1" "$((bar + $2))" click 1; sleep 0.4; }
 click 422 195  # H.P off
 click 337 422  # Record on
@@ -94,54 +94,9 @@ if [ -n "$render" ]; then
 fi
 sndfile-info RESCUED.WAV | grep -q "Frames" || fail "RESCUED.WAV is not a WAV file sndfile reads"
 
-python3 - "$work/first.raw" RESCUED.WAV "$(calc "$killed - $capture_start")" "$(calc "$on - $capture_start")" <<'PY' || fail "the take is not what the sink played"
-import array, struct, sys
-RATE = 11025
-cap = array.array("h")
-with open(sys.argv[1], "rb") as f:
-    cap.frombytes(f.read())
-with open(sys.argv[2], "rb") as f:
-    wav = f.read()
-killed_at = float(sys.argv[3])
-# The first run played the same patch from the same start before the take: look from the click on.
-switched_on = int(float(sys.argv[4]) * RATE)
-assert wav[:4] == b"RIFF" and wav[8:12] == b"WAVE", "not a WAV file"
-length = struct.unpack_from("<I", wav, 40)[0]
-data = wav[44:44 + length]
-assert len(data) == length and length % 2 == 0, "the data chunk does not hold whole frames"
-frames = length // 2
-n = len(cap) // 2
-def same(c, r):
-    return cap[2 * c] == (data[2 * r] - 128) * 256 and cap[2 * c + 1] == (data[2 * r + 1] - 128) * 256
-def zero(c):
-    return cap[2 * c] == 0 and cap[2 * c + 1] == 0
-# Anchor on the first sounding stretch of the take: the silence before it matches anywhere.
-first = next((r for r in range(frames) if data[2 * r] != 128 or data[2 * r + 1] != 128), None)
-assert first is not None, "the take is silent"
-anchor = min(2000, frames - first)
-start = next((c for c in range(switched_on, n - anchor) if all(same(c + k, first + k) for k in range(anchor))), None)
-assert start is not None, "the take's frames were not found in the capture"
-r, c, gaps = first, start, 0
-while r < frames and c < n:
-    if same(c, r):
-        r += 1; c += 1
-    elif zero(c):
-        z = c
-        while z < n and zero(z): z += 1
-        if z == n: break
-        gaps += 1; c = z
-    else:
-        raise SystemExit(f"frame {r} of the take differs from the capture at {c / RATE:.3f} s")
-last_sound = max(i for i in range(n) if not zero(i))
-print(f"take {frames} frames ({frames / RATE:.2f} s), matched {r - first} from {start / RATE:.3f} s, "
-      f"{gaps} gaps, ends {(last_sound - c) / RATE:.3f} s before the last frame played "
-      f"({killed_at - last_sound / RATE:.3f} s before the kill), {frames - r} frames rendered but not played")
-# Every frame of the take was played, except what was rendered ahead of the device (under one ring).
-assert frames - r < RATE // 2, "the take holds frames the sink never played"
-assert r - first > 2 * RATE, "the take is too short"
-# ...and the take reaches to about a second before the sound ended.
-assert (last_sound - c) / RATE < 1.2, "the take ends more than a second before the kill"
-PY
+# Played up to about a second before the kill (the ring and the spool's last write).
+python3 "$here/../support/take_in_capture.py" "$work/first.raw" RESCUED.WAV "$(calc "$on - $capture_start")" \
+    --at-least 2 --ends-within 1.2 || fail "the take is not what the sink played"
 kill "$vpid" 2>/dev/null
 wait "$vpid" 2>/dev/null
 vpid=""

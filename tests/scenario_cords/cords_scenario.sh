@@ -53,10 +53,9 @@ PY
 vpid=$!
 win=$(main_window 20)
 [ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
-eval "$(xdotool getwindowgeometry --shell "$win")"
 # The panel (639 x 442) fills the window under the menu bar.
-oy=$((HEIGHT - 442))
-[ "$oy" -ge 0 ] && [ "$oy" -le 60 ] || fail "unexpected window height $HEIGHT"
+oy=$(panel_top "$win")
+[ "$oy" -ge 0 ] && [ "$oy" -le 60 ] || fail "unexpected window: the panel starts $oy pixels down"
 sleep 2.5
 
 # Panel pixels of what the user aims at (the template's dialog units at 7 x 13 base units).

@@ -8,6 +8,10 @@
 #   start_xvfb SCREEN     starts Xvfb (SCREEN like 1280x1024x24) on a free display and exports DISPLAY
 #   start_capture         records "$VOLTINA_TEST_PULSE_SINK.monitor" into $work/capture.raw (format RAW);
 #                         capture_start is the time of its first sample
+#   expect_sound WHAT loud|quiet
+#                         waits for the ring and half a second to play, then fails unless the capture's
+#                         last half second is loud (RMS over 0.01) or quiet (under 0.001); last_rms
+#                         prints that RMS
 #   fail MESSAGE          ends the scenario as failed (a script may define its own after sourcing this)
 #   now, calc EXPR        the time in seconds; EXPR worked out to three decimals
 
@@ -51,4 +55,24 @@ start_capture() {
     parec -d "$VOLTINA_TEST_PULSE_SINK.monitor" --rate=11025 --channels=2 --format=s16le >"$work/capture.raw" &
     cpid=$!
     capture_start=$(now)
+}
+
+# RMS amplitude of the capture's last half second.
+last_rms() {
+    cp "$work/capture.raw" "$work/now.raw"
+    local len
+    len=$(calc "$(stat -c %s "$work/now.raw") / 44100")
+    sox "${RAW[@]}" "$work/now.raw" -n trim "$(calc "$len - 0.5")" 0.5 stat 2>&1 | awk '/RMS +amplitude/ { print $3 }'
+}
+
+expect_sound() {  # what, "loud" or "quiet"
+    sleep 1.2  # the ring's length and the half second measured
+    local rms
+    rms=$(last_rms)
+    echo "$1: RMS $rms"
+    if [ "$2" = loud ]; then
+        awk -v r="$rms" 'BEGIN { exit !(r > 0.01) }' || fail "$1: nothing heard"
+    else
+        awk -v r="$rms" 'BEGIN { exit !(r < 0.001) }' || fail "$1: still heard"
+    fi
 }

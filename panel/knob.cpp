@@ -1,15 +1,18 @@
 #include "panel/knob.h"
 
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <algorithm>
 #include <cmath>
 
 #include "engine/frequency_text.h"
 #include "engine/oscillator.h"
+#include "panel/accessibility/control_names.h"
 #include "panel/accessibility/panel_accessible.h"
 #include "panel/bitmap_table.h"
 #include "panel/paint_gate.h"
@@ -93,6 +96,13 @@ void Knob::startStep(int direction) {
 
 bool Knob::showsTip() const {
     return paramIndex_ >= kLevelIndex;
+}
+
+bool Knob::event(QEvent* e) {
+    if (e->type() != QEvent::ToolTip) return QPushButton::event(e);
+    const std::string text = controlName(ctrlId()) + ": " + knobValueText(ctrlId(), panel_.state());
+    QToolTip::showText(static_cast<QHelpEvent*>(e)->globalPos(), QString::fromStdString(text), this);
+    return true;
 }
 
 void Knob::showTip(QPoint panelPos) {

@@ -47,6 +47,8 @@ class Knob : public QPushButton {
     QPoint pointerEnd() const;
 
   protected:
+    // Hovered, the knob's tip says what it sets and where it stands now, as a screen reader hears it.
+    bool event(QEvent* e) override;
     void mousePressEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
     void mouseDoubleClickEvent(QMouseEvent* e) override;

@@ -7,15 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <cmath>
 #include <vector>
 
 #include "engine/defaults.h"
 #include "engine/frequency_text.h"
+#include "panel/accessibility/control_names.h"
 #include "panel/knob_turn.h"
 #include "patch/apply_edit.h"
 #include "patch/edit.h"
@@ -336,6 +339,11 @@ TEST_F(KnobTest, LevelTipShowsTheLevelWhileItTurns) {
     EXPECT_EQ(tip->text(), QString::number(state.mixLevel[0]));
     QTest::mouseRelease(panel->knob(149), Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
     EXPECT_FALSE(tip->isVisible());
+    // Hovered, its tip says the level too.
+    QHelpEvent hover(QEvent::ToolTip, QPoint(10, 10), panel->knob(149)->mapToGlobal(QPoint(10, 10)));
+    QApplication::sendEvent(panel->knob(149), &hover);
+    EXPECT_EQ(QToolTip::text(),
+              QString::fromStdString(controlName(149) + ": " + std::to_string(state.mixLevel[0])));
 }
 
 TEST_F(KnobTest, PointerFollowsTheValueClockwiseFromTheTop) {

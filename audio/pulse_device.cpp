@@ -34,7 +34,7 @@ struct PulseDevice::Connection {
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
-    pa_sample_spec spec{};
+    pa_sample_spec sampleFormat{};
     unsigned bufferFrames = 0;
     RingPlayer player;
     // Raised by the state callbacks when the server is lost or refuses the stream; read by the GUI thread.
@@ -87,7 +87,7 @@ void onStreamState(pa_stream* stream, void* user) {
 // memory block (no copy of ours).
 void onWrite(pa_stream* stream, std::size_t wanted, void* user) {
     auto* k = static_cast<Connection*>(user);
-    const std::size_t frameBytes = pa_frame_size(&k->spec);
+    const std::size_t frameBytes = pa_frame_size(&k->sampleFormat);
     while (wanted >= frameBytes) {
         void* data = nullptr;
         std::size_t bytes = wanted;
@@ -162,12 +162,12 @@ bool PulseDevice::open(const DeviceFormat& format, const RingBuffer& ring) {
     if (probePulseServer().sinks == 0) return false;
 
     auto k = std::make_unique<Connection>();
-    k->spec.format = PA_SAMPLE_S16LE;
-    k->spec.rate = static_cast<std::uint32_t>(format.sampleRate);
-    k->spec.channels = static_cast<std::uint8_t>(format.channels == 1 ? 1 : 2);
-    if (!pa_sample_spec_valid(&k->spec)) return false;
+    k->sampleFormat.format = PA_SAMPLE_S16LE;
+    k->sampleFormat.rate = static_cast<std::uint32_t>(format.sampleRate);
+    k->sampleFormat.channels = static_cast<std::uint8_t>(format.channels == 1 ? 1 : 2);
+    if (!pa_sample_spec_valid(&k->sampleFormat)) return false;
     k->bufferFrames = bufferFramesFor(format.sampleRate);
-    k->player.attach(&ring, k->spec.channels);
+    k->player.attach(&ring, k->sampleFormat.channels);
 
     k->loop = pa_threaded_mainloop_new();
     if (k->loop == nullptr) return false;
@@ -193,7 +193,8 @@ bool PulseDevice::start() {
     if (!connection_ || connection_->stream) return false;
     Connection& c = *connection_;
     c.player.resetPosition();
-    const std::uint32_t bufferBytes = c.bufferFrames * static_cast<std::uint32_t>(pa_frame_size(&c.spec));
+    const std::uint32_t bufferBytes =
+        c.bufferFrames * static_cast<std::uint32_t>(pa_frame_size(&c.sampleFormat));
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.tlength = kDeviceBuffers * bufferBytes;
@@ -202,7 +203,7 @@ bool PulseDevice::start() {
     attributes.fragsize = static_cast<std::uint32_t>(-1);
 
     pa_threaded_mainloop_lock(c.loop);
-    c.stream = pa_stream_new(c.context, kStreamName, &c.spec, nullptr);
+    c.stream = pa_stream_new(c.context, kStreamName, &c.sampleFormat, nullptr);
     bool connected = false;
     if (c.stream) {
         pa_stream_set_state_callback(c.stream, &onStreamState, &c);

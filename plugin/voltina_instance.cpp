@@ -123,13 +123,19 @@ void VoltinaInstance::run(std::uint32_t frames) {
                                             ? done
                                             : static_cast<std::uint32_t>(std::min<std::int64_t>(at, frames));
             if (frame > done) {
-                playing()->sound->render(left_ + done, right_ + done, frame - done);
+                PatchSink sink(*this, *playing());
+                sink.patch.sound->render(left_ + done, right_ + done, frame - done, sink);
                 done = frame;
             }
             handleEvent(event, frame);
+            if (notifying) notifyTaken(frame);
         }
     }
-    if (frames > done) playing()->sound->render(left_ + done, right_ + done, frames - done);
+    if (frames > done) {
+        PatchSink sink(*this, *playing());
+        sink.patch.sound->render(left_ + done, right_ + done, frames - done, sink);
+    }
+    if (notifying) notifyTaken(frames > 0 ? frames - 1 : 0);
     transportFrame_ += transportSpeed_ * frames;
     // At a converted rate the host hears the engine a fixed delay late; a host that knows it lines the
     // sound up with the timeline.
@@ -145,7 +151,10 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
     if (event->body.type == uris_.midiEvent) {
         if (event->body.size < 3) return;  // no note message is shorter
         const auto* b = reinterpret_cast<const std::uint8_t*>(event + 1);
-        onMidiMessage(active_.load(std::memory_order_relaxed)->sound->state(), packMidi(b[0], b[1], b[2]));
+        TimedMessage message;
+        message.word = packMidi(b[0], b[1], b[2]);
+        PatchSink sink(*this, *playing());
+        sink.patch.sound->post(message, sink);
         return;
     }
     if (event->body.type != uris_.atomObject) return;
@@ -200,12 +209,33 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
     const int p = uris_.parameterOf(which);
     double number = 0.0;
     if (p < 0 || !numberOf(uris_, value, number)) return;
-    LoadedPatch* patch = active_.load(std::memory_order_relaxed);
-    applyEdit(patch->sound->state(), parameterEdit(p, number));
-    patch->values[p].store(parameterValue(patch->sound->state(), p), std::memory_order_relaxed);
-    // What the engine took, which a typed frequency over the entry's top or a pan between two steps
-    // makes differ from what was sent.
-    notifyParameter(p, frame);
+    TimedMessage message;
+    message.kind = TimedMessage::Kind::Parameter;
+    message.word = static_cast<std::uint32_t>(p);
+    message.number = number;
+    PatchSink sink(*this, *playing());
+    sink.patch.sound->post(message, sink);
+}
+
+void VoltinaInstance::PatchSink::deliver(EngineState& state, const TimedMessage& message) {
+    if (message.kind == TimedMessage::Kind::Midi) {
+        onMidiMessage(state, message.word);
+        return;
+    }
+    const int p = static_cast<int>(message.word);
+    applyEdit(state, parameterEdit(p, message.number));
+    patch.values[p].store(parameterValue(state, p), std::memory_order_relaxed);
+    // What the engine took is sent back, which a typed frequency over the entry's top or a pan between
+    // two steps makes differ from what was sent.
+    instance.taken_ |= std::uint64_t{1} << p;
+}
+
+void VoltinaInstance::notifyTaken(std::uint32_t frame) {
+    for (int p = 0; taken_ != 0 && p < kParameterCount; ++p) {
+        if ((taken_ & (std::uint64_t{1} << p)) == 0) continue;
+        taken_ &= ~(std::uint64_t{1} << p);
+        notifyParameter(p, frame);
+    }
 }
 
 void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_t frame) {
@@ -233,6 +263,9 @@ void VoltinaInstance::restartPatch() {
     // plays on rather than wait.
     if (current->twin == nullptr) return;
     LoadedPatch* fresh = current->twin.get();
+    // Notes and values on their way to the old patch's engine act on it now, so the values carry over.
+    PatchSink sink(*this, *current);
+    current->sound->flush(sink);
     // What the host has set since the patch was loaded is kept, as a parameter set at the first frame.
     for (int p = 0; p < kParameterCount; ++p) {
         const float value = current->values[p].load(std::memory_order_relaxed);

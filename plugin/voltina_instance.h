@@ -81,6 +81,14 @@ class VoltinaInstance {
     bool redeem(std::uint32_t ticket);
     static constexpr int kPendingFrees = 8;
 
+    // Applies the host's messages to one patch as its engine reaches their frames.
+    struct PatchSink final : TimedMessageSink {
+        PatchSink(VoltinaInstance& instance, LoadedPatch& patch) : instance(instance), patch(patch) {}
+        void deliver(EngineState& state, const TimedMessage& message) override;
+        VoltinaInstance& instance;
+        LoadedPatch& patch;
+    };
+
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
     void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
     void handlePosition(const LV2_Atom_Object* object, std::uint32_t frame);
@@ -94,6 +102,8 @@ class VoltinaInstance {
     void notifyParameter(int parameter, std::uint32_t frame);
     void notifyPath(std::uint32_t frame);
     void notifyAll(std::uint32_t frame);
+    // The parameters the engine has taken a value for since they were last sent.
+    void notifyTaken(std::uint32_t frame);
     void logError(const std::string& text);
     void complain(Complaint complaint, std::uint32_t bytes);
 
@@ -130,6 +140,8 @@ class VoltinaInstance {
     std::mutex savingMutex_;
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};
+    std::uint64_t taken_ = 0;  // one bit a parameter; audio thread only
+    static_assert(kParameterCount <= 64, "one bit a parameter");
     LoadRequest request_;
     std::uint32_t tickets_[kTickets] = {};  // 0: free
     std::uint32_t lastTicket_ = 0;

@@ -94,8 +94,8 @@ TEST_P(PluginPlays, LikeVoltinaRenderWhateverTheBlocks) {
 
 // A bounce: the host's transport starts rolling from the session's start after the patch has played a
 // while, stopped. From that frame the plugin plays what voltina-render plays from its start, however long
-// it played before and whichever way the host runs its worker; at a rate the engine does not run at, two
-// bounces in the same blocks are the same bytes.
+// it played before, whichever way the host runs its worker and whatever its blocks: at a rate the engine
+// does not run at too, two bounces are the same bytes.
 TEST(PluginTransport, RollingStartsThePatchAgain) {
     PluginFiles files;
     const std::string tune = files.writeTune("tune.mid");
@@ -105,6 +105,8 @@ TEST(PluginTransport, RollingStartsThePatchAgain) {
         const std::uint64_t frames = 30000;
         std::vector<std::vector<std::uint8_t>> bounces;
         for (const auto& [prelude, synchronousWorker] : {std::pair{777, false}, std::pair{5000, true}}) {
+            const std::vector<std::uint32_t> blocks =
+                synchronousWorker ? randomBlocks(prelude) : std::vector<std::uint32_t>{512};
             SCOPED_TRACE(std::to_string(rate) + " Hz after " + std::to_string(prelude) + " frames");
             TestHost host;
             // A host that hands answers over twice must not have patches installed or freed twice.
@@ -113,7 +115,7 @@ TEST(PluginTransport, RollingStartsThePatchAgain) {
             host.play(static_cast<std::uint64_t>(prelude), randomBlocks(prelude),
                       files.tuneEvents(tune, rate, kLoadBlock));
             const std::uint64_t start = host.frame() + 100;
-            host.play(100 + frames, {512},
+            host.play(100 + frames, blocks,
                       merged({HostEvent::transport(start, 1.0, 0)}, files.tuneEvents(tune, rate, start)));
             bounces.push_back(host.playedBytes(start));
             // The first frame heard, less the latency the plugin reports, is where the engine's first
@@ -186,6 +188,37 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     ASSERT_EQ(host.logged().size(), said.size());
     for (std::size_t i = 0; i < said.size(); ++i)
         EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
+}
+
+// At a rate the engine does not run at, a change acts a fixed delay after its host frame, whatever the
+// blocks: a sine let through at several frames (whole periods apart) is heard the same number of frames
+// later each time, as late as the plugin says.
+TEST(PluginParameters, AtAConvertedRateActAFixedDelayAfterTheirHostFrame) {
+    PluginFiles files;
+    Configuration sine;
+    sine.rate = 44100;
+    sine.oscFreq.fill(100.0f);
+    sine.mixPan.fill(50);
+    sine.cords = {{401, 301}};
+    const std::string config = files.writeConfiguration("sine.json", sine);
+    std::vector<HostEvent> changes;
+    // 17 periods of 100 Hz: 8160 frames at the host's rate, 7497 at the engine's.
+    for (std::uint64_t on = 3000; on < 60000; on += 8160) {
+        changes.push_back(HostEvent::setInt(on, "channel1-level", 128));
+        changes.push_back(HostEvent::setInt(on + 2000, "channel1-level", 0));
+    }
+    TestHost host;
+    loadIn(host, 48000, config);
+    host.play(64000, randomBlocks(3), changes);
+    std::vector<std::size_t> delays;
+    for (std::size_t i = 0; i < changes.size(); i += 2) {
+        std::size_t heard = changes[i].frame;
+        while (heard < host.left().size() && std::fabs(host.left()[heard]) < 0.01f) ++heard;
+        delays.push_back(heard - changes[i].frame);
+    }
+    const auto [shortest, longest] = std::minmax_element(delays.begin(), delays.end());
+    EXPECT_LE(*longest - *shortest, 1u) << "heard from " << *shortest << " to " << *longest << " frames late";
+    EXPECT_NEAR(static_cast<double>(*shortest), host.latency(), 8);
 }
 
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {

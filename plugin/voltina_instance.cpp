@@ -137,6 +137,7 @@ void VoltinaInstance::run(std::uint32_t frames) {
     }
     if (notifying) notifyTaken(frames > 0 ? frames - 1 : 0);
     transportFrame_ += transportSpeed_ * frames;
+    hostClock_ += frames;
     // At a converted rate the host hears the engine a fixed delay late; a host that knows it lines the
     // sound up with the timeline.
     if (latency_ != nullptr) *latency_ = static_cast<float>(playing()->sound->latencyFrames());
@@ -248,10 +249,32 @@ void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_
     const double expected = transportFrame_ + transportSpeed_ * static_cast<double>(frame);
     double at = expected;
     const bool located = position != nullptr && numberOf(uris_, position, at);
-    const bool jumped = located && transportKnown_ && std::fabs(at - expected) >= 0.5;
-    const bool starts = newSpeed != 0.0 && (transportSpeed_ == 0.0 || jumped || !transportKnown_);
+    const std::uint64_t clock = hostClock_ + frame;
+    // A host that compensates for the plugin's latency runs it that long before it rolls (Ardour as it
+    // exports), saying the transport is stopped while the position moves on a frame a frame; the notes
+    // for the roll's first frame come during that pre-roll, so the patch starts with it, not with the roll.
+    const double elapsed = static_cast<double>(clock - positionClock_);
+    const bool preRolls = located && transportKnown_ && transportSpeed_ == 0.0 && elapsed > 0 &&
+                          std::fabs(at - (positionFrame_ + elapsed)) < 0.5;
+    const bool jumped = located && transportKnown_ && !preRolls && std::fabs(at - expected) >= 0.5;
+    bool starts = false;
+    if (!transportKnown_) {
+        starts = newSpeed != 0.0;
+    } else if (jumped) {
+        starts = true;  // a locate, rolling or stopped: a pre-roll may start from there
+    } else if (preRolls) {
+        starts = !preRolling_ && !startedAtLastPosition_;
+    } else {
+        starts = newSpeed != 0.0 && transportSpeed_ == 0.0 && !preRolling_;
+    }
     transportSpeed_ = newSpeed;
-    if (located) transportKnown_ = true;
+    if (located) {
+        transportKnown_ = true;
+        preRolling_ = preRolls && newSpeed == 0.0;
+        startedAtLastPosition_ = starts;
+        positionFrame_ = at;
+        positionClock_ = clock;
+    }
     // transportFrame_ stands for the block's start; run() moves it on by the block's length.
     transportFrame_ = at - newSpeed * static_cast<double>(frame);
     if (starts) restartPatch();

@@ -132,11 +132,16 @@ class VoltinaInstance {
     // once no block plays it any more.
     std::atomic<bool> running_{false};
     // The host's transport as its time:Position says: the patch starts again whenever the transport
-    // starts rolling or jumps while rolling, so a bounce plays the same bytes however long the session
-    // played before it. Audio thread only.
+    // starts rolling, jumps, or starts the pre-roll of a host that compensates for latency, so a bounce
+    // plays the same bytes however long the session played before it. Audio thread only.
     double transportSpeed_ = 0.0;
     double transportFrame_ = 0.0;  // where the transport stands at the start of the next block
     bool transportKnown_ = false;
+    std::uint64_t hostClock_ = 0;      // frames run since instantiation, at the block's start
+    double positionFrame_ = 0.0;       // the last position the host gave
+    std::uint64_t positionClock_ = 0;  // and when
+    bool preRolling_ = false;          // stopped, with the position moving on since the last start
+    bool startedAtLastPosition_ = false;
     std::mutex savingMutex_;
     LoadedPatch* pendingFrees_[kPendingFrees] = {};
     std::atomic<bool> notifyAll_{true};

@@ -132,6 +132,41 @@ TEST(PluginTransport, RollingStartsThePatchAgain) {
     EXPECT_NEAR(heard[48000], heard[44100] * 48000 / 44100, 1.5);
 }
 
+// A host that compensates for the plugin's latency (Ardour as it exports) runs it stopped for that long
+// before the roll, the position moving on, and sends the roll's first notes then: the bounce starts with
+// that pre-roll and holds them, the same bytes however long the session played before.
+TEST(PluginTransport, APreRollStartsTheBounce) {
+    PluginFiles files;
+    Configuration voice;  // the MIDI voice into the mixer: silent but for the notes
+    voice.rate = 44100;
+    voice.oscFreq.fill(100.0f);
+    voice.mixLevel.fill(80);
+    voice.mixPan.fill(50);
+    voice.cords = {{429, 301}};
+    const std::string config = files.writeConfiguration("voice.json", voice);
+    std::vector<std::vector<std::uint8_t>> bounces;
+    for (const std::uint64_t prelude : {3000u, 7777u}) {
+        TestHost host;
+        loadIn(host, 48000, config);
+        host.play(prelude, {512}, {});
+        const auto latency = static_cast<std::int64_t>(host.latency());
+        const std::int64_t preRoll = (latency / 1024 + 1) * 1024;
+        const std::uint64_t start = host.frame();
+        std::vector<HostEvent> events;
+        for (std::int64_t at = -preRoll; at < 20000; at += 1024)
+            events.push_back(HostEvent::transport(start + (at + preRoll), at < 0 ? 0.0 : 1.0, at));
+        events.push_back(HostEvent::transport(start + (preRoll - latency), 0.0, -latency));
+        events.push_back(HostEvent::note(start + (preRoll - latency), 0x90, 69, 100));
+        host.play(static_cast<std::uint64_t>(preRoll) + 20000, {1024}, merged(events, {}));
+        bounces.push_back(host.playedBytes(start));
+        const std::vector<float>& left = host.left();
+        EXPECT_GT(*std::max_element(left.begin() + static_cast<std::ptrdiff_t>(start + preRoll), left.end()),
+                  0.1f)
+            << "the note for the roll's first frame is not heard";
+    }
+    EXPECT_TRUE(sameBytes(bounces[0], bounces[1]));
+}
+
 TEST(PluginStartUp, WithoutAConfigurationPlaysTheStartUpPatch) {
     PluginFiles files;
     const std::uint64_t frames = 30000;

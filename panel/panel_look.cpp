@@ -35,8 +35,7 @@ void styleTemplateButton(QPushButton* button, int id) {
             QStringLiteral("QPushButton { background: #1d2228; color: #8df0a8; border: 1px solid #0c0f12; "
                            "border-radius: 2px;"
                            " padding: 0px; font: bold 10px 'DejaVu Sans Mono'; }"
-                           "QPushButton:pressed { background: #2c343c; }"
-                           "QPushButton:focus { border: 1px solid #4f9cf0; }"));
+                           "QPushButton:pressed { background: #2c343c; }"));
     } else if (id >= ctl::kFirstCaption && id <= ctl::kLastCaption) {
         button->setStyleSheet(QStringLiteral(
             "QPushButton { background: transparent; color: #2b313b; border: none; padding: 0px;"
@@ -47,8 +46,7 @@ void styleTemplateButton(QPushButton* button, int id) {
                            "#eef1f4, stop:1 #aeb5be);"
                            " color: #1b1e23; border: 1px solid #4a515b; border-radius: 3px; padding: 0px;"
                            " font: bold 10px 'DejaVu Sans'; }"
-                           "QPushButton:pressed { background: #9aa2ac; }"
-                           "QPushButton:focus { border: 1px solid #2a6fd0; }"));
+                           "QPushButton:pressed { background: #9aa2ac; }"));
     }
 }
 

@@ -21,6 +21,8 @@
 #include "panel/accessibility/panel_accessible.h"
 #include "panel/cord_drag.h"
 #include "panel/cord_editor.h"
+#include "panel/keyboard/focus_ring_button.h"
+#include "panel/keyboard/go_to_jack.h"
 #include "panel/keyboard/panel_keyboard.h"
 #include "panel/knob.h"
 #include "panel/midi_mark.h"
@@ -74,7 +76,7 @@ void SynthPanel::buildControls() {
                 w = new PictureButton(t.id, *this, this);
                 break;
             case ControlKind::PushButton: {
-                auto* b = new QPushButton(QString::fromUtf8(t.caption), this);
+                auto* b = new FocusRingButton(QString::fromUtf8(t.caption), this);
                 b->setObjectName(QStringLiteral("ctl%1").arg(t.id));
                 styleTemplateButton(b, t.id);
                 w = b;
@@ -187,6 +189,9 @@ void SynthPanel::onMenuCommand(int id) {
             break;
         case cmd::kRedo:
             redo();
+            break;
+        case cmd::kGoToJack:
+            askForJack(*this);
             break;
         case cmd::kRate11025:
         case cmd::kRate22050:

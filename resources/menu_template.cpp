@@ -12,7 +12,7 @@ const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
           {"&22050 samples", cmd::kRate22050},
           {"&44100 samples", cmd::kRate44100},
           {"&Quit Voltina", cmd::kQuit}}},
-        {"&Edit", {{"&Undo", cmd::kUndo}, {"&Redo", cmd::kRedo}}},
+        {"&Edit", {{"&Undo", cmd::kUndo}, {"&Redo", cmd::kRedo}, {"&Go to jack...", cmd::kGoToJack}}},
         {"&Help", {{"&About Voltina", cmd::kAbout}}},
     };
     return menu;

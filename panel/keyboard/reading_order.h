@@ -30,4 +30,26 @@ int neighbourInGroup(int id, bool forward, CanFocus canFocus) {
     return id;
 }
 
+// The control Ctrl with an arrow moves to from `id`: the first of the next (forward) or previous
+// group's controls that can take the focus now, round the panel's end, so a whole module is passed
+// over in one key. From an id in no group, the first or the last group is next. `id` itself when no
+// other group has a control that can take the focus.
+template <typename CanFocus>
+int firstOfNeighbourGroup(int id, bool forward, CanFocus canFocus) {
+    const std::vector<std::vector<int>>& groups = panelReadingGroups();
+    const int n = static_cast<int>(groups.size());
+    int at = forward ? -1 : n;
+    for (int g = 0; g < n; ++g) {
+        for (int member : groups[g])
+            if (member == id) at = g;
+    }
+    for (int step = 1; step <= n; ++step) {
+        const int g = ((forward ? at + step : at - step) % n + n) % n;
+        if (g == at) break;
+        for (int member : groups[g])
+            if (canFocus(member)) return member;
+    }
+    return id;
+}
+
 }  // namespace voltina

@@ -1,13 +1,15 @@
 #!/usr/bin/python3
 # An AT-SPI client that uses Voltina as a screen reader does (Orca's view of the program): it walks the
 # panel's accessible tree, checks that every jack, knob and button says what it is and what it holds, then
-# makes a cord with accessible actions alone, sets two knobs through the value interface, undoes one of
+# follows the keyboard's jumps by the focus it hears land, makes a cord with accessible actions alone, sets two knobs through the value interface, undoes one of
 # them through the menu, reads a refused plug's message box, the help window and the sample list, and
 # saves the configuration through the menu and the entry dialog.
 #
 #   panel_reader.py CONFIGURATION_NAME     (the program's start folder gets the file CONFIGURATION_NAME)
 # Prints "PASS" at the end, "FAIL: ..." and exits 1 at the first thing wrong.
+import os
 import re
+import subprocess
 import sys
 import time
 
@@ -144,6 +146,7 @@ for osc in range(1, 9):
         fail("oscillator %d shows the wave types %s" % (osc, lit))
 print("tree: 64 jacks, %d dials, %d named buttons" % (len(dials), len(buttons)), flush=True)
 
+
 # ---- a cord made with accessible actions alone: oscillator 4's output into mixer channel 1
 out404 = jacks[404]
 in301 = jacks[301]
@@ -254,6 +257,32 @@ def press(window, label):
     buttons[0].queryAction().doAction(0)
     until("%r did not close its window" % label, 5, lambda: other_window() is None)
 
+
+# ---- the keyboard's jumps as a reader hears them: the focus lands on the jack typed, on the next module
+landed = []
+pyatspi.Registry.registerEventListener(lambda e: e.detail1 and landed.append(e.source.name),
+                                       "object:state-changed:focused")
+
+
+def keys(*names):
+    # Real keys, typed into the window as a person types them.
+    command = ["xdotool", "windowfocus", "--sync", os.environ["VOLTINA_WINDOW"]]
+    subprocess.run(command + (["key", "--delay", "80"] + list(names) if names else []), check=True)
+
+
+for typed, heard in ((["4", "0", "4"], jacks[404].name), (["ctrl+Right"], "Oscillator 5 frequency"),
+                     (["3", "0", "3"], "Mixer channel 3, input (303)")):
+    keys(*typed)
+    until("after %s the reader heard %r" % (typed, landed[-3:]), 5, lambda: landed and landed[-1] == heard)
+keys("3", "9", "9")
+box = until("no message box for jack 399", 10, lambda: other_window())
+if "There is no jack 399." not in texts_of(box):
+    fail("399 is answered %r" % texts_of(box))
+press(box, "OK")
+keys()  # the window manager's part: the main window is active again once the box is gone
+until("the focus did not come back to 303: %r" % landed[-3:], 5,
+      lambda: landed and landed[-1] == "Mixer channel 3, input (303)")
+print("keys heard: %s" % " / ".join(landed[-4:]), flush=True)
 
 # ---- the help window and the sample list read as they show
 helpwin = open_from_menu("About Voltina")

@@ -27,7 +27,7 @@ vpid=$!
 win=$(main_window 20)
 [ -n "$win" ] || fail "no window titled 'Voltina 3.10'"
 
-timeout 120 /usr/bin/python3 "$here/panel_reader.py" by_ear || fail "the screen reader's session did not pass"
+VOLTINA_WINDOW=$win timeout 120 /usr/bin/python3 "$here/panel_reader.py" by_ear || fail "the screen reader's session did not pass"
 import -window root "$art/after_reader.png"
 
 saved="$work/start/by_ear"

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <set>
 #include <vector>
 
@@ -15,11 +18,13 @@
 #include "engine/midi_keys.h"
 #include "panel/bitmap_table.h"
 #include "panel/cord_editor.h"
+#include "panel/keyboard/jack_typing.h"
 #include "panel/keyboard/reading_order.h"
 #include "panel/knob.h"
 #include "panel/midi_mark.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/picture_button.h"
+#include "resources/menu_template.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
 
@@ -367,6 +372,82 @@ TEST_F(PanelTest, TabAndArrowsFollowTheReadingOrder) {
     QTest::keyClick(panel->control(424), Qt::Key_Escape);
     EXPECT_EQ(panel->cordEditor()->heldCord(), HeldCord::None);
     EXPECT_FALSE(panel->picture(404)->isLit());
+}
+
+// Ctrl with an arrow passes over a module; three digits reach a jack by its number, so a cord between any
+// two jacks takes a handful of keys. A number that names no jack is said; a pause or Escape starts afresh.
+TEST_F(PanelTest, ModulesAndJacksAreAFewKeysAway) {
+    panel->setCordEditor(makePanelCordEditor(*panel));
+    const struct {
+        int from;
+        const char* keys;  // digits; > < v ^ Ctrl and an arrow; '.' a pause; Space, Enter; ~ Escape
+        int focused;
+        const char* said;
+    } rows[] = {
+        {189, ">", 321, ""},  // from H.P's module to sinusoider 1
+        {101, "<", 308, ""},  // round the panel's ends
+        {308, ">", 101, ""},
+        {101, "vv^", 102, ""},
+        {189, "301", 301, ""},
+        {149, "432", 432, ""},  // a knob's digits are a number, not a turn
+        {189, "399", 189, "There is no jack 399."},
+        {189, "512", 189, "There is no jack 512."},
+        {189, "3.401", 401, ""},
+        {189, "3.01", 189, ""},  // after the pause, 01 is not yet a number
+        {189, "30~402", 402, ""},
+        {189, "404 301\r", 301, ""},
+    };
+    ModalDriver driver;
+    std::size_t said = 0;
+    std::uint64_t ms = 0;
+    static const char kArrows[] = "><v^";
+    for (const auto& row : rows) {
+        if (*row.said) driver.then(ModalDriver::clickButtonText("OK"));
+        ms += 10 * JackTyping::kPauseMs;
+        panel->control(row.from)->setFocus();
+        for (const char* c = row.keys; *c; ++c) {
+            QWidget* at = panel->focusWidget();
+            ms += *c == '.' ? JackTyping::kPauseMs : 100;
+            if (*c >= '0' && *c <= '9') {
+                for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease}) {
+                    QKeyEvent key(type, Qt::Key_0 + (*c - '0'), Qt::NoModifier, QString(QChar(*c)));
+                    key.setTimestamp(ms);
+                    QApplication::sendEvent(at, &key);
+                }
+            } else if (const char* k = std::strchr(kArrows, *c)) {
+                const Qt::Key arrows[] = {Qt::Key_Right, Qt::Key_Left, Qt::Key_Down, Qt::Key_Up};
+                QTest::keyClick(at, arrows[k - kArrows], Qt::ControlModifier);
+            } else if (*c != '.') {
+                QTest::keyClick(at, *c == ' ' ? Qt::Key_Space : *c == '\r' ? Qt::Key_Return : Qt::Key_Escape);
+            }
+        }
+        EXPECT_EQ(panel->focusWidget(), panel->control(row.focused)) << row.keys;
+        if (*row.said) {
+            ASSERT_EQ(driver.seen().size(), ++said) << row.keys;
+            EXPECT_EQ(driver.seen().back().text, row.said);
+            EXPECT_EQ(driver.seen().back().detail, "Inputs are numbered 301 to 332, outputs 401 to 432.");
+        }
+        EXPECT_EQ(driver.seen().size(), said) << row.keys;
+    }
+    EXPECT_TRUE(hasCord(state, 0));
+    EXPECT_EQ(state.cordSource[0], 3);  // 404 into 301
+
+    // "Go to jack..." asks again after a number that names no jack, with what was typed; Cancel stays.
+    QString kept;
+    driver.then(ModalDriver::typeThenClick("39", "ok"));
+    driver.then(ModalDriver::clickButtonText("OK"));
+    driver.then([&kept](QWidget* w) {
+        kept = w->findChild<QLineEdit*>()->text();
+        ModalDriver::clickObject("cancel")(w);
+    });
+    panel->onMenuCommand(cmd::kGoToJack);
+    EXPECT_EQ(kept, QStringLiteral("39"));
+    EXPECT_EQ(panel->focusWidget(), panel->control(301));
+    driver.then(ModalDriver::typeThenClick("312", "ok"));
+    panel->onMenuCommand(cmd::kGoToJack);
+    EXPECT_EQ(panel->focusWidget(), panel->control(312));
+    ASSERT_EQ(driver.seen().size(), said + 4);
+    EXPECT_EQ(driver.seen()[said + 1].text, "There is no jack 39.");
 }
 
 }  // namespace

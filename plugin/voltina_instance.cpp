@@ -14,6 +14,7 @@
 #include "engine/midi_keys.h"
 #include "media/printable_text.h"
 #include "patch/apply_edit.h"
+#include "plugin/plugin_controllers.h"
 
 namespace voltina {
 
@@ -145,7 +146,13 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
     if (event->body.type == uris_.midiEvent) {
         if (event->body.size < 3) return;  // no note message is shorter
         const auto* b = reinterpret_cast<const std::uint8_t*>(event + 1);
-        onMidiMessage(active_.load(std::memory_order_relaxed)->sound->state(), packMidi(b[0], b[1], b[2]));
+        LoadedPatch* patch = active_.load(std::memory_order_relaxed);
+        const int moved = playController(*patch, packMidi(b[0], b[1], b[2]));
+        if (moved >= 0) {
+            notifyParameter(moved, frame);
+            return;
+        }
+        onMidiMessage(patch->sound->state(), packMidi(b[0], b[1], b[2]));
         return;
     }
     if (event->body.type != uris_.atomObject) return;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <system_error>
 
@@ -272,7 +272,8 @@ class Reader {
             for (const auto& member : e.members) {
                 bool known = std::find(std::begin(kControllerMembers), std::end(kControllerMembers),
                                        member.first) != std::end(kControllerMembers);
-                for (const ControlOwnerNames& owner : kOwnerNames) known = known || member.first == owner.eventsName;
+                for (const ControlOwnerNames& owner : kOwnerNames)
+                    known = known || member.first == owner.eventsName;
                 if (!known) return label + "unknown member \"" + member.first + "\"";
             }
             ControllerBinding b;
@@ -417,8 +418,8 @@ std::string serializeConfiguration(const Configuration& c) {
         for (std::size_t i = 0; i < c.controllers.size(); ++i) {
             const ControllerBinding& b = c.controllers[i];
             const ControlRow& row = controlRow(b.control);
-            t += "    {\"cc\": " + std::to_string(b.cc) + ", \"" + ownerNames(row.owner).eventsName + "\": " +
-                 std::to_string(b.index + 1) + ", \"control\": \"" + row.fileName + "\"" +
+            t += "    {\"cc\": " + std::to_string(b.cc) + ", \"" + ownerNames(row.owner).eventsName +
+                 "\": " + std::to_string(b.index + 1) + ", \"control\": \"" + row.fileName + "\"" +
                  (b.midiChannel != 0 ? ", \"midi-channel\": " + std::to_string(b.midiChannel) : "") + "}" +
                  (i + 1 < c.controllers.size() ? ",\n" : "\n");
         }

@@ -129,7 +129,8 @@ class TrackReader {
     bool keep(const RawEvent& event, std::string& error) {
         if (out_.size() >= kMaxMidiFileEvents) {
             error = "MIDI file: more than " + std::to_string(kMaxMidiFileEvents) +
-                    " notes and tempo changes; Voltina plays at most that many";
+                    (controllers_ ? " notes, control changes" : " notes") +
+                    " and tempo changes; Voltina plays at most that many";
             return false;
         }
         out_.push_back(event);

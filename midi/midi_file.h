@@ -2,9 +2,8 @@
 // Standard MIDI Files (formats 0 and 1) read from memory, for playing a tune through the MIDI voice.
 //
 // The reader keeps the note-ons and note-offs (and, when asked, the control changes) of any channel and
-// the tempo changes that time them;
-// it skips every other event correctly and never reads past the bytes it was given, whatever a header
-// or chunk claims.
+// the tempo changes that time them; it skips every other event correctly and never reads past the bytes
+// it was given, whatever a header or chunk claims.
 
 #include <cstddef>
 #include <cstdint>

@@ -67,9 +67,8 @@ void MidiLearn::openMenu(int id, QPoint globalPos) {
         int waitingIndex = 0;
         return learnable(waiting_, waitingIndex) == row && waitingIndex == index;
     }();
-    QAction* learnAction =
-        menu->addAction(waits ? QStringLiteral("Stop waiting for a MIDI controller")
-                              : QStringLiteral("Learn MIDI controller"));
+    QAction* learnAction = menu->addAction(waits ? QStringLiteral("Stop waiting for a MIDI controller")
+                                                 : QStringLiteral("Learn MIDI controller"));
     connect(learnAction, &QAction::triggered, this, [this, id, waits] {
         if (waits) {
             stopWaiting();
@@ -78,8 +77,8 @@ void MidiLearn::openMenu(int id, QPoint globalPos) {
         }
     });
     const ControllerBinding* bound = controllerOf(panel_.session().controllers(), row->control, index);
-    QAction* forgetAction = menu->addAction(
-        bound ? QStringLiteral("Forget MIDI controller %1").arg(bound->cc) : QStringLiteral("Forget MIDI controller"));
+    QAction* forgetAction = menu->addAction(bound ? QStringLiteral("Forget MIDI controller %1").arg(bound->cc)
+                                                  : QStringLiteral("Forget MIDI controller"));
     forgetAction->setEnabled(bound != nullptr);
     connect(forgetAction, &QAction::triggered, this, [this, id] { forget(id); });
     menu_ = menu;

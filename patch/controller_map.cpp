@@ -32,7 +32,8 @@ const ControllerBinding* ControllerMap::translate(std::uint32_t packed, Edit& ed
     int position = value;
     int full = 127;
     if (slot != 0) {
-        if (cc < kFineControllers) coarse_[channel][static_cast<std::size_t>(cc)] = static_cast<std::int8_t>(value);
+        if (cc < kFineControllers)
+            coarse_[channel][static_cast<std::size_t>(cc)] = static_cast<std::int8_t>(value);
     } else if (cc >= kFineControllers && cc < 2 * kFineControllers) {
         const std::size_t coarse = static_cast<std::size_t>(cc - kFineControllers);
         slot = slots_[channel][coarse];

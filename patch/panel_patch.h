@@ -1,8 +1,8 @@
 #pragma once
 // What a configuration holds, as one value: the oscillators' types and frequencies, the mixer's levels
-// and pans, the cords, the sample and the MIDI controllers bound to the controls. The undo history keeps one before and after every step; a
-// configuration load carries one. The running values (phases, accumulators, outputs) are not part of it:
-// the sound goes on from wherever it is.
+// and pans, the cords, the sample and the MIDI controllers bound to the controls. The undo history keeps
+// one before and after every step; a configuration load carries one. The running values (phases,
+// accumulators, outputs) are not part of it: the sound goes on from wherever it is.
 // Plain C++.
 
 #include <array>

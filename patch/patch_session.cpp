@@ -56,7 +56,8 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
             const ControllerBindings none;
             const ControllerBindings& now = e.patch ? e.patch->controllers : none;
             for (const ControllerBinding& b : now) {
-                if (b.cc == e.value) return "MIDI controller " + std::to_string(b.cc) + " → " + controllerTarget(b);
+                if (b.cc == e.value)
+                    return "MIDI controller " + std::to_string(b.cc) + " → " + controllerTarget(b);
             }
             return "MIDI controller " + std::to_string(e.value) + " forgotten";
         }

@@ -143,7 +143,8 @@ TEST(ConfigurationTest, TheDocumentedFormReads) {
                                                  {20, 0, Control::WaveType, 0}}));
     // Written back, each binding on a line of its own, and read again the same.
     const std::string written = serializeConfiguration(c);
-    EXPECT_NE(written.find(R"(    {"cc": 7, "channel": 2, "control": "level", "midi-channel": 1},)"), std::string::npos)
+    EXPECT_NE(written.find(R"(    {"cc": 7, "channel": 2, "control": "level", "midi-channel": 1},)"),
+              std::string::npos)
         << written;
     Configuration back;
     ASSERT_TRUE(parseConfiguration(written, back, error)) << error;
@@ -304,7 +305,8 @@ std::vector<BadCase> badCases() {
         {ctl(R"({"cc": 120, "channel": 1, "control": "level"})"), ccRule},
         {ctl(R"({"cc": -1, "channel": 1, "control": "level"})"), ccRule},
         {ctl(R"({"cc": 7.5, "channel": 1, "control": "level"})"), ccRule},
-        {ctl(R"({"cc": 7, "channel": 9, "control": "level"})"), "controller 1: level needs \"channel\": 1 to 8"},
+        {ctl(R"({"cc": 7, "channel": 9, "control": "level"})"),
+         "controller 1: level needs \"channel\": 1 to 8"},
         {ctl(R"({"cc": 7, "oscillator": 1, "control": "level"})"),
          "controller 1: \"oscillator\" does not go with level"},
         {ctl(R"({"cc": 7, "oscillator": 1, "control": "typed"})"),
@@ -312,7 +314,8 @@ std::vector<BadCase> badCases() {
         {ctl(R"({"cc": 7, "oscillator": 1})"), "controller 1: control is missing"},
         {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "midi-channel": 17})"),
          "controller 1: midi-channel must be a whole number from 1 to 16"},
-        {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "knob": 2})"), "controller 1: unknown member \"knob\""},
+        {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "knob": 2})"),
+         "controller 1: unknown member \"knob\""},
         {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "midi-channel": 2},
                 {"cc": 7, "channel": 2, "control": "level"})"),
          "controller 2: cc 7 is bound already by controller 1"},

@@ -204,20 +204,21 @@ TEST(PluginControllers, MovesAreTheEventsFilesEditsAtTheirFrames) {
     const std::string bound = files.writeConfiguration("bound.json", every);
     // 32 ticks at 96 a quarter and 120 a minute are 3675 frames.
     using voltina::testing::TrackBuilder;
-    const voltina::testing::Bytes midi = voltina::testing::smf(0, 96,
-                                                               {TrackBuilder()
-                                                                    .event(0, {0x90, 69, 100})
-                                                                    .event(32, {0xB0, 7, 0})
-                                                                    .event(0, {0xB1, 74, 127})
-                                                                    .event(0, {0xB0, 74, 64})  // not its channel
-                                                                    .event(32, {0xB0, 7, 63})
-                                                                    .event(0, {0xB0, 39, 127})  // 7's fine part
-                                                                    .event(32, {0xB3, 20, 100})
-                                                                    .event(0, {0xB0, 10, 3})
-                                                                    .event(0, {0xB0, 121, 0})  // never bound
-                                                                    .event(32, {0xB1, 74, 64})
-                                                                    .event(32, {0xB0, 7, 127})
-                                                                    .end()});
+    const voltina::testing::Bytes midi =
+        voltina::testing::smf(0, 96,
+                              {TrackBuilder()
+                                   .event(0, {0x90, 69, 100})
+                                   .event(32, {0xB0, 7, 0})
+                                   .event(0, {0xB1, 74, 127})
+                                   .event(0, {0xB0, 74, 64})  // not its channel
+                                   .event(32, {0xB0, 7, 63})
+                                   .event(0, {0xB0, 39, 127})  // 7's fine part
+                                   .event(32, {0xB3, 20, 100})
+                                   .event(0, {0xB0, 10, 4})
+                                   .event(0, {0xB0, 121, 0})  // never bound
+                                   .event(32, {0xB1, 74, 64})
+                                   .event(32, {0xB0, 7, 127})
+                                   .end()});
     std::ofstream(files.path("moves.mid"), std::ios::binary)
         .write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
     std::ofstream(files.path("moves.json")) << R"({"voltina-events": 1, "events": [
@@ -231,7 +232,8 @@ TEST(PluginControllers, MovesAreTheEventsFilesEditsAtTheirFrames) {
         {"frame": 18375, "channel": 2, "level": 128}]})";
     const std::uint64_t frames = 20000;
     const std::vector<std::uint8_t> rendered = files.render(bound, files.path("moves.mid"), frames);
-    EXPECT_TRUE(sameBytes(files.render(plain, files.path("moves.mid"), frames, files.path("moves.json")), rendered));
+    EXPECT_TRUE(
+        sameBytes(files.render(plain, files.path("moves.mid"), frames, files.path("moves.json")), rendered));
     EXPECT_FALSE(sameBytes(files.render(plain, files.path("moves.mid"), frames), rendered));
 
     TestHost host;

@@ -153,8 +153,8 @@ Take recordRandomTake(std::mt19937& rng, const TakeFolder& folder, int rateParam
                 break;
             case 12: {  // a controller learnt: nothing plays, what it moves later is captured
                 const Control control = pick(2) ? Control::Level : Control::Frequency;
-                session.apply(
-                    Edit::controllers(learnController(session.controllers(), {pick(3), 0, control, pick(8)}), 0));
+                session.apply(Edit::controllers(
+                    learnController(session.controllers(), {pick(3), 0, control, pick(8)}), 0));
                 break;
             }
             case 13: {  // a control change, as the panel plays it through the bindings

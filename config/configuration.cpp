@@ -308,9 +308,10 @@ class Reader {
         if (control == nullptr) return "control is missing";
         if (row == nullptr) return "control must be one of " + names;
         const ControlOwnerNames& owner = ownerNames(row->owner);
-        for (const ControlOwnerNames& other : kOwnerNames) {
-            if (&other != &owner && e.find(other.eventsName) != nullptr)
-                return std::string("\"") + other.eventsName + "\" does not go with " + row->fileName;
+        for (std::size_t k = 0; k < std::size(kOwnerNames); ++k) {
+            const char* other = kOwnerNames[k].eventsName;
+            if (static_cast<ControlOwner>(k) != row->owner && e.find(other) != nullptr)
+                return std::string("\"") + other + "\" does not go with " + row->fileName;
         }
         long long index = 0;
         if (!wholeNumber(e.find(owner.eventsName), 1, owner.count, index))

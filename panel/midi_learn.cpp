@@ -65,7 +65,8 @@ void MidiLearn::openMenu(int id, QPoint globalPos) {
     menu->setAttribute(Qt::WA_DeleteOnClose);
     const bool waits = waiting_ != 0 && [&] {
         int waitingIndex = 0;
-        return learnable(waiting_, waitingIndex) == row && waitingIndex == index;
+        const ControlRow* waitingRow = learnable(waiting_, waitingIndex);
+        return waitingRow != nullptr && waitingRow->control == row->control && waitingIndex == index;
     }();
     QAction* learnAction = menu->addAction(waits ? QStringLiteral("Stop waiting for a MIDI controller")
                                                  : QStringLiteral("Learn MIDI controller"));

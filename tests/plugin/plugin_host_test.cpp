@@ -244,6 +244,7 @@ TEST(PluginControllers, MovesAreTheEventsFilesEditsAtTheirFrames) {
     EXPECT_EQ(host.notified().at("osc3-frequency"), "7.80999994");  // 7.81 as a float
     EXPECT_EQ(host.notified().at("osc1-type"), "3");
     EXPECT_EQ(host.notified().at("channel5-pan"), "5");
+    EXPECT_TRUE(host.logged().empty()) << host.logged().front();
 }
 
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {

@@ -175,6 +175,15 @@ bool MidiLearn::eventFilter(QObject* watched, QEvent* event) {
                 openMenu(id, menuEvent->globalPos());
             return true;
         }
+        case QEvent::MouseButtonPress: {
+            // Shift with the right button opens a knob's menu at once, however long it is held.
+            auto* mouse = static_cast<QMouseEvent*>(event);
+            if (knob == nullptr || mouse->button() != Qt::RightButton ||
+                mouse->modifiers() != Qt::ShiftModifier)
+                return false;
+            openMenu(id, mouse->globalPosition().toPoint());
+            return true;
+        }
         case QEvent::MouseButtonRelease: {
             auto* mouse = static_cast<QMouseEvent*>(event);
             if (knob != nullptr && mouse->button() == Qt::RightButton && knob->held() &&

@@ -1,5 +1,6 @@
 #pragma once
-// MIDI learn on the panel. A knob's or a wave-type button's menu (a right click, or the Menu key or
+// MIDI learn on the panel. A knob's or a wave-type button's menu (a right click; on a knob, whose right
+// button turns it up, one released before the knob turned, or one with Shift; or the Menu key or
 // Shift+F10 while it has the focus) offers "Learn MIDI controller" and "Forget MIDI controller". While
 // the control waits, a dashed ring shows it; the next control change binds its controller to the control
 // (one step of the history, as a forget is), and Escape or the menu's choice again stops the wait. A

@@ -132,7 +132,10 @@ TEST_F(PanelTest, AControlLearnsTheNextControllerAndForgetsIt) {
     EXPECT_EQ(panel->session().controllers().size(), 1u);
 
     // Learnt by another control, the controller moves there; forgetting it is a step undo brings back.
-    learn->learn(ctl::kMixPanKnob + 3);
+    QTest::mousePress(panel->knob(ctl::kMixPanKnob + 3), Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+    EXPECT_FALSE(panel->knob(ctl::kMixPanKnob + 3)->held());  // Shift: the menu, and no turn
+    QTest::mouseRelease(panel->knob(ctl::kMixPanKnob + 3), Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+    menuAction(0)->trigger();
     panel->onMidiData(packMidi(0xB0, 7, 0));
     EXPECT_EQ(panel->session().controllers(), (ControllerBindings{{7, 0, Control::Pan, 3}}));
     learn->openMenu(ctl::kMixPanKnob + 3, QPoint(0, 0));

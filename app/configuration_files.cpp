@@ -211,8 +211,9 @@ void ConfigurationFiles::apply(const Configuration& c, const std::string& path, 
 bool ConfigurationFiles::saveFile(const std::string& path) {
     const std::string sample = samples_ ? samples_->loadedPath() : std::string();
     const std::string folder = std::filesystem::path(path).parent_path().string();
-    const Configuration c = captureConfiguration(state_, state_.rateParam - 1,
-                                                 sample.empty() ? sample : sampleNameFor(sample, folder));
+    Configuration c = captureConfiguration(state_, state_.rateParam - 1,
+                                           sample.empty() ? sample : sampleNameFor(sample, folder));
+    if (panel_) c.controllers = panel_->session().controllers();
     std::string error;
     if (writeConfigurationFile(path, c, error)) {
         currentFile_ = path;

@@ -256,8 +256,9 @@ bool NsmSession::save(std::string& error) {
     }
     if (!copySampleIntoSession(error)) return false;
     const std::string sample = parts_->samples.loadedPath();
-    const Configuration c = captureConfiguration(*state_, state_->rateParam - 1,
-                                                 sample.empty() ? sample : sampleNameFor(sample, open_.path));
+    Configuration c = captureConfiguration(*state_, state_->rateParam - 1,
+                                           sample.empty() ? sample : sampleNameFor(sample, open_.path));
+    if (frame_) c.controllers = frame_->panel()->session().controllers();
     if (!writeConfigurationFile(sessionFile(), c, error)) return false;
     if (frame_) frame_->panel()->session().markSaved();
     return true;

@@ -25,6 +25,7 @@ Autosave ProgramParts::capturePanel() const {
     a.modified = panel_ && panel_->session().modified();
     // The sample by its absolute path: the autosave lives in another folder than its configuration.
     a.configuration = captureConfiguration(state_, state_.rateParam - 1, samples.loadedPath());
+    if (panel_) a.configuration.controllers = panel_->session().controllers();
     return a;
 }
 

@@ -1,7 +1,9 @@
 #include "config/configuration.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <system_error>
 
@@ -43,6 +45,10 @@ std::string missing(const ControlRow& row) {
 std::string cordLabel(std::size_t index) {
     return "cord " + std::to_string(index + 1);
 }
+std::string controllerLabel(std::size_t index) {
+    return "controller " + std::to_string(index + 1);
+}
+constexpr const char* kControllerMembers[] = {"cc", "control", "midi-channel"};
 
 const std::string kFrequencyRule = controlRule(kFrequencyRow);
 const std::string kLevelRule = controlRule(kLevelRow);
@@ -116,7 +122,7 @@ class Reader {
   public:
     explicit Reader(Configuration& c) : c_(c) {}
 
-    // Fields are checked in file-format order: version, rate, oscillators, mixer, cords, wave.
+    // Fields are checked in file-format order: version, rate, oscillators, mixer, cords, wave, controllers.
     std::string read(const JsonValue& root) {
         if (!root.isObject())
             return "a configuration is a JSON object in braces, this text holds " + describeKind(root);
@@ -126,7 +132,8 @@ class Reader {
         if (!(problem = readOscillators(root)).empty()) return problem;
         if (!(problem = readMixer(root)).empty()) return problem;
         if (!(problem = readCords(root)).empty()) return problem;
-        return readWave(root);
+        if (!(problem = readWave(root)).empty()) return problem;
+        return readControllers(root);
     }
 
   private:
@@ -252,6 +259,69 @@ class Reader {
         return {};
     }
 
+    std::string readControllers(const JsonValue& root) {
+        c_.controllers.clear();
+        const JsonValue* list = root.find("controllers");
+        if (list == nullptr) return {};
+        const std::string example = "{\"cc\": 7, \"channel\": 2, \"control\": \"level\"}";
+        if (!list->isArray()) return "controllers must be a list of objects such as " + example;
+        for (std::size_t i = 0; i < list->items.size(); ++i) {
+            const std::string label = controllerLabel(i) + ": ";
+            const JsonValue& e = list->items[i];
+            if (!e.isObject()) return label + "must be an object such as " + example;
+            for (const auto& member : e.members) {
+                bool known = std::find(std::begin(kControllerMembers), std::end(kControllerMembers),
+                                       member.first) != std::end(kControllerMembers);
+                for (const ControlOwnerNames& owner : kOwnerNames)
+                    known = known || member.first == owner.eventsName;
+                if (!known) return label + "unknown member \"" + member.first + "\"";
+            }
+            ControllerBinding b;
+            long long number = -1;
+            if (e.find("cc") == nullptr) return label + "cc is missing";
+            if (!wholeNumber(e.find("cc"), 0, 1000000, number)) number = -1;
+            b.cc = static_cast<int>(number);
+            if (const JsonValue* channel = e.find("midi-channel")) {
+                if (!wholeNumber(channel, 1, kMidiChannels, number)) number = -1;
+                b.midiChannel = static_cast<int>(number);
+            }
+            std::string problem = readControllerTarget(e, b);
+            if (problem.empty()) {
+                c_.controllers.push_back(b);
+                problem = controllerProblem(c_.controllers, i);
+            }
+            if (!problem.empty()) return label + problem;
+        }
+        return {};
+    }
+
+    // The control: its name among those a controller sets, and the module whose it is.
+    static std::string readControllerTarget(const JsonValue& e, ControllerBinding& b) {
+        const JsonValue* control = e.find("control");
+        std::string names;
+        const ControlRow* row = nullptr;
+        for (const ControlRow& r : kControls) {
+            if (r.controllerScale == ControllerScale::None || r.fileName == nullptr) continue;
+            names += std::string(names.empty() ? "" : ", ") + "\"" + r.fileName + "\"";
+            if (control != nullptr && control->isString() && control->string == r.fileName) row = &r;
+        }
+        if (control == nullptr) return "control is missing";
+        if (row == nullptr) return "control must be one of " + names;
+        const ControlOwnerNames& owner = ownerNames(row->owner);
+        for (std::size_t k = 0; k < std::size(kOwnerNames); ++k) {
+            const char* other = kOwnerNames[k].eventsName;
+            if (static_cast<ControlOwner>(k) != row->owner && e.find(other) != nullptr)
+                return std::string("\"") + other + "\" does not go with " + row->fileName;
+        }
+        long long index = 0;
+        if (!wholeNumber(e.find(owner.eventsName), 1, owner.count, index))
+            return std::string(row->fileName) + " needs \"" + owner.eventsName + "\": 1 to " +
+                   std::to_string(owner.count);
+        b.control = row->control;
+        b.index = static_cast<int>(index) - 1;
+        return {};
+    }
+
     Configuration& c_;
 };
 
@@ -287,6 +357,10 @@ std::string checkConfiguration(const Configuration& c) {
     }
     if (c.hasWave && (c.wave.empty() || c.wave.find('\0') != std::string::npos || !isValidUtf8(c.wave))) {
         return "wave must be a file name in UTF-8";
+    }
+    for (std::size_t i = 0; i < c.controllers.size(); ++i) {
+        const std::string problem = controllerProblem(c.controllers, i);
+        if (!problem.empty()) return controllerLabel(i) + ": " + problem;
     }
     return {};
 }
@@ -340,6 +414,18 @@ std::string serializeConfiguration(const Configuration& c) {
         t += "  ]";
     }
     if (c.hasWave) t += ",\n  \"wave\": " + jsonQuote(c.wave);
+    if (!c.controllers.empty()) {
+        t += ",\n  \"controllers\": [\n";
+        for (std::size_t i = 0; i < c.controllers.size(); ++i) {
+            const ControllerBinding& b = c.controllers[i];
+            const ControlRow& row = controlRow(b.control);
+            t += "    {\"cc\": " + std::to_string(b.cc) + ", \"" + ownerNames(row.owner).eventsName +
+                 "\": " + std::to_string(b.index + 1) + ", \"control\": \"" + row.fileName + "\"" +
+                 (b.midiChannel != 0 ? ", \"midi-channel\": " + std::to_string(b.midiChannel) : "") + "}" +
+                 (i + 1 < c.controllers.size() ? ",\n" : "\n");
+        }
+        t += "  ]";
+    }
     t += "\n}\n";
     return t;
 }
@@ -384,6 +470,7 @@ PanelPatch configurationPatch(const Configuration& c) {
     p.oscFreq = c.oscFreq;
     p.mixLevel = c.mixLevel;
     p.mixPan = c.mixPan;
+    p.controllers = c.controllers;
     for (const auto& cord : c.cords)
         p.cordSource[static_cast<std::size_t>(JackNumber::of(cord.second).index())] =
             JackNumber::of(cord.first).index();
@@ -397,6 +484,7 @@ Configuration patchConfiguration(const PanelPatch& p, int sampleRate) {
     c.oscFreq = p.oscFreq;
     c.mixLevel = p.mixLevel;
     c.mixPan = p.mixPan;
+    c.controllers = p.controllers;
     for (int in = 0; in < kJacks; ++in) {
         const int out = p.cordSource[static_cast<std::size_t>(in)];
         if (out != kNoCord)

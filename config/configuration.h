@@ -8,8 +8,12 @@
 //     "oscillators": [ {"type": "square", "frequency": 256}, ... eight, top to bottom ],
 //     "mixer": [ {"level": 80, "pan": 50}, ... eight, channel 1 = input 301 ],
 //     "cords": [ [401, 321], ... [output jack id, input jack id] ],
-//     "wave": "LOOP.WAV"
+//     "wave": "LOOP.WAV",
+//     "controllers": [ {"cc": 74, "oscillator": 3, "control": "frequency"},
+//                      {"cc": 7, "channel": 2, "control": "level", "midi-channel": 1}, ... ]
 //   }
+//
+// "wave" and "controllers" are optional; a panel without them writes neither.
 //
 // Oscillators, mixer channels and cords are numbered from 1 in messages, as the user counts them.
 // Plain C++; GUI thread or the renderer's own thread.
@@ -39,6 +43,7 @@ struct Configuration {
     std::vector<std::pair<int, int>> cords;  // (output jack id 401..432, input jack id 301..332)
     bool hasWave = false;
     std::string wave;  // relative to the configuration's folder unless absolute
+    ControllerBindings controllers;
 };
 
 struct JsonValue;

@@ -43,6 +43,10 @@ void MidiDelivery::post(std::uint32_t packed) {
     const std::uint64_t index = head_.load(std::memory_order_relaxed);
     slots_[index % kQueueLength].store(slotValue(index, packed), std::memory_order_release);
     head_.store(index + 1, std::memory_order_release);
+    wake();
+}
+
+void MidiDelivery::wake() {
     // Only the post that raises the flag wakes the GUI thread; the drain lowers it before it reads.
     if (!wakePending_.exchange(true, std::memory_order_acq_rel) && wakeFd_ >= 0) {
         const std::uint64_t one = 1;
@@ -61,9 +65,15 @@ void MidiDelivery::drain() {
     wakePending_.store(false, std::memory_order_seq_cst);
     // The messages are taken one at a time and tail_ moves on before the handler runs: a handler that
     // spins a nested event loop (and so a nested drain) cannot apply one twice or reorder them.
-    for (;;) {
+    for (std::uint32_t taken = 0;; ++taken) {
         const std::uint64_t head = head_.load(std::memory_order_acquire);
         if (tail_ == head) return;
+        if (taken == kDrainBatch) {
+            // A flood (a controller swept fast, a stream gone wild) would hold the GUI thread here for
+            // good, and with it the sound it renders: the rest waits for the next turn of the event loop.
+            wake();
+            return;
+        }
         if (head - tail_ > kQueueLength) {
             dropped_ += head - kQueueLength - tail_;
             tail_ = head - kQueueLength;

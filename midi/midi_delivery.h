@@ -26,6 +26,9 @@ class MidiDelivery final : public QObject {
   public:
     // Messages the queue holds before the oldest is overwritten: several seconds of a busy keyboard.
     static constexpr std::uint32_t kQueueLength = 1024;
+    // Messages one drain applies at most before it lets the GUI thread's other events (the sound's
+    // render among them) have their turn.
+    static constexpr std::uint32_t kDrainBatch = 64;
 
     // GUI thread: the handler (the panel's onMidiData) will run on the thread that creates this object.
     explicit MidiDelivery(std::function<void(std::uint32_t packed)> onMidiData, QObject* parent = nullptr);
@@ -40,12 +43,16 @@ class MidiDelivery final : public QObject {
     // this object is destroyed.
     MidiConsumer consumer();
 
-    // GUI thread: applies every waiting message, oldest first (the wake-up calls it).
+    // GUI thread: applies the waiting messages, oldest first, up to kDrainBatch of them; with more
+    // waiting it wakes itself again (the wake-up calls it).
     void drain();
     // GUI thread: messages overwritten in a full queue before the GUI thread could take them.
     std::uint64_t droppedMessages() const { return dropped_; }
 
   private:
+    // Any thread: the GUI thread drains at its next turn, unless a wake-up is pending already.
+    void wake();
+
     std::function<void(std::uint32_t)> onMidiData_;
 
     // Slot i % kQueueLength holds message i as (i mod 2^32) << 32 | packed, so the consumer can tell a

@@ -44,8 +44,13 @@ struct RawEvent {
 class TrackReader {
   public:
     TrackReader(const std::uint8_t* body, std::size_t length, std::size_t fileOffset, int track,
-                std::vector<RawEvent>& out)
-        : body_(body), length_(length), fileOffset_(fileOffset), track_(track), out_(out) {}
+                std::vector<RawEvent>& out, bool controllers)
+        : body_(body),
+          length_(length),
+          fileOffset_(fileOffset),
+          track_(track),
+          out_(out),
+          controllers_(controllers) {}
 
     bool read(std::string& error) {
         std::uint64_t tick = 0;
@@ -108,7 +113,9 @@ class TrackReader {
                     }
                     data[i] = body_[pos_++];
                 }
-                if (kind == 0x80 || kind == 0x90) {
+                // Channel-mode messages (controllers 120..127) set nothing a controller can be bound to.
+                const bool controller = controllers_ && kind == 0xB0 && data[0] < 120;
+                if (kind == 0x80 || kind == 0x90 || controller) {
                     const std::uint32_t message = packMidi(
                         static_cast<int>(status), static_cast<int>(data[0]), static_cast<int>(data[1]));
                     if (!keep({tick, false, message, track_}, error)) return false;
@@ -122,7 +129,8 @@ class TrackReader {
     bool keep(const RawEvent& event, std::string& error) {
         if (out_.size() >= kMaxMidiFileEvents) {
             error = "MIDI file: more than " + std::to_string(kMaxMidiFileEvents) +
-                    " notes and tempo changes; Voltina plays at most that many";
+                    (controllers_ ? " notes, control changes" : " notes") +
+                    " and tempo changes; Voltina plays at most that many";
             return false;
         }
         out_.push_back(event);
@@ -157,6 +165,7 @@ class TrackReader {
     std::size_t fileOffset_;
     int track_;
     std::vector<RawEvent>& out_;
+    bool controllers_;
     std::size_t pos_ = 0;
 };
 
@@ -195,7 +204,8 @@ bool readTimeDivision(std::uint16_t division, MidiFile& file, std::uint64_t& tic
 
 }  // namespace
 
-bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std::string& error) {
+bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std::string& error,
+                  bool controllers) {
     if (data == nullptr || size < 8 || !hasTag(data, "MThd")) {
         error = "MIDI file: not a Standard MIDI File (it does not start with \"MThd\")";
         return false;
@@ -256,7 +266,7 @@ bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std
         }
         // Chunks of other types are skipped, as the file format asks of readers.
         if (isTrack) {
-            TrackReader reader(data + body, length, body, track, raw);
+            TrackReader reader(data + body, length, body, track, raw, controllers);
             if (!reader.read(error)) return false;
             ++track;
         }

@@ -1,9 +1,9 @@
 #pragma once
 // Standard MIDI Files (formats 0 and 1) read from memory, for playing a tune through the MIDI voice.
 //
-// The reader keeps only note-ons and note-offs, of any channel, and the tempo changes that time them;
-// it skips every other event correctly and never reads past the bytes it was given, whatever a header
-// or chunk claims.
+// The reader keeps the note-ons and note-offs (and, when asked, the control changes) of any channel and
+// the tempo changes that time them; it skips every other event correctly and never reads past the bytes
+// it was given, whatever a header or chunk claims.
 
 #include <cstddef>
 #include <cstdint>
@@ -40,7 +40,9 @@ constexpr std::size_t kMaxMidiFileEvents = 1000000;
 
 // False with a sentence starting "MIDI file: " on a malformed or unsupported file; `out` is then left
 // as it was.
-bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std::string& error);
+// With `controllers`, the control changes 0..119 are kept too (for controllers bound to the panel).
+bool readMidiFile(const std::uint8_t* data, std::size_t size, MidiFile& out, std::string& error,
+                  bool controllers = false);
 
 // The first frame, at `sampleRate` frames per second, whose index is at least the event's time x
 // sampleRate, computed exactly. Saturates at UINT64_MAX for times beyond any render.

@@ -118,6 +118,7 @@ void Knob::press(int direction, QPoint panelPos) {
     // other button only restarts the turn.
     if (turn_.step != 0.0f) timer_.stop();
     turnStep_ = {objectName().toStdString() + " held " + std::to_string(++holds_), 0};
+    turned_ = false;
     startStep(direction);
     if (showsTip()) showTip(panelPos);
     timer_.start();
@@ -225,6 +226,7 @@ void Knob::tick() {
 }
 
 void Knob::turn(const Edit& edit) {
+    turned_ = true;
     panel_.session().apply(edit, turnStep_);
     announceValueChange(this);
 }

@@ -28,6 +28,8 @@ class Knob : public QPushButton {
     SynthPanel& panel() const { return panel_; }
     float step() const { return turn_.step; }
     bool held() const { return timer_.isActive(); }
+    // Whether the knob has turned since its button went down (a right click that did not opens its menu).
+    bool turnedSincePress() const { return turned_; }
 
     // What the knob sets, as a person reads it: a frequency in Hz, a level 0..128, a pan -10..+10.
     struct Range {
@@ -81,6 +83,7 @@ class Knob : public QPushButton {
     QTimer wheelTipTimer_;   // hides the tip a moment after the wheel stops
     StepGrouping turnStep_;  // a hold from press to release, or wheel notches close together
     int holds_ = 0;
+    bool turned_ = false;
     KnobTurn turn_;  // the step, which grows with the ticks of a turn
 };
 

@@ -25,6 +25,7 @@
 #include "panel/keyboard/go_to_jack.h"
 #include "panel/keyboard/panel_keyboard.h"
 #include "panel/knob.h"
+#include "panel/midi_learn.h"
 #include "panel/midi_mark.h"
 #include "panel/paint_gate.h"
 #include "panel/panel_audio.h"
@@ -54,6 +55,7 @@ SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices serv
     installPanelAccessibility();
     buildControls();
     new PanelKeyboard(*this);
+    midiLearn_ = new MidiLearn(*this);
     setDialogOwner(this);
     if (services_.panelChanged) services_.panelChanged(this);
 }
@@ -293,6 +295,7 @@ void SynthPanel::stepHistory(bool forward) {
 
 void SynthPanel::onMidiData(std::uint32_t packed) {
     onMidiMessage(state_, packed);
+    if (midiLearn_) midiLearn_->controlChange(packed);
     if (midiMark_) midiMark_->setLit(state_.midiNote != 0);
 }
 

@@ -26,6 +26,7 @@ namespace voltina {
 class PanelAudio;
 class CordEditor;
 class Knob;
+class MidiLearn;
 class MidiMark;
 class PictureButton;
 
@@ -55,6 +56,8 @@ class SynthPanel : public QWidget, public AudioHooks {
     QLabel* valueTip() const;
     // The MIDI module's lamp: lit while a MIDI key is held.
     MidiMark* midiMark() const { return midiMark_; }
+    // MIDI learn: the controls' menus and the controllers bound to them.
+    MidiLearn* midiLearn() const { return midiLearn_; }
     // Lights or puts out a picture button's lamp; ids that name none are ignored.
     void setLamp(int id, bool lit);
     // Toggles a picture button's lamp; whether it is lit now (false when the id names none).
@@ -85,7 +88,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     void undo();
     void redo();
     // A short MIDI message (status | note << 8 | velocity << 16) delivered on the GUI thread by the MIDI
-    // input; it plays the MIDI voice.
+    // input; it plays the MIDI voice, and a control change moves (or learns) a bound controller.
     void onMidiData(std::uint32_t packed);
 
     // ---- life of the program
@@ -157,6 +160,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     std::map<int, QWidget*> controls_;
     std::unique_ptr<CordEditor> cords_;
     MidiMark* midiMark_ = nullptr;
+    MidiLearn* midiLearn_ = nullptr;
     std::array<QAction*, 3> rateActions_{};
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;

@@ -248,6 +248,8 @@ EditResult applyEdit(EngineState& s, const Edit& e) {
             }
             break;
         }
+        case EditKind::Controllers:
+            break;
     }
     return {};
 }

@@ -108,6 +108,30 @@ Edit controlEdit(const ControlRow& row, int index, double value) {
     return Edit::pan(index, static_cast<int>(controlHeld(row, value)));
 }
 
+double controllerValue(const ControlRow& row, int value, int full) {
+    if (full <= 0) return row.minimum;
+    const long long v = std::clamp(value, 0, full);
+    switch (row.controllerScale) {
+        case ControllerScale::Steps: {
+            // round(v x steps / full) in whole numbers: no tie can fall between two steps.
+            const long long steps = std::llround((row.maximum - row.minimum) / row.step);
+            return row.minimum + row.step * static_cast<double>((2 * v * steps + full) / (2 * full));
+        }
+        case ControllerScale::Exponential: {
+            if (v == full) return row.turnMaximum;
+            const double f = row.turnMinimum * std::pow(row.turnMaximum / row.turnMinimum,
+                                                        static_cast<double>(v) / static_cast<double>(full));
+            return std::clamp(std::round(f / row.displayStep) * row.displayStep, row.turnMinimum,
+                              row.turnMaximum);
+        }
+        case ControllerScale::Bands:
+            return static_cast<double>(v * choiceCount(row) / (full + 1));
+        case ControllerScale::None:
+            break;
+    }
+    return row.minimum;
+}
+
 double controlShown(const ControlRow& row, double value) {
     const double shown = (value - row.displayOrigin) / row.displayPer;
     // Whole steps show truncated, as the knob's integer arithmetic did; + 0.0 keeps -0 from showing.

@@ -36,6 +36,11 @@ constexpr const ControlOwnerNames& ownerNames(ControlOwner owner) {
 // The table's rows, in its order.
 enum class Control { WaveType, Frequency, TypedFrequency, Level, Pan };
 
+// How a MIDI controller's 0..127 (or 14-bit 0..16383) sets a control outright: not at all; in the row's
+// steps, evenly over its range; exponentially over the knob's turn, as the ear hears pitch; or one of
+// its choices in equal bands.
+enum class ControllerScale { None, Steps, Exponential, Bands };
+
 // What a host sees of a control: its range and default in the plugin's Turtle.
 struct PluginRange {
     bool isFloat;  // takes fractions, else whole numbers (sent as atom:Float all the same)
@@ -82,6 +87,7 @@ struct ControlRow {
     // The panel's first control of the row; the owners' controls follow, and a choice's buttons come in
     // groups of `count`, one group per value.
     int firstPanelId;
+    ControllerScale controllerScale;
 };
 
 // The top of the typed entry: a typed frequency above it is taken as this.
@@ -95,7 +101,7 @@ constexpr const char* kWaveTypeWords[] = {"sine", "pulse", "ramp", "random", nul
 // Each row's fields in groups, a line each: what and whose; the values set outright (minimum, above it,
 // maximum, step); the knob (turn from, to, display origin, per, step, unit); the choices' names and
 // words; the configuration's, the event's and the tick's names; the plugin's symbol, label, comment,
-// unit and range; the spoken name and the panel's first id.
+// unit and range; the spoken name and the panel's first id; how a MIDI controller sets it.
 // clang-format off
 constexpr ControlRow kControls[] = {
     {Control::WaveType, ControlOwner::Oscillator,
@@ -104,14 +110,14 @@ constexpr ControlRow kControls[] = {
      kWaveTypeNames, kWaveTypeWords,
      "type", "type", nullptr,
      "type", "wave", nullptr, nullptr, {false, 0, 0, 3},
-     nullptr, 117},
+     nullptr, 117, ControllerScale::Bands},
     {Control::Frequency, ControlOwner::Oscillator,
      0, true, kMaxKnobFrequency, 0,
      0.01, kMaxKnobFrequency, 0, 1, 0.01, "Hz",
      nullptr, nullptr,
      "frequency", "frequency", "frequency-knob",
      nullptr, nullptr, nullptr, nullptr, {true, 100, 0.01, kMaxKnobFrequency},
-     "frequency", 101},
+     "frequency", 101, ControllerScale::Exponential},
     // What the entry under a knob takes: anything above 0, more than the maximum taken as the maximum.
     // The host's frequency is this, as typed, over the knob's range.
     {Control::TypedFrequency, ControlOwner::Oscillator,
@@ -122,21 +128,21 @@ constexpr ControlRow kControls[] = {
      "frequency", "frequency",
          "As typed under the knob: 5000 Hz at most; a configuration may hold up to 5500.",
          "units:hz", {true, 100, 0.01, kMaxKnobFrequency},
-     "frequency entry", 109},
+     "frequency entry", 109, ControllerScale::None},
     {Control::Level, ControlOwner::MixerChannel,
      0, false, 128, 1,
      0, 128, 0, 1, 1, "",
      nullptr, nullptr,
      "level", "level", "level-knob",
      "level", "level", nullptr, nullptr, {false, 64, 0, 128},
-     "level", 149},
+     "level", 149, ControllerScale::Steps},
     {Control::Pan, ControlOwner::MixerChannel,
      0, false, 100, 5,
      0, 100, 50, 5, 1, "",
      nullptr, nullptr,
      "pan", "pan", "pan-knob",
      "pan", "pan", "0 is left, 100 right, in steps of 5.", nullptr, {false, 50, 0, 100},
-     "pan", 157},
+     "pan", 157, ControllerScale::Steps},
 };
 // clang-format on
 
@@ -165,6 +171,12 @@ double controlValue(const ControlRow& row, const EngineState& s, int index);
 // The edit that sets control `index` of the row to `value` outright, as the panel's own gesture does
 // (the type button, the typed entry, the level knob set outright, the pan control set outright).
 Edit controlEdit(const ControlRow& row, int index, double value);
+
+// The value a MIDI controller standing at `value` of 0..`full` (127, or 16383 for a 14-bit pair) sets the
+// row's control to, by its controllerScale: a level round(v x 128 / 127), a pan 5 x round(v x 20 / 127), a
+// frequency from the knob's lowest to its highest exponentially (in hundredths of a hertz), a wave type
+// in four equal bands. The row's minimum for a row no controller sets.
+double controllerValue(const ControlRow& row, int value, int full);
 
 // The knob's shown value of an engine value ("+2" for pan 60), and the engine value a shown one means.
 double controlShown(const ControlRow& row, double value);

@@ -18,6 +18,16 @@ Edit Edit::restore(PanelPatch patch) {
     return {EditKind::Restore, 0, 0, 0, 0, 0.0f, std::make_shared<const PanelPatch>(std::move(patch))};
 }
 
+Edit Edit::controllers(ControllerBindings bindings, int cc) {
+    auto patch = std::make_shared<PanelPatch>();
+    patch->controllers = std::move(bindings);
+    return {EditKind::Controllers, 0, 0, 0, cc, 0.0f, std::move(patch)};
+}
+
+bool actsOnEngine(EditKind kind) {
+    return kind != EditKind::Controllers;
+}
+
 bool changesPatch(EditKind kind) {
     return kind != EditKind::Sync;
 }

@@ -28,6 +28,8 @@ enum class EditKind {
     RemoveSample,       // "No wave", or a refused load
     LoadConfiguration,  // the whole `patch`, as the menu's load does
     Restore,            // the whole `patch` as it was (undo and redo); the sound goes on
+    Controllers,        // the MIDI controllers bound as `patch->controllers` has them (a learn, a forget):
+                        // value = the controller number learnt or forgotten; the engine is not touched
 };
 
 struct Edit {
@@ -63,9 +65,12 @@ struct Edit {
     static Edit removeSample() { return {EditKind::RemoveSample, 0, 0, 0, 0, 0.0f, {}}; }
     static Edit loadConfiguration(PanelPatch patch);
     static Edit restore(PanelPatch patch);
+    static Edit controllers(ControllerBindings bindings, int cc);
 };
 
 // Whether the edit changes a setting a configuration holds (Sync does not: it restarts the sound).
 bool changesPatch(EditKind kind);
+// Whether the edit changes what the engine plays (the controllers' bindings do not, until one moves).
+bool actsOnEngine(EditKind kind);
 
 }  // namespace voltina

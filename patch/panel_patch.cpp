@@ -8,7 +8,8 @@ bool samePatch(const PanelPatch& a, const PanelPatch& b) {
     return a.oscType == b.oscType &&
            std::memcmp(a.oscFreq.data(), b.oscFreq.data(), sizeof(float) * a.oscFreq.size()) == 0 &&
            a.mixLevel == b.mixLevel && a.mixPan == b.mixPan && a.cordSource == b.cordSource &&
-           a.sample == b.sample && a.samplePath == b.samplePath && a.origin == b.origin;
+           a.sample == b.sample && a.samplePath == b.samplePath && a.origin == b.origin &&
+           a.controllers == b.controllers;
 }
 
 PanelPatch capturePatch(const EngineState& s, const std::string& samplePath) {

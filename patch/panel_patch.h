@@ -1,8 +1,8 @@
 #pragma once
 // What a configuration holds, as one value: the oscillators' types and frequencies, the mixer's levels
-// and pans, the cords and the sample. The undo history keeps one before and after every step; a
-// configuration load carries one. The running values (phases, accumulators, outputs) are not part of it:
-// the sound goes on from wherever it is.
+// and pans, the cords, the sample and the MIDI controllers bound to the controls. The undo history keeps
+// one before and after every step; a configuration load carries one. The running values (phases,
+// accumulators, outputs) are not part of it: the sound goes on from wherever it is.
 // Plain C++.
 
 #include <array>
@@ -10,6 +10,7 @@
 #include <string>
 
 #include "engine/engine_state.h"
+#include "patch/controller_binding.h"
 
 namespace voltina {
 
@@ -23,6 +24,7 @@ struct PanelPatch {
     std::shared_ptr<SampleRecord> sample;  // the very record, shared, not a copy
     std::string samplePath;                // the file it came from; empty without a sample
     std::string origin;                    // the configuration file the panel came from; empty for none
+    ControllerBindings controllers;        // the MIDI controllers that set its controls
 
     PanelPatch() { cordSource.fill(kNoCord); }
 };

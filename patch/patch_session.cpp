@@ -52,6 +52,15 @@ std::string describeEdit(const Edit& e, const EngineState& s) {
             return "No wave";
         case EditKind::LoadConfiguration:
             return "configuration load";
+        case EditKind::Controllers: {
+            const ControllerBindings none;
+            const ControllerBindings& now = e.patch ? e.patch->controllers : none;
+            for (const ControllerBinding& b : now) {
+                if (b.cc == e.value)
+                    return "MIDI controller " + std::to_string(b.cc) + " → " + controllerTarget(b);
+            }
+            return "MIDI controller " + std::to_string(e.value) + " forgotten";
+        }
         case EditKind::Restore:
             break;
     }
@@ -64,6 +73,7 @@ PatchSession::PatchSession(EngineState& state, Clock clock, EditHistory::Limits 
 PanelPatch PatchSession::snapshot() const {
     PanelPatch p = capturePatch(state_, samplePath_);
     p.origin = origin_;
+    p.controllers = controllers_;
     return p;
 }
 
@@ -81,9 +91,15 @@ EditResult PatchSession::run(const PanelPatch& before, const Edit& edit, const S
     const EditResult result = applyEdit(state_, edit);
     if (!result.taken()) return result;
     switch (edit.kind) {
+        case EditKind::Controllers:
+            if (edit.patch) controllers_ = edit.patch->controllers;
+            break;
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
-            if (edit.patch) origin_ = edit.patch->origin;
+            if (edit.patch) {
+                origin_ = edit.patch->origin;
+                controllers_ = edit.patch->controllers;
+            }
             samplePath_ = edit.patch && state_.waveSample ? edit.patch->samplePath : std::string();
             break;
         case EditKind::LoadSample:
@@ -110,6 +126,7 @@ void PatchSession::restore(const PanelPatch& patch) {
     applyEdit(state_, edit);
     samplePath_ = state_.waveSample ? patch.samplePath : std::string();
     origin_ = patch.origin;
+    controllers_ = patch.controllers;
     if (editObserver_) editObserver_(edit);
     notifyHistory();
 }

@@ -30,6 +30,8 @@ class PatchSession {
     // bring back the one that went with the patch they restore.
     const std::string& origin() const { return origin_; }
     void setOrigin(const std::string& path) { origin_ = path; }
+    // The MIDI controllers bound to the panel's controls: a learn, a forget, a load, undo and redo set them.
+    const ControllerBindings& controllers() const { return controllers_; }
 
     // Applies a gesture and records it as a step (or as part of the open step of its grouping); one the
     // cord rules refuse changes nothing and is not recorded.
@@ -67,6 +69,7 @@ class PatchSession {
     EditHistory history_;
     std::string samplePath_;
     std::string origin_;
+    ControllerBindings controllers_;
     EditObserver editObserver_;
     std::function<void()> historyObserver_;
 };

@@ -37,6 +37,7 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
     } else {
         patch->configuration = captureConfiguration(patch->sound->state(), rate, "");
     }
+    patch->controllers = ControllerMap(patch->configuration.controllers);
     patch->sampleFile = std::move(sampleFile);
     patch->startup = configuration == nullptr;
     static std::atomic<std::uint64_t> lastId{0};

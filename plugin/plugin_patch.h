@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "config/configuration.h"
+#include "patch/controller_map.h"
 #include "plugin/plugin_parameters.h"
 #include "plugin/plugin_sound.h"
 
@@ -25,6 +26,8 @@ struct LoadedPatch {
     std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
+    // The configuration's controller bindings, which the audio thread plays the host's MIDI through.
+    ControllerMap controllers;
     bool startup = false;  // the start-up patch, which no configuration starts
     std::uint64_t id = 0;  // unique among the patches a process starts
     // The same patch, started but not yet played: what the host's transport swaps in when it starts

@@ -14,6 +14,7 @@
 #include "engine/midi_keys.h"
 #include "media/printable_text.h"
 #include "patch/apply_edit.h"
+#include "plugin/plugin_controllers.h"
 
 namespace voltina {
 
@@ -220,7 +221,12 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
 
 void VoltinaInstance::PatchSink::deliver(EngineState& state, const TimedMessage& message) {
     if (message.kind == TimedMessage::Kind::Midi) {
-        onMidiMessage(state, message.word);
+        // A controller the configuration binds moves its control, and the host is told the new value.
+        const int moved = playController(patch, message.word);
+        if (moved >= 0)
+            instance.taken_ |= std::uint64_t{1} << moved;
+        else
+            onMidiMessage(state, message.word);
         return;
     }
     const int p = static_cast<int>(message.word);

@@ -67,7 +67,8 @@ void PerformanceCapture::captureStart(const EngineState& s, const std::string& s
 }
 
 void PerformanceCapture::edit(const Edit& edit) {
-    if (!started_ || !capturing_) return;
+    // A controller learnt or forgotten plays nothing: what it moves later is captured as the edit it made.
+    if (!started_ || !capturing_ || !actsOnEngine(edit.kind)) return;
     const Edit absolute = withAbsoluteSample(edit);
     add(frames_ ? frames_() : 0, &absolute, 0);
 }

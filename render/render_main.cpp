@@ -15,6 +15,7 @@
 #include "media/wav_file.h"
 #include "media/wav_import.h"
 #include "midi/midi_file.h"
+#include "render/controller_moves.h"
 #include "render/offline_render.h"
 #include "render/offline_start.h"
 #include "render/panel_events.h"
@@ -140,7 +141,8 @@ int run(const voltina::RenderOptions& options) {
         std::vector<std::uint8_t> bytes;
         if (!readFileBytes(options.midiPath, kMaxMidiFileBytes, bytes, error)) return fail(error);
         MidiFile file;
-        if (!readMidiFile(bytes.data(), bytes.size(), file, error))
+        // The control changes matter only to controllers the configuration binds.
+        if (!readMidiFile(bytes.data(), bytes.size(), file, error, !config.controllers.empty()))
             return fail(options.midiPath + ": " + error);
         std::vector<std::uint8_t>().swap(bytes);
         midi.reserve(file.events.size());
@@ -170,6 +172,7 @@ int run(const voltina::RenderOptions& options) {
         state = std::move(started);
     }
     if (performance) events = std::move(played.events);
+    if (!config.controllers.empty()) events = withControllerMoves(config.controllers, midi, events);
     // MIDI messages among the events play as a keyboard would, through an open input (a start state
     // says itself whether the input was open).
     if (!resume) {

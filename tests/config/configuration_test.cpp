@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/defaults.h"
+#include "patch/controls.h"
 #include "tests/media/temp_folder.h"
 
 namespace voltina {
@@ -36,6 +37,7 @@ void expectSame(const Configuration& a, const Configuration& b) {
     EXPECT_EQ(a.cords, b.cords);
     EXPECT_EQ(a.hasWave, b.hasWave);
     EXPECT_EQ(a.wave, b.wave);
+    EXPECT_EQ(a.controllers, b.controllers);
 }
 
 Configuration defaultConfiguration() {
@@ -45,7 +47,7 @@ Configuration defaultConfiguration() {
 }
 
 // A configuration text with some top-level fields replaced ("" leaves a field out), in file order.
-const char* const kFieldOrder[] = {"voltina", "rate", "oscillators", "mixer", "cords", "wave"};
+const char* const kFieldOrder[] = {"voltina", "rate", "oscillators", "mixer", "cords", "wave", "controllers"};
 
 std::string oscillatorsWith(int index, const std::string& entry) {
     std::string t = "[";
@@ -114,7 +116,11 @@ TEST(ConfigurationTest, TheDocumentedFormReads) {
                  {"level": 80.0, "pan": 5}, {"level": 80, "pan": 50}, {"level": 80, "pan": 50},
                  {"level": 80, "pan": 50}, {"level": 80, "pan": 95} ],
       "cords": [ [401, 321], [402, 322], [415, 327], [403, 328], [418, 307] ],
-      "wave": "LOOP.WAV"
+      "wave": "LOOP.WAV",
+      "controllers": [ {"cc": 74, "oscillator": 3, "control": "frequency"},
+                       {"cc": 7, "channel": 2, "control": "level", "midi-channel": 1},
+                       {"cc": 7, "channel": 3, "control": "level", "midi-channel": 2},
+                       {"cc": 10, "channel": 2, "control": "pan"}, {"cc": 20, "oscillator": 1, "control": "type"} ]
     })";
     Configuration c;
     std::string error;
@@ -130,6 +136,22 @@ TEST(ConfigurationTest, TheDocumentedFormReads) {
     EXPECT_EQ(c.cords.size(), 5u);
     EXPECT_TRUE(c.hasWave);
     EXPECT_EQ(c.wave, "LOOP.WAV");
+    EXPECT_EQ(c.controllers, (ControllerBindings{{74, 0, Control::Frequency, 2},
+                                                 {7, 1, Control::Level, 1},
+                                                 {7, 2, Control::Level, 2},
+                                                 {10, 0, Control::Pan, 1},
+                                                 {20, 0, Control::WaveType, 0}}));
+    // Written back, each binding on a line of its own, and read again the same.
+    const std::string written = serializeConfiguration(c);
+    EXPECT_NE(written.find(R"(    {"cc": 7, "channel": 2, "control": "level", "midi-channel": 1},)"),
+              std::string::npos)
+        << written;
+    Configuration back;
+    ASSERT_TRUE(parseConfiguration(written, back, error)) << error;
+    expectSame(back, c);
+    // Without bindings nothing of them is written: the file is what a panel without them always wrote.
+    c.controllers.clear();
+    EXPECT_EQ(serializeConfiguration(c).find("controllers"), std::string::npos);
 }
 
 TEST(ConfigurationTest, FrequenciesReadBackToTheSameFloat) {
@@ -201,6 +223,9 @@ std::vector<BadCase> badCases() {
     };
     const auto mix = [](int i, const std::string& e) { return configText({{"mixer", mixerWith(i, e)}}); };
     const auto cords = [](const std::string& c) { return configText({{"cords", c}}); };
+    const auto ctl = [](const std::string& e) { return configText({{"controllers", "[" + e + "]"}}); };
+    const std::string ccRule =
+        "controller 1: cc must be a whole number from 0 to 119 (120 to 127 are channel-mode messages)";
     const std::string freqRule = "oscillator 3: frequency must be above 0 and at most 5500";
     const std::string levelRule = "mixer channel 8: level must be a whole number from 0 to 128";
     const std::string panRule = "mixer channel 1: pan must be a multiple of 5 from 0 to 100";
@@ -273,6 +298,27 @@ std::vector<BadCase> badCases() {
         {configText({{"wave", "5"}}), "wave must be a file name in double quotes"},
         {configText({{"wave", "\"\""}}), "wave must be a file name in double quotes"},
         {configText({{"wave", "\"a\\u0000b\""}}), "wave must be a file name in double quotes"},
+        {configText({{"controllers", "{}"}}),
+         R"(controllers must be a list of objects such as {"cc": 7, "channel": 2, "control": "level"})"},
+        {ctl("7"), R"(controller 1: must be an object such as {"cc": 7, "channel": 2, "control": "level"})"},
+        {ctl(R"({"channel": 1, "control": "level"})"), "controller 1: cc is missing"},
+        {ctl(R"({"cc": 120, "channel": 1, "control": "level"})"), ccRule},
+        {ctl(R"({"cc": -1, "channel": 1, "control": "level"})"), ccRule},
+        {ctl(R"({"cc": 7.5, "channel": 1, "control": "level"})"), ccRule},
+        {ctl(R"({"cc": 7, "channel": 9, "control": "level"})"),
+         "controller 1: level needs \"channel\": 1 to 8"},
+        {ctl(R"({"cc": 7, "oscillator": 1, "control": "level"})"),
+         "controller 1: \"oscillator\" does not go with level"},
+        {ctl(R"({"cc": 7, "oscillator": 1, "control": "typed"})"),
+         "controller 1: control must be one of \"type\", \"frequency\", \"level\", \"pan\""},
+        {ctl(R"({"cc": 7, "oscillator": 1})"), "controller 1: control is missing"},
+        {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "midi-channel": 17})"),
+         "controller 1: midi-channel must be a whole number from 1 to 16"},
+        {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "knob": 2})"),
+         "controller 1: unknown member \"knob\""},
+        {ctl(R"({"cc": 7, "channel": 1, "control": "pan", "midi-channel": 2},
+                {"cc": 7, "channel": 2, "control": "level"})"),
+         "controller 2: cc 7 is bound already by controller 1"},
         // The first problem in file order wins.
         {configText({{"rate", "1"}, {"oscillators", "[]"}}), "rate must be 11025, 22050 or 44100"},
         {configText(

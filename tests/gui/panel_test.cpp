@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <algorithm>
@@ -21,9 +22,11 @@
 #include "panel/keyboard/jack_typing.h"
 #include "panel/keyboard/reading_order.h"
 #include "panel/knob.h"
+#include "panel/midi_learn.h"
 #include "panel/midi_mark.h"
 #include "panel/panel_cord_editor.h"
 #include "panel/picture_button.h"
+#include "patch/controls.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
 #include "tests/gui/gui_test_support.h"
@@ -92,6 +95,62 @@ TEST_F(PanelTest, TheMidiMarkLightsWhileAKeyIsHeld) {
         const QImage image = mark->grab().toImage();
         EXPECT_EQ(image.pixelColor(image.rect().center()) == QColor(0xff, 0xc4, 0x00), row.lit);
     }
+}
+
+// MIDI learn from the controls' menus: a right click that does not turn a knob (or the Menu key) opens
+// it, the next control change binds, Escape stops the wait, a sweep is one step, forgetting is one too.
+TEST_F(PanelTest, AControlLearnsTheNextControllerAndForgetsIt) {
+    MidiLearn* learn = panel->midiLearn();
+    const auto menuAction = [&](int n) {
+        EXPECT_NE(learn->menu(), nullptr);
+        return learn->menu() ? learn->menu()->actions().value(n) : nullptr;
+    };
+    Knob* level = panel->knob(ctl::kMixLevelKnob + 1);
+    QTest::mousePress(level, Qt::RightButton, Qt::NoModifier, QPoint(10, 10));
+    QTest::mouseRelease(level, Qt::RightButton, Qt::NoModifier, QPoint(10, 10), 20);
+    ASSERT_NE(menuAction(1), nullptr);
+    EXPECT_EQ(menuAction(1)->text(), QStringLiteral("Forget MIDI controller"));
+    EXPECT_FALSE(menuAction(1)->isEnabled());
+    menuAction(0)->trigger();
+    EXPECT_EQ(learn->waitingFor(), ctl::kMixLevelKnob + 1);
+    panel->onMidiData(packMidi(0x90, 60, 100));  // a note is no controller
+    panel->onMidiData(packMidi(0xB4, 7, 10));    // learnt, not played
+    EXPECT_EQ(learn->waitingFor(), 0);
+    EXPECT_EQ(panel->session().controllers(), (ControllerBindings{{7, 0, Control::Level, 1}}));
+    EXPECT_EQ(panel->session().undoLabel(), "MIDI controller 7 \u2192 mixer channel 2 level");
+    const int before = state.mixLevel[1];
+    for (int v = 0; v <= 127; ++v) panel->onMidiData(packMidi(0xB9, 7, v));
+    EXPECT_EQ(state.mixLevel[1], 128);
+    EXPECT_EQ(level->value(), 128);
+    panel->undo();  // the whole sweep
+    EXPECT_EQ(state.mixLevel[1], before);
+    EXPECT_EQ(panel->session().controllers().size(), 1u);
+
+    // The Menu key on a wave-type button, then Escape: nothing waits any more, nothing is bound.
+    PictureButton* square = panel->picture(ctl::kOscType0 + 8 + 2);
+    QTest::keyClick(square, Qt::Key_Menu);
+    menuAction(0)->trigger();
+    EXPECT_EQ(learn->waitingFor(), ctl::kOscType0 + 8 + 2);
+    QTest::keyClick(square, Qt::Key_Escape);
+    EXPECT_EQ(learn->waitingFor(), 0);
+    panel->onMidiData(packMidi(0xB0, 20, 127));
+    EXPECT_EQ(panel->session().controllers().size(), 1u);
+
+    // Learnt by another control, the controller moves there; forgetting it is a step undo brings back.
+    QTest::mousePress(panel->knob(ctl::kMixPanKnob + 3), Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+    EXPECT_FALSE(panel->knob(ctl::kMixPanKnob + 3)->held());  // Shift: the menu, and no turn
+    QTest::mouseRelease(panel->knob(ctl::kMixPanKnob + 3), Qt::RightButton, Qt::ShiftModifier, QPoint(5, 5));
+    menuAction(0)->trigger();
+    panel->onMidiData(packMidi(0xB0, 7, 0));
+    EXPECT_EQ(panel->session().controllers(), (ControllerBindings{{7, 0, Control::Pan, 3}}));
+    learn->openMenu(ctl::kMixPanKnob + 3, QPoint(0, 0));
+    ASSERT_NE(menuAction(1), nullptr);
+    EXPECT_EQ(menuAction(1)->text(), QStringLiteral("Forget MIDI controller 7"));
+    menuAction(1)->trigger();
+    EXPECT_TRUE(panel->session().controllers().empty());
+    panel->undo();
+    EXPECT_EQ(panel->session().controllers().size(), 1u);
+    if (learn->menu()) learn->menu()->close();
 }
 
 TEST_F(PanelTest, TypeButtonLightsOnlyItsOwnOfFour) {

@@ -18,10 +18,10 @@ using testing::Bytes;
 using testing::smf;
 using testing::TrackBuilder;
 
-MidiFile readOk(const Bytes& bytes) {
+MidiFile readOk(const Bytes& bytes, bool controllers = false) {
     MidiFile file;
     std::string error;
-    EXPECT_TRUE(readMidiFile(bytes.data(), bytes.size(), file, error)) << error;
+    EXPECT_TRUE(readMidiFile(bytes.data(), bytes.size(), file, error, controllers)) << error;
     return file;
 }
 
@@ -58,25 +58,33 @@ TEST(MidiFileTest, FormatZeroAtTheDefaultTempo) {
 }
 
 TEST(MidiFileTest, RunningStatusCarriesAcrossMessagesOfEveryLength) {
-    const MidiFile f = readOk(smf(0, 480,
-                                  {TrackBuilder()
-                                       .event(0, {0x90, 60, 100})
-                                       .event(10, {62, 101})  // running note-on
-                                       .event(10, {60, 0})    // running note-on with velocity 0
-                                       .event(0, {0xC3, 5})   // program change: one data byte
-                                       .event(0, {7})         // running program change
-                                       .event(0, {0xB0, 7, 100})
-                                       .event(0, {10, 64})  // running controller
-                                       .event(0, {0xD2, 33})
-                                       .event(0, {34})  // running channel pressure
-                                       .event(0, {0x8F, 62, 0})
-                                       .meta(0, 0x01, "text between")
-                                       .event(5, {62, 1})  // running status kept across the meta event
-                                       .end()}));
+    const Bytes bytes = smf(0, 480,
+                            {TrackBuilder()
+                                 .event(0, {0x90, 60, 100})
+                                 .event(10, {62, 101})  // running note-on
+                                 .event(10, {60, 0})    // running note-on with velocity 0
+                                 .event(0, {0xC3, 5})   // program change: one data byte
+                                 .event(0, {7})         // running program change
+                                 .event(0, {0xB0, 7, 100})
+                                 .event(0, {10, 64})  // running controller
+                                 .event(0, {0xD2, 33})
+                                 .event(0, {34})            // running channel pressure
+                                 .event(0, {0xB1, 121, 0})  // a channel-mode message
+                                 .event(0, {0x8F, 62, 0})
+                                 .meta(0, 0x01, "text between")
+                                 .event(5, {62, 1})  // running status kept across the meta event
+                                 .end()});
+    const MidiFile f = readOk(bytes);
     EXPECT_EQ(messages(f), (std::vector<std::uint32_t>{packMidi(0x90, 60, 100), packMidi(0x90, 62, 101),
                                                        packMidi(0x90, 60, 0), packMidi(0x8F, 62, 0),
                                                        packMidi(0x8F, 62, 1)}));
     EXPECT_EQ(f.events.back().tick, 25u);
+    // Asked for, the control changes come too, the running one included; the channel-mode ones never.
+    EXPECT_EQ(
+        messages(readOk(bytes, true)),
+        (std::vector<std::uint32_t>{packMidi(0x90, 60, 100), packMidi(0x90, 62, 101), packMidi(0x90, 60, 0),
+                                    packMidi(0xB0, 7, 100), packMidi(0xB0, 10, 64), packMidi(0x8F, 62, 0),
+                                    packMidi(0x8F, 62, 1)}));
 }
 
 TEST(MidiFileTest, OtherEventsAreSkippedWholeAndIgnored) {

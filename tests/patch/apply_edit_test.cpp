@@ -8,7 +8,9 @@
 #include <memory>
 
 #include "engine/defaults.h"
+#include "engine/midi_keys.h"
 #include "engine/oscillator.h"
+#include "patch/controller_map.h"
 #include "patch/controls.h"
 
 namespace voltina {
@@ -167,6 +169,64 @@ TEST(ApplyEdit, EveryControlHoldsTheTablesRange) {
             }
         }
     }
+}
+
+// A controller's message through the bindings: the mapping of each control, the channel a binding
+// listens on, the fine part of a 14-bit controller, and the messages no binding takes.
+TEST(ApplyEdit, AControllerSetsItsControlOutright) {
+    const ControllerBindings bindings = {{7, 0, Control::Level, 1},      {10, 0, Control::Pan, 1},
+                                         {74, 2, Control::Frequency, 2}, {20, 0, Control::WaveType, 0},
+                                         {1, 0, Control::Level, 5},      {33, 0, Control::Pan, 5}};
+    ControllerMap map(bindings);
+    struct Row {
+        int status, cc, value;
+        EditKind kind;  // Sync: no binding takes it
+        int index;
+        double set;
+    };
+    const Row rows[] = {
+        {0xB0, 7, 0, EditKind::Level, 1, 0},
+        {0xB5, 7, 64, EditKind::Level, 1, 65},  // round(64 x 128 / 127)
+        {0xB0, 7, 127, EditKind::Level, 1, 128},
+        {0xB0, 10, 4, EditKind::Pan, 1, 5},  // 5 x round(0.63)
+        {0xB0, 10, 64, EditKind::Pan, 1, 50},
+        {0xB0, 10, 127, EditKind::Pan, 1, 100},
+        {0xB1, 74, 0, EditKind::Frequency, 2, 0.01},
+        {0xB1, 74, 127, EditKind::Frequency, 2, 5500},
+        {0xB1, 74, 64, EditKind::Frequency, 2, 7.81},  // 0.01 x 550000^(64/127), in hundredths
+        {0xB0, 74, 64, EditKind::Sync, 0, 0},          // midi-channel 2 only
+        {0xB0, 20, 31, EditKind::WaveType, 0, 0},
+        {0xB0, 20, 32, EditKind::WaveType, 0, 1},
+        {0xB0, 20, 127, EditKind::WaveType, 0, 3},
+        {0xB0, 1, 127, EditKind::Level, 5, 128},
+        {0xB0, 33, 0, EditKind::Pan, 5, 0},       // 33 is bound itself
+        {0xB0, 52, 0, EditKind::WaveType, 0, 3},  // controller 20's fine part: 127 x 128 in four bands
+        {0xB0, 21, 5, EditKind::Sync, 0, 0},
+        {0xB0, 121, 0, EditKind::Sync, 0, 0},
+        {0x90, 7, 100, EditKind::Sync, 0, 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::to_string(r.status) + " " + std::to_string(r.cc) + " " + std::to_string(r.value));
+        Edit edit;
+        const ControllerBinding* b = map.translate(packMidi(r.status, r.cc, r.value), edit);
+        if (r.kind == EditKind::Sync) {
+            EXPECT_EQ(b, nullptr);
+            continue;
+        }
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(edit.kind, r.kind);
+        EXPECT_EQ(edit.index, r.index);
+        EXPECT_NEAR(r.kind == EditKind::Frequency ? edit.amount : edit.value, r.set, 1e-4);
+    }
+    // A 14-bit level: the coarse part alone is a 7-bit value, the fine part after it refines it.
+    ControllerMap fine({{2, 0, Control::Level, 0}});
+    Edit edit;
+    EXPECT_EQ(fine.translate(packMidi(0xB3, 34, 100), edit), nullptr);  // no coarse part yet
+    ASSERT_NE(fine.translate(packMidi(0xB3, 2, 63), edit), nullptr);
+    EXPECT_EQ(edit.value, 63);  // round(63 x 128 / 127)
+    ASSERT_NE(fine.translate(packMidi(0xB3, 34, 127), edit), nullptr);
+    EXPECT_EQ(edit.value, 64);                                          // round(8191 x 128 / 16383)
+    EXPECT_EQ(fine.translate(packMidi(0xB4, 34, 127), edit), nullptr);  // another channel's coarse part
 }
 
 }  // namespace

@@ -7,6 +7,9 @@
 #include <random>
 
 #include "engine/defaults.h"
+#include "engine/midi_keys.h"
+#include "patch/controller_map.h"
+#include "patch/controls.h"
 #include "patch/patch_session.h"
 
 namespace voltina {
@@ -21,6 +24,9 @@ std::string saved(const PatchSession& session) {
     for (int i = 0; i < kMixerChannels; ++i)
         t += std::to_string(p.mixLevel[i]) + "/" + std::to_string(p.mixPan[i]) + " ";
     for (int i = 0; i < kJacks; ++i) t += std::to_string(p.cordSource[i]) + ",";
+    for (const ControllerBinding& b : p.controllers)
+        t += " cc" + std::to_string(b.cc) + "→" + std::to_string(static_cast<int>(b.control)) + ":" +
+             std::to_string(b.index);
     return t + (p.sample ? " sample " + p.samplePath : " no sample");
 }
 
@@ -56,10 +62,20 @@ struct Fixture {
     std::uint64_t now = 1000;
 };
 
-Edit randomGesture(std::mt19937& rng, const EngineState& s,
+Edit randomGesture(std::mt19937& rng, const EngineState& s, const ControllerBindings& bound,
                    std::vector<std::shared_ptr<SampleRecord>>& samples) {
     const auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
-    switch (pick(11)) {
+    const Control controls[] = {Control::WaveType, Control::Frequency, Control::Level, Control::Pan};
+    switch (pick(14)) {
+        case 11:  // a controller learnt, taking its number from the control it set
+            return Edit::controllers(learnController(bound, {pick(4), 0, controls[pick(4)], pick(8)}), 0);
+        case 12:
+            return Edit::controllers(forgetControllers(bound, controls[pick(4)], pick(8)), 0);
+        case 13: {  // a bound controller moved (or a number no binding hears)
+            Edit edit;
+            ControllerMap map(bound);
+            return map.translate(packMidi(0xB0 + pick(16), pick(4), pick(128)), edit) ? edit : Edit::sync();
+        }
         case 0:
             return Edit::frequencyKnob(pick(8), pick(2) ? 50.0f : -0.01f);
         case 1:
@@ -103,7 +119,7 @@ TEST(EditHistory, RandomGesturesUndoneAndRedoneComeBackExactly) {
             } else if (r == 1) {
                 f.session->redo();
             } else {
-                f.session->apply(randomGesture(rng, *f.state, samples));
+                f.session->apply(randomGesture(rng, *f.state, f.session->controllers(), samples));
             }
             expectConsistent(*f.state);
             if (::testing::Test::HasFailure()) return;
@@ -163,6 +179,23 @@ TEST(EditHistory, AGestureIsOneStepAndSaysWhatItWas) {
     EXPECT_FALSE(hasCord(*f.state, 0));
     EXPECT_EQ(s.redoLabel(), "cord 418 \u2192 301");
     EXPECT_EQ(s.undoLabel(), "mixer channel 2 level");
+    // A controller learnt is a step; its sweep, however long, one more; undone, the level comes back.
+    s.apply(Edit::controllers(learnController(s.controllers(), {7, 0, Control::Level, 1}), 7));
+    const std::size_t learnt = s.history().size();
+    EXPECT_EQ(s.undoLabel(), "MIDI controller 7 \u2192 mixer channel 2 level");
+    const int level = f.state->mixLevel[1];
+    ControllerMap map(s.controllers());
+    for (int v = 0; v < 2000; ++v) {
+        Edit move;
+        ASSERT_NE(map.translate(packMidi(0xB0, 7, (v * 7) % 128), move), nullptr);
+        s.apply(move, {"MIDI controller 7", 500});
+        f.now += 1;
+    }
+    EXPECT_EQ(s.history().size(), learnt + 1);
+    ASSERT_TRUE(s.undo());
+    EXPECT_EQ(f.state->mixLevel[1], level);
+    ASSERT_TRUE(s.undo());
+    EXPECT_TRUE(s.controllers().empty());
 }
 
 TEST(EditHistory, KnowsWhetherThePatchDiffersFromTheOneSaved) {

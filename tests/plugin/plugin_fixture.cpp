@@ -78,7 +78,7 @@ std::vector<HostEvent> PluginFiles::tuneEvents(const std::string& midiPath, int 
     std::string error;
     EXPECT_TRUE(readFileBytes(midiPath, 1 << 20, bytes, error)) << error;
     MidiFile file;
-    EXPECT_TRUE(readMidiFile(bytes.data(), bytes.size(), file, error)) << error;
+    EXPECT_TRUE(readMidiFile(bytes.data(), bytes.size(), file, error, true)) << error;
     std::vector<HostEvent> events;
     for (const MidiFileEvent& e : file.events) {
         const std::uint32_t m = e.message;

@@ -22,8 +22,8 @@ class PluginFiles {
     // Writes `c` as NAME and, when it names one, its sample at the configuration's rate.
     std::string writeConfiguration(const std::string& name, const Configuration& c) const;
 
-    // A MIDI file of a few overlapping notes (channels 1 and 2) and the same notes as host events at
-    // `rate`, each `offset` frames later.
+    // A MIDI file of a few overlapping notes (channels 1 and 2) and the same notes (and any control
+    // changes a MIDI file holds) as host events at `rate`, each `offset` frames later.
     std::string writeTune(const std::string& name) const;
     std::vector<HostEvent> tuneEvents(const std::string& midiPath, int rate, std::uint64_t offset) const;
 

@@ -12,6 +12,8 @@
 #include <map>
 #include <random>
 
+#include "patch/controls.h"
+#include "tests/media/smf_builder.h"
 #include "tests/plugin/plugin_fixture.h"
 
 namespace voltina::test {
@@ -254,6 +256,63 @@ TEST(PluginParameters, AtAConvertedRateActAFixedDelayAfterTheirHostFrame) {
     const auto [shortest, longest] = std::minmax_element(delays.begin(), delays.end());
     EXPECT_LE(*longest - *shortest, 1u) << "heard from " << *shortest << " to " << *longest << " frames late";
     EXPECT_NEAR(static_cast<double>(*shortest), host.latency(), 8);
+}
+
+// The MIDI file's control changes through a configuration's controller bindings are the events file's
+// edits at their frames, in voltina-render and in the plugin, which tells the host the values it took.
+TEST(PluginControllers, MovesAreTheEventsFilesEditsAtTheirFrames) {
+    const int rate = 22050;
+    PluginFiles files;
+    Configuration every = files.everyModule(rate);
+    const std::string plain = files.writeConfiguration("every.json", every);
+    every.controllers = {{7, 0, Control::Level, 1},
+                         {74, 2, Control::Frequency, 2},
+                         {20, 0, Control::WaveType, 0},
+                         {10, 0, Control::Pan, 4}};
+    const std::string bound = files.writeConfiguration("bound.json", every);
+    // 32 ticks at 96 a quarter and 120 a minute are 3675 frames.
+    using voltina::testing::TrackBuilder;
+    const voltina::testing::Bytes midi =
+        voltina::testing::smf(0, 96,
+                              {TrackBuilder()
+                                   .event(0, {0x90, 69, 100})
+                                   .event(32, {0xB0, 7, 0})
+                                   .event(0, {0xB1, 74, 127})
+                                   .event(0, {0xB0, 74, 64})  // not its channel
+                                   .event(32, {0xB0, 7, 63})
+                                   .event(0, {0xB0, 39, 127})  // 7's fine part
+                                   .event(32, {0xB3, 20, 100})
+                                   .event(0, {0xB0, 10, 4})
+                                   .event(0, {0xB0, 121, 0})  // never bound
+                                   .event(32, {0xB1, 74, 64})
+                                   .event(32, {0xB0, 7, 127})
+                                   .end()});
+    std::ofstream(files.path("moves.mid"), std::ios::binary)
+        .write(reinterpret_cast<const char*>(midi.data()), static_cast<std::streamsize>(midi.size()));
+    std::ofstream(files.path("moves.json")) << R"({"voltina-events": 1, "events": [
+        {"frame": 3675, "channel": 2, "level": 0},
+        {"frame": 3675, "oscillator": 3, "frequency": 5500},
+        {"frame": 7350, "channel": 2, "level": 63},
+        {"frame": 7350, "channel": 2, "level": 64},
+        {"frame": 11025, "oscillator": 1, "type": "random"},
+        {"frame": 11025, "channel": 5, "pan": 5},
+        {"frame": 14700, "oscillator": 3, "frequency": 7.81},
+        {"frame": 18375, "channel": 2, "level": 128}]})";
+    const std::uint64_t frames = 20000;
+    const std::vector<std::uint8_t> rendered = files.render(bound, files.path("moves.mid"), frames);
+    EXPECT_TRUE(
+        sameBytes(files.render(plain, files.path("moves.mid"), frames, files.path("moves.json")), rendered));
+    EXPECT_FALSE(sameBytes(files.render(plain, files.path("moves.mid"), frames), rendered));
+
+    TestHost host;
+    loadIn(host, rate, bound);
+    host.play(frames, randomBlocks(5), files.tuneEvents(files.path("moves.mid"), rate, kLoadBlock));
+    EXPECT_TRUE(sameBytes(host.playedBytes(kLoadBlock), rendered));
+    EXPECT_EQ(host.notified().at("channel2-level"), "128");
+    EXPECT_EQ(host.notified().at("osc3-frequency"), "7.80999994");  // 7.81 as a float
+    EXPECT_EQ(host.notified().at("osc1-type"), "3");
+    EXPECT_EQ(host.notified().at("channel5-pan"), "5");
+    EXPECT_TRUE(host.logged().empty()) << host.logged().front();
 }
 
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {

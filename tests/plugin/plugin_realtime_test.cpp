@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "patch/controls.h"
 #include "tests/plugin/plugin_fixture.h"
 #include "tests/plugin/realtime_probe.h"
 
@@ -44,6 +45,7 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     const std::string config = files.writeConfiguration("every.json", files.everyModule(44100));
     Configuration other = files.everyModule(44100);
     other.oscType[1] = kSquare;
+    other.controllers = {{7, 0, Control::Level, 3}, {74, 0, Control::Frequency, 1}};
     const std::string second = files.writeConfiguration("other.json", other);
     const std::string tune = files.writeTune("tune.mid");
 
@@ -64,6 +66,11 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     events.push_back(HostEvent::setPath(40000, second));
     events.push_back(HostEvent::setInt(90000, "osc6-type", 3));
     events.push_back(HostEvent::note(95000, 0x92, 40, 100));
+    // Controllers the second configuration binds, the fine part of a 14-bit one among them.
+    const int numbers[] = {7, 39, 74};
+    for (int k = 0; k < 64; ++k)
+        events.push_back(
+            HostEvent::note(41000 + 100 * static_cast<std::uint64_t>(k), 0xB0, numbers[k % 3], 2 * k));
     // The transport starts, stops and starts again: the patch starts again each time.
     events.push_back(HostEvent::transport(60000, 1.0, 0));
     events.push_back(HostEvent::transport(70000, 0.0, 10000));

@@ -16,6 +16,8 @@
 #include "engine/midi_keys.h"
 #include "media/file_bytes.h"
 #include "media/wav_file.h"
+#include "patch/controller_map.h"
+#include "patch/controls.h"
 #include "patch/patch_session.h"
 #include "render/offline_render.h"
 #include "render/offline_start.h"
@@ -105,7 +107,7 @@ Take recordRandomTake(std::mt19937& rng, const TakeFolder& folder, int rateParam
         return true;
     };
     const auto gesture = [&]() {
-        switch (pick(14)) {
+        switch (pick(16)) {
             case 0:
                 session.apply(Edit::frequencyKnob(pick(8), pick(2) ? 50.0f : -0.01f));
                 break;
@@ -149,6 +151,20 @@ Take recordRandomTake(std::mt19937& rng, const TakeFolder& folder, int rateParam
             case 11:
                 session.apply(pick(3) ? Edit::sync() : Edit::removeSample());
                 break;
+            case 12: {  // a controller learnt: nothing plays, what it moves later is captured
+                const Control control = pick(2) ? Control::Level : Control::Frequency;
+                session.apply(Edit::controllers(
+                    learnController(session.controllers(), {pick(3), 0, control, pick(8)}), 0));
+                break;
+            }
+            case 13: {  // a control change, as the panel plays it through the bindings
+                const std::uint32_t message = packMidi(0xB0 + pick(16), pick(3), pick(128));
+                Edit move;
+                ControllerMap map(session.controllers());
+                if (map.translate(message, move) != nullptr) session.apply(move, {"MIDI controller", 500});
+                capture.midi(message);
+                break;
+            }
             default: {
                 const int note = 40 + pick(40);
                 const std::uint32_t message = packMidi(pick(2) ? 0x90 : 0x80 + pick(16), note, pick(128));

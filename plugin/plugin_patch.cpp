@@ -2,6 +2,7 @@
 
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
+#include "patch/jack_number.h"
 #include "render/offline_start.h"
 
 namespace voltina {
@@ -50,6 +51,8 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
 void LoadedPatch::takeValues() {
     for (int p = 0; p < kParameterCount; ++p)
         values[p].store(parameterValue(sound->state(), p), std::memory_order_relaxed);
+    const EngineState& s = sound->state();
+    for (int in = 0; in < kJacks; ++in) cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord);
 }
 
 Configuration LoadedPatch::current() const {
@@ -72,6 +75,12 @@ Configuration LoadedPatch::current() const {
                 c.mixPan[i] = static_cast<int>(v);
                 break;
         }
+    }
+    c.cords.clear();
+    for (int in = 0; in < kJacks; ++in) {
+        const int out = cords[in].load(std::memory_order_relaxed);
+        if (out >= 0 && out < kJacks)
+            c.cords.emplace_back(JackNumber::output(out).number(), JackNumber::input(in).number());
     }
     return c;
 }

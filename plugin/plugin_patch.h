@@ -25,6 +25,9 @@ struct LoadedPatch {
     std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
+    // Per input: the output its cord comes from (kNoCord: none), written by the audio thread as the
+    // window's edits change the cords, so that the state saves them.
+    std::atomic<int> cords[kJacks];
     bool startup = false;  // the start-up patch, which no configuration starts
     std::uint64_t id = 0;  // unique among the patches a process starts
     // The same patch, started but not yet played: what the host's transport swaps in when it starts
@@ -32,9 +35,10 @@ struct LoadedPatch {
     // Null once used, until the worker builds the next one (startAgain).
     std::unique_ptr<LoadedPatch> twin;
 
-    // The values the engine holds now (after a load or a restore).
+    // The values and cords the engine holds now (after a load, a restore or an edit). Audio thread once
+    // the patch plays; never allocates.
     void takeValues();
-    // The configuration as it plays now: the one loaded, with the parameters' current values.
+    // The configuration as it plays now: the one loaded, with the parameters' current values and cords.
     Configuration current() const;
 };
 

@@ -70,6 +70,7 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
     instance->uris_.map(map);
     lv2_atom_forge_init(&instance->forge_, map);
     instance->active_.store(startup.release());
+    instance->windowPatch_ = std::make_shared<PanelPatch>();
     return instance;
 }
 
@@ -148,6 +149,10 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
         onMidiMessage(active_.load(std::memory_order_relaxed)->sound->state(), packMidi(b[0], b[1], b[2]));
         return;
     }
+    if (event->body.type == uris_.windowEdit || event->body.type == uris_.windowPatchEdit) {
+        handleWindowEdit(&event->body, frame);
+        return;
+    }
     if (event->body.type != uris_.atomObject) return;
     const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
     if (object->body.otype == uris_.timePosition) {
@@ -206,6 +211,7 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
     // What the engine took, which a typed frequency over the entry's top or a pan between two steps
     // makes differ from what was sent.
     notifyParameter(p, frame);
+    notifyPanel(frame);
 }
 
 void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_t frame) {
@@ -240,6 +246,7 @@ void VoltinaInstance::restartPatch() {
         applyEdit(fresh->sound->state(), parameterEdit(p, value));
         fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
     }
+    keepCords(*current, *fresh);
     // A restore on another thread may have put its own patch in meanwhile: that one plays, and the
     // restore frees the one it replaced (with its twin).
     if (!active_.compare_exchange_strong(current, fresh)) return;
@@ -311,6 +318,7 @@ void VoltinaInstance::notifyPath(std::uint32_t frame) {
 void VoltinaInstance::notifyAll(std::uint32_t frame) {
     notifyPath(frame);
     for (int p = 0; p < kParameterCount; ++p) notifyParameter(p, frame);
+    notifyPanel(frame);
 }
 
 void VoltinaInstance::install(LoadedPatch* patch) {
@@ -404,6 +412,13 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
                 logError(
                     "the host sent the configuration as something other than a file path; the patch "
                     "plays on");
+                break;
+            case Complaint::WindowEditUnread:
+                logError("the window sent an edit of " + std::to_string(message.bytes) +
+                         " bytes that is none the plugin knows; the patch plays on");
+                break;
+            case Complaint::WindowEditRefused:
+                logError("the window's edit breaks the patch bay's rules and changes nothing");
                 break;
         }
         return LV2_WORKER_SUCCESS;

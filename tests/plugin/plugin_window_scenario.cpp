@@ -94,9 +94,9 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     int top = 0;
     std::string win = p.findWindow(top);
     ASSERT_FALSE(win.empty()) << "no window titled 'Voltina (test host)'";
-    const auto click = [&](int x, int y, const char* button = "1") {
+    const auto click = [&](int x, int y) {
         shell("xdotool mousemove --window " + win + " " + std::to_string(x) + " " + std::to_string(y + top) +
-              " click " + button);
+              " click 1");
     };
     const auto edited = [&](std::size_t n) { return p.playUntil(10, [&] { return p.edits() >= n; }); };
 
@@ -105,7 +105,11 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     click(569, 39);  // and into 301
     ASSERT_TRUE(edited(2));
     const std::string before = p.read("Mixer channel 1 level");
-    click(WINDOW_LEVEL_X, WINDOW_LEVEL_Y);  // channel 1's level, a step down
+    // Channel 1's level, held down a little while: a knob turns on its timer.
+    shell("xdotool mousemove --window " + win + " " + std::to_string(WINDOW_LEVEL_X) + " " +
+          std::to_string(WINDOW_LEVEL_Y + top) + " mousedown 1");
+    p.playUntil(0.6, {});
+    shell("xdotool mouseup 1");
     ASSERT_TRUE(edited(3));
     p.playUntil(0.5, {});
     shell("xdotool windowfocus --sync " + win + " key ctrl+z");

@@ -129,8 +129,9 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
             // Standard input, output and error are never the link.
             if (v.empty() || v.size() > 6 || v.find_first_not_of("0123456789") != std::string::npos ||
                 std::stoi(v) < 3) {
-                error = "--plugin-window takes the number of the socket its plugin gave it (3 or more), not \"" +
-                        v + "\"";
+                error =
+                    "--plugin-window takes the number of the socket its plugin gave it (3 or more), not \"" +
+                    v + "\"";
                 return false;
             }
             o.pluginWindowFd = std::stoi(v);

@@ -56,7 +56,8 @@ void VoltinaInstance::keepCords(const LoadedPatch& from, LoadedPatch& to) {
     if (same) return;
     EngineState& s = to.sound->state();
     PanelBody settings = panelBody(s);
-    for (int in = 0; in < kJacks; ++in) settings.cordSource[in] = from.cords[in].load(std::memory_order_relaxed);
+    for (int in = 0; in < kJacks; ++in)
+        settings.cordSource[in] = from.cords[in].load(std::memory_order_relaxed);
     if (!panelFromBody(settings, *windowPatch_)) return;
     windowPatch_->sample = s.waveSample;
     applyEdit(s, Edit{EditKind::Restore, 0, 0, 0, 0, 0.0f, windowPatch_});

@@ -45,7 +45,8 @@ bool refuse(std::string* why, Words words) {
 
 bool editBody(const Edit& edit, EditBody& out) {
     if (!carriesNumbers(edit.kind)) return false;
-    out = {static_cast<std::int32_t>(edit.kind), edit.index, edit.input, edit.output, edit.value, edit.amount};
+    out = {
+        static_cast<std::int32_t>(edit.kind), edit.index, edit.input, edit.output, edit.value, edit.amount};
     return true;
 }
 
@@ -53,7 +54,8 @@ bool editFromBody(const EditBody& body, Edit& out, std::string* why) {
     if (body.kind < 0 || body.kind > kLastKind || !carriesNumbers(static_cast<EditKind>(body.kind)))
         return refuse(why, [&] { return "an edit of unknown kind " + std::to_string(body.kind); });
     // The indexes are checked where the edit is applied, as for every other edit.
-    out = Edit{static_cast<EditKind>(body.kind), body.index, body.input, body.output, body.value, body.amount, {}};
+    out = Edit{
+        static_cast<EditKind>(body.kind), body.index, body.input, body.output, body.value, body.amount, {}};
     return true;
 }
 
@@ -78,19 +80,24 @@ bool panelFromBody(const PanelBody& b, PanelPatch& out, std::string* why) {
     const ControlRow& pan = controlRow(Control::Pan);
     for (int i = 0; i < kOscillators; ++i) {
         if (!controlAllows(type, b.oscType[i]))
-            return refuse(why, [&] { return "oscillator " + std::to_string(i + 1) + ": " + controlRule(type); });
+            return refuse(why,
+                          [&] { return "oscillator " + std::to_string(i + 1) + ": " + controlRule(type); });
         if (!controlAllows(frequency, static_cast<double>(b.oscFreq[i])))
-            return refuse(why, [&] { return "oscillator " + std::to_string(i + 1) + ": " + controlRule(frequency); });
+            return refuse(
+                why, [&] { return "oscillator " + std::to_string(i + 1) + ": " + controlRule(frequency); });
     }
     for (int i = 0; i < kMixerChannels; ++i) {
         if (!controlAllows(level, b.mixLevel[i]))
-            return refuse(why, [&] { return "channel " + std::to_string(i + 1) + ": " + controlRule(level); });
+            return refuse(why,
+                          [&] { return "channel " + std::to_string(i + 1) + ": " + controlRule(level); });
         if (!controlAllows(pan, b.mixPan[i]))
             return refuse(why, [&] { return "channel " + std::to_string(i + 1) + ": " + controlRule(pan); });
     }
     for (int in = 0; in < kJacks; ++in)
         if (b.cordSource[in] < 0 || b.cordSource[in] > kNoCord)
-            return refuse(why, [&] { return "a cord from output " + std::to_string(b.cordSource[in]) + ", which is no jack"; });
+            return refuse(why, [&] {
+                return "a cord from output " + std::to_string(b.cordSource[in]) + ", which is no jack";
+            });
     for (int i = 0; i < kOscillators; ++i) {
         out.oscType[static_cast<std::size_t>(i)] = b.oscType[i];
         out.oscFreq[static_cast<std::size_t>(i)] = b.oscFreq[i];

@@ -102,7 +102,8 @@ class Window {
         fd_ = ends[0];
         ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) | O_NONBLOCK);
         reader_ = LinkReader();
-        if (!title_.empty()) send(linkFrame(LinkMessage::Title, title_.data(), static_cast<std::uint32_t>(title_.size())));
+        if (!title_.empty())
+            send(linkFrame(LinkMessage::Title, title_.data(), static_cast<std::uint32_t>(title_.size())));
         // What the plugin played last, at once; the plugin's answer to the request follows.
         if (havePanel_) send(linkFrame(LinkMessage::Panel, &panel_, sizeof panel_));
         askForPanel();

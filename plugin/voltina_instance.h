@@ -54,7 +54,13 @@ class VoltinaInstance {
 
     enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain, BuildTwin, TwinReady };
     // Why run() refused a configuration the host sent, said by the worker since run() may not log.
-    enum class Complaint : std::uint32_t { EmptyPath, PathTooLong, NotAPath, WindowEditUnread, WindowEditRefused };
+    enum class Complaint : std::uint32_t {
+        EmptyPath,
+        PathTooLong,
+        NotAPath,
+        WindowEditUnread,
+        WindowEditRefused
+    };
     struct ComplaintMessage {
         Work kind;
         Complaint complaint;

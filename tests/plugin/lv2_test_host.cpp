@@ -1,10 +1,11 @@
 #include "tests/plugin/lv2_test_host.h"
 
+#include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <lv2/atom/util.h>
+#include <lv2/instance-access/instance-access.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
-#include <dlfcn.h>
-#include <lv2/instance-access/instance-access.h>
 #include <lv2/time/time.h>
 #include <lv2/ui/ui.h>
 
@@ -13,6 +14,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "plugin/plugin_edits.h"
+#include "plugin/plugin_uris.h"
 
 namespace voltina::test {
 
@@ -79,13 +83,22 @@ HostEvent HostEvent::transport(std::uint64_t frame, double speed, std::int64_t t
     return e;
 }
 
-HostEvent HostEvent::window(std::uint64_t frame, const std::string& typeUri, const void* body, std::size_t size) {
+HostEvent HostEvent::window(std::uint64_t frame, const std::string& typeUri, const void* body,
+                            std::size_t size) {
     HostEvent e;
     e.kind = Window;
     e.frame = frame;
     e.property = typeUri;
     e.body.assign(static_cast<const std::uint8_t*>(body), static_cast<const std::uint8_t*>(body) + size);
     return e;
+}
+
+HostEvent HostEvent::windowEdit(std::uint64_t frame, const Edit& edit) {
+    EditBody numbers;
+    PatchEditBody whole;
+    if (patchEditBody(edit, whole)) return window(frame, kWindowPatchEditUri, &whole, sizeof whole);
+    EXPECT_TRUE(editBody(edit, numbers));
+    return window(frame, kWindowEditUri, &numbers, sizeof numbers);
 }
 
 // The external-UI extension's structures, as a host declares them (the extension ships no header).
@@ -248,7 +261,8 @@ void TestHost::forgeEvent(LV2_Atom_Forge& forge, const HostEvent& e, std::uint32
         return;
     }
     if (e.kind == HostEvent::Window) {
-        lv2_atom_forge_atom(&forge, static_cast<std::uint32_t>(e.body.size()), mapUri(this, e.property.c_str()));
+        lv2_atom_forge_atom(&forge, static_cast<std::uint32_t>(e.body.size()),
+                            mapUri(this, e.property.c_str()));
         lv2_atom_forge_write(&forge, e.body.data(), static_cast<std::uint32_t>(e.body.size()));
         return;
     }
@@ -381,8 +395,8 @@ bool TestHost::openWindow(std::string& error) {
     LilvNode* widgetClass = lilv_new_uri(world_, "http://kxstudio.sf.net/ns/lv2ext/external-ui#Widget");
     LilvUIs* uis = lilv_plugin_get_uis(plugin_);
     const LilvUI* chosen = nullptr;
-    LILV_FOREACH (uis, i, uis)
-        if (lilv_ui_is_a(lilv_uis_get(uis, i), widgetClass)) chosen = lilv_uis_get(uis, i);
+    LILV_FOREACH(uis, i, uis)
+    if (lilv_ui_is_a(lilv_uis_get(uis, i), widgetClass)) chosen = lilv_uis_get(uis, i);
     lilv_node_free(widgetClass);
     if (chosen == nullptr) {
         lilv_uis_free(uis);
@@ -403,7 +417,8 @@ bool TestHost::openWindow(std::string& error) {
         if (uiUri == w->descriptor->URI) break;
     if (w->descriptor == nullptr) {
         lilv_free(bundle);
-        error = "the UI library does not load or has no " + uiUri + (w->library ? "" : std::string(": ") + dlerror());
+        error = "the UI library does not load or has no " + uiUri +
+                (w->library ? "" : std::string(": ") + dlerror());
         if (w->library) dlclose(w->library);
         return false;
     }

@@ -22,6 +22,8 @@
 #include <string>
 #include <vector>
 
+#include "patch/edit.h"
+
 namespace voltina::test {
 
 constexpr const char* kVoltinaUri = "https://voltina.github.io/Voltina/lv2";
@@ -46,7 +48,10 @@ struct HostEvent {
     // The host's transport (time:Position): rolling at `speed` (0: stopped) from `transportFrame`.
     static HostEvent transport(std::uint64_t frame, double speed, std::int64_t transportFrame);
     // What the plugin's window sends (plugin_edits.h): any atom, as the window's write function passes it.
-    static HostEvent window(std::uint64_t frame, const std::string& typeUri, const void* body, std::size_t size);
+    static HostEvent window(std::uint64_t frame, const std::string& typeUri, const void* body,
+                            std::size_t size);
+    // An edit as the window sends it: its numbers, or the whole patch for Undo, Redo and a load.
+    static HostEvent windowEdit(std::uint64_t frame, const Edit& edit);
 };
 
 // Called around each run() and each work response, for the real-time test's counters.

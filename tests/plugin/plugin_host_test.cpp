@@ -12,7 +12,6 @@
 #include <map>
 #include <random>
 
-#include "plugin/plugin_edits.h"
 #include "plugin/plugin_uris.h"
 #include "tests/plugin/plugin_fixture.h"
 
@@ -58,13 +57,6 @@ void loadIn(TestHost& host, double rate, const std::string& config, bool synchro
     ASSERT_TRUE(host.instantiate(rate, error)) << error;
     host.setSynchronousWorker(synchronousWorker);
     host.play(kLoadBlock, {kLoadBlock}, {HostEvent::setPath(0, config)});
-}
-
-// An edit as the plugin's window sends it.
-HostEvent windowEdit(std::uint64_t frame, const Edit& edit) {
-    EditBody body;
-    EXPECT_TRUE(editBody(edit, body));
-    return HostEvent::window(frame, kWindowEditUri, &body, sizeof body);
 }
 
 class PluginPlays : public ::testing::TestWithParam<int> {};
@@ -188,13 +180,13 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         HostEvent::setInt(at + 12000, "osc1-type", 2),
         // The window's edits, and what it may not send: a plug that breaks the patch bay's rules, an
         // edit of a kind no window sends, bytes of no edit's length.
-        windowEdit(at + 14000, Edit::unplugAtInput(3)),
-        windowEdit(at + 14200, Edit::plug(19, 3)),
-        windowEdit(at + 14500, Edit::plug(8, 3)),
-        windowEdit(at + 15000, Edit::levelKnob(2, -10.0f)),
+        HostEvent::windowEdit(at + 14000, Edit::unplugAtInput(3)),
+        HostEvent::windowEdit(at + 14200, Edit::plug(19, 3)),
+        HostEvent::windowEdit(at + 14500, Edit::plug(8, 3)),
+        HostEvent::windowEdit(at + 15000, Edit::levelKnob(2, -10.0f)),
         HostEvent::window(at + 15500, kWindowEditUri, "\x0e\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 24),
         HostEvent::window(at + 15600, kWindowPatchEditUri, "\x0f", 1),
-        windowEdit(at + 16000, Edit::sync()),
+        HostEvent::windowEdit(at + 16000, Edit::sync()),
     };
     TestHost host;
     loadIn(host, rate, config);
@@ -204,9 +196,9 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     EXPECT_EQ(host.notified().at("channel5-pan"), "70");
     EXPECT_EQ(host.notified().at("configuration"), config);
     EXPECT_EQ(host.notified().at("channel3-level"), std::to_string(60 + 9 * 2 - 10));
-    const std::vector<std::string> said = {"broken\\x1B[31m.json", "empty configuration path", "4097 bytes",
-                                           "other than a file path", "patch bay's rules", "edit of 24 bytes",
-                                           "edit of 1 bytes"};
+    const std::vector<std::string> said = {
+        "broken\\x1B[31m.json", "empty configuration path", "4097 bytes",     "other than a file path",
+        "patch bay's rules",    "edit of 24 bytes",         "edit of 1 bytes"};
     ASSERT_EQ(host.logged().size(), said.size());
     for (std::size_t i = 0; i < said.size(); ++i)
         EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
@@ -225,7 +217,7 @@ TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {
     // A cord the window took out, which no parameter holds, is saved too.
     first.play(5000, randomBlocks(3),
                {HostEvent::setInt(kLoadBlock + 1234, "channel1-level", 10),
-                windowEdit(kLoadBlock + 2000, Edit::unplugAtInput(3))});
+                HostEvent::windowEdit(kLoadBlock + 2000, Edit::unplugAtInput(3))});
     const std::string saved = first.saveState(files.path(""));
     ASSERT_FALSE(saved.empty());
 

@@ -8,6 +8,7 @@
 
 #include "tests/plugin/plugin_fixture.h"
 #include "tests/plugin/realtime_probe.h"
+#include "tests/support/test_patches.h"
 
 namespace voltina::test {
 namespace {
@@ -64,6 +65,19 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     events.push_back(HostEvent::setPath(40000, second));
     events.push_back(HostEvent::setInt(90000, "osc6-type", 3));
     events.push_back(HostEvent::note(95000, 0x92, 40, 100));
+    // The window's edits, whole patches among them; cords it moved are kept when the transport starts.
+    EngineState patch;
+    everyModulePatch(patch);
+    patch.mixPan[7] = 100;
+    PanelPatch undone = capturePatch(patch, "");
+    undone.mixLevel[2] = 5;
+    undone.oscType[1] = kSquare;
+    events.push_back(HostEvent::windowEdit(50000, Edit::unplugAtInput(3)));
+    events.push_back(HostEvent::windowEdit(50001, Edit::levelKnob(2, -3.0f)));
+    events.push_back(HostEvent::windowEdit(52000, Edit::plug(8, 3)));
+    events.push_back(HostEvent::windowEdit(53000, Edit::unplugAtOutput(8)));
+    events.push_back(HostEvent::windowEdit(85000, Edit::restore(undone)));
+    events.push_back(HostEvent::windowEdit(86000, Edit::loadConfiguration(undone)));
     // The transport starts, stops and starts again: the patch starts again each time.
     events.push_back(HostEvent::transport(60000, 1.0, 0));
     events.push_back(HostEvent::transport(70000, 0.0, 10000));

@@ -10,9 +10,9 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstring>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <thread>
@@ -68,10 +68,12 @@ class PlayingHost {
     std::string findWindow(int& panelTop) {
         std::string id;
         playUntil(30, [&] {
-            id = shell("xdotool search --onlyvisible --name '^Voltina \\(test host\\)$' 2>/dev/null | head -n1");
+            id = shell(
+                "xdotool search --onlyvisible --name '^Voltina \\(test host\\)$' 2>/dev/null | head -n1");
             return !id.empty();
         });
-        const std::string height = shell("xdotool getwindowgeometry --shell " + id + " | sed -n 's/^HEIGHT=//p'");
+        const std::string height =
+            shell("xdotool getwindowgeometry --shell " + id + " | sed -n 's/^HEIGHT=//p'");
         panelTop = height.empty() ? 0 : std::atoi(height.c_str()) - 442;
         // The first tick sets the panel up.
         playUntil(1.5, {});
@@ -113,7 +115,8 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     ASSERT_TRUE(edited(3));
     p.playUntil(0.5, {});
     shell("xdotool windowfocus --sync " + win + " key ctrl+z");
-    ASSERT_TRUE(p.playUntil(10, [&] { return p.host.windowWrites().back().property == kWindowPatchEditUri; }));
+    ASSERT_TRUE(
+        p.playUntil(10, [&] { return p.host.windowWrites().back().property == kWindowPatchEditUri; }));
     EXPECT_EQ(p.read("Mixer channel 1 level"), before);
 
     // The host moves a level: the window shows it.
@@ -179,7 +182,8 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     std::fclose(file);
     EXPECT_EQ(shell("cp '" + files.path("events.json") + "' '" + art + "/events.json'; echo ok"), "ok");
     const std::vector<std::uint8_t> played = p.host.playedBytes();
-    const std::vector<std::uint8_t> rendered = files.render("", "", p.host.frame(), files.path("events.json"));
+    const std::vector<std::uint8_t> rendered =
+        files.render("", "", p.host.frame(), files.path("events.json"));
     ASSERT_EQ(played.size(), rendered.size());
     std::size_t differ = 0;
     while (differ < played.size() && played[differ] == rendered[differ]) ++differ;

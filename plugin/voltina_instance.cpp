@@ -135,6 +135,8 @@ void VoltinaInstance::run(std::uint32_t frames) {
     // At a converted rate the host hears the engine a fixed delay late; a host that knows it lines the
     // sound up with the timeline.
     if (latency_ != nullptr) *latency_ = static_cast<float>(playing()->sound->latencyFrames());
+    // Once a block, however many parameters the host's automation set in it.
+    if (std::exchange(panelDue_, false) && notifying) notifyPanel(done);
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
     inRun_ = false;
     // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.
@@ -211,7 +213,7 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
     // What the engine took, which a typed frequency over the entry's top or a pan between two steps
     // makes differ from what was sent.
     notifyParameter(p, frame);
-    notifyPanel(frame);
+    panelDue_ = true;
 }
 
 void VoltinaInstance::handlePosition(const LV2_Atom_Object* object, std::uint32_t frame) {

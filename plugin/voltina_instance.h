@@ -148,6 +148,7 @@ class VoltinaInstance {
     // The patch the window's Undo, Redo and loads bring, made once so run() fills it in without
     // allocating. Audio thread only.
     std::shared_ptr<PanelPatch> windowPatch_;
+    bool panelDue_ = false;                 // the host changed a parameter: the window is shown the panel
     std::uint32_t tickets_[kTickets] = {};  // 0: free
     std::uint32_t lastTicket_ = 0;
 };

@@ -12,7 +12,9 @@
 #include <map>
 #include <random>
 
+#include "plugin/plugin_edits.h"
 #include "plugin/plugin_uris.h"
+#include "plugin/ui_link.h"
 #include "tests/plugin/plugin_fixture.h"
 
 namespace voltina::test {
@@ -202,6 +204,35 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     ASSERT_EQ(host.logged().size(), said.size());
     for (std::size_t i = 0; i < said.size(); ++i)
         EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
+}
+
+// What comes over the window's link is taken whole, in any pieces, or refused in words with nothing of it
+// used: a window (or a plugin) that sends garbage never has it applied.
+TEST(PluginWindowLink, MessagesAreTakenWholeOrRefusedInWords) {
+    const EditBody sync{static_cast<std::int32_t>(EditKind::Sync), 0, 0, 0, 0, 0.0f};
+    const std::string good = linkFrame(LinkMessage::Edit, &sync, sizeof sync);
+    const struct {
+        std::string bytes;
+        int taken;
+        const char* refusal;
+    } rows[] = {
+        {good + good, 2, ""},
+        {good.substr(0, 5), 0, ""},  // the rest not yet come
+        {linkFrame(static_cast<LinkMessage>(9), "x", 1), 0, "unknown type 9"},
+        {linkFrame(LinkMessage::Panel, &sync, sizeof sync), 0, "type 3 came with 24 bytes"},
+        {good + linkFrame(LinkMessage::Title, std::string(2000, 'a').data(), 2000), 1, "2000 bytes"},
+    };
+    for (const auto& row : rows) {
+        LinkReader reader;
+        for (char c : row.bytes) reader.take(&c, 1);
+        LinkMessage type;
+        std::vector<char> body;
+        int taken = 0;
+        while (reader.next(type, body)) ++taken;
+        EXPECT_EQ(taken, row.taken) << row.refusal;
+        EXPECT_NE(reader.broken().find(row.refusal), std::string::npos) << reader.broken();
+        EXPECT_EQ(reader.broken().empty(), *row.refusal == '\0');
+    }
 }
 
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {

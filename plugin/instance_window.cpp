@@ -45,8 +45,7 @@ void VoltinaInstance::takeEditedValues(LoadedPatch& patch, std::uint32_t frame) 
         patch.values[p].store(value, std::memory_order_relaxed);
         notifyParameter(p, frame);
     }
-    for (int in = 0; in < kJacks; ++in)
-        patch.cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord, std::memory_order_relaxed);
+    patch.takeCords();
 }
 
 void VoltinaInstance::keepCords(const LoadedPatch& from, LoadedPatch& to) {
@@ -62,8 +61,7 @@ void VoltinaInstance::keepCords(const LoadedPatch& from, LoadedPatch& to) {
     windowPatch_->sample = s.waveSample;
     applyEdit(s, Edit{EditKind::Restore, 0, 0, 0, 0, 0.0f, windowPatch_});
     windowPatch_->sample.reset();
-    for (int in = 0; in < kJacks; ++in)
-        to.cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord, std::memory_order_relaxed);
+    to.takeCords();
 }
 
 void VoltinaInstance::notifyPanel(std::uint32_t frame) {

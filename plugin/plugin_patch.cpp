@@ -51,8 +51,16 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
 void LoadedPatch::takeValues() {
     for (int p = 0; p < kParameterCount; ++p)
         values[p].store(parameterValue(sound->state(), p), std::memory_order_relaxed);
+    takeCords();
+}
+
+void LoadedPatch::takeCords() {
     const EngineState& s = sound->state();
-    for (int in = 0; in < kJacks; ++in) cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord);
+    cordsVersion.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    for (int in = 0; in < kJacks; ++in)
+        cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord, std::memory_order_relaxed);
+    cordsVersion.fetch_add(1, std::memory_order_release);
 }
 
 Configuration LoadedPatch::current() const {
@@ -76,12 +84,17 @@ Configuration LoadedPatch::current() const {
                 break;
         }
     }
-    c.cords.clear();
-    for (int in = 0; in < kJacks; ++in) {
-        const int out = cords[in].load(std::memory_order_relaxed);
-        if (out >= 0 && out < kJacks)
-            c.cords.emplace_back(JackNumber::output(out).number(), JackNumber::input(in).number());
+    int source[kJacks];
+    for (;;) {
+        const std::uint32_t before = cordsVersion.load(std::memory_order_acquire);
+        for (int in = 0; in < kJacks; ++in) source[in] = cords[in].load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && cordsVersion.load(std::memory_order_relaxed) == before) break;
     }
+    c.cords.clear();
+    for (int in = 0; in < kJacks; ++in)
+        if (source[in] >= 0 && source[in] < kJacks)
+            c.cords.emplace_back(JackNumber::output(source[in]).number(), JackNumber::input(in).number());
     return c;
 }
 

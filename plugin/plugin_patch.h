@@ -26,8 +26,10 @@ struct LoadedPatch {
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
     // Per input: the output its cord comes from (kNoCord: none), written by the audio thread as the
-    // window's edits change the cords, so that the state saves them.
+    // window's edits change the cords, so that the state saves them. Odd cordsVersion: a change is under
+    // way; a save reads the cords again until it has read them whole (one output never feeding two).
     std::atomic<int> cords[kJacks];
+    std::atomic<std::uint32_t> cordsVersion{0};
     bool startup = false;  // the start-up patch, which no configuration starts
     std::uint64_t id = 0;  // unique among the patches a process starts
     // The same patch, started but not yet played: what the host's transport swaps in when it starts
@@ -38,6 +40,8 @@ struct LoadedPatch {
     // The values and cords the engine holds now (after a load, a restore or an edit). Audio thread once
     // the patch plays; never allocates.
     void takeValues();
+    // The engine's cords into `cords`. Audio thread; never allocates or waits.
+    void takeCords();
     // The configuration as it plays now: the one loaded, with the parameters' current values and cords.
     Configuration current() const;
 };

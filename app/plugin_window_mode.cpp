@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/configuration_files.h"
 #include "app/frame_window.h"
 #include "app/program.h"
 #include "engine/engine_state.h"
@@ -122,6 +123,9 @@ class PluginLink {
     void showPluginPanel(const std::vector<char>& bytes) {
         PanelBody body;
         std::memcpy(&body, bytes.data(), sizeof body);
+        // The rate a saved configuration is written at.
+        if (body.rateParam == 11026 || body.rateParam == 22051 || body.rateParam == 44101)
+            state_.rateParam = body.rateParam;
         if (samePanel(body, panelBody(state_))) return;
         auto patch = std::make_shared<PanelPatch>();
         std::string why;
@@ -152,7 +156,14 @@ int runPluginWindow(Application& app, int linkFd) {
     HostPlays audio;
     PluginLink link(linkFd, state);
     CloseEndsWindow closing;
+    // The menu's configurations, without a rate change or a sample of the window's own: a load is an
+    // edit like the others (the plugin plays it at its rate, with its sample), a save writes the panel
+    // at the plugin's rate.
+    ConfigurationFiles configurations(state, nullptr, nullptr);
     ProgramWiring wiring;
+    wiring.services.panelChanged = [&configurations](SynthPanel* panel) { configurations.setPanel(panel); };
+    wiring.services.loadConfiguration = [&configurations] { configurations.loadCommand(); };
+    wiring.services.saveConfiguration = [&configurations] { configurations.saveCommand(); };
     wiring.windowMade = [&link, &closing](FrameWindow& frame) {
         frame.installEventFilter(&closing);
         link.attach(frame);

@@ -70,6 +70,7 @@ PanelBody panelBody(const EngineState& s) {
         b.mixPan[i] = s.mixPan[i];
     }
     for (int in = 0; in < kJacks; ++in) b.cordSource[in] = hasCord(s, in) ? s.cordSource[in] : kNoCord;
+    b.rateParam = s.rateParam;
     return b;
 }
 

@@ -32,6 +32,7 @@ struct PanelBody {
     std::int32_t mixLevel[kMixerChannels] = {};
     std::int32_t mixPan[kMixerChannels] = {};
     std::int32_t cordSource[kJacks] = {};  // per input: the output its cord comes from, or kNoCord
+    std::int32_t rateParam = 0;            // the engine's (the plugin's panel); no edit changes it
 };
 
 struct PatchEditBody {

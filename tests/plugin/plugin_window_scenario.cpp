@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <thread>
@@ -176,14 +177,10 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     events.push_back(set);
     std::stable_sort(events.begin(), events.end(),
                      [](const PanelEvent& a, const PanelEvent& b) { return a.frame < b.frame; });
-    std::FILE* file = std::fopen(files.path("events.json").c_str(), "w");
-    ASSERT_NE(file, nullptr);
-    std::fputs(serializePanelEvents(events, static_cast<int>(kRate)).c_str(), file);
-    std::fclose(file);
-    EXPECT_EQ(shell("cp '" + files.path("events.json") + "' '" + art + "/events.json'; echo ok"), "ok");
+    const std::string eventsFile = art + "/events.json";
+    std::ofstream(eventsFile) << serializePanelEvents(events, static_cast<int>(kRate));
     const std::vector<std::uint8_t> played = p.host.playedBytes();
-    const std::vector<std::uint8_t> rendered =
-        files.render("", "", p.host.frame(), files.path("events.json"));
+    const std::vector<std::uint8_t> rendered = files.render("", "", p.host.frame(), eventsFile);
     ASSERT_EQ(played.size(), rendered.size());
     std::size_t differ = 0;
     while (differ < played.size() && played[differ] == rendered[differ]) ++differ;

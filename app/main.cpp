@@ -100,6 +100,8 @@ int main(int argc, char** argv) {
 
 #ifdef VOLTINA_PLUGIN_WINDOW
     if (options.pluginWindowFd >= 0) {
+        if (const std::string problem = pluginLinkProblem(options.pluginWindowFd); !problem.empty())
+            return commandLineError(problem);
         // Started by the plugin inside a host, which has its own session: no session manager, no sound.
         gMakingApplication = true;
         gQtHandler = qInstallMessageHandler(startupMessages);

@@ -151,6 +151,14 @@ class PluginLink {
 
 }  // namespace
 
+std::string pluginLinkProblem(int linkFd) {
+    int type = 0;
+    socklen_t length = sizeof type;
+    if (::getsockopt(linkFd, SOL_SOCKET, SO_TYPE, &type, &length) == 0 && type == SOCK_STREAM) return {};
+    return "--plugin-window " + std::to_string(linkFd) +
+           ": no socket from the plugin there; this mode is started by the plugin's UI, in a host";
+}
+
 int runPluginWindow(Application& app, int linkFd) {
     EngineState state;
     HostPlays audio;

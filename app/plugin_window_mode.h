@@ -5,9 +5,14 @@
 // plugin makes the sound: this process plays none, opens no JACK client, no MIDI port, keeps no autosave.
 // GUI thread.
 
+#include <string>
+
 namespace voltina {
 
 class Application;
+
+// Why `linkFd` cannot be the plugin's link (it is no stream socket); empty when it can.
+std::string pluginLinkProblem(int linkFd);
 
 // Until the window is closed or the link ends; the exit code.
 int runPluginWindow(Application& app, int linkFd);

@@ -66,9 +66,11 @@ TEST(CommandLine, WrongCommandLinesAreRefusedInWords) {
     EXPECT_EQ(refused({"--zoom"}), "--zoom needs a value");
     // Never standard input, output or error, nor a number beyond any descriptor.
     for (const char* fd : {"2", "-3", "3x", "99999999999"})
-        EXPECT_EQ(refused({"--plugin-window", fd}),
-                  std::string("--plugin-window takes the number of the socket its plugin gave it (3 or more), "
-                              "not \"") + fd + "\"");
+        EXPECT_EQ(
+            refused({"--plugin-window", fd}),
+            std::string("--plugin-window takes the number of the socket its plugin gave it (3 or more), "
+                        "not \"") +
+                fd + "\"");
     EXPECT_EQ(refused({"--audio"}), "--audio needs a value");
     EXPECT_NE(refused({"--audio", "oss"}).find("unknown audio system \"oss\""), std::string::npos);
     EXPECT_EQ(refused({"a", "b"}), "only one configuration can be loaded, \"b\" is one too many");

@@ -58,8 +58,9 @@ const char* programUsage() {
            "                    program ends\n"
            "  --recover         list the takes and the autosaved panels a run that ended abnormally left\n"
            "                    unsaved (the next start offers them)\n"
-           "  --plugin-window FD  the LV2 plugin's window, started by the plugin's UI library, which\n"
-           "                    talks to it through the socket FD; it plays no sound of its own\n"
+           "  --plugin-window FD\n"
+           "                    the LV2 plugin's window, which its UI library starts in a host and talks\n"
+           "                    to through the socket FD; it plays no sound of its own\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }

@@ -110,6 +110,12 @@ class Window {
         return 0;
     }
 
+    // The external UI's show has no answer: a window that cannot start is told to the host as closed,
+    // so it offers to open it again rather than wait for it.
+    void showOrSayClosed() {
+        if (show() != 0 && host_ != nullptr && host_->ui_closed != nullptr) host_->ui_closed(controller_);
+    }
+
     void hide() { stop(); }
 
     // 0 while the window is open, 1 once it has closed (or was never opened).
@@ -237,7 +243,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     }
     auto* window = new Window(write, controller, map, host, programPath(bundlePath));
     window->widget.run = [](ExternalWidget* w) { windowOf(w)->idle(); };
-    window->widget.show = [](ExternalWidget* w) { windowOf(w)->show(); };
+    window->widget.show = [](ExternalWidget* w) { windowOf(w)->showOrSayClosed(); };
     window->widget.hide = [](ExternalWidget* w) { windowOf(w)->hide(); };
     if (widget != nullptr) *widget = &window->widget;
     return window;

@@ -93,6 +93,13 @@ TEST(PluginWindow, GesturesReachThePluginAtTheirFramesAndTheWindowComesBack) {
     PluginFiles files;
     PlayingHost p;
     std::string error;
+    // A program that cannot start: the host is told the window closed, and may try again.
+    const std::string program = std::getenv("VOLTINA_PROGRAM") ? std::getenv("VOLTINA_PROGRAM") : "";
+    ::setenv("VOLTINA_PROGRAM", "/nonexistent/voltina", 1);
+    ASSERT_TRUE(p.host.openWindow(error)) << error;
+    EXPECT_TRUE(p.host.windowSaidClosed());
+    p.host.closeWindow();
+    ::setenv("VOLTINA_PROGRAM", program.c_str(), 1);
     ASSERT_TRUE(p.host.openWindow(error)) << error;
     int top = 0;
     std::string win = p.findWindow(top);

@@ -90,8 +90,8 @@ class PluginLink {
         } else if (patchEditBody(edit, whole)) {
             bytes = linkFrame(LinkMessage::PatchEdit, &whole, sizeof whole);
         } else {
-            // Samples stay the plugin's: the window cannot hand one over yet.
-            say("the plugin's window cannot change the plugin's sample; the plugin keeps its own");
+            // A sample loaded by the window (none can be yet) stays the window's.
+            say("the plugin's window cannot send a sample; the plugin keeps its own");
             return;
         }
         if (!writeLink(fd_, bytes)) end("the plugin's UI is gone");
@@ -130,7 +130,9 @@ class PluginLink {
         auto patch = std::make_shared<PanelPatch>();
         std::string why;
         if (!panelFromBody(body, *patch, &why)) return say("the plugin sent a panel that cannot be: " + why);
-        patch->sample = state_.waveSample;
+        // The plugin's sample stays in the plugin: the window holds a stand-in while the plugin has one, so
+        // that "No wave" and its Undo are steps like any other.
+        patch->sample = body.hasSample == 0 ? nullptr : state_.waveSample ? state_.waveSample : pluginSample_;
         if (!applyEdit(state_, Edit{EditKind::Restore, 0, 0, 0, 0, 0.0f, patch}).taken())
             return say("the plugin sent cords that break the patch bay's rules");
         frame_->panel()->showPatch();
@@ -147,6 +149,25 @@ class PluginLink {
     FrameWindow* frame_ = nullptr;
     std::unique_ptr<QSocketNotifier> notifier_;
     LinkReader reader_;
+    const std::shared_ptr<SampleRecord> pluginSample_ = std::make_shared<SampleRecord>();
+};
+
+// The Wave button's list: "No wave" is an edit the plugin takes; a file the window cannot send yet.
+class SamplesStayInThePlugin : public SampleLoader {
+  public:
+    void setPanel(SynthPanel* panel) { panel_ = panel; }
+    void selectWaveFile(const std::string&) override {
+        if (panel_ != nullptr)
+            panel_->showMessage(
+                "The plugin's window cannot load a sample yet.",
+                "Choose a configuration that names it in the host's Configuration parameter.");
+    }
+    void freeWaveSample() override {}
+    void forgetWaveFileName() override {}
+    void adoptSample(const std::string&) override {}
+
+  private:
+    SynthPanel* panel_ = nullptr;
 };
 
 }  // namespace
@@ -169,7 +190,12 @@ int runPluginWindow(Application& app, int linkFd) {
     // at the plugin's rate.
     ConfigurationFiles configurations(state, nullptr, nullptr);
     ProgramWiring wiring;
-    wiring.services.panelChanged = [&configurations](SynthPanel* panel) { configurations.setPanel(panel); };
+    SamplesStayInThePlugin samples;
+    wiring.services.samples = &samples;
+    wiring.services.panelChanged = [&configurations, &samples](SynthPanel* panel) {
+        configurations.setPanel(panel);
+        samples.setPanel(panel);
+    };
     wiring.services.loadConfiguration = [&configurations] { configurations.loadCommand(); };
     wiring.services.saveConfiguration = [&configurations] { configurations.saveCommand(); };
     wiring.windowMade = [&link, &closing](FrameWindow& frame) {

@@ -28,8 +28,10 @@ void VoltinaInstance::handleWindowEdit(const LV2_Atom* atom, std::uint32_t frame
         std::memcpy(&whole, body, sizeof whole);
         if (!isPatchEditKind(whole.kind) || !panelFromBody(whole.panel, *windowPatch_))
             return complain(Complaint::WindowEditUnread, atom->size);
-        // The window's patch carries no sample: the one that plays stays.
-        windowPatch_->sample = s.waveSample;
+        // The window's patch says only whether it has a sample: the one playing, or the patch's own.
+        windowPatch_->sample = whole.panel.hasSample == 0 ? nullptr
+                               : s.waveSample             ? s.waveSample
+                                                          : patch->sample;
         result = applyEdit(s, Edit{static_cast<EditKind>(whole.kind), 0, 0, 0, 0, 0.0f, windowPatch_});
         windowPatch_->sample.reset();
     }
@@ -46,9 +48,14 @@ void VoltinaInstance::takeEditedValues(LoadedPatch& patch, std::uint32_t frame) 
         notifyParameter(p, frame);
     }
     patch.takeCords();
+    patch.sampleGone.store(s.waveSample == nullptr && patch.sample != nullptr, std::memory_order_relaxed);
 }
 
-void VoltinaInstance::keepCords(const LoadedPatch& from, LoadedPatch& to) {
+void VoltinaInstance::keepWindowEdits(const LoadedPatch& from, LoadedPatch& to) {
+    if (from.sampleGone.load(std::memory_order_relaxed)) {
+        applyEdit(to.sound->state(), Edit::removeSample());  // `to` holds its sample: nothing is freed
+        to.sampleGone.store(true, std::memory_order_relaxed);
+    }
     bool same = true;
     for (int in = 0; in < kJacks && same; ++in)
         same = from.cords[in].load(std::memory_order_relaxed) == to.cords[in].load(std::memory_order_relaxed);

@@ -22,9 +22,9 @@ bool carriesNumbers(EditKind kind) {
         case EditKind::UnplugAtInput:
         case EditKind::UnplugAtOutput:
         case EditKind::Sync:
+        case EditKind::RemoveSample:
             return true;
         case EditKind::LoadSample:
-        case EditKind::RemoveSample:
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
             return false;
@@ -71,6 +71,7 @@ PanelBody panelBody(const EngineState& s) {
     }
     for (int in = 0; in < kJacks; ++in) b.cordSource[in] = hasCord(s, in) ? s.cordSource[in] : kNoCord;
     b.rateParam = s.rateParam;
+    b.hasSample = s.waveSample != nullptr;
     return b;
 }
 
@@ -129,6 +130,7 @@ bool patchEditBody(const Edit& edit, PatchEditBody& out) {
         out.panel.mixPan[i] = p.mixPan[static_cast<std::size_t>(i)];
     }
     for (int in = 0; in < kJacks; ++in) out.panel.cordSource[in] = p.cordSource[static_cast<std::size_t>(in)];
+    out.panel.hasSample = p.sample != nullptr;
     return true;
 }
 

@@ -3,9 +3,9 @@
 // fixed-size bodies of atoms (the window's edits on the control port, the panel on the notify port), so
 // run() takes them in at their frame without allocating, and the same bytes travel on the window's link.
 //
-// An edit is the very Edit the panel makes: the knobs, types, cords and Sync carry its numbers; Undo,
-// Redo and a configuration loaded in the window carry the whole patch's settings. The sample is not part
-// of a patch here: the plugin keeps the one it plays.
+// An edit is the very Edit the panel makes: the knobs, types, cords, Sync and "No wave" carry its
+// numbers; Undo, Redo and a configuration loaded in the window carry the whole patch's settings and
+// whether it has a sample. A sample itself never travels: the plugin's is the one it was started with.
 // Plain C++; any thread (the functions only read their arguments and write their results).
 
 #include <cstdint>
@@ -33,6 +33,9 @@ struct PanelBody {
     std::int32_t mixPan[kMixerChannels] = {};
     std::int32_t cordSource[kJacks] = {};  // per input: the output its cord comes from, or kNoCord
     std::int32_t rateParam = 0;            // the engine's (the plugin's panel); no edit changes it
+    // Whether the Wave player holds a sample: the plugin's own, which the window cannot send; a whole
+    // patch with one brings back the sample the plugin was started with.
+    std::int32_t hasSample = 0;
 };
 
 struct PatchEditBody {

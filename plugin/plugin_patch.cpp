@@ -39,6 +39,7 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
         patch->configuration = captureConfiguration(patch->sound->state(), rate, "");
     }
     patch->sampleFile = std::move(sampleFile);
+    patch->sample = patch->sound->state().waveSample;
     patch->startup = configuration == nullptr;
     static std::atomic<std::uint64_t> lastId{0};
     patch->id = ++lastId;
@@ -83,6 +84,10 @@ Configuration LoadedPatch::current() const {
                 c.mixPan[i] = static_cast<int>(v);
                 break;
         }
+    }
+    if (sampleGone.load(std::memory_order_relaxed)) {
+        c.hasWave = false;
+        c.wave.clear();
     }
     int source[kJacks];
     for (;;) {

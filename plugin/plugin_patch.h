@@ -23,6 +23,10 @@ struct LoadedPatch {
     Configuration configuration;           // as loaded; `values` holds what the parameters have changed since
     std::string path;                      // the configuration file, empty for the start-up patch or a state
     std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
+    // The sample the patch was started with, held here too: the window's "No wave" drops the engine's
+    // hold on it in run(), which must not free it, and its Undo brings this one back.
+    std::shared_ptr<SampleRecord> sample;
+    std::atomic<bool> sampleGone{false};  // "No wave" in the window: the state saves no sample
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
     // Per input: the output its cord comes from (kNoCord: none), written by the audio thread as the

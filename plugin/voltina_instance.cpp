@@ -248,7 +248,7 @@ void VoltinaInstance::restartPatch() {
         applyEdit(fresh->sound->state(), parameterEdit(p, value));
         fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
     }
-    keepCords(*current, *fresh);
+    keepWindowEdits(*current, *fresh);
     // A restore on another thread may have put its own patch in meanwhile: that one plays, and the
     // restore frees the one it replaced (with its twin).
     if (!active_.compare_exchange_strong(current, fresh)) return;
@@ -496,7 +496,7 @@ LV2_State_Status VoltinaInstance::save(LV2_State_Store_Function store, LV2_State
     const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
     LV2_State_Status status =
         store(handle, uris_.configurationText, text.c_str(), text.size() + 1, uris_.atomString, flags);
-    if (status == LV2_STATE_SUCCESS && !patch->sampleFile.empty())
+    if (status == LV2_STATE_SUCCESS && !patch->sampleFile.empty() && !patch->sampleGone.load())
         status = store(handle, uris_.sampleFile, patch->sampleFile.data(), patch->sampleFile.size(),
                        uris_.atomChunk, flags);
     // The file's name only shows where the patch came from; the text and the sample above are the patch.

@@ -94,8 +94,9 @@ class VoltinaInstance {
     void handleWindowEdit(const LV2_Atom* atom, std::uint32_t frame);
     // After an edit: the parameters and cords the state keeps, and the host told of what changed.
     void takeEditedValues(LoadedPatch& patch, std::uint32_t frame);
-    // The window's cords (which no parameter holds) put back in a patch the transport starts again.
-    void keepCords(const LoadedPatch& from, LoadedPatch& to);
+    // The window's cords and "No wave" (which no parameter holds) put back in a patch the transport
+    // starts again.
+    void keepWindowEdits(const LoadedPatch& from, LoadedPatch& to);
     // The whole panel for the window (plugin_edits.h's PanelBody) on the notify port.
     void notifyPanel(std::uint32_t frame);
     // The playing patch starts again from its first frame, keeping the parameters' values.

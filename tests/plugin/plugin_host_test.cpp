@@ -161,7 +161,8 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         {"frame": 14000, "unplug": 304},
         {"frame": 14500, "plug": [409, 304]},
         {"frame": 15000, "channel": 3, "level-knob": -10},
-        {"frame": 16000, "sync": true}]})";
+        {"frame": 16000, "sync": true},
+        {"frame": 17000, "no-wave": true}]})";
     const std::uint64_t frames = 20000;
     const std::vector<std::uint8_t> rendered = files.render(config, tune, frames, files.path("events.json"));
     // A refused file whose name would drive a terminal, and paths refused before any file is read: each
@@ -189,6 +190,7 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         HostEvent::window(at + 15500, kWindowEditUri, "\x0e\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 24),
         HostEvent::window(at + 15600, kWindowPatchEditUri, "\x0f", 1),
         HostEvent::windowEdit(at + 16000, Edit::sync()),
+        HostEvent::windowEdit(at + 17000, Edit::removeSample()),
     };
     TestHost host;
     loadIn(host, rate, config);
@@ -198,6 +200,10 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     EXPECT_EQ(host.notified().at("channel5-pan"), "70");
     EXPECT_EQ(host.notified().at("configuration"), config);
     EXPECT_EQ(host.notified().at("channel3-level"), std::to_string(60 + 9 * 2 - 10));
+    // "No wave" is kept by the state too.
+    const std::string saved = host.saveState(files.path(""));
+    EXPECT_EQ(saved.find("sample-file"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("configuration-text"), std::string::npos) << saved;
     const std::vector<std::string> said = {
         "broken\\x1B[31m.json", "empty configuration path", "4097 bytes",     "other than a file path",
         "patch bay's rules",    "edit of 24 bytes",         "edit of 1 bytes"};

@@ -76,6 +76,7 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     events.push_back(HostEvent::windowEdit(50001, Edit::levelKnob(2, -3.0f)));
     events.push_back(HostEvent::windowEdit(52000, Edit::plug(8, 3)));
     events.push_back(HostEvent::windowEdit(53000, Edit::unplugAtOutput(8)));
+    events.push_back(HostEvent::windowEdit(54000, Edit::removeSample()));
     events.push_back(HostEvent::windowEdit(85000, Edit::restore(undone)));
     events.push_back(HostEvent::windowEdit(86000, Edit::loadConfiguration(undone)));
     // The transport starts, stops and starts again: the patch starts again each time.

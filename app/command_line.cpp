@@ -58,6 +58,9 @@ const char* programUsage() {
            "                    program ends\n"
            "  --recover         list the takes and the autosaved panels a run that ended abnormally left\n"
            "                    unsaved (the next start offers them)\n"
+           "  --plugin-window FD\n"
+           "                    the LV2 plugin's window, which its UI library starts in a host and talks\n"
+           "                    to through the socket FD; it plays no sound of its own\n"
            "  --help            show this text\n"
            "  --version         show the version\n";
 }
@@ -122,6 +125,17 @@ bool parseProgramOptions(const std::vector<std::string>& args, const char* audio
                 error = "--zoom must be 1, 1.5 or 2, not \"" + v + "\"";
                 return false;
             }
+        } else if (is("--plugin-window")) {
+            if (!value("--plugin-window", v)) return false;
+            // Standard input, output and error are never the link.
+            if (v.empty() || v.size() > 6 || v.find_first_not_of("0123456789") != std::string::npos ||
+                std::stoi(v) < 3) {
+                error =
+                    "--plugin-window takes the number of the socket its plugin gave it (3 or more), not \"" +
+                    v + "\"";
+                return false;
+            }
+            o.pluginWindowFd = std::stoi(v);
         } else if (listed(kQtOptionsWithValue, a)) {
             if (i + 1 < args.size()) ++i;
         } else if (listed(kQtFlags, a)) {

@@ -19,6 +19,7 @@ struct ProgramOptions {
     bool connectPorts = true;  // --no-connect clears it: JACK outputs left unconnected
     double zoom = 1.0;         // 1, 1.5 or 2
     std::string configPath;    // empty: the default patch
+    int pluginWindowFd = -1;   // --plugin-window FD: the plugin's window, linked to its host through FD
     // A bad VOLTINA_AUDIO value: worth a word on stderr, not worth refusing to start.
     std::string environmentWarning;
 };

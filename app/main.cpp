@@ -17,6 +17,9 @@
 #include "app/command_line.h"
 #include "app/frame_window.h"
 #include "app/nsm_session.h"
+#ifdef VOLTINA_PLUGIN_WINDOW
+#include "app/plugin_window_mode.h"
+#endif
 #include "app/program.h"
 #include "app/program_parts.h"
 #include "app/recording_save.h"
@@ -94,6 +97,22 @@ int main(int argc, char** argv) {
         const std::filesystem::path absolute = std::filesystem::absolute(options.configPath, ec);
         configPath = ec ? options.configPath : absolute.string();
     }
+
+#ifdef VOLTINA_PLUGIN_WINDOW
+    if (options.pluginWindowFd >= 0) {
+        if (const std::string problem = pluginLinkProblem(options.pluginWindowFd); !problem.empty())
+            return commandLineError(problem);
+        // Started by the plugin inside a host, which has its own session: no session manager, no sound.
+        gMakingApplication = true;
+        gQtHandler = qInstallMessageHandler(startupMessages);
+        Application app(argc, argv);
+        gMakingApplication = false;
+        qInstallMessageHandler(gQtHandler);
+        return runPluginWindow(app, options.pluginWindowFd);
+    }
+#else
+    if (options.pluginWindowFd >= 0) return commandLineError("this voltina was built without the LV2 plugin");
+#endif
 
     // Under a session manager: announced before anything else, and nothing (no sound, no JACK client, no
     // window) before the server says which session to open.

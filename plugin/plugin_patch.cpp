@@ -2,6 +2,7 @@
 
 #include "media/file_bytes.h"
 #include "media/wav_import.h"
+#include "patch/jack_number.h"
 #include "render/offline_start.h"
 
 namespace voltina {
@@ -39,6 +40,7 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
     }
     patch->controllers = ControllerMap(patch->configuration.controllers);
     patch->sampleFile = std::move(sampleFile);
+    patch->sample = patch->sound->state().waveSample;
     patch->startup = configuration == nullptr;
     static std::atomic<std::uint64_t> lastId{0};
     patch->id = ++lastId;
@@ -51,6 +53,16 @@ std::unique_ptr<LoadedPatch> startPatch(const Configuration* configuration,
 void LoadedPatch::takeValues() {
     for (int p = 0; p < kParameterCount; ++p)
         values[p].store(parameterValue(sound->state(), p), std::memory_order_relaxed);
+    takeCords();
+}
+
+void LoadedPatch::takeCords() {
+    const EngineState& s = sound->state();
+    cordsVersion.fetch_add(1, std::memory_order_relaxed);
+    std::atomic_thread_fence(std::memory_order_release);
+    for (int in = 0; in < kJacks; ++in)
+        cords[in].store(hasCord(s, in) ? s.cordSource[in] : kNoCord, std::memory_order_relaxed);
+    cordsVersion.fetch_add(1, std::memory_order_release);
 }
 
 Configuration LoadedPatch::current() const {
@@ -74,6 +86,21 @@ Configuration LoadedPatch::current() const {
                 break;
         }
     }
+    if (sampleGone.load(std::memory_order_relaxed)) {
+        c.hasWave = false;
+        c.wave.clear();
+    }
+    int source[kJacks];
+    for (;;) {
+        const std::uint32_t before = cordsVersion.load(std::memory_order_acquire);
+        for (int in = 0; in < kJacks; ++in) source[in] = cords[in].load(std::memory_order_relaxed);
+        std::atomic_thread_fence(std::memory_order_acquire);
+        if (before % 2 == 0 && cordsVersion.load(std::memory_order_relaxed) == before) break;
+    }
+    c.cords.clear();
+    for (int in = 0; in < kJacks; ++in)
+        if (source[in] >= 0 && source[in] < kJacks)
+            c.cords.emplace_back(JackNumber::output(source[in]).number(), JackNumber::input(in).number());
     return c;
 }
 

@@ -24,10 +24,19 @@ struct LoadedPatch {
     Configuration configuration;           // as loaded; `values` holds what the parameters have changed since
     std::string path;                      // the configuration file, empty for the start-up patch or a state
     std::vector<std::uint8_t> sampleFile;  // the WAV file's bytes, empty without a sample
+    // The sample the patch was started with, held here too: the window's "No wave" drops the engine's
+    // hold on it in run(), which must not free it, and its Undo brings this one back.
+    std::shared_ptr<SampleRecord> sample;
+    std::atomic<bool> sampleGone{false};  // "No wave" in the window: the state saves no sample
     // The parameters' values now, written by the audio thread as it applies them.
     std::atomic<float> values[kParameterCount];
     // The configuration's controller bindings, which the audio thread plays the host's MIDI through.
     ControllerMap controllers;
+    // Per input: the output its cord comes from (kNoCord: none), written by the audio thread as the
+    // window's edits change the cords, so that the state saves them. Odd cordsVersion: a change is under
+    // way; a save reads the cords again until it has read them whole (one output never feeding two).
+    std::atomic<int> cords[kJacks];
+    std::atomic<std::uint32_t> cordsVersion{0};
     bool startup = false;  // the start-up patch, which no configuration starts
     std::uint64_t id = 0;  // unique among the patches a process starts
     // The same patch, started but not yet played: what the host's transport swaps in when it starts
@@ -35,9 +44,12 @@ struct LoadedPatch {
     // Null once used, until the worker builds the next one (startAgain).
     std::unique_ptr<LoadedPatch> twin;
 
-    // The values the engine holds now (after a load or a restore).
+    // The values and cords the engine holds now (after a load, a restore or an edit). Audio thread once
+    // the patch plays; never allocates.
     void takeValues();
-    // The configuration as it plays now: the one loaded, with the parameters' current values.
+    // The engine's cords into `cords`. Audio thread; never allocates or waits.
+    void takeCords();
+    // The configuration as it plays now: the one loaded, with the parameters' current values and cords.
     Configuration current() const;
 };
 

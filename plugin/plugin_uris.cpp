@@ -28,6 +28,9 @@ void PluginUris::map(LV2_URID_Map* m) {
     configuration = id(kConfigurationUri);
     configurationText = id(kConfigurationTextUri);
     sampleFile = id(kSampleFileUri);
+    windowEdit = id(kWindowEditUri);
+    windowPatchEdit = id(kWindowPatchEditUri);
+    panelShown = id(kPanelShownUri);
     for (int p = 0; p < kParameterCount; ++p)
         parameters[p] = id((std::string(kPluginUri) + "#" + parameterName(p)).c_str());
 }

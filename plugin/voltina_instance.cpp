@@ -71,6 +71,7 @@ VoltinaInstance* VoltinaInstance::create(double rate, const LV2_Feature* const* 
     instance->uris_.map(map);
     lv2_atom_forge_init(&instance->forge_, map);
     instance->active_.store(startup.release());
+    instance->windowPatch_ = std::make_shared<PanelPatch>();
     return instance;
 }
 
@@ -142,6 +143,8 @@ void VoltinaInstance::run(std::uint32_t frames) {
     // At a converted rate the host hears the engine a fixed delay late; a host that knows it lines the
     // sound up with the timeline.
     if (latency_ != nullptr) *latency_ = static_cast<float>(playing()->sound->latencyFrames());
+    // Once a block, however many parameters the host's automation set in it.
+    if (std::exchange(panelDue_, false) && notifying) notifyPanel(done);
     if (notifying) lv2_atom_forge_pop(&forge_, &sequence);
     inRun_ = false;
     // Nothing plays the replaced patch any more: it may be freed, even at once by a synchronous worker.
@@ -157,6 +160,10 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
         message.word = packMidi(b[0], b[1], b[2]);
         PatchSink sink(*this, *playing());
         sink.patch.sound->post(message, sink);
+        return;
+    }
+    if (event->body.type == uris_.windowEdit || event->body.type == uris_.windowPatchEdit) {
+        handleWindowEdit(&event->body, frame);
         return;
     }
     if (event->body.type != uris_.atomObject) return;
@@ -223,10 +230,12 @@ void VoltinaInstance::PatchSink::deliver(EngineState& state, const TimedMessage&
     if (message.kind == TimedMessage::Kind::Midi) {
         // A controller the configuration binds moves its control, and the host is told the new value.
         const int moved = playController(patch, message.word);
-        if (moved >= 0)
+        if (moved >= 0) {
             instance.taken_ |= std::uint64_t{1} << moved;
-        else
+            instance.panelDue_ = true;
+        } else {
             onMidiMessage(state, message.word);
+        }
         return;
     }
     const int p = static_cast<int>(message.word);
@@ -235,6 +244,7 @@ void VoltinaInstance::PatchSink::deliver(EngineState& state, const TimedMessage&
     // What the engine took is sent back, which a typed frequency over the entry's top or a pan between
     // two steps makes differ from what was sent.
     instance.taken_ |= std::uint64_t{1} << p;
+    instance.panelDue_ = true;  // and the window is shown the panel
 }
 
 void VoltinaInstance::notifyTaken(std::uint32_t frame) {
@@ -302,6 +312,7 @@ void VoltinaInstance::restartPatch() {
         applyEdit(fresh->sound->state(), parameterEdit(p, value));
         fresh->values[p].store(parameterValue(fresh->sound->state(), p), std::memory_order_relaxed);
     }
+    keepWindowEdits(*current, *fresh);
     // A restore on another thread may have put its own patch in meanwhile: that one plays, and the
     // restore frees the one it replaced (with its twin).
     if (!active_.compare_exchange_strong(current, fresh)) return;
@@ -373,6 +384,7 @@ void VoltinaInstance::notifyPath(std::uint32_t frame) {
 void VoltinaInstance::notifyAll(std::uint32_t frame) {
     notifyPath(frame);
     for (int p = 0; p < kParameterCount; ++p) notifyParameter(p, frame);
+    notifyPanel(frame);
 }
 
 void VoltinaInstance::install(LoadedPatch* patch) {
@@ -467,6 +479,13 @@ LV2_Worker_Status VoltinaInstance::work(LV2_Worker_Respond_Function respond, LV2
                     "the host sent the configuration as something other than a file path; the patch "
                     "plays on");
                 break;
+            case Complaint::WindowEditUnread:
+                logError("the window sent an edit of " + std::to_string(message.bytes) +
+                         " bytes that is none the plugin knows; the patch plays on");
+                break;
+            case Complaint::WindowEditRefused:
+                logError("the window's edit breaks the patch bay's rules and changes nothing");
+                break;
         }
         return LV2_WORKER_SUCCESS;
     }
@@ -541,7 +560,7 @@ LV2_State_Status VoltinaInstance::save(LV2_State_Store_Function store, LV2_State
     const std::uint32_t flags = LV2_STATE_IS_POD | LV2_STATE_IS_PORTABLE;
     LV2_State_Status status =
         store(handle, uris_.configurationText, text.c_str(), text.size() + 1, uris_.atomString, flags);
-    if (status == LV2_STATE_SUCCESS && !patch->sampleFile.empty())
+    if (status == LV2_STATE_SUCCESS && !patch->sampleFile.empty() && !patch->sampleGone.load())
         status = store(handle, uris_.sampleFile, patch->sampleFile.data(), patch->sampleFile.size(),
                        uris_.atomChunk, flags);
     // The file's name only shows where the patch came from; the text and the sample above are the patch.

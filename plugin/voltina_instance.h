@@ -54,7 +54,13 @@ class VoltinaInstance {
 
     enum class Work : std::uint32_t { Load, Free, Loaded, Refused, Complain, BuildTwin, TwinReady };
     // Why run() refused a configuration the host sent, said by the worker since run() may not log.
-    enum class Complaint : std::uint32_t { EmptyPath, PathTooLong, NotAPath };
+    enum class Complaint : std::uint32_t {
+        EmptyPath,
+        PathTooLong,
+        NotAPath,
+        WindowEditUnread,
+        WindowEditRefused
+    };
     struct ComplaintMessage {
         Work kind;
         Complaint complaint;
@@ -92,6 +98,15 @@ class VoltinaInstance {
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
     void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
     void handlePosition(const LV2_Atom_Object* object, std::uint32_t frame);
+    // An edit the plugin's window made (instance_window.cpp), applied at its frame.
+    void handleWindowEdit(const LV2_Atom* atom, std::uint32_t frame);
+    // After an edit: the parameters and cords the state keeps, and the host told of what changed.
+    void takeEditedValues(LoadedPatch& patch, std::uint32_t frame);
+    // The window's cords and "No wave" (which no parameter holds) put back in a patch the transport
+    // starts again.
+    void keepWindowEdits(const LoadedPatch& from, LoadedPatch& to);
+    // The whole panel for the window (plugin_edits.h's PanelBody) on the notify port.
+    void notifyPanel(std::uint32_t frame);
     // The playing patch starts again from its first frame, keeping the parameters' values.
     void restartPatch();
     LoadedPatch* playing() const { return active_.load(std::memory_order_relaxed); }
@@ -148,6 +163,10 @@ class VoltinaInstance {
     std::uint64_t taken_ = 0;  // one bit a parameter; audio thread only
     static_assert(kParameterCount <= 64, "one bit a parameter");
     LoadRequest request_;
+    // The patch the window's Undo, Redo and loads bring, made once so run() fills it in without
+    // allocating. Audio thread only.
+    std::shared_ptr<PanelPatch> windowPatch_;
+    bool panelDue_ = false;                 // the host changed a parameter: the window is shown the panel
     std::uint32_t tickets_[kTickets] = {};  // 0: free
     std::uint32_t lastTicket_ = 0;
 };

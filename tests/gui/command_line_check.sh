@@ -42,6 +42,7 @@ done <<'CASES'
 --midi-port|--midi-port needs the name
 one two|"two" is one too many
 -x|unknown option -x
+--plugin-window 9|no socket from the plugin there
 CASES
 
 # What voltina echoes of its command line is escaped: no raw control character reaches the terminal.

@@ -50,6 +50,7 @@ TEST(CommandLine, OptionsInBothSpellingsAndOneConfiguration) {
     EXPECT_TRUE(parsed({"-h"}).help);
     EXPECT_TRUE(parsed({"--version"}).version);
     EXPECT_EQ(parsed({"--zoom", "1"}).zoom, 1.0);
+    EXPECT_EQ(parsed({"--plugin-window", "7"}).pluginWindowFd, 7);
     // "--" lets a configuration's name start with a dash.
     EXPECT_EQ(parsed({"--", "-odd name"}).configPath, "-odd name");
     // Qt's own options are left to the application, their values not taken for a configuration.
@@ -63,6 +64,13 @@ TEST(CommandLine, WrongCommandLinesAreRefusedInWords) {
     EXPECT_EQ(refused({"--zoom=0.5"}), "--zoom must be 1, 1.5 or 2, not \"0.5\"");
     EXPECT_EQ(refused({"--zoom", "two"}), "--zoom must be 1, 1.5 or 2, not \"two\"");
     EXPECT_EQ(refused({"--zoom"}), "--zoom needs a value");
+    // Never standard input, output or error, nor a number beyond any descriptor.
+    for (const char* fd : {"2", "-3", "3x", "99999999999"})
+        EXPECT_EQ(
+            refused({"--plugin-window", fd}),
+            std::string("--plugin-window takes the number of the socket its plugin gave it (3 or more), "
+                        "not \"") +
+                fd + "\"");
     EXPECT_EQ(refused({"--audio"}), "--audio needs a value");
     EXPECT_NE(refused({"--audio", "oss"}).find("unknown audio system \"oss\""), std::string::npos);
     EXPECT_EQ(refused({"a", "b"}), "only one configuration can be loaded, \"b\" is one too many");

@@ -173,7 +173,7 @@ TEST_F(InstalledTree, HelpTextLiesWhereTheProgramLooksForIt) {
 
 TEST_F(InstalledTree, InstalledPluginIsFoundUnderLibLv2) {
     const fs::path lv2 = prefix() / "lib" / "lv2";
-    for (const std::string file : {"manifest.ttl", "voltina.ttl", "voltina.so"})
+    for (const std::string file : {"manifest.ttl", "voltina.ttl", "voltina.so", "voltina_ui.so"})
         EXPECT_TRUE(fs::is_regular_file(lv2 / "voltina.lv2" / file)) << file;
     // A host looks only where LV2_PATH says: the installed bundle first, then the LV2 schemas, which name
     // the plugin's class.
@@ -182,6 +182,9 @@ TEST_F(InstalledTree, InstalledPluginIsFoundUnderLibLv2) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_TRUE(contains(r.out, (lv2 / "voltina.lv2" / "voltina.so").string())) << r.out;
     EXPECT_TRUE(contains(r.out, "Instrument Plugin")) << r.out;
+    // Its window, whose library finds the installed program beside the bundle.
+    EXPECT_TRUE(contains(r.out, (lv2 / "voltina.lv2" / "voltina_ui.so").string())) << r.out;
+    EXPECT_TRUE(fs::is_regular_file(lv2 / "voltina.lv2" / ".." / ".." / ".." / "bin" / "voltina"));
 }
 
 TEST_F(InstalledTree, BothProgramsPrintTheirVersion) {
@@ -341,7 +344,7 @@ TEST_F(DebianPackage, HoldsTheProgramsAndEverythingTheDesktopNeeds) {
           share + "/mime/packages/voltina.xml", share + "/metainfo/io.github.voltina.Voltina.metainfo.xml",
           share + "/doc/voltina/copyright", share + "/doc/voltina/changelog.gz",
           std::string("lib/lv2/voltina.lv2/manifest.ttl"), std::string("lib/lv2/voltina.lv2/voltina.ttl"),
-          std::string("lib/lv2/voltina.lv2/voltina.so")}) {
+          std::string("lib/lv2/voltina.lv2/voltina.so"), std::string("lib/lv2/voltina.lv2/voltina_ui.so")}) {
         EXPECT_EQ(listingLine(listing, file).substr(0, 10), "-rw-r--r--") << file << " not in:\n" << listing;
     }
 }

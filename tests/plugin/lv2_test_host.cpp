@@ -1,15 +1,22 @@
 #include "tests/plugin/lv2_test_host.h"
 
+#include <dlfcn.h>
+#include <gtest/gtest.h>
 #include <lv2/atom/util.h>
+#include <lv2/instance-access/instance-access.h>
 #include <lv2/midi/midi.h>
 #include <lv2/patch/patch.h>
 #include <lv2/time/time.h>
+#include <lv2/ui/ui.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "plugin/plugin_edits.h"
+#include "plugin/plugin_uris.h"
 
 namespace voltina::test {
 
@@ -76,6 +83,45 @@ HostEvent HostEvent::transport(std::uint64_t frame, double speed, std::int64_t t
     return e;
 }
 
+HostEvent HostEvent::window(std::uint64_t frame, const std::string& typeUri, const void* body,
+                            std::size_t size) {
+    HostEvent e;
+    e.kind = Window;
+    e.frame = frame;
+    e.property = typeUri;
+    e.body.assign(static_cast<const std::uint8_t*>(body), static_cast<const std::uint8_t*>(body) + size);
+    return e;
+}
+
+HostEvent HostEvent::windowEdit(std::uint64_t frame, const Edit& edit) {
+    EditBody numbers;
+    PatchEditBody whole;
+    if (patchEditBody(edit, whole)) return window(frame, kWindowPatchEditUri, &whole, sizeof whole);
+    EXPECT_TRUE(editBody(edit, numbers));
+    return window(frame, kWindowEditUri, &numbers, sizeof numbers);
+}
+
+// The external-UI extension's structures, as a host declares them (the extension ships no header).
+struct ExternalWidget {
+    void (*run)(ExternalWidget*);
+    void (*show)(ExternalWidget*);
+    void (*hide)(ExternalWidget*);
+};
+struct ExternalHost {
+    void (*ui_closed)(LV2UI_Controller);
+    const char* plugin_human_id;
+};
+
+struct TestHost::WindowLibrary {
+    void* library = nullptr;
+    const LV2UI_Descriptor* descriptor = nullptr;
+    LV2UI_Handle handle = nullptr;
+    ExternalWidget* widget = nullptr;
+    ExternalHost host{};
+    LV2_Feature hostFeature{}, instanceFeature{};
+    const LV2_Feature* features[4] = {};
+};
+
 bool TestHost::MessageQueue::push(std::uint32_t size, const void* bytes) {
     if (used == kCount || size > kBytes) return false;
     sizes[used] = size;
@@ -110,6 +156,7 @@ TestHost::TestHost()
 }
 
 TestHost::~TestHost() {
+    closeWindow();
     if (instance_) {
         lilv_instance_deactivate(instance_);
         lilv_instance_free(instance_);
@@ -213,6 +260,12 @@ void TestHost::forgeEvent(LV2_Atom_Forge& forge, const HostEvent& e, std::uint32
         lv2_atom_forge_write(&forge, e.midi, 3);
         return;
     }
+    if (e.kind == HostEvent::Window) {
+        lv2_atom_forge_atom(&forge, static_cast<std::uint32_t>(e.body.size()),
+                            mapUri(this, e.property.c_str()));
+        lv2_atom_forge_write(&forge, e.body.data(), static_cast<std::uint32_t>(e.body.size()));
+        return;
+    }
     LV2_Atom_Forge_Frame object;
     if (e.kind == HostEvent::Transport) {
         lv2_atom_forge_object(&forge, &object, 0, mapUri(this, LV2_TIME__Position));
@@ -245,6 +298,13 @@ void TestHost::runBlock(std::uint32_t frames, const std::vector<HostEvent>& even
     lv2_atom_forge_set_buffer(&forge, reinterpret_cast<std::uint8_t*>(control_.data()), kAtomBufferBytes);
     LV2_Atom_Forge_Frame sequence;
     lv2_atom_forge_sequence_head(&forge, &sequence, 0);
+    // The window's writes since the last block, at its first frame, as a host's UI-to-DSP queue.
+    for (HostEvent& written : windowPending_) {
+        written.frame = frame_;
+        forgeEvent(forge, written, 0);
+        windowWrites_.push_back(std::move(written));
+    }
+    windowPending_.clear();
     while (next < events.size() && events[next].frame < frame_ + frames) {
         const std::uint64_t at = std::max(events[next].frame, frame_);
         forgeEvent(forge, events[next], static_cast<std::uint32_t>(at - frame_));
@@ -290,6 +350,10 @@ void TestHost::readNotifications() {
     const auto* notify = reinterpret_cast<const LV2_Atom_Sequence*>(notify_.data());
     if (notify->atom.type != mapUri(this, LV2_ATOM__Sequence)) return;
     LV2_ATOM_SEQUENCE_FOREACH(notify, event) {
+        if (window_ && window_->descriptor->port_event)
+            window_->descriptor->port_event(window_->handle, 1,
+                                            static_cast<std::uint32_t>(sizeof(LV2_Atom) + event->body.size),
+                                            mapUri(this, LV2_ATOM__eventTransfer), &event->body);
         if (event->body.type != mapUri(this, LV2_ATOM__Object)) continue;
         const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&event->body);
         if (object->body.otype != mapUri(this, LV2_PATCH__Set)) continue;
@@ -325,6 +389,88 @@ void TestHost::play(std::uint64_t frames, const std::vector<std::uint32_t>& bloc
             static_cast<std::uint32_t>(std::min<std::uint64_t>(blocks[b % blocks.size()], end - frame_));
         runBlock(length, events, next);
     }
+}
+
+bool TestHost::openWindow(std::string& error) {
+    LilvNode* widgetClass = lilv_new_uri(world_, "http://kxstudio.sf.net/ns/lv2ext/external-ui#Widget");
+    LilvUIs* uis = lilv_plugin_get_uis(plugin_);
+    const LilvUI* chosen = nullptr;
+    LILV_FOREACH(uis, i, uis)
+    if (lilv_ui_is_a(lilv_uis_get(uis, i), widgetClass)) chosen = lilv_uis_get(uis, i);
+    lilv_node_free(widgetClass);
+    if (chosen == nullptr) {
+        lilv_uis_free(uis);
+        error = "the plugin offers no external-UI widget";
+        return false;
+    }
+    char* binary = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(chosen)), nullptr);
+    char* bundle = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_bundle_uri(chosen)), nullptr);
+    const std::string uiUri = lilv_node_as_uri(lilv_ui_get_uri(chosen));
+    lilv_uis_free(uis);
+    auto w = std::make_unique<WindowLibrary>();
+    w->library = dlopen(binary, RTLD_NOW | RTLD_LOCAL);
+    lilv_free(binary);
+    using DescriptorFunction = const LV2UI_Descriptor* (*)(std::uint32_t);
+    auto descriptorOf =
+        w->library ? reinterpret_cast<DescriptorFunction>(dlsym(w->library, "lv2ui_descriptor")) : nullptr;
+    for (std::uint32_t i = 0; descriptorOf && (w->descriptor = descriptorOf(i)) != nullptr; ++i)
+        if (uiUri == w->descriptor->URI) break;
+    if (w->descriptor == nullptr) {
+        lilv_free(bundle);
+        error = "the UI library does not load or has no " + uiUri +
+                (w->library ? "" : std::string(": ") + dlerror());
+        if (w->library) dlclose(w->library);
+        return false;
+    }
+    w->host = {&TestHost::windowClosed, "Voltina (test host)"};
+    w->hostFeature = {"http://kxstudio.sf.net/ns/lv2ext/external-ui#Host", &w->host};
+    // After the external-UI host, as Ardour lists it: a UI must read every feature.
+    w->instanceFeature = {LV2_INSTANCE_ACCESS_URI, lilv_instance_get_handle(instance_)};
+    w->features[0] = &mapFeature_;
+    w->features[1] = &w->hostFeature;
+    w->features[2] = &w->instanceFeature;
+    LV2UI_Widget widget = nullptr;
+    w->handle = w->descriptor->instantiate(w->descriptor, kVoltinaUri, bundle, &TestHost::windowWrite, this,
+                                           &widget, w->features);
+    lilv_free(bundle);
+    if (w->handle == nullptr || widget == nullptr) {
+        dlclose(w->library);
+        error = "the UI did not instantiate";
+        return false;
+    }
+    w->widget = static_cast<ExternalWidget*>(widget);
+    windowClosed_ = false;
+    window_ = std::move(w);
+    window_->widget->show(window_->widget);
+    return true;
+}
+
+void TestHost::idleWindow() {
+    if (window_) window_->widget->run(window_->widget);
+}
+
+void TestHost::closeWindow() {
+    if (!window_) return;
+    window_->widget->hide(window_->widget);
+    window_->descriptor->cleanup(window_->handle);
+    dlclose(window_->library);
+    window_.reset();
+}
+
+void TestHost::windowWrite(void* controller, std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                           const void* buffer) {
+    auto* host = static_cast<TestHost*>(controller);
+    const auto* atom = static_cast<const LV2_Atom*>(buffer);
+    if (port != 0 || format != mapUri(host, LV2_ATOM__eventTransfer) || size < sizeof(LV2_Atom) ||
+        size != sizeof(LV2_Atom) + atom->size) {
+        host->logged_.push_back("the window wrote something that is no atom event");
+        return;
+    }
+    host->windowPending_.push_back(HostEvent::window(0, unmapUri(host, atom->type), atom + 1, atom->size));
+}
+
+void TestHost::windowClosed(void* controller) {
+    static_cast<TestHost*>(controller)->windowClosed_ = true;
 }
 
 std::vector<std::uint8_t> TestHost::playedBytes(std::uint64_t from) const {

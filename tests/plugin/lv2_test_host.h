@@ -22,19 +22,22 @@
 #include <string>
 #include <vector>
 
+#include "patch/edit.h"
+
 namespace voltina::test {
 
 constexpr const char* kVoltinaUri = "https://voltina.github.io/Voltina/lv2";
 
 // One thing sent to the plugin at a frame counted from the start of the instance's life.
 struct HostEvent {
-    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat, Transport } kind = Midi;
+    enum Kind { Midi, SetPath, SetString, SetInt, SetFloat, Transport, Window } kind = Midi;
     std::uint64_t frame = 0;
     std::uint8_t midi[3] = {};
     std::string property;  // the property's name after "#" (SetPath, SetString, SetInt, SetFloat)
     std::string path;
     double value = 0.0;  // Set*: the value; Transport: the speed
     std::int64_t transportFrame = 0;
+    std::vector<std::uint8_t> body;  // Window: the atom's body, of type `property` (a URI)
 
     static HostEvent note(std::uint64_t frame, int status, int key, int velocity);
     static HostEvent setPath(std::uint64_t frame, const std::string& path);
@@ -44,6 +47,11 @@ struct HostEvent {
     static HostEvent setFloat(std::uint64_t frame, const std::string& property, float value);
     // The host's transport (time:Position): rolling at `speed` (0: stopped) from `transportFrame`.
     static HostEvent transport(std::uint64_t frame, double speed, std::int64_t transportFrame);
+    // What the plugin's window sends (plugin_edits.h): any atom, as the window's write function passes it.
+    static HostEvent window(std::uint64_t frame, const std::string& typeUri, const void* body,
+                            std::size_t size);
+    // An edit as the window sends it: its numbers, or the whole patch for Undo, Redo and a load.
+    static HostEvent windowEdit(std::uint64_t frame, const Edit& edit);
 };
 
 // Called around each run() and each work response, for the real-time test's counters.
@@ -85,6 +93,18 @@ class TestHost {
     std::string saveState(const std::string& folder);
     bool restoreState(const std::string& turtle);
 
+    // The plugin's window, as Ardour, Carla and Qtractor open it: the UI library loaded from the bundle,
+    // its external-UI widget shown, run between blocks. What it writes reaches the plugin at the start of
+    // the next block; windowWrites() says where each went. False with the reason when it cannot open.
+    bool openWindow(std::string& error);
+    // The widget's run(), as a host's UI timer calls it.
+    void idleWindow();
+    // Hidden and unloaded, as a host closes a plugin's window.
+    void closeWindow();
+    // The widget said it closed (ui_closed).
+    bool windowSaidClosed() const { return windowClosed_; }
+    const std::vector<HostEvent>& windowWrites() const { return windowWrites_; }
+
     void setWatch(RunWatch* watch) { watch_ = watch; }
     void setSynchronousWorker(bool synchronous) { synchronous_ = synchronous; }
     // Hands every worker answer to the plugin twice, as a host whose queue misbehaves might.
@@ -103,6 +123,9 @@ class TestHost {
     void forgeEvent(LV2_Atom_Forge& forge, const HostEvent& event, std::uint32_t offset);
     void readNotifications();
     void doWork();
+    static void windowWrite(void* controller, std::uint32_t port, std::uint32_t size, std::uint32_t format,
+                            const void* buffer);
+    static void windowClosed(void* controller);
 
     // A fixed queue of messages between the plugin and the worker: copying in never allocates.
     struct MessageQueue {
@@ -141,6 +164,11 @@ class TestHost {
     RunWatch* watch_ = nullptr;
     bool synchronous_ = false;
     bool duplicateResponses_ = false;
+
+    struct WindowLibrary;
+    std::unique_ptr<WindowLibrary> window_;
+    std::vector<HostEvent> windowPending_, windowWrites_;
+    bool windowClosed_ = false;
 };
 
 }  // namespace voltina::test

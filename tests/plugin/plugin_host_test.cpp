@@ -13,6 +13,9 @@
 #include <random>
 
 #include "patch/controls.h"
+#include "plugin/plugin_edits.h"
+#include "plugin/plugin_uris.h"
+#include "plugin/ui_link.h"
 #include "tests/media/smf_builder.h"
 #include "tests/plugin/plugin_fixture.h"
 
@@ -193,7 +196,12 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         {"frame": 5000, "oscillator": 5, "typed": 6000},
         {"frame": 7777, "channel": 2, "level": 20},
         {"frame": 9001, "channel": 5, "pan": 70},
-        {"frame": 12000, "oscillator": 1, "type": "sawtooth"}]})";
+        {"frame": 12000, "oscillator": 1, "type": "sawtooth"},
+        {"frame": 14000, "unplug": 304},
+        {"frame": 14500, "plug": [409, 304]},
+        {"frame": 15000, "channel": 3, "level-knob": -10},
+        {"frame": 16000, "sync": true},
+        {"frame": 17000, "no-wave": true}]})";
     const std::uint64_t frames = 20000;
     const std::vector<std::uint8_t> rendered = files.render(config, tune, frames, files.path("events.json"));
     // A refused file whose name would drive a terminal, and paths refused before any file is read: each
@@ -212,6 +220,16 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         HostEvent::setInt(at + 7777, "channel2-level", 20),
         HostEvent::setInt(at + 9001, "channel5-pan", 73),
         HostEvent::setInt(at + 12000, "osc1-type", 2),
+        // The window's edits, and what it may not send: a plug that breaks the patch bay's rules, an
+        // edit of a kind no window sends, bytes of no edit's length.
+        HostEvent::windowEdit(at + 14000, Edit::unplugAtInput(3)),
+        HostEvent::windowEdit(at + 14200, Edit::plug(19, 3)),
+        HostEvent::windowEdit(at + 14500, Edit::plug(8, 3)),
+        HostEvent::windowEdit(at + 15000, Edit::levelKnob(2, -10.0f)),
+        HostEvent::window(at + 15500, kWindowEditUri, "\x0e\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 24),
+        HostEvent::window(at + 15600, kWindowPatchEditUri, "\x0f", 1),
+        HostEvent::windowEdit(at + 16000, Edit::sync()),
+        HostEvent::windowEdit(at + 17000, Edit::removeSample()),
     };
     TestHost host;
     loadIn(host, rate, config);
@@ -220,8 +238,14 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
     EXPECT_EQ(host.notified().at("osc5-frequency"), "5000");
     EXPECT_EQ(host.notified().at("channel5-pan"), "70");
     EXPECT_EQ(host.notified().at("configuration"), config);
-    const std::vector<std::string> said = {"broken\\x1B[31m.json", "empty configuration path", "4097 bytes",
-                                           "other than a file path"};
+    EXPECT_EQ(host.notified().at("channel3-level"), std::to_string(60 + 9 * 2 - 10));
+    // "No wave" is kept by the state too.
+    const std::string saved = host.saveState(files.path(""));
+    EXPECT_EQ(saved.find("sample-file"), std::string::npos) << saved;
+    EXPECT_NE(saved.find("configuration-text"), std::string::npos) << saved;
+    const std::vector<std::string> said = {
+        "broken\\x1B[31m.json", "empty configuration path", "4097 bytes",     "other than a file path",
+        "patch bay's rules",    "edit of 24 bytes",         "edit of 1 bytes"};
     ASSERT_EQ(host.logged().size(), said.size());
     for (std::size_t i = 0; i < said.size(); ++i)
         EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
@@ -315,6 +339,35 @@ TEST(PluginControllers, MovesAreTheEventsFilesEditsAtTheirFrames) {
     EXPECT_TRUE(host.logged().empty()) << host.logged().front();
 }
 
+// What comes over the window's link is taken whole, in any pieces, or refused in words with nothing of it
+// used: a window (or a plugin) that sends garbage never has it applied.
+TEST(PluginWindowLink, MessagesAreTakenWholeOrRefusedInWords) {
+    const EditBody sync{static_cast<std::int32_t>(EditKind::Sync), 0, 0, 0, 0, 0.0f};
+    const std::string good = linkFrame(LinkMessage::Edit, &sync, sizeof sync);
+    const struct {
+        std::string bytes;
+        int taken;
+        const char* refusal;
+    } rows[] = {
+        {good + good, 2, ""},
+        {good.substr(0, 5), 0, ""},  // the rest not yet come
+        {linkFrame(static_cast<LinkMessage>(9), "x", 1), 0, "unknown type 9"},
+        {linkFrame(LinkMessage::Panel, &sync, sizeof sync), 0, "type 3 came with 24 bytes"},
+        {good + linkFrame(LinkMessage::Title, std::string(2000, 'a').data(), 2000), 1, "2000 bytes"},
+    };
+    for (const auto& row : rows) {
+        LinkReader reader;
+        for (char c : row.bytes) reader.take(&c, 1);
+        LinkMessage type;
+        std::vector<char> body;
+        int taken = 0;
+        while (reader.next(type, body)) ++taken;
+        EXPECT_EQ(taken, row.taken) << row.refusal;
+        EXPECT_NE(reader.broken().find(row.refusal), std::string::npos) << reader.broken();
+        EXPECT_EQ(reader.broken().empty(), *row.refusal == '\0');
+    }
+}
+
 TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {
     const int rate = 11025;
     PluginFiles files;
@@ -325,13 +378,17 @@ TEST(PluginState, RestoredInANewInstanceSoundsTheSameWithoutTheFiles) {
 
     TestHost first;
     loadIn(first, rate, config);
-    first.play(5000, randomBlocks(3), {HostEvent::setInt(kLoadBlock + 1234, "channel1-level", 10)});
+    // A cord the window took out, which no parameter holds, is saved too.
+    first.play(5000, randomBlocks(3),
+               {HostEvent::setInt(kLoadBlock + 1234, "channel1-level", 10),
+                HostEvent::windowEdit(kLoadBlock + 2000, Edit::unplugAtInput(3))});
     const std::string saved = first.saveState(files.path(""));
     ASSERT_FALSE(saved.empty());
 
-    // What the saved panel plays, from its start: the configuration with the level changed.
+    // What the saved panel plays, from its start: the configuration with the level and cord changed.
     Configuration changed = every;
     changed.mixLevel[0] = 10;
+    changed.cords.erase(std::find(changed.cords.begin(), changed.cords.end(), std::make_pair(409, 304)));
     const std::vector<std::uint8_t> rendered =
         files.render(files.writeConfiguration("changed.json", changed), tune, frames);
     // The sample travels in the state, not beside it.

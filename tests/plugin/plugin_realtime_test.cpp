@@ -9,6 +9,7 @@
 #include "patch/controls.h"
 #include "tests/plugin/plugin_fixture.h"
 #include "tests/plugin/realtime_probe.h"
+#include "tests/support/test_patches.h"
 
 namespace voltina::test {
 namespace {
@@ -71,6 +72,20 @@ TEST_P(PluginRealTime, RunNeverAllocatesLocksWaitsOrTouchesAFile) {
     for (int k = 0; k < 64; ++k)
         events.push_back(
             HostEvent::note(41000 + 100 * static_cast<std::uint64_t>(k), 0xB0, numbers[k % 3], 2 * k));
+    // The window's edits, whole patches among them; cords it moved are kept when the transport starts.
+    EngineState patch;
+    everyModulePatch(patch);
+    patch.mixPan[7] = 100;
+    PanelPatch undone = capturePatch(patch, "");
+    undone.mixLevel[2] = 5;
+    undone.oscType[1] = kSquare;
+    events.push_back(HostEvent::windowEdit(50000, Edit::unplugAtInput(3)));
+    events.push_back(HostEvent::windowEdit(50001, Edit::levelKnob(2, -3.0f)));
+    events.push_back(HostEvent::windowEdit(52000, Edit::plug(8, 3)));
+    events.push_back(HostEvent::windowEdit(53000, Edit::unplugAtOutput(8)));
+    events.push_back(HostEvent::windowEdit(54000, Edit::removeSample()));
+    events.push_back(HostEvent::windowEdit(85000, Edit::restore(undone)));
+    events.push_back(HostEvent::windowEdit(86000, Edit::loadConfiguration(undone)));
     // The transport starts, stops and starts again: the patch starts again each time.
     events.push_back(HostEvent::transport(60000, 1.0, 0));
     events.push_back(HostEvent::transport(70000, 0.0, 10000));

@@ -12,9 +12,11 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "config/configuration.h"
+#include "plugin/plugin_edits.h"
 #include "plugin/plugin_uris.h"
 #include "plugin/voltina_instance.h"
 #include "tests/plugin/plugin_fixture.h"
@@ -186,6 +188,15 @@ TEST(PluginThreads, SavingWhilePlayingAndLoadingReadsWholePatches) {
             lv2_atom_forge_int(&forge, block % 129);
         }
         lv2_atom_forge_pop(&forge, &object);
+        // The window swaps the cords of inputs 304 and 305, and Undo swaps them back: the saves read the
+        // cords while run() writes them, and never see one output feed two inputs.
+        PanelPatch moved = configurationPatch((block / 40) % 2 == 0 ? first : second);
+        if (block % 2 == 1) moved.cordSource[4] = std::exchange(moved.cordSource[3], moved.cordSource[4]);
+        PatchEditBody edit;
+        ASSERT_TRUE(patchEditBody(Edit::restore(moved), edit));
+        lv2_atom_forge_frame_time(&forge, block % 256);
+        lv2_atom_forge_atom(&forge, sizeof edit, uris.windowPatchEdit);
+        lv2_atom_forge_write(&forge, &edit, sizeof edit);
         lv2_atom_forge_pop(&forge, &sequence);
         reinterpret_cast<LV2_Atom_Sequence*>(notify.data())->atom.size =
             static_cast<std::uint32_t>(notify.size() * 8 - sizeof(LV2_Atom));

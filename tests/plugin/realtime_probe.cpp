@@ -18,6 +18,7 @@ extern "C" {
 void* __libc_malloc(size_t);
 void* __libc_calloc(size_t, size_t);
 void* __libc_realloc(void*, size_t);
+void __libc_free(void*);
 void* __libc_memalign(size_t, size_t);
 }
 
@@ -117,6 +118,11 @@ void* calloc(size_t n, size_t size) {
 void* realloc(void* p, size_t size) {
     count(&ProbeCounts::allocations, "realloc");
     return __libc_realloc(p, size);
+}
+// Freeing takes the allocator's locks as allocating does: what run() drops must be freed elsewhere.
+void free(void* p) {
+    if (p != nullptr) count(&ProbeCounts::allocations, "free");
+    __libc_free(p);
 }
 void* memalign(size_t alignment, size_t size) {
     count(&ProbeCounts::allocations, "memalign");

@@ -38,6 +38,7 @@ void FrameWindow::buildMenu() {
             // Ctrl+Q asks "Finished ?" as the menu's Quit does.
             if (id == cmd::kQuit) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             if (id == cmd::kUndo) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+            if (id == cmd::kScope) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
             if (id == cmd::kRedo)
                 action->setShortcuts(
                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});

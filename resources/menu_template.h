@@ -1,5 +1,5 @@
 #pragma once
-// The frame window's menu: System, Edit (undo and redo) and Help, no separators.
+// The frame window's menu: System, Edit (undo and redo), View (the scope) and Help, no separators.
 
 #include <vector>
 
@@ -15,6 +15,7 @@ constexpr int kRate22050 = 905;
 constexpr int kRate44100 = 906;
 constexpr int kUndo = 907;
 constexpr int kRedo = 908;
+constexpr int kScope = 909;
 }  // namespace cmd
 
 struct MenuItemTemplate {

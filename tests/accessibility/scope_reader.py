@@ -1,6 +1,6 @@
 #!/usr/bin/python3
 # The scope and the level meter as a screen reader finds them: the meter's words on the panel, the scope
-# pointed at oscillator 4's output by the jack's "Scope" action, its readouts (a 130 Hz sine over its
+# pointed at oscillator 4's output (plugged into mixer channel 1) by the jack's "Scope" action, its readouts (a 130 Hz sine over its
 # range), then moved by a real Ctrl+click to accumulator 1's output, patched by accessible actions first.
 #
 #   scope_reader.py ARTIFACT_DIR      (screenshots of the scope go there)
@@ -62,7 +62,16 @@ if int(level.group(1)) == 0 and int(level.group(2)) == 0:
     until("the meter stays at 0 %", 5, lambda: not meter.description.startswith("left 0 %, right 0 %"))
 print("meter: %r" % meter.description, flush=True)
 
-# ---- the scope on oscillator 4's output, by the jack's action
+# ---- the scope on oscillator 4's output, by the jack's action, once mixer channel 1 plays it (an oscillator
+# nothing hears is not computed, and its jack stays still)
+def plug(out, into):
+    jacks[out].queryAction().doAction(0)
+    until("no cord end held from %d" % out, 5, lambda: "holding" in jacks[into].description)
+    jacks[into].queryAction().doAction(0)
+    until("%d did not take the cord" % into, 5, lambda: jacks[into].description.startswith("plugged from"))
+
+
+plug(404, 301)
 do_named_action(jacks[404], "Scope")
 window = until("no scope window for 404", 10, lambda: scope_window(app, "Scope: Oscillator 4, output 1 (404)"))
 
@@ -83,12 +92,9 @@ if said["Range"] != "Range -127 to 127" or said["Oscillator"] != "Oscillator 4, 
     fail("the scope says %r" % said)
 screenshot("scope_404")
 
-# ---- accumulator 1 patched by actions (404 and 405 into its inputs, its output into mixer channel 8)
-for out, into in ((404, 309), (405, 310), (409, 308)):
-    jacks[out].queryAction().doAction(0)
-    until("no cord end held from %d" % out, 5, lambda: "holding" in jacks[into].description)
-    jacks[into].queryAction().doAction(0)
-    until("%d did not take the cord" % into, 5, lambda: jacks[into].description.startswith("plugged from"))
+# ---- accumulator 1 patched by actions (405 and 406 into its inputs, its output into mixer channel 8)
+for out, into in ((405, 309), (406, 310), (409, 308)):
+    plug(out, into)
 
 # ---- a real Ctrl+click on its output moves the scope there
 box = jacks[409].queryComponent().getExtents(pyatspi.DESKTOP_COORDS)

@@ -32,8 +32,10 @@ struct KnownSignal {
     bool clipped;
 };
 
+// The start-up patch with oscillator 4 heard on mixer channel 1: an oscillator nothing hears is not computed.
 void defaultPatch(EngineState& s) {
     setEngineDefaults(s);
+    plugCord(s, kOutOscA + 3, kInMixer);
     test::startSound(s);
 }
 
@@ -42,8 +44,8 @@ TEST(SignalWatch, ReadsKnownSignals) {
         {"the default patch's oscillator 4, a 130 Hz sine", defaultPatch, kOutOscA + 3, false, -127, 127, 130.0,
          -1, false},
         {"its jack B, the same sine", defaultPatch, kOutOscB + 3, false, -127, 127, 130.0, -1, false},
-        {"auto-pan 1's sound input, from sinusoider 1", defaultPatch, kInPanoramiker, true, -127, 127, 0.0, -1,
-         false},
+        {"auto-pan 1's sound input: sinusoider 1's pulse, shaped by a 1.52 Hz sine", defaultPatch, kInPanoramiker,
+         true, -127, 127, 1.52, -1, false},
         {"a free input", defaultPatch, kInMixer + 1, true, 0, 0, 0.0, -1, false},
         {"an output nothing computes keeps its value", defaultPatch, kOutAccumulator, false, 0, 0, 0.0, -1, false},
         {"a 256 Hz pulse alone at full level: an octave down, and the mix clips",
@@ -54,6 +56,7 @@ TEST(SignalWatch, ReadsKnownSignals) {
              s.oscFreq[0] = 256.0f;
              plugCord(s, kOutOscA, kInMixer);
              s.mixLevel[0] = 128;
+             s.mixPan[0] = 0;
              test::startSound(s);
          },
          kOutOscA, false, 0, 127, 128.0, 127, true},

@@ -185,7 +185,7 @@ TEST_F(ProgramTest, KeysOpenTheMenusQuitAsksAndTheFocusIsMarked) {
     SynthPanel* panel = frame->panel();
     panel->firstTick();
 
-    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_E, 1}, {Qt::Key_H, 2}};
+    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_E, 1}, {Qt::Key_V, 2}, {Qt::Key_H, 3}};
     for (auto [key, index] : menus) {
         QMenu* menu = frame->menuBar()->actions()[index]->menu();
         QTest::keyClick(frame.get(), key, Qt::AltModifier);

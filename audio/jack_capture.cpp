@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-
 namespace voltina {
 
 JackCapture::JackCapture(const EngineState& state, int seconds)

@@ -33,7 +33,8 @@ int levelPercent(int peak) {
 }
 
 std::string levelWords(int leftPercent, int rightPercent, bool clipping) {
-    std::string words = "left " + std::to_string(leftPercent) + " %, right " + std::to_string(rightPercent) + " %";
+    std::string words =
+        "left " + std::to_string(leftPercent) + " %, right " + std::to_string(rightPercent) + " %";
     if (clipping) words += ", clipping";
     return words;
 }

@@ -38,7 +38,8 @@ double repeatFrequency(const float* values, std::size_t count, int sampleRate) {
         if (values[k] < armBelow) {
             armed = true;
         } else if (armed && values[k - 1] < middle && values[k] >= middle) {
-            const double fraction = (middle - values[k - 1]) / (static_cast<double>(values[k]) - values[k - 1]);
+            const double fraction =
+                (middle - values[k - 1]) / (static_cast<double>(values[k]) - values[k - 1]);
             crossings.push_back(static_cast<double>(k - 1) + fraction);
             armed = false;
         }
@@ -65,7 +66,7 @@ std::size_t traceStart(const float* values, std::size_t count, std::size_t span)
 ValueRange outputValueRange(int outputIndex) {
     if (outputIndex >= kOutAccumulator && outputIndex < kOutMultiplier) return {-126, 129};  // a wrap of 256
     if (outputIndex >= kOutMultiplier && outputIndex < kOutSinusoider) return {-110, 110};   // held there
-    if (outputIndex == kOutWave) return {-128, 127};                                         // a byte less 128
+    if (outputIndex == kOutWave) return {-128, 127};  // a byte less 128
     return {-127, 127};
 }
 

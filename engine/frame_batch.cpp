@@ -64,7 +64,8 @@ void renderBatch(EngineState& s, const Plan& plan, Columns& columns, int count, 
 
 // The watched jack's values over the batch just run: its column from the first frame on, or, when no step
 // writes it, the value it keeps.
-void showTap(JackTap& tap, const EngineState& s, const Plan& plan, const Columns& columns, int jack, int count) {
+void showTap(JackTap& tap, const EngineState& s, const Plan& plan, const Columns& columns, int jack,
+             int count) {
     const int column = plan.writtenColumn[jack];
     if (column >= 0) {
         tap.takeValues(columns.jack[column] + 1, count);

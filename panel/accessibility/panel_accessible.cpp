@@ -148,7 +148,8 @@ class PanelControlAccessible : public QAccessibleWidget {
         if (action == scopeAction()) {
             if (SynthPanel* panel = panelOf(widget()))
                 QMetaObject::invokeMethod(
-                    panel, [panel, id = controlId(widget())] { panel->scope().showJack(id); }, Qt::QueuedConnection);
+                    panel, [panel, id = controlId(widget())] { panel->scope().showJack(id); },
+                    Qt::QueuedConnection);
             return;
         }
         // Later, not inside the reader's call: a click may open a modal box (a refused plug, the sample

@@ -45,8 +45,8 @@ void LevelMeter::readLevel() {
     if (changed || wasLit != (clipHold_ > 0)) update();
 
     if (++readingsSinceWords_ < kReadingsPerWords) return;
-    const QString words =
-        QString::fromStdString(levelWords(levelPercent(loudest_[0]), levelPercent(loudest_[1]), clippedSince_));
+    const QString words = QString::fromStdString(
+        levelWords(levelPercent(loudest_[0]), levelPercent(loudest_[1]), clippedSince_));
     if (words != accessibleDescription()) setAccessibleDescription(words);
     readingsSinceWords_ = 0;
     loudest_[0] = loudest_[1] = 0;
@@ -66,7 +66,8 @@ void LevelMeter::paintEvent(QPaintEvent*) {
         const int loudFrom = trough.width() * 9 / 10;
         p.fillRect(QRect(trough.left(), trough.top(), std::min(filled, loudFrom), barHeight), kBarColour);
         if (filled > loudFrom)
-            p.fillRect(QRect(trough.left() + loudFrom, trough.top(), filled - loudFrom, barHeight), kLoudColour);
+            p.fillRect(QRect(trough.left() + loudFrom, trough.top(), filled - loudFrom, barHeight),
+                       kLoudColour);
     }
     p.fillRect(QRect(bars.right() + 3, 0, lamp - 1, height()), clipHold_ > 0 ? kClipColour : kTrough);
 }

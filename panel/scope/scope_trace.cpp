@@ -73,8 +73,9 @@ void ScopeTrace::paintEvent(QPaintEvent*) {
     for (int x = 0; x < width; ++x) {
         const std::size_t from = n * static_cast<std::size_t>(x) / static_cast<std::size_t>(width);
         const std::size_t to = n * static_cast<std::size_t>(x + 1) / static_cast<std::size_t>(width);
-        const auto [lo, hi] = std::minmax_element(values_.begin() + static_cast<long>(from),
-                                                  values_.begin() + static_cast<long>(std::max(to, from + 1)));
+        const auto [lo, hi] =
+            std::minmax_element(values_.begin() + static_cast<long>(from),
+                                values_.begin() + static_cast<long>(std::max(to, from + 1)));
         const double top = std::min(yOf(*hi), lastY);
         const double bottom = std::max(yOf(*lo), lastY);
         p.drawLine(QPointF(screen.left() + x, top), QPointF(screen.left() + x, bottom));

@@ -147,14 +147,15 @@ void ScopeWindow::updateReadouts() {
     setText(maximumLabel_, QStringLiteral("Maximum ") + valueText(shown.maximum));
     double frequency = 0.0;
     for (double seconds : kFrequencySeconds) {
-        const std::size_t n = std::min(values_.size(), static_cast<std::size_t>(seconds * capture.sampleRate()));
+        const std::size_t n =
+            std::min(values_.size(), static_cast<std::size_t>(seconds * capture.sampleRate()));
         frequency = repeatFrequency(values_.data() + values_.size() - n, n, capture.sampleRate());
         if (frequency > 0.0 || n == values_.size()) break;
     }
-    setText(frequencyLabel_, frequency > 0.0 ? QStringLiteral("Frequency %1 Hz")
-                                                   .arg(QString::fromStdString(
-                                                       formatFrequency(static_cast<float>(frequency))))
-                                             : QStringLiteral("Frequency: does not repeat"));
+    setText(frequencyLabel_,
+            frequency > 0.0 ? QStringLiteral("Frequency %1 Hz")
+                                  .arg(QString::fromStdString(formatFrequency(static_cast<float>(frequency))))
+                            : QStringLiteral("Frequency: does not repeat"));
 }
 
 void ScopeWindow::showEvent(QShowEvent* e) {

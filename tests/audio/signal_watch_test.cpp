@@ -1,6 +1,8 @@
 // What the scope and the level meter read off the live render, on known signals: each row plays a patch
 // through the ring render with a SignalWatch, its capture pointed at one jack, and checks the jack's
 // extremes, its frequency where it repeats, and the output's level.
+#include "audio/signal_watch.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "audio/signal_readings.h"
-#include "audio/signal_watch.h"
 #include "engine/defaults.h"
 #include "tests/engine/engine_test_support.h"
 #include "tests/support/test_patches.h"
@@ -41,13 +42,14 @@ void defaultPatch(EngineState& s) {
 
 TEST(SignalWatch, ReadsKnownSignals) {
     const KnownSignal rows[] = {
-        {"the default patch's oscillator 4, a 130 Hz sine", defaultPatch, kOutOscA + 3, false, -127, 127, 130.0,
-         -1, false},
+        {"the default patch's oscillator 4, a 130 Hz sine", defaultPatch, kOutOscA + 3, false, -127, 127,
+         130.0, -1, false},
         {"its jack B, the same sine", defaultPatch, kOutOscB + 3, false, -127, 127, 130.0, -1, false},
-        {"auto-pan 1's sound input: sinusoider 1's pulse, shaped by a 1.52 Hz sine", defaultPatch, kInPanoramiker,
-         true, -127, 127, 1.52, -1, false},
+        {"auto-pan 1's sound input: sinusoider 1's pulse, shaped by a 1.52 Hz sine", defaultPatch,
+         kInPanoramiker, true, -127, 127, 1.52, -1, false},
         {"a free input", defaultPatch, kInMixer + 1, true, 0, 0, 0.0, -1, false},
-        {"an output nothing computes keeps its value", defaultPatch, kOutAccumulator, false, 0, 0, 0.0, -1, false},
+        {"an output nothing computes keeps its value", defaultPatch, kOutAccumulator, false, 0, 0, 0.0, -1,
+         false},
         {"a 256 Hz pulse alone at full level: an octave down, and the mix clips",
          [](EngineState& s) {
              defaultPatch(s);

@@ -170,7 +170,9 @@ void expectSameRecords(const EngineState& a, const EngineState& b, const std::st
 // Watches one output jack and keeps what it is shown.
 struct KeptTap : JackTap {
     int watchedOutput() override { return jack; }
-    void takeValues(const float* values, int count) override { seen.insert(seen.end(), values, values + count); }
+    void takeValues(const float* values, int count) override {
+        seen.insert(seen.end(), values, values + count);
+    }
     int jack = 0;
     std::vector<float> seen;
 };

@@ -60,8 +60,9 @@ TEST_F(ProgramTest, FrameWindowHasTheTitleTheMenuAndAFixedSize) {
     for (QAction* a : frame->menuBar()->actions()) popups << a->text();
     EXPECT_EQ(popups, QStringList({"&System", "&Edit", "&View", "&Help"}));
     const std::pair<int, const char*> items[] = {
-        {900, "&Load a configuration"}, {901, "&Save a configuration"}, {904, "&11025 samples"},
-        {905, "&22050 samples"},        {906, "&44100 samples"},        {902, "&Quit Voltina"},
+        {900, "&Load a configuration"}, {901, "&Save a configuration"},
+        {904, "&11025 samples"},        {905, "&22050 samples"},
+        {906, "&44100 samples"},        {902, "&Quit Voltina"},
         {903, "&About Voltina"},        {909, "&Scope"}};
     for (auto [id, text] : items) {
         ASSERT_NE(frame->menuAction(id), nullptr) << id;

@@ -23,7 +23,7 @@ constexpr int kFirstSpan = 2;
 static_assert(kSpansMs[std::size(kSpansMs) - 1] <= 1000 * SignalWatch::kCaptureSeconds,
               "the capture holds the longest span");
 // Drawing pace, and the readouts' pace: slow enough for a screen reader to finish saying one.
-constexpr int kDrawMs = 50;
+constexpr int kDrawMs = 100;
 constexpr int kReadoutMs = 1000;
 // The frequency is read over the shortest of these stretches that shows it repeat, so a change shows soon
 // and a slow signal is still read.

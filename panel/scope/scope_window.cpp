@@ -126,9 +126,8 @@ void ScopeWindow::updateReadouts() {
     const auto setText = [](QLabel* label, const QString& text) {
         if (label->text() != text) label->setText(text);  // a reader hears a change, not a repeat
     };
-    QString where = QString::fromStdString(jackName(jackId_));
-    if (JackNumber::of(jackId_).isInput())
-        where += QStringLiteral(", ") + QString::fromStdString(cordDescription(jackId_, state_));
+    // A free output stays still: the engine computes only what is heard, which the words say.
+    const QString where = QString::fromStdString(jackName(jackId_) + ", " + cordDescription(jackId_, state_));
     setText(jackLabel_, where);
     const ValueRange range = outputValueRange(capture.source());
     setText(rangeLabel_, QStringLiteral("Range %1 to %2").arg(range.low).arg(range.high));

@@ -88,7 +88,7 @@ print("scope on 404: %r" % said, flush=True)
 extreme = lambda word: float(said[word].split(" ")[1])  # noqa: E731
 if extreme("Minimum") > -126 or extreme("Maximum") < 126:
     fail("the sine's swing reads %r" % said)
-if said["Range"] != "Range -127 to 127" or said["Oscillator"] != "Oscillator 4, output 1 (404)":
+if said["Range"] != "Range -127 to 127" or said["Oscillator"] != "Oscillator 4, output 1 (404), plugged into Mixer channel 1, input (301)":
     fail("the scope says %r" % said)
 screenshot("scope_404")
 

@@ -23,6 +23,7 @@ int JackCapture::source() const {
 
 void JackCapture::copyNewest(float* out, std::size_t count) const {
     count = std::min(count, held_);
+    if (count == 0) return;  // `out` may be an empty vector's null data
     const std::size_t size = values_.size();
     const std::size_t first = (next_ + size - count) % size;
     const std::size_t tail = std::min(count, size - first);

@@ -209,8 +209,9 @@ struct Twins {
         renderFrames(pulled, bytes.data(), static_cast<std::size_t>(first), &tap);
         renderFrames(pulled, bytes.data() + 2 * first, static_cast<std::size_t>(n - first), &tap);
         writeIntoRing(pulled, pulledHost, bytes.data(), n);
-        ASSERT_TRUE(held.size() == tap.seen.size() &&
-                    std::memcmp(held.data(), tap.seen.data(), held.size() * sizeof(float)) == 0)
+        ASSERT_TRUE(
+            held.size() == tap.seen.size() &&
+            (held.empty() || std::memcmp(held.data(), tap.seen.data(), held.size() * sizeof(float)) == 0))
             << "the tap on output " << tap.jack << " saw other values";
         tap.jack = (tap.jack + 7) % kJacks;
     }

@@ -37,6 +37,7 @@ class AudioSystemAdapter : public PanelAudio, private AudioHooks {
     void pumpUntilPainted(QWidget* window) override { audio_->pumpUntilPainted(window); }
     void startStartupTimer() override { audio_->startStartupTimer(); }
     void removeMouseHook() override { audio_->removeMouseHook(); }
+    void setRenderWatch(RenderWatch* watch) override { audio_->setRenderWatch(watch); }
 
   private:
     // AudioHooks, handed on to the panel; before the panel exists there is no one to ask.

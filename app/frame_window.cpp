@@ -39,6 +39,7 @@ void FrameWindow::buildMenu() {
             if (id == cmd::kQuit) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
             if (id == cmd::kUndo) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
             if (id == cmd::kGoToJack) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+            if (id == cmd::kScope) action->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
             if (id == cmd::kRedo)
                 action->setShortcuts(
                     {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});

@@ -68,6 +68,9 @@ class AudioSystem {
     int startupPending() const { return startupPending_; }
     std::uint32_t lastRenderTick() const { return lastRenderTick_; }
 
+    // The scope and the level meter, shown every frame rendered from now on; null for no one.
+    void setRenderWatch(RenderWatch* watch) { watch_ = watch; }
+
     // ---- Figures for --stats ----
     // Laps the device replayed because no render came for a whole ring, and the frames they held.
     std::uint64_t staleLaps() const { return staleLaps_; }
@@ -113,6 +116,7 @@ class AudioSystem {
     AudioHooks& hooks_;
     std::unique_ptr<WaveDevice> device_;
     std::unique_ptr<Host> host_;
+    RenderWatch* watch_ = nullptr;
 
     bool audioReady_ = false;
     bool deviceOpen_ = false;  // a stream is open: set from open until a successful close

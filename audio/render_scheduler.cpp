@@ -53,6 +53,7 @@ class AudioSystem::Host : public RenderHost {
         audio_.hooks_.setSpeakerLit(false);  // the engine has stopped the sound: the switch shows it
     }
     void showMessage(const char* text) override { audio_.hooks_.showMessage(text); }
+    RenderWatch* watch() override { return audio_.watch_; }
 
   private:
     AudioSystem& audio_;

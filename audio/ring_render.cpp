@@ -51,7 +51,9 @@ void renderIntoRing(EngineState& s, RenderHost& host, int frames) {
             else if (room < static_cast<std::size_t>(count))
                 count = static_cast<int>(room);
         }
-        renderFrames(s, bytes, static_cast<std::size_t>(count));
+        RenderWatch* watch = host.watch();
+        renderFrames(s, bytes, static_cast<std::size_t>(count), watch ? watch->jackTap() : nullptr);
+        if (watch) watch->takeFrames(bytes, count);
         writeIntoRing(s, host, bytes, count);
         frames -= count;
     }

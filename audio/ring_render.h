@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "audio/render_watch.h"
 #include "engine/engine_state.h"
 
 namespace voltina {
@@ -24,6 +25,8 @@ class RenderHost {
     virtual void stopRenderTimer() = 0;
     virtual void closeDevice() = 0;
     virtual void showMessage(const char* text) = 0;
+    // Who watches the frames as they are rendered, if anyone.
+    virtual RenderWatch* watch() { return nullptr; }
 };
 
 constexpr const char* kPositionLostMessage = "Impossible to read the position in the wave";

@@ -6,7 +6,8 @@
 # /proc counts in clock ticks (10 ms): 20 s or more give figures to about 0.05 %. The wake-ups (voluntary
 # context switches) per second show how often each thread runs; on a virtual machine the CPU time of the
 # same wake-ups can vary several times from run to run with the host's load, the count does not. Last, the
-# latency the sound server adds past the ring (what it has buffered of ours and its sink's own).
+# latency the sound server adds past the ring (what it has buffered of ours and its sink's own). Each rate is
+# measured twice in one run, without and with the scope open.
 #
 #   bench/live_cpu.sh VOLTINA_BINARY [SECONDS]
 set -uo pipefail
@@ -74,11 +75,28 @@ snapshot() {  # "tid name utime+stime wake-ups" for every thread
              sub(/^.*\) /, "", s); split(s, f, " "); gsub(/ /, "_", name); print tid, name, f[12] + f[13], wakes }' "$t/stat"
     done
 }
-snapshot >"$work/before"
-start=$(date +%s.%N)
-sleep "$seconds"
-snapshot >"$work/after"
-end=$(date +%s.%N)
+# SECONDS of play, measured: the CPU of each thread and of the whole process, as a percentage of one core.
+measure() {  # what
+    snapshot >"$work/before"
+    local start end
+    start=$(date +%s.%N)
+    sleep "$seconds"
+    snapshot >"$work/after"
+    end=$(date +%s.%N)
+    echo "== $rate Hz, $seconds s of $1 =="
+    awk -v ticks="$ticks" -v span="$(awk "BEGIN { print $end - $start }")" '
+        NR == FNR { before[$1] = $3; woke[$1] = $4; next }
+        { used = ($3 - before[$1]) / ticks; total += used; wakes = ($4 - woke[$1]) / span; allWakes += wakes
+          printf "  %-8s %-18s %6.2f %%  %7.1f wake-ups/s\n", $1, $2, 100 * used / span, wakes }
+        END { printf "  %-27s %6.2f %% of one core, %.1f wake-ups/s\n", "whole process", 100 * total / span, allWakes }' \
+        "$work/before" "$work/after"
+}
+measure "the default patch"
+# The same with the scope open (Ctrl+K, on what the mixer plays): its cost is the difference.
+xdotool windowfocus --sync "$win" key ctrl+k
+sleep 1
+measure "the default patch, the scope open"
+
 # What the sound server holds of ours, sampled 20 times over a second: the part of a knob's latency that
 # lies past the ring (the ring's own render-ahead is the engine's and does not change with the device).
 for _ in $(seq 20); do
@@ -90,13 +108,6 @@ done >"$work/latency"
 kill "$vpid"
 wait "$vpid" 2>/dev/null
 vpid=""
-echo "== $rate Hz, $seconds s of the default patch =="
-awk -v ticks="$ticks" -v span="$(awk "BEGIN { print $end - $start }")" '
-    NR == FNR { before[$1] = $3; woke[$1] = $4; next }
-    { used = ($3 - before[$1]) / ticks; total += used; wakes = ($4 - woke[$1]) / span; allWakes += wakes
-      printf "  %-8s %-18s %6.2f %%  %7.1f wake-ups/s\n", $1, $2, 100 * used / span, wakes }
-    END { printf "  %-27s %6.2f %% of one core, %.1f wake-ups/s\n", "whole process", 100 * total / span, allWakes }' \
-    "$work/before" "$work/after"
 awk '{ sum += $1; n++ } END { if (n) printf "  server-side latency         %6.1f ms on average (buffered and in the sink)\n", sum / n / 1000 }' \
     "$work/latency"
 

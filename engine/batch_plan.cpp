@@ -242,8 +242,10 @@ void makePlan(const EngineState& s, Plan& plan, Columns& columns) {
     planMixer(s, plan, hearing);
 
     plan.constantCount = 0;
-    for (int j = 0; j < kJacks; ++j)
+    for (int j = 0; j < kJacks; ++j) {
         if (hearing.heard[j] && producers.step[j] == kNoStep) plan.constants[plan.constantCount++] = j;
+        plan.writtenColumn[j] = producers.step[j] == kNoStep ? -1 : producers.column[j];
+    }
 }
 
 }  // namespace voltina::batch

@@ -103,6 +103,10 @@ struct Plan {
 
     ChannelRun channels[kMixerChannels];
     int channelCount = 0;  // the contributing channels, the mixer's divisor
+
+    // Per output jack, the column a step writes its values into (jack B of an oscillator shares jack A's),
+    // or -1 when no step writes it and it keeps its value: what a JackTap is shown.
+    int writtenColumn[kJacks];
 };
 
 // The plan for the patch as it stands, pointing into `columns`.

@@ -62,17 +62,34 @@ void renderBatch(EngineState& s, const Plan& plan, Columns& columns, int count, 
     }
 }
 
+// The watched jack's values over the batch just run: its column from the first frame on, or, when no step
+// writes it, the value it keeps.
+void showTap(JackTap& tap, const EngineState& s, const Plan& plan, const Columns& columns, int jack,
+             int count) {
+    const int column = plan.writtenColumn[jack];
+    if (column >= 0) {
+        tap.takeValues(columns.jack[column] + 1, count);
+        return;
+    }
+    float kept[kBatchFrames];
+    for (int f = 0; f < count; ++f) kept[f] = s.outValue[jack];
+    tap.takeValues(kept, count);
+}
+
 }  // namespace
 
-void renderFrames(EngineState& s, std::uint8_t* out, std::size_t frames) {
+void renderFrames(EngineState& s, std::uint8_t* out, std::size_t frames, JackTap* tap) {
     if (frames == 0) return;
     Plan plan;
     Columns columns;
     batch::makePlan(s, plan, columns);
+    int watched = tap != nullptr ? tap->watchedOutput() : kNoCord;
+    if (watched < 0 || watched >= kJacks) watched = kNoCord;
     while (frames > 0) {
         const int count =
             frames < static_cast<std::size_t>(kBatchFrames) ? static_cast<int>(frames) : kBatchFrames;
         renderBatch(s, plan, columns, count, out);
+        if (watched != kNoCord) showTap(*tap, s, plan, columns, watched, count);
         out += 2 * count;
         frames -= static_cast<std::size_t>(count);
     }

@@ -5,6 +5,7 @@
 // GUI thread only.
 
 #include "audio/audio_hooks.h"
+#include "audio/render_watch.h"
 
 class QWidget;
 
@@ -37,6 +38,8 @@ class PanelAudio {
     virtual void startStartupTimer() = 0;
     // After the application has finished running.
     virtual void removeMouseHook() = 0;
+    // The scope and the level meter, shown every frame rendered from now on; null for no one.
+    virtual void setRenderWatch(RenderWatch* /*watch*/) {}
 };
 
 }  // namespace voltina

@@ -32,6 +32,7 @@
 #include "panel/panel_look.h"
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
+#include "panel/scope/panel_scope.h"
 #include "patch/panel_patch.h"
 #include "resources/menu_template.h"
 #include "resources/panel_template.h"
@@ -56,6 +57,7 @@ SynthPanel::SynthPanel(EngineState& state, PanelAudio& audio, PanelServices serv
     buildControls();
     new PanelKeyboard(*this);
     midiLearn_ = new MidiLearn(*this);
+    scope_ = std::make_unique<PanelScope>(*this);
     setDialogOwner(this);
     if (services_.panelChanged) services_.panelChanged(this);
 }
@@ -168,7 +170,11 @@ void SynthPanel::onCommand(int id, QWidget* control) {
         recordSwitch();
     } else if ((id >= ctl::kFirstInputJack && id < ctl::kFirstInputJack + kJacks) ||
                (id >= ctl::kFirstOutputJack && id < ctl::kFirstOutputJack + kJacks)) {
-        if (cords_) cords_->onJackClick(id);
+        // Ctrl+click looks at the jack's signal instead of taking its cord.
+        if (QGuiApplication::keyboardModifiers() & Qt::ControlModifier)
+            scope_->showJack(id);
+        else if (cords_)
+            cords_->onJackClick(id);
     }
 }
 
@@ -194,6 +200,9 @@ void SynthPanel::onMenuCommand(int id) {
             break;
         case cmd::kGoToJack:
             askForJack(*this);
+            break;
+        case cmd::kScope:
+            scope_->open();
             break;
         case cmd::kRate11025:
         case cmd::kRate22050:

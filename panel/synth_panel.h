@@ -24,6 +24,7 @@ class QPushButton;
 namespace voltina {
 
 class PanelAudio;
+class PanelScope;
 class CordEditor;
 class Knob;
 class MidiLearn;
@@ -128,6 +129,8 @@ class SynthPanel : public QWidget, public AudioHooks {
     PanelServices& services() { return services_; }
     // The menu's rate items 904, 905, 906, checked by showRate.
     void setRateActions(QAction* rate11025, QAction* rate22050, QAction* rate44100);
+    // The scope window and the output level meter.
+    PanelScope& scope() { return *scope_; }
 
   signals:
     void closeRequested(int result);
@@ -161,6 +164,7 @@ class SynthPanel : public QWidget, public AudioHooks {
     std::unique_ptr<CordEditor> cords_;
     MidiMark* midiMark_ = nullptr;
     MidiLearn* midiLearn_ = nullptr;
+    std::unique_ptr<PanelScope> scope_;
     std::array<QAction*, 3> rateActions_{};
     bool startingUp_ = false;  // the first tick switches H.P on
     bool finished_ = false;

@@ -4,7 +4,7 @@ namespace voltina {
 
 const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
     static const std::vector<MenuPopupTemplate> menu = {
-        // "&" marks each item's mnemonic (Alt+S, Alt+E, Alt+H, then the underlined letter).
+        // "&" marks each item's mnemonic (Alt+S, Alt+E, Alt+V, Alt+H, then the underlined letter).
         {"&System",
          {{"&Load a configuration", cmd::kLoadConfiguration},
           {"&Save a configuration", cmd::kSaveConfiguration},
@@ -13,6 +13,7 @@ const std::vector<MenuPopupTemplate>& mainMenuTemplate() {
           {"&44100 samples", cmd::kRate44100},
           {"&Quit Voltina", cmd::kQuit}}},
         {"&Edit", {{"&Undo", cmd::kUndo}, {"&Redo", cmd::kRedo}, {"&Go to jack...", cmd::kGoToJack}}},
+        {"&View", {{"&Scope", cmd::kScope}}},
         {"&Help", {{"&About Voltina", cmd::kAbout}}},
     };
     return menu;

@@ -1,5 +1,6 @@
 #pragma once
-// The frame window's menu: System, Edit (undo, redo, the jack to go to) and Help, no separators.
+// The frame window's menu: System, Edit (undo, redo, the jack to go to), View (the scope) and Help,
+// no separators.
 
 #include <vector>
 
@@ -16,6 +17,7 @@ constexpr int kRate44100 = 906;
 constexpr int kUndo = 907;
 constexpr int kRedo = 908;
 constexpr int kGoToJack = 909;
+constexpr int kScope = 910;
 }  // namespace cmd
 
 struct MenuItemTemplate {

@@ -11,6 +11,7 @@
 #include "panel/panel_cord_editor.h"
 #include "panel/patch_bay.h"
 #include "panel/picture_button.h"
+#include "panel/scope/panel_scope.h"
 #include "panel/synth_panel.h"
 #include "patch/edit.h"
 #include "patch/jack_number.h"
@@ -50,6 +51,11 @@ SynthPanel* panelOf(const QWidget* w) {
 
 QString qs(const std::string& s) {
     return QString::fromStdString(s);
+}
+
+// Every jack's second action: the scope shows its signal.
+QString scopeAction() {
+    return QStringLiteral("Scope");
 }
 
 // While a cord end is held, every jack says which, so a person moving between jacks knows what the next
@@ -133,18 +139,29 @@ class PanelControlAccessible : public QAccessibleWidget {
     QStringList actionNames() const override {
         const int id = controlId(widget());
         if (id == 0 || isSign(id) || isSectionCaption(id) || !widget()->isEnabled()) return {};
+        if (isJack(id)) return {pressAction(), scopeAction()};
         return {isToggle(id) ? toggleAction() : pressAction()};
     }
 
     void doAction(const QString& action) override {
         if (!actionNames().contains(action)) return;
+        if (action == scopeAction()) {
+            if (SynthPanel* panel = panelOf(widget()))
+                QMetaObject::invokeMethod(
+                    panel, [panel, id = controlId(widget())] { panel->scope().showJack(id); },
+                    Qt::QueuedConnection);
+            return;
+        }
         // Later, not inside the reader's call: a click may open a modal box (a refused plug, the sample
         // list) whose own event loop would hold the reply back.
         if (auto* b = qobject_cast<QAbstractButton*>(widget()))
             QMetaObject::invokeMethod(b, &QAbstractButton::click, Qt::QueuedConnection);
     }
 
-    QStringList keyBindingsForAction(const QString&) const override { return {QStringLiteral("Space")}; }
+    QStringList keyBindingsForAction(const QString& action) const override {
+        if (action == scopeAction()) return {QStringLiteral("Ctrl+Space")};
+        return {QStringLiteral("Space")};
+    }
 };
 
 class KnobAccessible : public QAccessibleWidget, public QAccessibleValueInterface {

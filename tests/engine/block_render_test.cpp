@@ -2,7 +2,8 @@
 // the same bytes and leave the same running values, whatever the patch and however it changes between
 // calls. Three records get the same patch and the same edits; one is rendered by renderBlock, one by
 // renderFrame after renderFrame, one by renderFrames pulled in two uneven pieces, and they are compared
-// byte for byte after every call.
+// byte for byte after every call. The pulled record is watched by a tap, which must see every frame's value
+// of its jack as the frame-at-a-time record holds it, and change nothing.
 
 #include <gtest/gtest.h>
 
@@ -166,6 +167,16 @@ void expectSameRecords(const EngineState& a, const EngineState& b, const std::st
             << where << " byte " << i;
 }
 
+// Watches one output jack and keeps what it is shown.
+struct KeptTap : JackTap {
+    int watchedOutput() override { return jack; }
+    void takeValues(const float* values, int count) override {
+        seen.insert(seen.end(), values, values + count);
+    }
+    int jack = 0;
+    std::vector<float> seen;
+};
+
 struct Twins {
     explicit Twins(int rateParam, void (*patch)(EngineState&) = everyModulePatch) {
         for (EngineState* s : all()) {
@@ -186,13 +197,23 @@ struct Twins {
         single.lastFramePos = framePos;
         if (n < 0) n += ringFrames;
         std::vector<std::uint8_t> bytes(2 * static_cast<std::size_t>(n));
-        for (int f = 0; f < n; ++f) renderFrame(single, &bytes[2 * f]);
+        std::vector<float> held;
+        for (int f = 0; f < n; ++f) {
+            renderFrame(single, &bytes[2 * f]);
+            held.push_back(single.outValue[tap.jack]);
+        }
         writeIntoRing(single, singleHost, bytes.data(), n);
         ASSERT_EQ(batched.lastFramePos, single.lastFramePos);
         const int first = n / 3;
-        renderFrames(pulled, bytes.data(), static_cast<std::size_t>(first));
-        renderFrames(pulled, bytes.data() + 2 * first, static_cast<std::size_t>(n - first));
+        tap.seen.clear();
+        renderFrames(pulled, bytes.data(), static_cast<std::size_t>(first), &tap);
+        renderFrames(pulled, bytes.data() + 2 * first, static_cast<std::size_t>(n - first), &tap);
         writeIntoRing(pulled, pulledHost, bytes.data(), n);
+        ASSERT_TRUE(
+            held.size() == tap.seen.size() &&
+            (held.empty() || std::memcmp(held.data(), tap.seen.data(), held.size() * sizeof(float)) == 0))
+            << "the tap on output " << tap.jack << " saw other values";
+        tap.jack = (tap.jack + 7) % kJacks;
     }
 
     void expectSame(const std::string& where) {
@@ -206,6 +227,7 @@ struct Twins {
     FakeHost batchedHost{&batched};
     FakeHost singleHost{&single};
     FakeHost pulledHost{&pulled};
+    KeptTap tap;
 };
 
 // Render calls of every size with patch edits between them; returns the frames rendered.

@@ -58,11 +58,11 @@ TEST_F(ProgramTest, FrameWindowHasTheTitleTheMenuAndAFixedSize) {
 
     QStringList popups;
     for (QAction* a : frame->menuBar()->actions()) popups << a->text();
-    EXPECT_EQ(popups, QStringList({"&System", "&Edit", "&Help"}));
+    EXPECT_EQ(popups, QStringList({"&System", "&Edit", "&View", "&Help"}));
     const std::pair<int, const char*> items[] = {
         {900, "&Load a configuration"}, {901, "&Save a configuration"}, {904, "&11025 samples"},
         {905, "&22050 samples"},        {906, "&44100 samples"},        {902, "&Quit Voltina"},
-        {903, "&About Voltina"}};
+        {903, "&About Voltina"},        {909, "&Go to jack..."},        {910, "&Scope"}};
     for (auto [id, text] : items) {
         ASSERT_NE(frame->menuAction(id), nullptr) << id;
         EXPECT_EQ(frame->menuAction(id)->text(), QString::fromUtf8(text));
@@ -185,7 +185,7 @@ TEST_F(ProgramTest, KeysOpenTheMenusQuitAsksAndTheFocusIsMarked) {
     SynthPanel* panel = frame->panel();
     panel->firstTick();
 
-    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_E, 1}, {Qt::Key_H, 2}};
+    const std::pair<Qt::Key, int> menus[] = {{Qt::Key_S, 0}, {Qt::Key_E, 1}, {Qt::Key_V, 2}, {Qt::Key_H, 3}};
     for (auto [key, index] : menus) {
         QMenu* menu = frame->menuBar()->actions()[index]->menu();
         QTest::keyClick(frame.get(), key, Qt::AltModifier);

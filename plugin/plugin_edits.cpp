@@ -25,7 +25,8 @@ bool carriesNumbers(EditKind kind) {
         case EditKind::RemoveSample:
             return true;
         case EditKind::LoadSample:
-        case EditKind::Controllers:  // the window hears no MIDI: the plugin's bindings are its configuration's
+        case EditKind::Controllers:  // the window hears no MIDI: the plugin's bindings are its
+                                     // configuration's
         case EditKind::LoadConfiguration:
         case EditKind::Restore:
             return false;

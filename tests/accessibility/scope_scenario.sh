@@ -48,15 +48,7 @@ for _ in $(seq 30); do [ -n "$(scope_on 301)" ] && break; sleep 0.1; done
 sleep 1.5
 import -window root "$art/take_with_scope.png"
 click 422 195  # H.P off: the name is asked
-prompt=""
-for _ in $(seq 50); do
-    prompt=$(xdotool search --onlyvisible --name '^Save to Wave$' 2>/dev/null | head -n1)
-    [ -n "$prompt" ] && break
-    sleep 0.1
-done
-[ -n "$prompt" ] || { import -window root "$art/no_prompt.png"; fail "no 'Save to Wave' prompt"; }
-xdotool windowfocus --sync "$prompt" type scoped
-xdotool windowfocus --sync "$prompt" key Return
+name_take scoped
 for _ in $(seq 50); do [ -s SCOPED.vtk ] && break; sleep 0.1; done
 [ -s SCOPED.WAV ] && [ -s SCOPED.vtk ] || fail "the take was not saved as SCOPED.WAV and SCOPED.vtk"
 cp SCOPED.WAV SCOPED.vtk "$art/"

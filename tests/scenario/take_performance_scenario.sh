@@ -78,15 +78,7 @@ jack 320 271   # ...and let go at its output
 sleep 1
 import -window "$win" "$art/take.png"
 click 422 195  # H.P off: the take ends and its name is asked
-prompt=""
-for _ in $(seq 50); do
-    prompt=$(xdotool search --onlyvisible --name '^Save to Wave$' 2>/dev/null | head -n1)
-    [ -n "$prompt" ] && break
-    sleep 0.1
-done
-[ -n "$prompt" ] || { import -window root "$art/no_prompt.png"; fail "no 'Save to Wave' prompt"; }
-xdotool windowfocus --sync "$prompt" type perf
-xdotool windowfocus --sync "$prompt" key Return
+name_take perf
 for _ in $(seq 50); do [ -s PERF.vtk ] && break; sleep 0.1; done
 [ -s PERF.WAV ] || fail "PERF.WAV was not written"
 [ -s PERF.vtk ] || fail "PERF.vtk was not written beside PERF.WAV"

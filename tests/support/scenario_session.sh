@@ -50,6 +50,19 @@ start_xvfb() {
     export DISPLAY=":$(head -n1 "$work/display")"
 }
 
+# Answers the "Save to Wave" prompt that ending a take opens, with the name $1.
+name_take() {
+    local prompt=""
+    for _ in $(seq 50); do
+        prompt=$(xdotool search --onlyvisible --name '^Save to Wave$' 2>/dev/null | head -n1)
+        [ -n "$prompt" ] && break
+        sleep 0.1
+    done
+    [ -n "$prompt" ] || { import -window root "$art/no_prompt.png"; fail "no 'Save to Wave' prompt"; }
+    xdotool windowfocus --sync "$prompt" type "$1"
+    xdotool windowfocus --sync "$prompt" key Return
+}
+
 start_capture() {
     # Raw frames, so a copy taken while it runs is complete up to its last byte.
     parec -d "$VOLTINA_TEST_PULSE_SINK.monitor" --rate=11025 --channels=2 --format=s16le >"$work/capture.raw" &

@@ -10,42 +10,62 @@
 
 namespace voltina {
 
-void VoltinaInstance::handleWindowEdit(const LV2_Atom* atom, std::uint32_t frame) {
-    LoadedPatch* patch = playing();
-    EngineState& s = patch->sound->state();
-    const void* body = LV2_ATOM_BODY_CONST(atom);
+void VoltinaInstance::handleWindowEdit(const LV2_Atom* atom) {
+    const std::uint32_t expected = atom->type == uris_.windowEdit ? sizeof(EditBody) : sizeof(PatchEditBody);
+    if (atom->size != expected) return complain(Complaint::WindowEditUnread, atom->size);
+    PatchSink sink(*this, *playing());
+    const std::uint32_t which = nextWindowEdit_++ % kWindowEdits;
+    WindowEdit& slot = windowEdits_[which];
+    if (slot.waiting) {
+        // As many edits wait as there are slots: they act now, rather than lose one.
+        sink.patch.sound->flush(sink);
+        for (WindowEdit& e : windowEdits_) e.waiting = false;
+    }
+    slot.type = atom->type;
+    slot.size = atom->size;
+    std::memcpy(slot.body, LV2_ATOM_BODY_CONST(atom), atom->size);
+    slot.waiting = true;
+    TimedMessage message;
+    message.kind = TimedMessage::Kind::Window;
+    message.word = which;
+    sink.patch.sound->post(message, sink);
+}
+
+void VoltinaInstance::applyWindowEdit(LoadedPatch& patch, std::uint32_t which) {
+    WindowEdit& slot = windowEdits_[which % kWindowEdits];
+    if (!slot.waiting) return;
+    slot.waiting = false;
+    EngineState& s = patch.sound->state();
     EditResult result;
-    if (atom->type == uris_.windowEdit) {
+    if (slot.type == uris_.windowEdit) {
         EditBody numbers;
         Edit edit;
-        if (atom->size != sizeof numbers) return complain(Complaint::WindowEditUnread, atom->size);
-        std::memcpy(&numbers, body, sizeof numbers);
-        if (!editFromBody(numbers, edit)) return complain(Complaint::WindowEditUnread, atom->size);
+        std::memcpy(&numbers, slot.body, sizeof numbers);
+        if (!editFromBody(numbers, edit)) return complain(Complaint::WindowEditUnread, slot.size);
         result = applyEdit(s, edit);
     } else {
         PatchEditBody whole;
-        if (atom->size != sizeof whole) return complain(Complaint::WindowEditUnread, atom->size);
-        std::memcpy(&whole, body, sizeof whole);
+        std::memcpy(&whole, slot.body, sizeof whole);
         if (!isPatchEditKind(whole.kind) || !panelFromBody(whole.panel, *windowPatch_))
-            return complain(Complaint::WindowEditUnread, atom->size);
+            return complain(Complaint::WindowEditUnread, slot.size);
         // The window's patch says only whether it has a sample: the one playing, or the patch's own.
         windowPatch_->sample = whole.panel.hasSample == 0 ? nullptr
                                : s.waveSample             ? s.waveSample
-                                                          : patch->sample;
+                                                          : patch.sample;
         result = applyEdit(s, Edit{static_cast<EditKind>(whole.kind), 0, 0, 0, 0, 0.0f, windowPatch_});
         windowPatch_->sample.reset();
     }
-    if (!result.taken()) return complain(Complaint::WindowEditRefused, atom->size);
-    takeEditedValues(*patch, frame);
+    if (!result.taken()) return complain(Complaint::WindowEditRefused, slot.size);
+    takeEditedValues(patch);
 }
 
-void VoltinaInstance::takeEditedValues(LoadedPatch& patch, std::uint32_t frame) {
+void VoltinaInstance::takeEditedValues(LoadedPatch& patch) {
     const EngineState& s = patch.sound->state();
     for (int p = 0; p < kParameterCount; ++p) {
         const float value = parameterValue(s, p);
         if (value == patch.values[p].load(std::memory_order_relaxed)) continue;
         patch.values[p].store(value, std::memory_order_relaxed);
-        notifyParameter(p, frame);
+        taken_ |= std::uint64_t{1} << p;  // the host is told after the event, or at the block's end
     }
     patch.takeCords();
     patch.sampleGone.store(s.waveSample == nullptr && patch.sample != nullptr, std::memory_order_relaxed);

@@ -22,12 +22,13 @@
 
 namespace voltina {
 
-// A message from the host for the engine: a MIDI message, or a value for one of the plugin's parameters.
+// A message from the host for the engine: a MIDI message, a value for one of the plugin's parameters, or
+// an edit the plugin's window made.
 struct TimedMessage {
-    enum class Kind : std::uint32_t { Midi, Parameter };
+    enum class Kind : std::uint32_t { Midi, Parameter, Window };
     Kind kind = Kind::Midi;
-    std::uint32_t word = 0;         // the packed MIDI message, or the parameter's index
-    double number = 0.0;            // the parameter's value
+    std::uint32_t word = 0;  // the packed MIDI message, the parameter's index, or the window edit's slot
+    double number = 0.0;     // the parameter's value
     std::uint64_t engineFrame = 0;  // where it acts, counted from the engine's first frame
 };
 

@@ -163,7 +163,7 @@ void VoltinaInstance::handleEvent(const LV2_Atom_Event* event, std::uint32_t fra
         return;
     }
     if (event->body.type == uris_.windowEdit || event->body.type == uris_.windowPatchEdit) {
-        handleWindowEdit(&event->body, frame);
+        handleWindowEdit(&event->body);
         return;
     }
     if (event->body.type != uris_.atomObject) return;
@@ -227,6 +227,10 @@ void VoltinaInstance::handleSet(const LV2_Atom_Object* object, std::uint32_t fra
 }
 
 void VoltinaInstance::PatchSink::deliver(EngineState& state, const TimedMessage& message) {
+    if (message.kind == TimedMessage::Kind::Window) {
+        instance.applyWindowEdit(patch, message.word);
+        return;
+    }
     if (message.kind == TimedMessage::Kind::Midi) {
         // A controller the configuration binds moves its control, and the host is told the new value.
         const int moved = playController(patch, message.word);

@@ -18,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "plugin/plugin_edits.h"
 #include "plugin/plugin_patch.h"
 #include "plugin/plugin_uris.h"
 
@@ -98,10 +99,12 @@ class VoltinaInstance {
     void handleEvent(const LV2_Atom_Event* event, std::uint32_t frame);
     void handleSet(const LV2_Atom_Object* object, std::uint32_t frame);
     void handlePosition(const LV2_Atom_Object* object, std::uint32_t frame);
-    // An edit the plugin's window made (instance_window.cpp), applied at its frame.
-    void handleWindowEdit(const LV2_Atom* atom, std::uint32_t frame);
+    // An edit the plugin's window made (instance_window.cpp): kept, and applied when the engine reaches
+    // its frame, as notes are.
+    void handleWindowEdit(const LV2_Atom* atom);
+    void applyWindowEdit(LoadedPatch& patch, std::uint32_t slot);
     // After an edit: the parameters and cords the state keeps, and the host told of what changed.
-    void takeEditedValues(LoadedPatch& patch, std::uint32_t frame);
+    void takeEditedValues(LoadedPatch& patch);
     // The window's cords and "No wave" (which no parameter holds) put back in a patch the transport
     // starts again.
     void keepWindowEdits(const LoadedPatch& from, LoadedPatch& to);
@@ -166,6 +169,17 @@ class VoltinaInstance {
     // The patch the window's Undo, Redo and loads bring, made once so run() fills it in without
     // allocating. Audio thread only.
     std::shared_ptr<PanelPatch> windowPatch_;
+    // The window's edits on their way to their engine frame; a slot is taken again only once its edit
+    // was applied (or the patch it waited for replaced). Audio thread only.
+    struct WindowEdit {
+        LV2_URID type = 0;
+        std::uint32_t size = 0;
+        unsigned char body[sizeof(PatchEditBody)] = {};  // an EditBody or a PatchEditBody, as sent
+        bool waiting = false;
+    };
+    static constexpr std::uint32_t kWindowEdits = 16;
+    WindowEdit windowEdits_[kWindowEdits];
+    std::uint32_t nextWindowEdit_ = 0;
     bool panelDue_ = false;                 // the host changed a parameter: the window is shown the panel
     std::uint32_t tickets_[kTickets] = {};  // 0: free
     std::uint32_t lastTicket_ = 0;

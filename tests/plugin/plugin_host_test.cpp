@@ -251,9 +251,9 @@ TEST(PluginParameters, ChangeAtAFrameIsTheEventsFileEditAtThatFrame) {
         EXPECT_NE(host.logged()[i].find(said[i]), std::string::npos) << host.logged()[i];
 }
 
-// At a rate the engine does not run at, a change acts a fixed delay after its host frame, whatever the
-// blocks: a sine let through at several frames (whole periods apart) is heard the same number of frames
-// later each time, as late as the plugin says.
+// At a rate the engine does not run at, a change (the host's or the window's) acts a fixed delay after
+// its host frame, whatever the blocks: a sine let through at several frames (whole periods apart) is heard
+// the same number of frames later each time, as late as the plugin says.
 TEST(PluginParameters, AtAConvertedRateActAFixedDelayAfterTheirHostFrame) {
     PluginFiles files;
     Configuration sine;
@@ -264,9 +264,13 @@ TEST(PluginParameters, AtAConvertedRateActAFixedDelayAfterTheirHostFrame) {
     const std::string config = files.writeConfiguration("sine.json", sine);
     std::vector<HostEvent> changes;
     // 17 periods of 100 Hz: 8160 frames at the host's rate, 7497 at the engine's.
+    // Every other one is the window's own edit of the knob.
     for (std::uint64_t on = 3000; on < 60000; on += 8160) {
-        changes.push_back(HostEvent::setInt(on, "channel1-level", 128));
-        changes.push_back(HostEvent::setInt(on + 2000, "channel1-level", 0));
+        const bool window = changes.size() % 4 == 2;
+        changes.push_back(window ? HostEvent::windowEdit(on, Edit::level(0, 128))
+                                 : HostEvent::setInt(on, "channel1-level", 128));
+        changes.push_back(window ? HostEvent::windowEdit(on + 2000, Edit::level(0, 0))
+                                 : HostEvent::setInt(on + 2000, "channel1-level", 0));
     }
     TestHost host;
     loadIn(host, 48000, config);

@@ -3,7 +3,8 @@
 // names it goes by in a configuration, an events file, the plugin's Turtle and a screen reader. Every
 // reader, writer and knob asks here, so a control added (or a binding to one, a MIDI controller's or a
 // host's) is one row, not one edit in each of them.
-// Plain C++; constant data, any thread.
+// Plain C++; constant data, any thread. The tables are inline, one copy in a program, so a row's address
+// names it wherever it is taken.
 
 #include <string>
 
@@ -24,7 +25,7 @@ struct ControlOwnerNames {
     int count;
 };
 
-constexpr ControlOwnerNames kOwnerNames[] = {
+inline constexpr ControlOwnerNames kOwnerNames[] = {
     {"oscillator", "oscillator", "Oscillator", "osc", "Oscillator", kOscillators},
     {"channel", "mixer channel", "Mixer channel", "channel", "Mixer", kMixerChannels},
 };
@@ -95,15 +96,15 @@ constexpr float kMaxTypedFrequency = 5000.0f;
 // The top of a knob's turn and of a configuration's frequencies.
 constexpr float kMaxKnobFrequency = 5500.0f;
 
-constexpr const char* kWaveTypeNames[] = {"sine", "square", "sawtooth", "random", nullptr};
-constexpr const char* kWaveTypeWords[] = {"sine", "pulse", "ramp", "random", nullptr};
+inline constexpr const char* kWaveTypeNames[] = {"sine", "square", "sawtooth", "random", nullptr};
+inline constexpr const char* kWaveTypeWords[] = {"sine", "pulse", "ramp", "random", nullptr};
 
 // Each row's fields in groups, a line each: what and whose; the values set outright (minimum, above it,
 // maximum, step); the knob (turn from, to, display origin, per, step, unit); the choices' names and
 // words; the configuration's, the event's and the tick's names; the plugin's symbol, label, comment,
 // unit and range; the spoken name and the panel's first id; how a MIDI controller sets it.
 // clang-format off
-constexpr ControlRow kControls[] = {
+inline constexpr ControlRow kControls[] = {
     {Control::WaveType, ControlOwner::Oscillator,
      kSine, false, kRandom, 1,
      kSine, kRandom, 0, 1, 1, "",
